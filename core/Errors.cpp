@@ -1,0 +1,44 @@
+#include "Errors.h"
+
+namespace qb {
+
+std::string ioErrorMessage(int code)
+{
+    switch (code) {
+    case 2:
+        return "File not found";
+    case 3:
+        return "Invalid filename";
+    case 4:
+        return "Too many open files";
+    case 5:
+        return "File access denied";
+    case 100:
+        return "Read beyond end of file";
+    case 101:
+        return "Disk full";
+    case 106:
+        return "Invalid numeric input";
+    default:
+        return "I/O error " + std::to_string(code);
+    }
+}
+
+EInOutError::EInOutError(int code) : Error(ioErrorMessage(code)), m_code(code) {}
+
+EFCreateError::EFCreateError(const std::string& fileName) : Error("Cannot create file " + fileName) {}
+
+EFOpenError::EFOpenError(const std::string& fileName) : Error("Cannot open file " + fileName) {}
+
+EOutOfResources::EOutOfResources() : Error("Text exceeds memo capacity") {}
+
+EWriteError::EWriteError() : Error("Stream write error") {}
+
+EListError::EListError(int index) : Error("List index out of bounds (" + std::to_string(index) + ")") {}
+
+void Abort()
+{
+    throw EAbort();
+}
+
+} // namespace qb

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "IoContext.h"
+
+#include <cstdint>
+#include <string>
+
+namespace qb {
+
+class Editor;
+
+// Path building: the data directory and a name joined with "/".
+std::string joinPath(const std::string& directory, const std::string& name);
+
+// The message path with its extension replaced by ".tmp" (appended when the last component has none).
+std::string tempPathFor(const std::string& messagePath);
+
+// True only for an existing entry that is not a folder; "*" and "?" in the last component match any file.
+bool fileExists(const std::string& name);
+
+// Size in bytes as a file of 1-byte records opened for reading and writing; each step is checked,
+// so a missing file raises "File not found" and a read-only one "File access denied".
+std::int64_t fileSizeChecked(IoContext& io, const std::string& name);
+
+// Append-probe: open for appending, close, take the code. Non-zero: missing or not writable.
+int appendProbe(IoContext& io, const std::string& name);
+// Reset-probe: open for reading, close, take the code. Non-zero: missing.
+int resetProbe(IoContext& io, const std::string& name);
+
+// Folder creation, one level, outcome not reported.
+void createDirectory(const std::string& path);
+
+// Removes a file; checked (raises EInOutError).
+void eraseFileChecked(IoContext& io, const std::string& name);
+
+// The editor's own file access.
+// Largest adjusted text the editor takes; a larger file raises "Text exceeds memo capacity".
+constexpr std::int64_t kMemoCapacity = std::int64_t(256) << 20;
+
+// Writes the editor's text (lines separated by CR LF, nothing after the last) to a new or truncated
+// file; "Cannot create file %s" when it cannot be created. Nothing is created when the name is empty.
+void saveEditorToFile(IoContext& io, Editor& editor, const std::string& name);
+
+// Reads the whole file, turns lone CR and lone LF into CR LF, and gives the editor the part before the
+// first byte 0 unless the adjusted text equals the editor's text. "Cannot open file %s" on failure.
+void loadEditorFromFile(IoContext& io, Editor& editor, const std::string& name);
+
+} // namespace qb

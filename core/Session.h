@@ -1,0 +1,27 @@
+#pragma once
+
+#include "IoContext.h"
+
+#include <string>
+
+namespace qb {
+
+// Program-wide state shared by all windows: the data directory captured once at start-up, the
+// selected correspondent, and the file layer's pending code and open-file table.
+struct Session
+{
+    std::string currentdirectory;
+    std::string currentuser;
+    IoContext io;
+
+    // Captures the process's working directory as the data directory.
+    void getcurrentdirectory();
+
+    std::string usersFilePath() const;                          // DIR/users.cfg
+    std::string mailFilePath() const;                           // DIR/mail.cfg
+    std::string recipientFolder(const std::string& name) const; // DIR/NAME
+    std::string keyFilePath(const std::string& name) const;     // DIR/NAME/NAME.key
+    std::string messageFilePath(const std::string& name) const; // DIR/NAME/newmail.txt
+};
+
+} // namespace qb

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "IoContext.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qb {
+
+constexpr unsigned char kEndOfDataMark = 26;
+// Longer names are cut by the file layer, as the platform's path limit would.
+constexpr std::size_t kMaxFileNameLength = 259;
+constexpr std::size_t kTextBufferSize = 128;
+
+// Operating-system codes the file layer reports (Linux errno values are mapped onto these).
+namespace IoCode {
+constexpr int FileNotFound = 2;
+constexpr int PathNotFound = 3;
+constexpr int TooManyOpenFiles = 4;
+constexpr int AccessDenied = 5;
+constexpr int InvalidHandle = 6;
+constexpr int SharingViolation = 32;
+constexpr int FileNotAssigned = 102;
+constexpr int FileNotOpen = 103;
+constexpr int NotOpenForInput = 104;
+constexpr int NotOpenForOutput = 105;
+} // namespace IoCode
+
+// Maps an errno value to the code the rest of the program speaks (documented in TextFile.cpp).
+int ioCodeFromErrno(int error, const std::string& path);
+
+// A file in text mode. Every operation is quiet: a failure sets the context's pending code and the
+// caller checks it (IoContext::check) or takes it (IoContext::ioResult). Destruction closes the file,
+// so a command that ends early never leaves a file locked.
+class TextFile
+{
+public:
+    // How reads treat byte 26: Text stops at it (the end-of-data mark); PlainBytes passes every byte
+    // and ends only at the physical end of the file.
+    enum class Reading { Text, PlainBytes };
+
+    explicit TextFile(IoContext& io, Reading reading = Reading::Text, std::size_t bufferSize = kTextBufferSize);
+    ~TextFile();
+    TextFile(const TextFile&) = delete;
+    TextFile& operator=(const TextFile&) = delete;
+
+    void assign(const std::string& name);
+    const std::string& name() const { return m_name; }
+
+    void reset();   // open an existing file for reading
+    void rewrite(); // create or truncate, open for writing
+    void append();  // open an existing file for writing at its end, after the end-of-data cut
+    void close();   // 103 when not open
+    bool isOpen() const;
+
+    // Text mode: at end of data returns 26 and does not move.
+    unsigned char readByte();
+    // Bytes up to the first CR or 26; consumes CR and one LF after it.
+    std::string readLine();
+    // Reads up to `count` bytes into `out`, stopping at end of data; returns the number read.
+    std::size_t readBytes(unsigned char* out, std::size_t count);
+    bool eof();
+
+    void writeByte(unsigned char byte);
+    void writeString(std::string_view text);
+    void writeBytes(const unsigned char* data, std::size_t count);
+    void writeLine(std::string_view text);
+
+private:
+    IoContext& m_io;
+    Reading m_reading;
+    std::size_t m_bufferSize;
+    std::string m_name;
+    int m_fd = -1;
+    enum class Mode { Closed, Input, Output } m_mode = Mode::Closed;
+    OpenFileTable::FileId m_id{};
+    std::vector<unsigned char> m_buffer;
+    std::size_t m_bufferPos = 0;
+    std::size_t m_bufferEnd = 0;
+    bool m_physicalEnd = false;
+
+    bool fillBuffer();
+    void flushBuffer();
+    bool openFile(int flags, OpenFileTable::Access access);
+    void release();
+};
+
+} // namespace qb

@@ -1,0 +1,129 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// What the commands need of the windowing toolkit: dialogs and control operations. The Qt windows
+// implement these with real widgets; tests use a scripted implementation.
+namespace qb {
+
+enum class MessageKind { Warning, Information, Confirmation };
+enum class MessageButtons { Ok, YesNo, YesNoCancel };
+enum class Answer { Ok, Yes, No, Cancel };
+
+class Dialogs
+{
+public:
+    virtual ~Dialogs() = default;
+
+    // Captions "Warning", "Information", "Confirm". Default button OK if present, else Yes; Esc answers
+    // Cancel if present, else No, else OK; the title-bar close answers Cancel.
+    virtual Answer messageBox(const std::string& text, MessageKind kind, MessageButtons buttons) = 0;
+
+    // One edit of at most 255 characters preset to `defaultText`; OK returns the text untrimmed,
+    // Cancel, Esc or close return `defaultText`.
+    virtual std::string inputBox(const std::string& caption, const std::string& prompt,
+                                 const std::string& defaultText) = 0;
+
+    // The main window's OpenDialog1 and SaveDialog1: true when accepted. The file name is the last
+    // accepted one (kept after a cancel, empty if none).
+    virtual bool executeOpenDialog() = 0;
+    virtual std::string openDialogFileName() const = 0;
+    virtual bool executeSaveDialog() = 0;
+    virtual std::string saveDialogFileName() const = 0;
+
+    // The standard error box: stop icon, the application title as caption, OK. `text` is final
+    // (see standardErrorText).
+    virtual void showErrorBox(const std::string& text) = 0;
+};
+
+// Editor text is held as bytes (windows-1252); lines are separated by CR LF.
+class Editor
+{
+public:
+    virtual ~Editor() = default;
+    virtual std::string text() const = 0;
+    virtual bool isEmpty() const = 0;
+    // Replaces the text and fires the change notification (which marks the editor modified).
+    virtual void setText(const std::string& text) = 0;
+    // Empties the editor without a change notification.
+    virtual void clear() = 0;
+    virtual bool isModified() const = 0;
+    virtual void setModified(bool modified) = 0;
+    virtual void setFocus() = 0;
+};
+
+class LineEdit
+{
+public:
+    virtual ~LineEdit() = default;
+    virtual std::string text() const = 0;
+    virtual void setText(const std::string& text) = 0;
+};
+
+class ListControl
+{
+public:
+    virtual ~ListControl() = default;
+    virtual void clear() = 0;
+    // A sorted list inserts in sort order.
+    virtual void add(const std::string& entry) = 0;
+    virtual void setSorted(bool sorted) = 0;
+    virtual int count() const = 0;
+    // -1 when nothing is selected.
+    virtual int itemIndex() const = 0;
+    // Raises EListError("List index out of bounds (%d)") for an index it does not have.
+    virtual std::string item(int index) const = 0;
+};
+
+class ProgressControl
+{
+public:
+    virtual ~ProgressControl() = default;
+    virtual void setMaximum(std::int64_t maximum) = 0;
+    virtual void setPosition(std::int64_t position) = 0;
+    // Positions first..last were set one after another, each followed by an immediate repaint of the
+    // window. Lets a long run report every byte without a call per byte.
+    virtual void stepPositions(std::int64_t first, std::int64_t last) = 0;
+};
+
+class Window
+{
+public:
+    virtual ~Window() = default;
+    virtual void setCaption(const std::string& caption) = 0;
+    // Repaints at once (used while a long command runs on the one thread).
+    virtual void repaintNow() = 0;
+};
+
+// Starts a command line as a new process with a normal window; the outcome is not reported.
+class ProcessStarter
+{
+public:
+    virtual ~ProcessStarter() = default;
+    virtual void start(const std::string& commandLine) = 0;
+};
+
+// The main window Form1 as its commands see it.
+class MainView
+{
+public:
+    virtual ~MainView() = default;
+    virtual Dialogs& dialogs() = 0;
+    virtual Editor& memo1() = 0;
+    virtual LineEdit& edit2() = 0;
+    virtual ListControl& listBox1() = 0;
+    virtual ProgressControl& progressBar3() = 0;
+    virtual Window& window() = 0;
+};
+
+// The Mail Programs window Form4 as its commands see it.
+class MailProgramsView
+{
+public:
+    virtual ~MailProgramsView() = default;
+    virtual ListControl& listBox1() = 0;
+    virtual void close() = 0;
+};
+
+} // namespace qb

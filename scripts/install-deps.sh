@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build needs, only those that are missing.
+# Usage: install-deps.sh [extra-package ...]
+set -euo pipefail
+
+packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libgtest-dev "$@")
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+
+if ((${#missing[@]})); then
+    echo "Installing missing packages: ${missing[*]}"
+    if [[ $(id -u) -ne 0 ]]; then
+        echo "Run this as root (or install them yourself): apt-get install ${missing[*]}" >&2
+        exit 1
+    fi
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
