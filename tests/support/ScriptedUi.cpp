@@ -1,0 +1,142 @@
+#include "ScriptedUi.h"
+
+#include "Errors.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+
+namespace qbtest {
+
+ScriptedDialogs::~ScriptedDialogs()
+{
+    EXPECT_TRUE(allAnswersUsed()) << "the command did not show every dialog the test expected";
+}
+
+qb::Answer ScriptedDialogs::messageBox(const std::string& text, qb::MessageKind kind, qb::MessageButtons buttons)
+{
+    m_boxes.push_back({text, kind, buttons});
+    if (m_messageAnswers.empty()) {
+        ADD_FAILURE() << "unexpected message box: " << text;
+        return qb::Answer::Cancel;
+    }
+    const qb::Answer answer = m_messageAnswers.front();
+    m_messageAnswers.pop_front();
+    return answer;
+}
+
+std::string ScriptedDialogs::inputBox(const std::string& caption, const std::string& prompt,
+                                      const std::string& defaultText)
+{
+    m_inputBoxes.emplace_back(caption, prompt);
+    if (m_inputAnswers.empty()) {
+        ADD_FAILURE() << "unexpected input box: " << caption;
+        return defaultText;
+    }
+    const FileAnswer answer = m_inputAnswers.front();
+    m_inputAnswers.pop_front();
+    return answer.accepted ? answer.text.substr(0, 255) : defaultText;
+}
+
+bool ScriptedDialogs::executeOpenDialog()
+{
+    ++m_openShown;
+    if (m_openAnswers.empty()) {
+        ADD_FAILURE() << "unexpected open dialog";
+        return false;
+    }
+    const FileAnswer answer = m_openAnswers.front();
+    m_openAnswers.pop_front();
+    if (answer.accepted)
+        m_openFileName = answer.text;
+    return answer.accepted;
+}
+
+bool ScriptedDialogs::executeSaveDialog()
+{
+    ++m_saveShown;
+    if (m_saveAnswers.empty()) {
+        ADD_FAILURE() << "unexpected save dialog";
+        return false;
+    }
+    const FileAnswer answer = m_saveAnswers.front();
+    m_saveAnswers.pop_front();
+    if (answer.accepted)
+        m_saveFileName = answer.text;
+    return answer.accepted;
+}
+
+std::vector<std::string> ScriptedDialogs::boxTexts() const
+{
+    std::vector<std::string> texts;
+    for (const ShownBox& box : m_boxes)
+        texts.push_back(box.text);
+    return texts;
+}
+
+bool ScriptedDialogs::allAnswersUsed() const
+{
+    return m_messageAnswers.empty() && m_inputAnswers.empty() && m_openAnswers.empty() && m_saveAnswers.empty();
+}
+
+void FakeEditor::setText(const std::string& text)
+{
+    m_text = text;
+    ++m_changes;
+    m_modified = true;
+}
+
+void FakeList::clear()
+{
+    m_entries.clear();
+    m_selected = -1;
+}
+
+void FakeList::add(const std::string& entry)
+{
+    if (m_sorted)
+        m_entries.insert(std::upper_bound(m_entries.begin(), m_entries.end(), entry), entry);
+    else
+        m_entries.push_back(entry);
+}
+
+void FakeList::setSorted(bool sorted)
+{
+    m_sorted = sorted;
+    if (sorted)
+        std::stable_sort(m_entries.begin(), m_entries.end());
+}
+
+std::string FakeList::item(int index) const
+{
+    if (index < 0 || index >= count())
+        throw qb::EListError(index);
+    return m_entries[static_cast<std::size_t>(index)];
+}
+
+bool FakeList::selectText(const std::string& entry)
+{
+    const auto found = std::find(m_entries.begin(), m_entries.end(), entry);
+    if (found == m_entries.end())
+        return false;
+    m_selected = static_cast<int>(found - m_entries.begin());
+    return true;
+}
+
+void FakeProgress::setPosition(std::int64_t position)
+{
+    m_position = position;
+    if (m_record)
+        m_positions.push_back(position);
+}
+
+void FakeProgress::stepPositions(std::int64_t first, std::int64_t last)
+{
+    for (std::int64_t position = first; m_record && position <= last; ++position)
+        m_positions.push_back(position);
+    if (last >= first) {
+        m_position = last;
+        m_steppedRepaints += last - first + 1;
+    }
+}
+
+} // namespace qbtest

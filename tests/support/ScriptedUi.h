@@ -1,0 +1,206 @@
+#pragma once
+
+#include "Ui.h"
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace qbtest {
+
+// A message box the command showed, as the user saw it.
+struct ShownBox
+{
+    std::string text;
+    qb::MessageKind kind;
+    qb::MessageButtons buttons;
+};
+
+// Answers dialogs from queues the test fills in advance and records everything shown. A dialog the
+// test did not expect (its queue is empty) fails the test and answers as the close button would.
+class ScriptedDialogs : public qb::Dialogs
+{
+public:
+    ~ScriptedDialogs() override;
+
+    // Queue answers, in the order the dialogs will appear; an OK-only box needs answerMessage(Answer::Ok) too.
+    void answerMessage(qb::Answer answer) { m_messageAnswers.push_back(answer); }
+    void answerInput(const std::string& text) { m_inputAnswers.push_back({true, text}); }
+    void cancelInput() { m_inputAnswers.push_back({false, {}}); }
+    void acceptOpen(const std::string& fileName) { m_openAnswers.push_back({true, fileName}); }
+    void cancelOpen() { m_openAnswers.push_back({false, {}}); }
+    void acceptSave(const std::string& fileName) { m_saveAnswers.push_back({true, fileName}); }
+    void cancelSave() { m_saveAnswers.push_back({false, {}}); }
+
+    qb::Answer messageBox(const std::string& text, qb::MessageKind kind, qb::MessageButtons buttons) override;
+    std::string inputBox(const std::string& caption, const std::string& prompt,
+                         const std::string& defaultText) override;
+    bool executeOpenDialog() override;
+    std::string openDialogFileName() const override { return m_openFileName; }
+    bool executeSaveDialog() override;
+    std::string saveDialogFileName() const override { return m_saveFileName; }
+    void showErrorBox(const std::string& text) override { m_errors.push_back(text); }
+
+    const std::vector<ShownBox>& boxes() const { return m_boxes; }
+    // Texts of the message boxes shown, in order.
+    std::vector<std::string> boxTexts() const;
+    const std::vector<std::string>& errors() const { return m_errors; }
+    // Caption and prompt of each input box shown.
+    const std::vector<std::pair<std::string, std::string>>& inputBoxes() const { return m_inputBoxes; }
+    int openDialogsShown() const { return m_openShown; }
+    int saveDialogsShown() const { return m_saveShown; }
+    // True when every queued answer was used.
+    bool allAnswersUsed() const;
+
+private:
+    struct FileAnswer
+    {
+        bool accepted;
+        std::string text;
+    };
+    std::deque<qb::Answer> m_messageAnswers;
+    std::deque<FileAnswer> m_inputAnswers;
+    std::deque<FileAnswer> m_openAnswers;
+    std::deque<FileAnswer> m_saveAnswers;
+    std::vector<ShownBox> m_boxes;
+    std::vector<std::string> m_errors;
+    std::vector<std::pair<std::string, std::string>> m_inputBoxes;
+    std::string m_openFileName;
+    std::string m_saveFileName;
+    int m_openShown = 0;
+    int m_saveShown = 0;
+};
+
+class FakeEditor : public qb::Editor
+{
+public:
+    std::string text() const override { return m_text; }
+    bool isEmpty() const override { return m_text.empty(); }
+    void setText(const std::string& text) override;
+    void clear() override { m_text.clear(); }
+    bool isModified() const override { return m_modified; }
+    void setModified(bool modified) override { m_modified = modified; }
+    void setFocus() override { ++m_focusRequests; }
+
+    // Typing: sets the text and fires the change notification, as setText does.
+    void type(const std::string& text) { setText(text); }
+    int changeNotifications() const { return m_changes; }
+    int focusRequests() const { return m_focusRequests; }
+
+private:
+    std::string m_text;
+    bool m_modified = false;
+    int m_changes = 0;
+    int m_focusRequests = 0;
+};
+
+class FakeLineEdit : public qb::LineEdit
+{
+public:
+    std::string text() const override { return m_text; }
+    void setText(const std::string& text) override { m_text = text; }
+
+private:
+    std::string m_text;
+};
+
+// Keeps entries sorted by byte order when sorting is on; selection is set by the test.
+class FakeList : public qb::ListControl
+{
+public:
+    void clear() override;
+    void add(const std::string& entry) override;
+    void setSorted(bool sorted) override;
+    int count() const override { return static_cast<int>(m_entries.size()); }
+    int itemIndex() const override { return m_selected; }
+    std::string item(int index) const override;
+
+    void select(int index) { m_selected = index; }
+    // Selects the first entry equal to `entry`; returns false when there is none.
+    bool selectText(const std::string& entry);
+    const std::vector<std::string>& entries() const { return m_entries; }
+    bool sorted() const { return m_sorted; }
+
+private:
+    std::vector<std::string> m_entries;
+    bool m_sorted = false;
+    int m_selected = -1;
+};
+
+// Records every progress position unless told to keep only the last one (for large runs).
+class FakeProgress : public qb::ProgressControl
+{
+public:
+    explicit FakeProgress(bool recordPositions = true) : m_record(recordPositions) {}
+    void setMaximum(std::int64_t maximum) override { m_maximum = maximum; }
+    void setPosition(std::int64_t position) override;
+    void stepPositions(std::int64_t first, std::int64_t last) override;
+
+    std::int64_t maximum() const { return m_maximum; }
+    std::int64_t position() const { return m_position; }
+    const std::vector<std::int64_t>& positions() const { return m_positions; }
+    // Repaints requested by steps (one per position stepped).
+    std::int64_t steppedRepaints() const { return m_steppedRepaints; }
+
+private:
+    bool m_record;
+    std::int64_t m_maximum = 100;
+    std::int64_t m_position = 0;
+    std::vector<std::int64_t> m_positions;
+    std::int64_t m_steppedRepaints = 0;
+};
+
+class FakeWindow : public qb::Window
+{
+public:
+    void setCaption(const std::string& caption) override { m_caption = caption; }
+    void repaintNow() override { ++m_repaints; }
+    const std::string& caption() const { return m_caption; }
+    int repaints() const { return m_repaints; }
+
+private:
+    std::string m_caption = "Quillbox 97";
+    int m_repaints = 0;
+};
+
+// The main window made of the fakes above.
+class ScriptedMainView : public qb::MainView
+{
+public:
+    explicit ScriptedMainView(bool recordProgress = true) : progress(recordProgress) {}
+
+    qb::Dialogs& dialogs() override { return scripted; }
+    qb::Editor& memo1() override { return editor; }
+    qb::LineEdit& edit2() override { return pathField; }
+    qb::ListControl& listBox1() override { return recipients; }
+    qb::ProgressControl& progressBar3() override { return progress; }
+    qb::Window& window() override { return mainWindow; }
+
+    ScriptedDialogs scripted;
+    FakeEditor editor;
+    FakeLineEdit pathField;
+    FakeList recipients;
+    FakeProgress progress;
+    FakeWindow mainWindow;
+};
+
+class ScriptedMailProgramsView : public qb::MailProgramsView
+{
+public:
+    qb::ListControl& listBox1() override { return programs; }
+    void close() override { ++closed; }
+
+    FakeList programs;
+    int closed = 0;
+};
+
+// Records command lines instead of starting processes.
+class RecordingProcessStarter : public qb::ProcessStarter
+{
+public:
+    void start(const std::string& commandLine) override { started.push_back(commandLine); }
+    std::vector<std::string> started;
+};
+
+} // namespace qbtest
