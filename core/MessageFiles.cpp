@@ -1,0 +1,130 @@
+#include "MessageFiles.h"
+
+#include "Errors.h"
+#include "FileOps.h"
+#include "ProductInfo.h"
+#include "Session.h"
+#include "TextFile.h"
+#include "Ui.h"
+
+#include <vector>
+
+namespace qb {
+namespace {
+
+constexpr const char* kUntitled = "Untitled";
+// Message files may be large; the copy moves them in blocks, not a byte per call.
+constexpr std::size_t kCopyBufferSize = std::size_t(64) << 10;
+
+// Copies `sourceName` to `targetName` byte for byte, byte 26 and all after it included. The source is
+// opened first, so a missing source, or a target that is the source under any spelling (the open-file
+// table refuses it with code 32), fails before the target is created or truncated. Both files are closed
+// on every path.
+void copyMessageFile(IoContext& io, const std::string& sourceName, const std::string& targetName)
+{
+    // An empty name would mean standard input; treat it as the missing file it stands for.
+    if (sourceName.empty())
+        throw EInOutError(IoCode::FileNotFound);
+
+    TextFile source(io, TextFile::Reading::PlainBytes, kCopyBufferSize);
+    source.assign(sourceName);
+    source.reset();
+    io.check();
+
+    TextFile target(io, TextFile::Reading::PlainBytes, kCopyBufferSize);
+    target.assign(targetName);
+    target.rewrite();
+    io.check();
+
+    std::vector<unsigned char> block(kCopyBufferSize);
+    for (;;) {
+        const std::size_t count = source.readBytes(block.data(), block.size());
+        io.check();
+        if (count == 0)
+            break;
+        target.writeBytes(block.data(), count);
+        io.check();
+    }
+
+    source.close();
+    io.check();
+    target.close();
+    io.check();
+}
+
+} // namespace
+
+MessageFiles::MessageFiles(Session& session, MainView& view) : m_session(session), m_view(view) {}
+
+void MessageFiles::NewMail1Click()
+{
+    Checkfilesave();
+    m_view.edit2().setText(kUntitled);
+    m_view.window().setCaption(std::string(kApplicationTitle) + " - [" + kUntitled + "]");
+    m_view.memo1().clear();
+    // The user has saved or declined to save what was there; an empty new message asks nothing on exit.
+    m_view.memo1().setModified(false);
+}
+
+void MessageFiles::Open1Click()
+{
+    Dialogs& dialogs = m_view.dialogs();
+    if (dialogs.executeOpenDialog())
+        openfile(dialogs.openDialogFileName());
+}
+
+void MessageFiles::openfile(const std::string& fileName)
+{
+    Editor& editor = m_view.memo1();
+    loadEditorFromFile(m_session.io, editor, fileName);
+    m_view.edit2().setText(fileName);
+    editor.setFocus();
+    editor.setModified(false);
+}
+
+bool MessageFiles::saveMessageAs()
+{
+    Dialogs& dialogs = m_view.dialogs();
+    if (!dialogs.executeSaveDialog())
+        return false;
+    const std::string target = dialogs.saveDialogFileName();
+    if (fileExists(target) && dialogs.messageBox("OK to overwrite " + target, MessageKind::Confirmation,
+                                                 MessageButtons::YesNoCancel) != Answer::Yes)
+        return false;
+
+    copyMessageFile(m_session.io, m_view.edit2().text(), target);
+    m_view.memo1().setModified(false);
+    m_view.edit2().setText(target);
+    return true;
+}
+
+void MessageFiles::SaveAs1Click()
+{
+    saveMessageAs();
+}
+
+void MessageFiles::Save1Click()
+{
+    SaveAs1Click();
+    m_view.memo1().setModified(false);
+}
+
+void MessageFiles::Checkfilesave()
+{
+    if (!m_view.memo1().isModified())
+        return;
+    switch (m_view.dialogs().messageBox("Save message?", MessageKind::Confirmation, MessageButtons::YesNoCancel)) {
+    case Answer::Yes:
+        // A save turned down at the dialog or the overwrite question has saved nothing: calling off the
+        // caller keeps the message instead of clearing it or closing over it.
+        if (!saveMessageAs())
+            Abort();
+        return;
+    case Answer::No:
+        return;
+    default:
+        Abort();
+    }
+}
+
+} // namespace qb
