@@ -1,0 +1,17 @@
+#pragma once
+
+#include "Ui.h"
+
+#include <string>
+
+namespace qb {
+
+// Starts a command line as a detached process. A line that names no program starts nothing, and
+// nothing is reported either way.
+class QtProcessStarter : public ProcessStarter
+{
+public:
+    void start(const std::string& commandLine) override;
+};
+
+} // namespace qb

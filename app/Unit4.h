@@ -1,0 +1,42 @@
+#pragma once
+
+#include "MailPrograms.h"
+#include "Session.h"
+#include "Ui.h"
+
+#include <QDialog>
+
+#include <memory>
+
+class QListWidget;
+class QPushButton;
+
+// The Mail Programs window Form4: the registered mail programs, and "&Run" to start one.
+class TForm4 : public QDialog, public qb::MailProgramsView
+{
+    Q_OBJECT
+
+public:
+    TForm4(qb::Session& session, qb::Dialogs& mainDialogs, qb::ProcessStarter& starter, QWidget* parent = nullptr);
+    ~TForm4() override;
+
+    // The list commands; the main window runs newprogramfile and AddProgram1Click through it.
+    qb::MailPrograms& programs() { return m_programs; }
+
+    // MailProgramsView
+    qb::ListControl& listBox1() override;
+    void close() override;
+
+    void Button1Click();
+    void Button2Click();
+
+private:
+    class ListAdapter;
+
+    void FormCreate();
+
+    qb::Dialogs& m_mainDialogs;
+    QListWidget* m_listBox1 = nullptr;
+    std::unique_ptr<ListAdapter> m_list;
+    qb::MailPrograms m_programs;
+};
