@@ -1,0 +1,219 @@
+#include "Recipients.h"
+
+#include "Errors.h"
+#include "FileOps.h"
+#include "TextFile.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace qb {
+
+namespace {
+
+// Removes a half-made key file unless the key was completed, so a listed name never has an empty
+// or truncated key (an empty key would encrypt every byte with 26).
+class KeyFileGuard
+{
+public:
+    explicit KeyFileGuard(std::string path) : m_path(std::move(path)) {}
+    ~KeyFileGuard()
+    {
+        if (m_armed)
+            std::remove(m_path.c_str());
+    }
+    KeyFileGuard(const KeyFileGuard&) = delete;
+    KeyFileGuard& operator=(const KeyFileGuard&) = delete;
+    // Armed only once the key file was created, so nothing that was there before is ever removed.
+    void arm() { m_armed = true; }
+    void keep() { m_armed = false; }
+
+private:
+    std::string m_path;
+    bool m_armed = false;
+};
+
+} // namespace
+
+void requireRecipientName(const std::string& name)
+{
+    // "/" and NUL cannot stand in one folder name; CR, LF and 26 would split the users.cfg line into
+    // several entries or end the list early.
+    static const std::string refused("/\r\n\x1a\0", 5);
+    const bool unusable = name == "." || name == ".." || name.find_first_of(refused) != std::string::npos;
+    if (unusable)
+        throw EInOutError(IoCode::PathNotFound);
+}
+
+Recipients::Recipients(Session& session, MainView& view, Clock& clock) : m_session(session), m_view(view), m_keys(clock)
+{
+}
+
+void Recipients::updateusers()
+{
+    ListControl& list = m_view.listBox1();
+    list.clear();
+    IoContext& io = m_session.io;
+    TextFile users(io);
+    users.assign(m_session.usersFilePath());
+    users.reset();
+    if (io.ioResult() != 0)
+        return;
+    // Read before testing for the end, so an empty file shows one empty entry.
+    bool atEnd = false;
+    do {
+        const std::string line = users.readLine();
+        io.check();
+        list.add(line);
+        atEnd = users.eof();
+        io.check();
+    } while (!atEnd);
+    users.close();
+    io.check();
+}
+
+void Recipients::newrecipiantfile()
+{
+    IoContext& io = m_session.io;
+    const std::string path = m_session.usersFilePath();
+    if (resetProbe(io, path) == 0 &&
+        m_view.dialogs().messageBox("Are you sure you want to overwrite the old one?", MessageKind::Confirmation,
+                                    MessageButtons::YesNoCancel) != Answer::Yes)
+        return;
+    TextFile users(io);
+    users.assign(path);
+    users.rewrite();
+    io.check();
+    users.close();
+    io.check();
+    inform("New User File created!");
+    updateusers();
+}
+
+void Recipients::NewKey1Click()
+{
+    const std::string name = askName("New Recipiant/Sender", "Name of Person");
+    if (appendProbe(m_session.io, m_session.usersFilePath()) != 0) {
+        Dialogs& dialogs = m_view.dialogs();
+        if (dialogs.messageBox("Users file does not exist do you want to create one?", MessageKind::Confirmation,
+                               MessageButtons::YesNoCancel) != Answer::Yes) {
+            dialogs.messageBox("You chose not to create a new user file. You will not be able to send or recieve "
+                               "from " +
+                                   name + " until you do!",
+                               MessageKind::Warning, MessageButtons::Ok);
+            Abort();
+        }
+        newrecipiantfile();
+    }
+    appendToUsersFile(name);
+    createDirectory(m_session.recipientFolder(name));
+    writeGeneratedKey(m_session.keyFilePath(name));
+    inform("New Directory and Key has been created for " + name);
+    m_view.memo1().setModified(false);
+    updateusers();
+}
+
+void Recipients::ImportKey1Click()
+{
+    const std::string name = askName("Import New Key", "Enter a name for person");
+    if (appendProbe(m_session.io, m_session.usersFilePath()) != 0)
+        newrecipiantfile();
+    appendToUsersFile(name);
+    createDirectory(m_session.recipientFolder(name));
+    const std::string keyPath = m_session.keyFilePath(name);
+    if (fileExists(keyPath)) {
+        inform("A new Directory and key has been imported for " + name);
+        updateusers();
+        Abort();
+    }
+    importKeyFile(keyPath);
+    inform("A new Directory and key has been imported for " + name);
+    updateusers();
+}
+
+std::string Recipients::askName(const std::string& caption, const std::string& prompt) const
+{
+    const std::string name = m_view.dialogs().inputBox(caption, prompt, "");
+    if (name.empty())
+        Abort();
+    // Refused before users.cfg, a folder or a key is touched.
+    requireRecipientName(name);
+    return name;
+}
+
+void Recipients::appendToUsersFile(const std::string& name)
+{
+    IoContext& io = m_session.io;
+    TextFile users(io);
+    users.assign(m_session.usersFilePath());
+    users.append();
+    io.check();
+    users.writeLine(name);
+    io.check();
+    users.close();
+    io.check();
+}
+
+void Recipients::writeGeneratedKey(const std::string& keyPath)
+{
+    IoContext& io = m_session.io;
+    TextFile key(io);
+    key.assign(keyPath);
+    key.rewrite();
+    io.check();
+    for (const unsigned char value : m_keys.generate()) {
+        key.writeByte(value);
+        io.check();
+    }
+    key.close();
+    io.check();
+}
+
+void Recipients::importKeyFile(const std::string& keyPath)
+{
+    IoContext& io = m_session.io;
+    // Declared before the files so they are closed before a half-made key is removed.
+    KeyFileGuard guard(keyPath);
+    TextFile key(io);
+    key.assign(keyPath);
+    key.rewrite();
+    io.check();
+    guard.arm();
+
+    Dialogs& dialogs = m_view.dialogs();
+    // A cancelled dialog still holds the name last accepted for some other purpose; it is not a key.
+    if (!dialogs.executeOpenDialog())
+        Abort();
+    openkey();
+    const std::string sourcePath = dialogs.openDialogFileName();
+    if (sourcePath.empty())
+        Abort();
+
+    TextFile source(io);
+    source.assign(sourcePath);
+    source.reset();
+    if (io.ioResult() != 0)
+        Abort();
+    // The byte read is written before the end test, so an empty source gives the one-byte key 26.
+    bool atEnd = false;
+    do {
+        const unsigned char byte = source.readByte();
+        io.check();
+        key.writeByte(byte);
+        io.check();
+        atEnd = source.eof();
+        io.check();
+    } while (!atEnd);
+    key.close();
+    io.check();
+    guard.keep();
+    source.close();
+    io.check();
+}
+
+void Recipients::inform(const std::string& text)
+{
+    m_view.dialogs().messageBox(text, MessageKind::Information, MessageButtons::Ok);
+}
+
+} // namespace qb

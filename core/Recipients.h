@@ -1,0 +1,50 @@
+#pragma once
+
+#include "Clock.h"
+#include "KeyGenerator.h"
+#include "Session.h"
+#include "Ui.h"
+
+#include <string>
+
+namespace qb {
+
+// The recipient list users.cfg, one folder per correspondent and its key file: the main window's
+// commands New Recipiant, New Recipiant File and Import Key, and the reload of the on-screen list.
+// Errors leave as exceptions; the caller runs each command through runCommand.
+class Recipients
+{
+public:
+    Recipients(Session& session, MainView& view, Clock& clock);
+
+    // Reloads the recipient list control from users.cfg (empty when the file cannot be opened).
+    void updateusers();
+    // Creates users.cfg, or empties it after confirmation.
+    void newrecipiantfile();
+    // File > New Recipiant: registers a name with a freshly generated key.
+    void NewKey1Click();
+    // File > Import Key: registers a name whose key is copied from a file the user picks.
+    void ImportKey1Click();
+    // What accepting the open dialog during Import Key runs; the import itself reads the chosen name.
+    void openkey() {}
+
+private:
+    // Asks for a name; an empty answer (or a cancelled box) ends the command.
+    std::string askName(const std::string& caption, const std::string& prompt) const;
+    void appendToUsersFile(const std::string& name);
+    void writeGeneratedKey(const std::string& keyPath);
+    // Copies the chosen file, text-mode, into a new key file; stops silently, leaving no key file, when
+    // no file is chosen or it cannot be read.
+    void importKeyFile(const std::string& keyPath);
+    void inform(const std::string& text);
+
+    Session& m_session;
+    MainView& m_view;
+    KeyGenerator m_keys;
+};
+
+// Raises "Invalid filename" for a name that cannot be one folder name under the data directory, or that
+// would not stay one line of users.cfg.
+void requireRecipientName(const std::string& name);
+
+} // namespace qb
