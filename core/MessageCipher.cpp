@@ -1,0 +1,322 @@
+#include "MessageCipher.h"
+
+#include "Errors.h"
+#include "FileOps.h"
+#include "TextFile.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <unistd.h>
+#include <vector>
+
+namespace qb {
+
+namespace {
+
+const char* const kSelectRecipient = "Please select a Recipiant/Sender!";
+const char* const kUntitled = "Untitled";
+
+// Message and temporary files move through large buffers; the key is small and reopened every pass.
+constexpr std::size_t kFileBufferSize = 64 * 1024;
+constexpr std::size_t kKeyBufferSize = 4 * 1024;
+constexpr std::size_t kChunkSize = 64 * 1024;
+
+std::size_t chunkFor(std::int64_t remaining)
+{
+    return static_cast<std::size_t>(std::min<std::int64_t>(remaining, kChunkSize));
+}
+
+void warnNoRecipient(MainView& view)
+{
+    view.dialogs().messageBox(kSelectRecipient, MessageKind::Warning, MessageButtons::Ok);
+    Abort();
+}
+
+// Reports progress positions in batches: a virtual call (and a repaint) per byte would dominate the run,
+// yet a real bar should still advance every percent. Whatever was processed is reported on every exit.
+class ProgressBatcher
+{
+public:
+    ProgressBatcher(ProgressControl& control, std::int64_t total)
+        : m_control(control), m_batch(std::clamp<std::int64_t>(total / 100, 1, kChunkSize))
+    {
+    }
+    ~ProgressBatcher()
+    {
+        try {
+            flush();
+        } catch (...) {
+        }
+    }
+    ProgressBatcher(const ProgressBatcher&) = delete;
+    ProgressBatcher& operator=(const ProgressBatcher&) = delete;
+
+    void advance(std::int64_t count)
+    {
+        m_done += count;
+        while (m_done - m_reported >= m_batch) {
+            m_control.stepPositions(m_reported, m_reported + m_batch - 1);
+            m_reported += m_batch;
+        }
+    }
+
+    void flush()
+    {
+        if (m_done > m_reported) {
+            const std::int64_t first = m_reported;
+            m_reported = m_done;
+            m_control.stepPositions(first, m_done - 1);
+        }
+    }
+
+private:
+    ProgressControl& m_control;
+    std::int64_t m_batch;
+    std::int64_t m_done = 0;
+    std::int64_t m_reported = 0;
+};
+
+// Where the combined bytes go. `space` says where the next `count` message bytes are to be read;
+// `emit` takes them once combined.
+class Sink
+{
+public:
+    virtual ~Sink() = default;
+    virtual unsigned char* space(std::size_t count) = 0;
+    virtual void emit(const unsigned char* data, std::size_t count) = 0;
+};
+
+class FileSink : public Sink
+{
+public:
+    FileSink(IoContext& io, TextFile& file) : m_io(io), m_file(file), m_buffer(kChunkSize) {}
+    unsigned char* space(std::size_t) override { return m_buffer.data(); }
+    void emit(const unsigned char* data, std::size_t count) override
+    {
+        m_file.writeBytes(data, count);
+        m_io.check();
+    }
+
+private:
+    IoContext& m_io;
+    TextFile& m_file;
+    std::vector<unsigned char> m_buffer;
+};
+
+class MemorySink : public Sink
+{
+public:
+    explicit MemorySink(unsigned char* result) : m_next(result) {}
+    unsigned char* space(std::size_t) override { return m_next; }
+    void emit(const unsigned char*, std::size_t count) override { m_next += count; }
+
+private:
+    unsigned char* m_next;
+};
+
+void resetChecked(IoContext& io, TextFile& file, const std::string& path)
+{
+    file.assign(path);
+    file.reset();
+    io.check();
+}
+
+void rewriteChecked(IoContext& io, TextFile& file, const std::string& path)
+{
+    file.assign(path);
+    file.rewrite();
+    io.check();
+}
+
+void closeChecked(IoContext& io, TextFile& file)
+{
+    file.close();
+    io.check();
+}
+
+// Reads exactly `count` bytes; past the physical end a read yields 26, as a byte-wise read would.
+void readExactly(IoContext& io, TextFile& file, unsigned char* out, std::size_t count)
+{
+    const std::size_t got = file.readBytes(out, count);
+    io.check();
+    std::fill(out + got, out + count, kEndOfDataMark);
+}
+
+// The common key loop: `total` message bytes combined with the key, which is opened afresh and read from
+// its first byte on every pass. A pass ends at the key's end of data or when all bytes are done (that
+// test first), and takes at least one byte: an empty key reads as the single byte 26.
+void runKeyLoop(Session& session, MainView& view, TextFile& message, std::int64_t total, Sink& sink)
+{
+    IoContext& io = session.io;
+    const std::string keyPath = session.keyFilePath(session.currentuser);
+    ProgressBatcher progress(view.progressBar3(), total);
+    std::vector<unsigned char> key(kChunkSize);
+    std::int64_t done = 0;
+    while (done != total) {
+        TextFile keyFile(io, TextFile::Reading::Text, kKeyBufferSize);
+        keyFile.assign(keyPath);
+        keyFile.reset();
+        if (io.ioResult() != 0) {
+            progress.flush();
+            warnNoRecipient(view);
+        }
+        for (bool firstRun = true;; firstRun = false) {
+            std::size_t count = keyFile.readBytes(key.data(), chunkFor(total - done));
+            io.check();
+            if (count == 0) {
+                if (!firstRun)
+                    break;
+                key[0] = kEndOfDataMark;
+                count = 1;
+            }
+            unsigned char* bytes = sink.space(count);
+            readExactly(io, message, bytes, count);
+            for (std::size_t j = 0; j < count; ++j)
+                bytes[j] ^= key[j];
+            sink.emit(bytes, count);
+            done += static_cast<std::int64_t>(count);
+            progress.advance(static_cast<std::int64_t>(count));
+            if (done == total)
+                break;
+        }
+        closeChecked(io, keyFile);
+    }
+}
+
+// Removes the temporary file when Encrypt fails before the copy-back has begun. Armed only once this
+// run has created the file, so a file it could not open is never removed.
+class TempFileGuard
+{
+public:
+    explicit TempFileGuard(std::string path) : m_path(std::move(path)) {}
+    ~TempFileGuard()
+    {
+        if (m_armed)
+            ::unlink(m_path.c_str());
+    }
+    TempFileGuard(const TempFileGuard&) = delete;
+    TempFileGuard& operator=(const TempFileGuard&) = delete;
+
+    void arm() { m_armed = true; }
+    void disarm() { m_armed = false; }
+
+private:
+    std::string m_path;
+    bool m_armed = false;
+};
+
+} // namespace
+
+MessageCipher::MessageCipher(Session& session, MainView& view) : m_session(session), m_view(view) {}
+
+void MessageCipher::Encrypt1Click()
+{
+    Editor& editor = m_view.memo1();
+    if (editor.isEmpty())
+        Abort();
+    const std::string path = requireMessagePath();
+    const std::string tempPath = tempPathFor(path);
+    // A "*.tmp" message would be its own temporary file and be destroyed by the copy-back.
+    if (tempPath == path)
+        throw EInOutError(IoCode::SharingViolation);
+
+    IoContext& io = m_session.io;
+    saveEditorToFile(io, editor, path);
+    const std::int64_t size = fileSizeChecked(io, path);
+    m_view.progressBar3().setMaximum(size);
+
+    // Declared before the files so that it acts after they are closed.
+    TempFileGuard guard(tempPath);
+    {
+        TextFile message(io, TextFile::Reading::PlainBytes, kFileBufferSize);
+        resetChecked(io, message, path);
+        TextFile temp(io, TextFile::Reading::PlainBytes, kFileBufferSize);
+        rewriteChecked(io, temp, tempPath);
+        guard.arm();
+
+        FileSink sink(io, temp);
+        runKeyLoop(m_session, m_view, message, size, sink);
+        closeChecked(io, message);
+        closeChecked(io, temp);
+    }
+
+    {
+        TextFile temp(io, TextFile::Reading::PlainBytes, kFileBufferSize);
+        resetChecked(io, temp, tempPath);
+        TextFile message(io, TextFile::Reading::PlainBytes, kFileBufferSize);
+        rewriteChecked(io, message, path);
+        // The message file is being overwritten: until it is complete the temporary file holds the only
+        // complete ciphertext, so it stays whatever happens.
+        guard.disarm();
+
+        std::vector<unsigned char> buffer(kChunkSize);
+        for (std::int64_t copied = 0; copied < size;) {
+            const std::size_t count = chunkFor(size - copied);
+            readExactly(io, temp, buffer.data(), count);
+            message.writeBytes(buffer.data(), count);
+            io.check();
+            copied += static_cast<std::int64_t>(count);
+        }
+        closeChecked(io, temp);
+        closeChecked(io, message);
+    }
+    eraseFileChecked(io, tempPath);
+
+    m_view.progressBar3().setPosition(0);
+    reloadEditor(path);
+}
+
+void MessageCipher::Decrypt1Click()
+{
+    Editor& editor = m_view.memo1();
+    if (editor.isEmpty())
+        Abort();
+    const std::string path = requireMessagePath();
+
+    IoContext& io = m_session.io;
+    if (path == kUntitled)
+        saveEditorToFile(io, editor, path);
+    const std::int64_t size = fileSizeChecked(io, path);
+    // Nothing to decrypt; the key loop needs at least one byte.
+    if (size == 0)
+        Abort();
+    m_view.progressBar3().setMaximum(size);
+
+    std::unique_ptr<unsigned char[]> result(new unsigned char[static_cast<std::size_t>(size)]);
+    {
+        TextFile message(io, TextFile::Reading::PlainBytes, kFileBufferSize);
+        resetChecked(io, message, path);
+        MemorySink sink(result.get());
+        runKeyLoop(m_session, m_view, message, size, sink);
+        closeChecked(io, message);
+    }
+    {
+        TextFile message(io, TextFile::Reading::PlainBytes, kFileBufferSize);
+        rewriteChecked(io, message, path);
+        message.writeBytes(result.get(), static_cast<std::size_t>(size));
+        io.check();
+        closeChecked(io, message);
+    }
+    // The editor is about to receive a copy of the text: do not hold both.
+    result.reset();
+
+    m_view.progressBar3().setPosition(0);
+    reloadEditor(path);
+}
+
+std::string MessageCipher::requireMessagePath()
+{
+    std::string path = m_view.edit2().text();
+    if (path.empty())
+        warnNoRecipient(m_view);
+    return path;
+}
+
+void MessageCipher::reloadEditor(const std::string& path)
+{
+    m_view.memo1().clear();
+    loadEditorFromFile(m_session.io, m_view.memo1(), path);
+}
+
+} // namespace qb
