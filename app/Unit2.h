@@ -17,6 +17,10 @@ public:
     // "Enter Quillbox!": hides the window and closes it, which ends its modal showing.
     void Button1Click();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void FormCreate();
     void buildPictures();

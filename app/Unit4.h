@@ -30,6 +30,11 @@ public:
     void Button1Click();
     void Button2Click();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     class ListAdapter;
 

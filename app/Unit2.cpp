@@ -1,0 +1,110 @@
+#include "Unit2.h"
+
+#include "Pictures.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+
+constexpr int kClientWidth = 341;
+constexpr int kClientHeight = 159;
+const char* const kProductLetters = "QUILLBOX";
+
+} // namespace
+
+TForm2::TForm2(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("Welcome!"));
+    setWindowIcon(qb::padlockIcon());
+    QFont windowFont = font();
+    windowFont.setPixelSize(11);
+    setFont(windowFont);
+
+    QPalette background = palette();
+    background.setColor(QPalette::Window, Qt::white);
+    setPalette(background);
+    setAutoFillBackground(true);
+
+    buildPictures();
+    buildTexts();
+
+    m_button1 = new QPushButton(QStringLiteral("Enter Quillbox!"), this);
+    m_button1->setObjectName(QStringLiteral("Button1"));
+    m_button1->setGeometry(120, 128, 105, 25);
+    connect(m_button1, &QPushButton::clicked, this, &TForm2::Button1Click);
+
+    // Lies beyond the right edge of the client area, never seen, yet Tab still reaches it.
+    m_memo1 = new QPlainTextEdit(QStringLiteral("Memo1"), this);
+    m_memo1->setObjectName(QStringLiteral("Memo1"));
+    m_memo1->setGeometry(344, 56, 185, 89);
+    m_memo1->setTabChangesFocus(true);
+    setTabOrder(m_button1, m_memo1);
+
+    FormCreate();
+}
+
+void TForm2::FormCreate()
+{
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(kClientWidth, kClientHeight);
+}
+
+void TForm2::buildPictures()
+{
+    for (int index = 0; index < 8; ++index) {
+        auto* tile = new QLabel(this);
+        tile->setObjectName(QStringLiteral("Image%1").arg(index + 3));
+        tile->setGeometry(8 + 40 * index, 0, 45, 41);
+        tile->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        tile->setPixmap(qb::letterTile(QLatin1Char(kProductLetters[index])));
+    }
+    const int padlockLefts[] = {8, 296};
+    for (int index = 0; index < 2; ++index) {
+        auto* padlock = new QLabel(this);
+        padlock->setObjectName(QStringLiteral("Image%1").arg(index + 1));
+        padlock->setGeometry(padlockLefts[index], 112, 33, 33);
+        padlock->setPixmap(qb::padlockPixmap(32));
+    }
+}
+
+void TForm2::buildTexts()
+{
+    auto* label1 = new QLabel(QStringLiteral("Security System for Internet E-mail"), this);
+    label1->setObjectName(QStringLiteral("Label1"));
+    label1->move(80, 40);
+    label1->adjustSize();
+
+    auto* label3 = new QLabel(QStringLiteral("32-bit for Windows 95/NT"), this);
+    label3->setObjectName(QStringLiteral("Label3"));
+    label3->move(96, 64);
+    label3->adjustSize();
+}
+
+void TForm2::Button1Click()
+{
+    hide();
+    close();
+}
+
+void TForm2::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (const QScreen* current = screen())
+        move(current->availableGeometry().center() - frameGeometry().center() + pos());
+}
+
+void TForm2::keyPressEvent(QKeyEvent* event)
+{
+    // The window has no Cancel button, so Esc does not close it.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

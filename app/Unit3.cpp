@@ -1,0 +1,164 @@
+#include "Unit3.h"
+
+#include "CommandRunner.h"
+#include "Pictures.h"
+#include "ProductInfo.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLocale>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+
+constexpr int kClientWidth = 374;
+constexpr int kClientHeight = 204;
+const char* const kProductLetters = "QUILLBOX";
+
+} // namespace
+
+TForm3::TForm3(qb::Dialogs& mainDialogs, qb::ProcessStarter& starter, QWidget* parent)
+    : QDialog(parent), m_mainDialogs(mainDialogs), m_starter(starter)
+{
+    setObjectName(QStringLiteral("Form3"));
+    setWindowTitle(QStringLiteral("About"));
+    setWindowIcon(qb::padlockIcon());
+    QFont windowFont = font();
+    windowFont.setPixelSize(11);
+    setFont(windowFont);
+
+    buildPictures();
+    addLabel("Label9", QStringLiteral("Security System for Internet E-mail"), 40, 48);
+    addLabel("Label11", QStringLiteral("32-bit for Windows 95/NT"), 40, 64);
+    addLabel("Label3", QStringLiteral("Written By: ") + QString::fromUtf8(qb::kAuthorName), 40, 80);
+    addLabel("Label1", QStringLiteral("Pysical Memory"), 64, 104);
+    m_label7 = addLabel("Label7", QString(), 168, 104);
+    addLabel("Label6", QStringLiteral("Memory Used"), 64, 128);
+    m_label8 = addLabel("Label8", QString(), 168, 128);
+    addLabel("Label4", QStringLiteral("Please send your comments and suggestions to:"), 16, 168);
+
+    QLabel* label5 = addLabel("Label5", QString::fromUtf8(qb::kAuthorEmail), 16, 184);
+    QPalette navy = label5->palette();
+    navy.setColor(QPalette::Window, QColor(0, 0, 128));
+    navy.setColor(QPalette::WindowText, Qt::white);
+    label5->setPalette(navy);
+    label5->setAutoFillBackground(true);
+
+    auto* button2 = new QPushButton(QStringLiteral("Goto My Page!"), this);
+    button2->setObjectName(QStringLiteral("Button2"));
+    button2->setGeometry(272, 112, 83, 25);
+    connect(button2, &QPushButton::clicked, this, &TForm3::Button2Click);
+
+    auto* button1 = new QPushButton(QStringLiteral("&Close"), this);
+    button1->setObjectName(QStringLiteral("Button1"));
+    button1->setGeometry(272, 152, 83, 25);
+    connect(button1, &QPushButton::clicked, this, &TForm3::Button1Click);
+    setTabOrder(button2, button1);
+
+    FormCreate();
+}
+
+void TForm3::FormCreate()
+{
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(kClientWidth, kClientHeight);
+    // Read once, so the window shows the state at program start.
+    showMemoryStatus(qb::queryMemoryStatus());
+}
+
+void TForm3::buildPictures()
+{
+    auto* padlock = new QLabel(this);
+    padlock->setObjectName(QStringLiteral("Image1"));
+    padlock->setGeometry(8, 8, 32, 32);
+    padlock->setPixmap(qb::padlockPixmap(32));
+    padlock->setAttribute(Qt::WA_NoMousePropagation);
+
+    for (int index = 0; index < 8; ++index) {
+        auto* tile = new QLabel(this);
+        tile->setObjectName(QStringLiteral("Image%1").arg(index + 3));
+        tile->setGeometry(40 + 40 * index, 8, 45, 35);
+        tile->setPixmap(qb::letterTile(QLatin1Char(kProductLetters[index])));
+        tile->setAttribute(Qt::WA_NoMousePropagation);
+    }
+}
+
+QLabel* TForm3::addLabel(const char* objectName, const QString& text, int left, int top)
+{
+    auto* label = new QLabel(text, this);
+    label->setObjectName(QString::fromLatin1(objectName));
+    label->move(left, top);
+    label->adjustSize();
+    // A click on a label is the label's, not the window's background.
+    label->setAttribute(Qt::WA_NoMousePropagation);
+    return label;
+}
+
+void TForm3::showMemoryStatus(const qb::MemoryStatus& status)
+{
+    m_label7->setText(formatTotalMemory(status.totalBytes));
+    m_label7->adjustSize();
+    m_label8->setText(formatMemoryLoad(status.memoryLoad));
+    m_label8->adjustSize();
+}
+
+QString TForm3::formatTotalMemory(std::uint64_t totalBytes)
+{
+    // "#,###" rounds to a whole number and shows no digit at all for zero.
+    const std::uint64_t kilobytes = (totalBytes + 512) / 1024;
+    const QString digits = kilobytes == 0 ? QString() : QLocale().toString(static_cast<qulonglong>(kilobytes));
+    return digits + QStringLiteral(" KB");
+}
+
+QString TForm3::formatMemoryLoad(unsigned memoryLoad)
+{
+    return QStringLiteral("%1 %").arg(memoryLoad);
+}
+
+void TForm3::Button1Click()
+{
+    close();
+}
+
+void TForm3::Button2Click()
+{
+    qb::runCommand(m_mainDialogs, [this] {
+        const qb::Answer answer = m_mainDialogs.messageBox(
+            "My Web Page is best viewed in Netscape. If you installed Netscape in it's default directory click YES "
+            "else click NO",
+            qb::MessageKind::Confirmation, qb::MessageButtons::YesNo);
+        const std::string homePage = std::string(" ") + qb::kHomePage;
+        if (answer == qb::Answer::Yes) {
+            m_starter.start(kDefaultBrowser + homePage);
+            return;
+        }
+        // A cancelled choice starts nothing: the name left in the shared dialog may be any earlier file.
+        if (m_mainDialogs.executeOpenDialog())
+            m_starter.start(m_mainDialogs.openDialogFileName() + homePage);
+    });
+}
+
+void TForm3::mousePressEvent(QMouseEvent* event)
+{
+    QDialog::mousePressEvent(event);
+    close();
+}
+
+void TForm3::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (const QScreen* current = screen())
+        move(current->availableGeometry().center() - frameGeometry().center() + pos());
+}
+
+void TForm3::keyPressEvent(QKeyEvent* event)
+{
+    // Only "&Close" and the title bar close the window.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

@@ -1,0 +1,149 @@
+#include "Unit4.h"
+
+#include "CommandRunner.h"
+#include "Cp1252.h"
+#include "Errors.h"
+
+#include <QEvent>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+
+constexpr int kClientWidth = 241;
+constexpr int kClientHeight = 180;
+
+// Keeps each entry's bytes beside its shown text, so a name comes back exactly as mail.cfg holds it.
+constexpr int kBytesRole = Qt::UserRole;
+
+} // namespace
+
+// ListBox1 as the commands see it.
+class TForm4::ListAdapter : public qb::ListControl
+{
+public:
+    explicit ListAdapter(QListWidget& list) : m_list(list) {}
+
+    void clear() override { m_list.clear(); }
+
+    void add(const std::string& entry) override
+    {
+        const std::u16string text = qb::decodeCp1252(entry);
+        auto* item = new QListWidgetItem(QString::fromStdU16String(text));
+        item->setData(kBytesRole, QByteArray::fromStdString(entry));
+        // A sorted list inserts in sort order.
+        m_list.addItem(item);
+    }
+
+    void setSorted(bool sorted) override
+    {
+        m_list.setSortingEnabled(sorted);
+        // Enabling sorting does not reorder what is already there.
+        if (sorted)
+            m_list.sortItems(Qt::AscendingOrder);
+    }
+
+    int count() const override { return m_list.count(); }
+
+    int itemIndex() const override
+    {
+        const QList<QListWidgetItem*> selected = m_list.selectedItems();
+        return selected.isEmpty() ? -1 : m_list.row(selected.first());
+    }
+
+    std::string item(int index) const override
+    {
+        if (index < 0 || index >= m_list.count())
+            throw qb::EListError(index);
+        return m_list.item(index)->data(kBytesRole).toByteArray().toStdString();
+    }
+
+private:
+    QListWidget& m_list;
+};
+
+TForm4::TForm4(qb::Session& session, qb::Dialogs& mainDialogs, qb::ProcessStarter& starter, QWidget* parent)
+    : QDialog(parent), m_mainDialogs(mainDialogs), m_listBox1(new QListWidget(this)),
+      m_list(std::make_unique<ListAdapter>(*m_listBox1)), m_programs(session, mainDialogs, *this, starter)
+{
+    setObjectName(QStringLiteral("Form4"));
+    setWindowTitle(QStringLiteral("Mail Programs"));
+    QFont windowFont = font();
+    windowFont.setPixelSize(11);
+    setFont(windowFont);
+
+    m_listBox1->setObjectName(QStringLiteral("ListBox1"));
+    m_listBox1->setGeometry(8, 8, 225, 137);
+    // A double click anywhere in the list runs, as "&Run" does, whatever is selected.
+    m_listBox1->viewport()->installEventFilter(this);
+
+    auto* button1 = new QPushButton(QStringLiteral("&Run"), this);
+    button1->setObjectName(QStringLiteral("Button1"));
+    button1->setGeometry(32, 152, 75, 25);
+    connect(button1, &QPushButton::clicked, this, &TForm4::Button1Click);
+
+    auto* button2 = new QPushButton(QStringLiteral("&Close"), this);
+    button2->setObjectName(QStringLiteral("Button2"));
+    button2->setGeometry(136, 152, 75, 25);
+    connect(button2, &QPushButton::clicked, this, &TForm4::Button2Click);
+
+    setTabOrder(m_listBox1, button1);
+    setTabOrder(button1, button2);
+
+    FormCreate();
+}
+
+TForm4::~TForm4() = default;
+
+void TForm4::FormCreate()
+{
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(kClientWidth, kClientHeight);
+    qb::runCommand(m_mainDialogs, [this] { m_programs.updateprograms(); });
+}
+
+qb::ListControl& TForm4::listBox1()
+{
+    return *m_list;
+}
+
+void TForm4::close()
+{
+    QDialog::close();
+}
+
+void TForm4::Button1Click()
+{
+    qb::runCommand(m_mainDialogs, [this] { m_programs.Button1Click(); });
+}
+
+void TForm4::Button2Click()
+{
+    close();
+}
+
+bool TForm4::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_listBox1->viewport() && event->type() == QEvent::MouseButtonDblClick)
+        Button1Click();
+    return QDialog::eventFilter(watched, event);
+}
+
+void TForm4::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (const QScreen* current = screen())
+        move(current->availableGeometry().center() - frameGeometry().center() + pos());
+}
+
+void TForm4::keyPressEvent(QKeyEvent* event)
+{
+    // Only "&Close" and the title bar close the window.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
