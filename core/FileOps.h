@@ -45,4 +45,7 @@ void saveEditorToFile(IoContext& io, Editor& editor, const std::string& name);
 // first byte 0 unless the adjusted text equals the editor's text. "Cannot open file %s" on failure.
 void loadEditorFromFile(IoContext& io, Editor& editor, const std::string& name);
 
+// Every lone CR and every lone LF becomes CR LF; CR LF stays one break (so LF CR becomes two).
+std::string normalizeLineBreaks(const std::string& bytes);
+
 } // namespace qb

@@ -11,7 +11,11 @@ namespace qb {
 class OpenFileTable
 {
 public:
-    enum class Access { Read, Write };
+    enum class Access
+    {
+        Read,
+        Write
+    };
 
     struct FileId
     {
@@ -25,6 +29,8 @@ public:
 
     // True when a file may be opened with this access now.
     bool mayOpen(const FileId& id, Access access) const;
+    // True when this process holds the file open in any way (exclusive openers must not proceed).
+    bool contains(const FileId& id) const;
     void add(const FileId& id, Access access);
     void remove(const FileId& id, Access access);
     bool empty() const { return m_readers.empty() && m_writers.empty(); }

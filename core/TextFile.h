@@ -40,7 +40,11 @@ class TextFile
 public:
     // How reads treat byte 26: Text stops at it (the end-of-data mark); PlainBytes passes every byte
     // and ends only at the physical end of the file.
-    enum class Reading { Text, PlainBytes };
+    enum class Reading
+    {
+        Text,
+        PlainBytes
+    };
 
     explicit TextFile(IoContext& io, Reading reading = Reading::Text, std::size_t bufferSize = kTextBufferSize);
     ~TextFile();
@@ -75,7 +79,12 @@ private:
     std::size_t m_bufferSize;
     std::string m_name;
     int m_fd = -1;
-    enum class Mode { Closed, Input, Output } m_mode = Mode::Closed;
+    enum class Mode
+    {
+        Closed,
+        Input,
+        Output
+    } m_mode = Mode::Closed;
     OpenFileTable::FileId m_id{};
     std::vector<unsigned char> m_buffer;
     std::size_t m_bufferPos = 0;
@@ -83,9 +92,49 @@ private:
     bool m_physicalEnd = false;
 
     bool fillBuffer();
-    void flushBuffer();
+    // Both return the code of a failure (0 when none) rather than recording it, so closing from the
+    // destructor stays quiet.
+    int flushBuffer();
+    int release();
     bool openFile(int flags, OpenFileTable::Access access);
-    void release();
+
+    // Slow paths of the inline operations below: buffer refills and flushes, and wrong-mode errors.
+    unsigned char readByteSlow();
+    bool eofSlow();
+    void writeByteSlow(unsigned char byte);
+    bool checkReadable();
+    bool checkWritable();
+    bool prepareOpen();
+    void cutAtEndOfDataMark();
 };
+
+// The cipher moves every byte of large files through these, so the common case stays a buffer access.
+// In output mode m_bufferEnd stays 0, so the read fast path is only ever taken in input mode.
+inline unsigned char TextFile::readByte()
+{
+    if (m_bufferPos < m_bufferEnd) {
+        const unsigned char byte = m_buffer[m_bufferPos];
+        if (byte != kEndOfDataMark || m_reading == Reading::PlainBytes)
+            ++m_bufferPos;
+        return byte;
+    }
+    return readByteSlow();
+}
+
+inline bool TextFile::eof()
+{
+    if (m_bufferPos < m_bufferEnd)
+        return m_reading == Reading::Text && m_buffer[m_bufferPos] == kEndOfDataMark;
+    return eofSlow();
+}
+
+inline void TextFile::writeByte(unsigned char byte)
+{
+    if (m_mode == Mode::Output && m_bufferPos < m_bufferSize) {
+        m_buffer[m_bufferPos++] = byte;
+        return;
+    }
+    writeByteSlow(byte);
+}
 
 } // namespace qb
