@@ -7,301 +7,188 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <string>
-#include <vector>
 
 namespace {
 
 using qb::Answer;
-using qb::MessageButtons;
 using qb::MessageKind;
-using Entries = std::vector<std::string>;
+using Texts = std::vector<std::string>;
+using Command = void (qb::Recipients::*)();
 
-// First bytes of the keys for the two times of day the tests use, computed by an independent script.
-const std::string kKeyStartAt13h45m07s250("\x04\x02\x06\x01\x00\x08\x04\x00\x05\x02\x00\x04\x03\x07\x01\x09", 16);
-const std::string kKeyStartAtSeed1("\x00\x08\x02\x02\x06\x03\x01\x03\x04\x00\x04\x00\x08\x00\x02\x09", 16);
+// First key bytes for 13:45:07.250 and for 00:00:00.001 UTC, computed by an independent script.
+const std::string kKeyAt134507250("\x04\x02\x06\x01\x00\x08\x04\x00\x05\x02\x00\x04\x03\x07\x01\x09", 16);
+const std::string kKeyAtSeed1("\x00\x08\x02\x02\x06\x03\x01\x03\x04\x00\x04\x00\x08\x00\x02\x09", 16);
 
 class RecipientsTest : public ::testing::Test
 {
 protected:
-    RecipientsTest() : recipients(session, view, clock)
-    {
-        session.currentdirectory = dir.path();
-        view.recipients.setSorted(true); // ListBox1 has its Sorted property set
-    }
-
+    RecipientsTest() { session.currentdirectory = dir.path(); }
     void TearDown() override { EXPECT_TRUE(session.io.openFiles().empty()) << "a command left a file open"; }
 
-    bool run(void (qb::Recipients::*command)())
+    // A main window with a sorted recipient list (ListBox1's Sorted property), answering from `answers`.
+    struct Desk
     {
-        return qb::runCommand(view.scripted, [this, command] { (recipients.*command)(); });
-    }
-
-    void newRecipient(const std::string& name)
-    {
-        view.scripted.answerInput(name);
-        view.scripted.answerMessage(Answer::Ok);
-        ASSERT_TRUE(run(&qb::Recipients::NewKey1Click));
-    }
-
-    const Entries& listed() const { return view.recipients.entries(); }
-    bool dataDirectoryEmpty() const { return std::filesystem::is_empty(dir.path()); }
+        Desk(qb::Session& session, qb::Clock& clock) : commands(session, view, clock)
+        {
+            view.recipients.setSorted(true);
+        }
+        bool run(Command command)
+        {
+            return qb::runCommand(view.scripted, [&] { (commands.*command)(); });
+        }
+        Texts boxes() const { return view.scripted.boxTexts(); }
+        const Texts& listed() const { return view.recipients.entries(); }
+        qbtest::ScriptedMainView view;
+        qb::Recipients commands;
+    };
 
     qbtest::TempDir dir;
     qb::Session session;
-    qbtest::ScriptedMainView view;
-    qbtest::FixedClock clock{49507250u}; // 13:45:07.250 UTC
-    qb::Recipients recipients;
+    qbtest::FixedClock clock{49507250u};
 };
 
 TEST_F(RecipientsTest, UpdateUsersReadsEveryLineBeforeTestingForTheEnd)
 {
-    struct Row
-    {
-        std::string file;
-        Entries shown;
-    };
-    const Row rows[] = {
-        {"", {""}},
-        {"bob\r\nalice\r\n", {"alice", "bob"}},
-        {"a\r\n\r\n", {"", "a"}},
-        {"x\ny\r\n", {"x\ny"}},
-        {"a\rb", {"a", "b"}},
-        {"a\r\nb\x1a"
-         "c\r\n",
-         {"a", "b"}},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.file);
-        dir.writeFile("users.cfg", row.file);
-        view.recipients.add("stale");
-        ASSERT_TRUE(run(&qb::Recipients::updateusers));
-        EXPECT_EQ(listed(), row.shown);
+    const std::pair<std::string, Texts> rows[] = {
+        {"", {""}}, {"bob\r\nalice\r\n", {"alice", "bob"}}, {"a\r\n\r\n", {"", "a"}}, {"x\ny\rz\032c", {"x\ny", "z"}}};
+    for (const auto& [file, shown] : rows) {
+        dir.writeFile("users.cfg", file);
+        Desk d(session, clock);
+        d.view.recipients.add("stale");
+        ASSERT_TRUE(d.run(&qb::Recipients::updateusers));
+        EXPECT_EQ(d.listed(), shown) << file;
     }
+    std::filesystem::remove(dir.file("users.cfg"));
+    Desk d(session, clock);
+    d.view.recipients.add("stale");
+    EXPECT_TRUE(d.run(&qb::Recipients::updateusers));
+    EXPECT_TRUE(d.listed().empty());
 }
 
-TEST_F(RecipientsTest, UpdateUsersWithoutAListFileLeavesTheListEmpty)
+TEST_F(RecipientsTest, NewRecipiantFileCreatesOrEmptiesTheListOnlyOnYes)
 {
-    view.recipients.add("stale");
-    EXPECT_TRUE(run(&qb::Recipients::updateusers));
-    EXPECT_TRUE(listed().empty());
-    EXPECT_TRUE(view.scripted.errors().empty());
-}
+    Desk created(session, clock);
+    created.view.scripted.answerMessage(Answer::Ok);
+    ASSERT_TRUE(created.run(&qb::Recipients::newrecipiantfile));
+    EXPECT_EQ(created.boxes(), Texts{"New User File created!"});
+    EXPECT_EQ(created.view.scripted.boxes()[0].kind, MessageKind::Information);
+    EXPECT_EQ(created.listed(), Texts{""});
 
-TEST_F(RecipientsTest, ListIsShownSortedWhileTheFileKeepsRegistrationOrder)
-{
-    dir.writeFile("users.cfg", "");
-    for (const std::string name : {"zed", "amy", "Mia"})
-        newRecipient(name);
-    EXPECT_EQ(dir.readFile("users.cfg"), "zed\r\namy\r\nMia\r\n");
-    EXPECT_EQ(listed(), (Entries{"Mia", "amy", "zed"}));
-}
-
-TEST_F(RecipientsTest, NewRecipiantFileCreatesAMissingListWithoutAsking)
-{
-    view.scripted.answerMessage(Answer::Ok);
-    ASSERT_TRUE(run(&qb::Recipients::newrecipiantfile));
-    EXPECT_EQ(dir.readFile("users.cfg"), "");
-    ASSERT_EQ(view.scripted.boxes().size(), 1u);
-    EXPECT_EQ(view.scripted.boxes()[0].text, "New User File created!");
-    EXPECT_EQ(view.scripted.boxes()[0].kind, MessageKind::Information);
-    EXPECT_EQ(view.scripted.boxes()[0].buttons, MessageButtons::Ok);
-    EXPECT_EQ(listed(), (Entries{""}));
-}
-
-TEST_F(RecipientsTest, NewRecipiantFileEmptiesAnExistingListOnlyOnYes)
-{
-    const std::string old = "bob\r\namy\r\n";
-    for (const Answer answer : {Answer::Yes, Answer::No, Answer::Cancel}) {
-        qbtest::ScriptedMainView fresh;
-        fresh.recipients.setSorted(true);
-        qb::Recipients commands(session, fresh, clock);
-        dir.writeFile("users.cfg", old);
-        dir.makeFolder("bob");
-        dir.writeFile("bob/bob.key", "\x01\x02");
-        fresh.scripted.answerMessage(answer);
+    const char* question = "Are you sure you want to overwrite the old one?";
+    dir.makeFolder("bob");
+    dir.writeFile("bob/bob.key", "\x01\x02");
+    for (const Answer answer : {Answer::No, Answer::Cancel, Answer::Yes}) {
+        dir.writeFile("users.cfg", "bob\r\namy\r\n");
+        Desk d(session, clock);
+        d.view.scripted.answerMessage(answer);
         if (answer == Answer::Yes)
-            fresh.scripted.answerMessage(Answer::Ok);
-        ASSERT_TRUE(qb::runCommand(fresh.scripted, [&] { commands.newrecipiantfile(); }));
-
-        const std::vector<std::string> question{"Are you sure you want to overwrite the old one?"};
-        const std::vector<std::string> created{"Are you sure you want to overwrite the old one?",
-                                               "New User File created!"};
-        EXPECT_EQ(fresh.scripted.boxTexts(), answer == Answer::Yes ? created : question);
-        EXPECT_EQ(fresh.scripted.boxes()[0].kind, MessageKind::Confirmation);
-        EXPECT_EQ(fresh.scripted.boxes()[0].buttons, MessageButtons::YesNoCancel);
-        EXPECT_EQ(dir.readFile("users.cfg"), answer == Answer::Yes ? "" : old);
-        EXPECT_EQ(dir.readFile("bob/bob.key"), "\x01\x02") << "keys of listed names stay";
+            d.view.scripted.answerMessage(Answer::Ok);
+        ASSERT_TRUE(d.run(&qb::Recipients::newrecipiantfile));
+        const Texts expected = answer == Answer::Yes ? Texts{question, "New User File created!"} : Texts{question};
+        EXPECT_EQ(d.boxes(), expected);
+        EXPECT_EQ(d.view.scripted.boxes()[0].kind, MessageKind::Confirmation);
+        EXPECT_EQ(d.view.scripted.boxes()[0].buttons, qb::MessageButtons::YesNoCancel);
+        EXPECT_EQ(dir.readFile("users.cfg"), answer == Answer::Yes ? "" : "bob\r\namy\r\n");
     }
+    EXPECT_EQ(dir.readFile("bob/bob.key"), "\x01\x02") << "keys of names that were listed stay";
 }
 
-TEST_F(RecipientsTest, NewRecipientWritesTheNameAndAGeneratedKey)
+TEST_F(RecipientsTest, NewRecipientWithoutAListCreatesItOnYesAndGeneratesTheKey)
 {
-    dir.writeFile("users.cfg", "amy\r\n");
-    view.editor.type("draft");
-    newRecipient("bob smith");
+    Desk d(session, clock);
+    d.view.editor.type("draft");
+    d.view.scripted.answerInput("bob smith");
+    for (const Answer answer : {Answer::Yes, Answer::Ok, Answer::Ok})
+        d.view.scripted.answerMessage(answer);
+    ASSERT_TRUE(d.run(&qb::Recipients::NewKey1Click));
 
-    EXPECT_EQ(view.scripted.inputBoxes(),
-              (std::vector<std::pair<std::string, std::string>>{{"New Recipiant/Sender", "Name of Person"}}));
-    EXPECT_EQ(dir.readFile("users.cfg"), "amy\r\nbob smith\r\n");
+    EXPECT_EQ(d.view.scripted.inputBoxes()[0],
+              (std::pair<std::string, std::string>("New Recipiant/Sender", "Name of Person")));
+    EXPECT_EQ(d.boxes(), (Texts{"Users file does not exist do you want to create one?", "New User File created!",
+                                "New Directory and Key has been created for bob smith"}));
+    EXPECT_EQ(d.view.scripted.boxes()[2].kind, MessageKind::Information);
+    EXPECT_EQ(dir.readFile("users.cfg"), "bob smith\r\n");
     const std::string key = dir.readFile("bob smith/bob smith.key");
     ASSERT_EQ(key.size(), 1000u);
-    EXPECT_EQ(key.substr(0, 16), kKeyStartAt13h45m07s250);
-    for (const char byte : key)
-        ASSERT_LE(static_cast<unsigned char>(byte), 9);
-    ASSERT_EQ(view.scripted.boxes().size(), 1u);
-    EXPECT_EQ(view.scripted.boxes()[0].text, "New Directory and Key has been created for bob smith");
-    EXPECT_EQ(view.scripted.boxes()[0].kind, MessageKind::Information);
-    EXPECT_FALSE(view.editor.isModified());
-    EXPECT_EQ(view.editor.text(), "draft");
-    EXPECT_EQ(listed(), (Entries{"amy", "bob smith"}));
+    EXPECT_EQ(key.substr(0, 16), kKeyAt134507250);
+    EXPECT_EQ(key.find_first_not_of(std::string("\0\1\2\3\4\5\6\7\x08\x09", 10)), std::string::npos);
+    EXPECT_FALSE(d.view.editor.isModified());
+    EXPECT_EQ(d.listed(), Texts{"bob smith"});
 }
 
-TEST_F(RecipientsTest, NewRecipientCreatesTheMissingListOnYes)
-{
-    view.scripted.answerInput("bob");
-    view.scripted.answerMessage(Answer::Yes);
-    view.scripted.answerMessage(Answer::Ok);
-    view.scripted.answerMessage(Answer::Ok);
-    ASSERT_TRUE(run(&qb::Recipients::NewKey1Click));
-
-    EXPECT_EQ(view.scripted.boxTexts(),
-              (std::vector<std::string>{"Users file does not exist do you want to create one?",
-                                        "New User File created!", "New Directory and Key has been created for bob"}));
-    EXPECT_EQ(view.scripted.boxes()[0].kind, MessageKind::Confirmation);
-    EXPECT_EQ(view.scripted.boxes()[0].buttons, MessageButtons::YesNoCancel);
-    EXPECT_EQ(dir.readFile("users.cfg"), "bob\r\n");
-    EXPECT_EQ(dir.readFile("bob/bob.key").size(), 1000u);
-    EXPECT_EQ(listed(), (Entries{"bob"}));
-}
-
-TEST_F(RecipientsTest, NewRecipientWarnsAndStopsWhenTheListIsNotWanted)
+TEST_F(RecipientsTest, NewRecipientWarnsAndStopsWhenNoListIsWanted)
 {
     for (const Answer answer : {Answer::No, Answer::Cancel}) {
-        qbtest::ScriptedMainView fresh;
-        qb::Recipients commands(session, fresh, clock);
-        fresh.scripted.answerInput("Bob Jones");
-        fresh.scripted.answerMessage(answer);
-        fresh.scripted.answerMessage(Answer::Ok);
-        EXPECT_FALSE(qb::runCommand(fresh.scripted, [&] { commands.NewKey1Click(); }));
-
-        ASSERT_EQ(fresh.scripted.boxes().size(), 2u);
-        EXPECT_EQ(fresh.scripted.boxes()[1].text, "You chose not to create a new user file. You will not be able to "
-                                                  "send or recieve from Bob Jones until you do!");
-        EXPECT_EQ(fresh.scripted.boxes()[1].kind, MessageKind::Warning);
-        EXPECT_EQ(fresh.scripted.boxes()[1].buttons, MessageButtons::Ok);
-        EXPECT_TRUE(fresh.scripted.errors().empty());
-        EXPECT_TRUE(dataDirectoryEmpty());
+        Desk d(session, clock);
+        d.view.scripted.answerInput("Bob Jones");
+        d.view.scripted.answerMessage(answer);
+        d.view.scripted.answerMessage(Answer::Ok);
+        EXPECT_FALSE(d.run(&qb::Recipients::NewKey1Click));
+        ASSERT_EQ(d.boxes().size(), 2u);
+        EXPECT_EQ(d.boxes()[1], "You chose not to create a new user file. You will not be able to send or recieve "
+                                "from Bob Jones until you do!");
+        EXPECT_EQ(d.view.scripted.boxes()[1].kind, MessageKind::Warning);
+        EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
     }
 }
 
-TEST_F(RecipientsTest, RegisteringANameTwiceListsItTwiceAndReplacesItsKey)
+TEST_F(RecipientsTest, ListIsSortedWhileTheFileKeepsRegistrationOrderAndRepeatsReplaceTheKey)
 {
     dir.writeFile("users.cfg", "");
-    newRecipient("bob");
-    clock.set(1u);
-    newRecipient("bob");
-
-    EXPECT_EQ(dir.readFile("users.cfg"), "bob\r\nbob\r\n");
-    const std::string key = dir.readFile("bob/bob.key");
-    ASSERT_EQ(key.size(), 1000u);
-    EXPECT_EQ(key.substr(0, 16), kKeyStartAtSeed1);
-    EXPECT_EQ(listed(), (Entries{"bob", "bob"}));
-}
-
-TEST_F(RecipientsTest, AnEmptyOrCancelledNameDoesNothing)
-{
-    view.scripted.answerInput("");
-    view.scripted.cancelInput();
-    view.scripted.cancelInput();
-    run(&qb::Recipients::NewKey1Click);
-    run(&qb::Recipients::NewKey1Click);
-    run(&qb::Recipients::ImportKey1Click);
-    EXPECT_TRUE(view.scripted.boxes().empty());
-    EXPECT_TRUE(view.scripted.errors().empty());
-    EXPECT_EQ(view.scripted.openDialogsShown(), 0);
-    EXPECT_TRUE(dataDirectoryEmpty());
+    Desk d(session, clock);
+    for (const char* name : {"zed", "amy", "Mia", "zed"}) {
+        if (dir.exists("Mia"))
+            clock.set(1u); // the second "zed" gets a key of its own
+        d.view.scripted.answerInput(name);
+        d.view.scripted.answerMessage(Answer::Ok);
+        ASSERT_TRUE(d.run(&qb::Recipients::NewKey1Click));
+    }
+    EXPECT_EQ(dir.readFile("users.cfg"), "zed\r\namy\r\nMia\r\nzed\r\n");
+    EXPECT_EQ(d.listed(), (Texts{"Mia", "amy", "zed", "zed"}));
+    EXPECT_EQ(dir.readFile("zed/zed.key").substr(0, 16), kKeyAtSeed1);
 }
 
 TEST_F(RecipientsTest, NamesThatCannotBeOneFolderOrOneLineAreRefusedBeforeAnythingIsTouched)
 {
-    const std::string names[] = {"a/b",
-                                 "/",
-                                 "..",
-                                 ".",
-                                 "x\ny",
-                                 "x\ry",
-                                 std::string("a\x1a"
-                                             "b"),
-                                 std::string("a\0b", 3)};
+    const std::string names[] = {"a/b", "..", ".", "x\ny", "x\ry", "a\032b", std::string("a\0b", 3)};
     for (const std::string& name : names) {
-        for (const auto command : {&qb::Recipients::NewKey1Click, &qb::Recipients::ImportKey1Click}) {
-            SCOPED_TRACE(name);
-            qbtest::ScriptedMainView fresh;
-            qb::Recipients commands(session, fresh, clock);
-            fresh.scripted.answerInput(name);
-            EXPECT_FALSE(qb::runCommand(fresh.scripted, [&] { (commands.*command)(); }));
-            EXPECT_EQ(fresh.scripted.errors(), (std::vector<std::string>{"Invalid filename."}));
-            EXPECT_TRUE(fresh.scripted.boxes().empty());
-            EXPECT_EQ(fresh.scripted.openDialogsShown(), 0);
-            EXPECT_TRUE(dataDirectoryEmpty()) << "no users.cfg, folder or key may be created";
+        for (const Command command : {&qb::Recipients::NewKey1Click, &qb::Recipients::ImportKey1Click}) {
+            Desk d(session, clock);
+            d.view.scripted.answerInput(name);
+            EXPECT_FALSE(d.run(command));
+            EXPECT_EQ(d.view.scripted.errors(), Texts{"Invalid filename."}) << name;
+            EXPECT_TRUE(d.boxes().empty());
+            EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << "nothing may be created for " << name;
         }
     }
 }
 
 TEST_F(RecipientsTest, ImportCopiesTheChosenFileUpToItsFirstEndOfDataMark)
 {
-    struct Row
-    {
-        std::string source;
-        std::string key;
-    };
-    const Row rows[] = {
+    const std::pair<std::string, std::string> rows[] = {
         {"", "\x1a"},
-        {"\x1a", "\x1a"},
-        {"\x1a"
-         "abc",
-         "\x1a"},
-        {"ab\x1a"
-         "cd",
-         "ab"},
-        {"line one\r\nline two\n", "line one\r\nline two\n"},
-        {std::string("\x00\xff\x0d\x80", 4), std::string("\x00\xff\x0d\x80", 4)},
-        {std::string(300, 'k'), std::string(300, 'k')},
-    };
+        {"\032abc", "\x1a"},
+        {"ab\032cd", "ab"},
+        {std::string("l1\r\n\0\xff", 6), std::string("l1\r\n\0\xff", 6)},
+        {std::string(300, 'k'), std::string(300, 'k')}};
     int index = 0;
-    for (const Row& row : rows) {
-        SCOPED_TRACE(index);
+    for (const auto& [source, key] : rows) {
         const std::string name = "p" + std::to_string(index++);
-        dir.writeFile("received.bin", row.source);
-        view.scripted.answerInput(name);
-        view.scripted.acceptOpen(dir.file("received.bin"));
-        view.scripted.answerMessage(Answer::Ok);
-        ASSERT_TRUE(run(&qb::Recipients::ImportKey1Click));
-        EXPECT_EQ(dir.readFile(name + "/" + name + ".key"), row.key);
-        EXPECT_EQ(dir.readFile("received.bin"), row.source) << "the chosen file is only read";
-        EXPECT_EQ(view.scripted.boxTexts().back(), "A new Directory and key has been imported for " + name);
-        EXPECT_EQ(view.scripted.boxes().back().kind, MessageKind::Information);
+        dir.writeFile("received.bin", source);
+        Desk d(session, clock);
+        d.view.scripted.answerInput(name);
+        d.view.scripted.acceptOpen(dir.file("received.bin"));
+        d.view.scripted.answerMessage(Answer::Ok);
+        if (index == 1) // no list yet: created without a question
+            d.view.scripted.answerMessage(Answer::Ok);
+        ASSERT_TRUE(d.run(&qb::Recipients::ImportKey1Click));
+        EXPECT_EQ(d.view.scripted.inputBoxes()[0],
+                  (std::pair<std::string, std::string>("Import New Key", "Enter a name for person")));
+        EXPECT_EQ(dir.readFile(name + "/" + name + ".key"), key) << name;
+        EXPECT_EQ(d.boxes().back(), "A new Directory and key has been imported for " + name);
+        EXPECT_EQ(d.listed().size(), static_cast<std::size_t>(index));
     }
-    EXPECT_EQ(view.scripted.inputBoxes().front(),
-              (std::pair<std::string, std::string>{"Import New Key", "Enter a name for person"}));
-    EXPECT_EQ(dir.readFile("users.cfg"), "p0\r\np1\r\np2\r\np3\r\np4\r\np5\r\np6\r\n");
-    EXPECT_EQ(listed(), (Entries{"p0", "p1", "p2", "p3", "p4", "p5", "p6"}));
-}
-
-TEST_F(RecipientsTest, ImportCreatesAMissingListWithoutAsking)
-{
-    dir.writeFile("received.key", "secret");
-    view.scripted.answerInput("amy");
-    view.scripted.acceptOpen(dir.file("received.key"));
-    view.scripted.answerMessage(Answer::Ok);
-    view.scripted.answerMessage(Answer::Ok);
-    ASSERT_TRUE(run(&qb::Recipients::ImportKey1Click));
-    EXPECT_EQ(
-        view.scripted.boxTexts(),
-        (std::vector<std::string>{"New User File created!", "A new Directory and key has been imported for amy"}));
-    EXPECT_EQ(dir.readFile("users.cfg"), "amy\r\n");
-    EXPECT_EQ(dir.readFile("amy/amy.key"), "secret");
+    EXPECT_EQ(dir.readFile("users.cfg"), "p0\r\np1\r\np2\r\np3\r\np4\r\n");
 }
 
 TEST_F(RecipientsTest, ImportOntoAnExistingKeyKeepsIt)
@@ -309,57 +196,50 @@ TEST_F(RecipientsTest, ImportOntoAnExistingKeyKeepsIt)
     dir.writeFile("users.cfg", "amy\r\n");
     dir.makeFolder("amy");
     dir.writeFile("amy/amy.key", "old key");
-    view.scripted.answerInput("amy");
-    view.scripted.answerMessage(Answer::Ok);
-    EXPECT_FALSE(run(&qb::Recipients::ImportKey1Click));
-    EXPECT_EQ(view.scripted.boxTexts(),
-              (std::vector<std::string>{"A new Directory and key has been imported for amy"}));
-    EXPECT_EQ(view.scripted.openDialogsShown(), 0);
+    Desk d(session, clock);
+    d.view.scripted.answerInput("amy");
+    d.view.scripted.answerMessage(Answer::Ok);
+    EXPECT_FALSE(d.run(&qb::Recipients::ImportKey1Click));
+    EXPECT_EQ(d.boxes(), Texts{"A new Directory and key has been imported for amy"});
+    EXPECT_EQ(d.view.scripted.openDialogsShown(), 0);
     EXPECT_EQ(dir.readFile("amy/amy.key"), "old key");
-    EXPECT_EQ(dir.readFile("users.cfg"), "amy\r\namy\r\n");
-    EXPECT_EQ(listed(), (Entries{"amy", "amy"}));
+    EXPECT_EQ(d.listed(), (Texts{"amy", "amy"}));
 }
 
 TEST_F(RecipientsTest, ImportThatGetsNoKeyLeavesTheNameListedWithoutAKeyFile)
 {
     dir.writeFile("users.cfg", "");
     dir.writeFile("message.txt", "a message, not a key");
+    Desk d(session, clock);
     // An earlier accepted name stays in the shared dialog; a later cancel must not reuse it.
-    view.scripted.acceptOpen(dir.file("message.txt"));
-    ASSERT_TRUE(view.scripted.executeOpenDialog());
+    d.view.scripted.acceptOpen(dir.file("message.txt"));
+    ASSERT_TRUE(d.view.scripted.executeOpenDialog());
+    d.view.scripted.answerInput("cancelled");
+    d.view.scripted.cancelOpen();
+    EXPECT_FALSE(d.run(&qb::Recipients::ImportKey1Click));
+    d.view.scripted.answerInput("unreadable");
+    d.view.scripted.acceptOpen(dir.file("no such file"));
+    EXPECT_FALSE(d.run(&qb::Recipients::ImportKey1Click));
 
-    view.scripted.answerInput("cancelled");
-    view.scripted.cancelOpen();
-    EXPECT_FALSE(run(&qb::Recipients::ImportKey1Click));
-
-    view.scripted.answerInput("unreadable");
-    view.scripted.acceptOpen(dir.file("no such file"));
-    EXPECT_FALSE(run(&qb::Recipients::ImportKey1Click));
-
-    EXPECT_TRUE(view.scripted.boxes().empty());
-    EXPECT_TRUE(view.scripted.errors().empty());
+    EXPECT_TRUE(d.boxes().empty());
+    EXPECT_TRUE(d.view.scripted.errors().empty());
     EXPECT_EQ(dir.readFile("users.cfg"), "cancelled\r\nunreadable\r\n");
-    for (const std::string name : {"cancelled", "unreadable"}) {
-        EXPECT_TRUE(dir.exists(name));
-        EXPECT_FALSE(dir.exists(name + "/" + name + ".key")) << name;
-    }
+    EXPECT_TRUE(dir.exists("cancelled") && dir.exists("unreadable"));
+    EXPECT_FALSE(dir.exists("cancelled/cancelled.key") || dir.exists("unreadable/unreadable.key"));
 }
 
 TEST_F(RecipientsTest, AKeyThatCannotBeCreatedIsReportedAfterTheNameWasListed)
 {
-    // A plain file where the correspondent's folder belongs: the folder cannot be made, nor the key in it.
     dir.writeFile("users.cfg", "");
-    dir.writeFile("carol", "in the way");
-    view.scripted.answerInput("carol");
-    EXPECT_FALSE(run(&qb::Recipients::NewKey1Click));
-    view.scripted.answerInput("carol");
-    EXPECT_FALSE(run(&qb::Recipients::ImportKey1Click));
-
-    EXPECT_EQ(view.scripted.errors().size(), 2u);
-    EXPECT_TRUE(view.scripted.boxes().empty());
-    EXPECT_EQ(view.scripted.openDialogsShown(), 0);
+    dir.writeFile("carol", "a plain file where the folder belongs");
+    Desk d(session, clock);
+    for (const Command command : {&qb::Recipients::NewKey1Click, &qb::Recipients::ImportKey1Click}) {
+        d.view.scripted.answerInput("carol");
+        EXPECT_FALSE(d.run(command));
+    }
+    EXPECT_EQ(d.view.scripted.errors().size(), 2u);
+    EXPECT_TRUE(d.boxes().empty());
     EXPECT_EQ(dir.readFile("users.cfg"), "carol\r\ncarol\r\n");
-    EXPECT_EQ(dir.readFile("carol"), "in the way");
 }
 
 } // namespace
