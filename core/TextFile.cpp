@@ -119,8 +119,9 @@ bool TextFile::isOpen() const
 
 bool TextFile::prepareOpen()
 {
-    // Opening an open file closes it first.
-    release();
+    // Opening an open file closes it first; a failure to write its last bytes is still reported.
+    if (const int code = release())
+        m_io.fail(code);
     // An empty name never falls back to standard input or output: it names no file.
     if (m_name.empty()) {
         m_io.fail(IoCode::FileNotFound);
