@@ -1,12 +1,33 @@
+#include "Pictures.h"
+#include "QtProcessStarter.h"
+#include "Unit1.h"
+#include "Unit2.h"
+#include "Unit3.h"
+#include "Unit4.h"
+
+#include "ProductInfo.h"
+#include "Session.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
-    application.setApplicationDisplayName("Quillbox 97");
-    QMainWindow window;
-    window.setWindowTitle("Quillbox 97");
-    window.show();
-    return application.exec();
+    // The title is the caption of the standard error box and of the task-bar button.
+    QApplication::setApplicationName(QString::fromLatin1(qb::kApplicationTitle));
+    QApplication::setWindowIcon(qb::padlockIcon());
+
+    qb::Session session;
+    qb::QtProcessStarter starter;
+
+    // Form1 first: its creation captures the data directory that Form4's creation reads mail.cfg from.
+    TForm1 form1(session);
+    auto* form2 = new TForm2(&form1);
+    auto* form3 = new TForm3(form1.view().dialogs(), starter, &form1);
+    auto* form4 = new TForm4(session, form1.view().dialogs(), starter, &form1);
+    form1.attachForms(form2, form3, form4);
+
+    // Showing the main window shows the welcome window first, modally.
+    form1.show();
+    return QApplication::exec();
 }

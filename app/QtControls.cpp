@@ -1,0 +1,279 @@
+#include "QtControls.h"
+
+#include "Cp1252.h"
+#include "Errors.h"
+
+#include <QCollator>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QSignalBlocker>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace qb {
+namespace {
+
+constexpr int kBytesRole = Qt::UserRole;
+
+QString fromUtf16(const std::u16string& text)
+{
+    return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
+}
+
+std::u16string_view utf16View(const QString& text)
+{
+    return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
+}
+
+// The code point at `index`, joining a surrogate pair, for the error text.
+char32_t codePointAt(const QString& text, qsizetype index)
+{
+    const QChar high = text.at(index);
+    if (high.isHighSurrogate() && index + 1 < text.size() && text.at(index + 1).isLowSurrogate())
+        return QChar::surrogateToUcs4(high, text.at(index + 1));
+    return high.unicode();
+}
+
+QCollator listCollator()
+{
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    return collator;
+}
+
+} // namespace
+
+QString textFromCp1252(const std::string& bytes)
+{
+    return fromUtf16(decodeCp1252(bytes));
+}
+
+QString displayText(const std::string& bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    if (utf8.hasError())
+        return textFromCp1252(bytes);
+    return text;
+}
+
+std::string cp1252FromText(const QString& text, const char* what)
+{
+    std::string bytes;
+    if (const auto failure = encodeCp1252(utf16View(text), bytes)) {
+        char codePoint[16];
+        std::snprintf(codePoint, sizeof codePoint, "U+%04X",
+                      static_cast<unsigned>(codePointAt(text, static_cast<qsizetype>(*failure))));
+        throw Error(std::string(what) + " holds a character that cannot be saved: " + codePoint);
+    }
+    return bytes;
+}
+
+// ---- QtEditor
+
+std::string QtEditor::text() const
+{
+    // The raw text keeps every character as typed (toPlainText would turn U+00A0, byte 160, into a blank);
+    // its paragraph separators are the editor's line breaks.
+    QString raw = m_edit->document()->toRawText();
+    raw.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    return cp1252FromText(raw, "The message");
+}
+
+bool QtEditor::isEmpty() const
+{
+    return m_edit->document()->isEmpty();
+}
+
+void QtEditor::setText(const std::string& text)
+{
+    {
+        // The widget would notify in the middle of replacing its content; notify once, when it is done.
+        const QSignalBlocker blocker(m_edit);
+        m_edit->setPlainText(textFromCp1252(text));
+    }
+    emit m_edit->textChanged();
+}
+
+void QtEditor::clear()
+{
+    const QSignalBlocker blocker(m_edit);
+    m_edit->clear();
+    m_edit->document()->setModified(false);
+}
+
+bool QtEditor::isModified() const
+{
+    return m_edit->document()->isModified();
+}
+
+void QtEditor::setModified(bool modified)
+{
+    m_edit->document()->setModified(modified);
+}
+
+void QtEditor::setFocus()
+{
+    m_edit->setFocus();
+}
+
+// ---- QtLineEdit
+
+std::string QtLineEdit::text() const
+{
+    const QString shown = m_edit->text();
+    if (shown == m_shown)
+        return m_bytes;
+    // Typed by the user: a path, so the file system's own encoding.
+    const QByteArray bytes = shown.toUtf8();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+void QtLineEdit::setText(const std::string& text)
+{
+    m_bytes = text;
+    m_shown = displayText(text);
+    m_edit->setText(m_shown);
+}
+
+// ---- QtListControl
+
+QtListControl::QtListControl(QListWidget* list) : m_list(list)
+{
+    // Qt's own sorting orders by code point; this control inserts in its own order instead.
+    m_list->setSortingEnabled(false);
+}
+
+void QtListControl::clear()
+{
+    m_list->clear();
+}
+
+int QtListControl::sortedInsertRow(const QString& shown) const
+{
+    // After every entry that does not sort above the new one, so equal entries keep the order they came in.
+    const QCollator collator = listCollator();
+    int low = 0;
+    int high = m_list->count();
+    while (low < high) {
+        const int middle = (low + high) / 2;
+        if (collator.compare(shown, m_list->item(middle)->text()) < 0)
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    return low;
+}
+
+void QtListControl::add(const std::string& entry)
+{
+    auto* item = new QListWidgetItem(textFromCp1252(entry));
+    item->setData(kBytesRole, QByteArray(entry.data(), static_cast<qsizetype>(entry.size())));
+    m_list->insertItem(m_sorted ? sortedInsertRow(item->text()) : m_list->count(), item);
+}
+
+void QtListControl::setSorted(bool sorted)
+{
+    if (sorted == m_sorted)
+        return;
+    m_sorted = sorted;
+    if (!sorted || m_list->count() < 2)
+        return;
+    std::vector<QListWidgetItem*> items;
+    while (m_list->count() > 0)
+        items.push_back(m_list->takeItem(0));
+    const QCollator collator = listCollator();
+    std::stable_sort(items.begin(), items.end(), [&collator](const QListWidgetItem* a, const QListWidgetItem* b) {
+        return collator.compare(a->text(), b->text()) < 0;
+    });
+    for (QListWidgetItem* item : items)
+        m_list->addItem(item);
+}
+
+int QtListControl::count() const
+{
+    return m_list->count();
+}
+
+int QtListControl::itemIndex() const
+{
+    const QList<QListWidgetItem*> selected = m_list->selectedItems();
+    return selected.isEmpty() ? -1 : m_list->row(selected.first());
+}
+
+std::string QtListControl::item(int index) const
+{
+    if (index < 0 || index >= m_list->count())
+        throw EListError(index);
+    const QByteArray bytes = m_list->item(index)->data(kBytesRole).toByteArray();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+// ---- QtProgressControl
+
+QtProgressControl::QtProgressControl(QProgressBar* bar, Window& window) : m_bar(bar), m_window(window)
+{
+    m_bar->setRange(0, kUnits);
+    m_bar->setValue(unitsFor(m_position));
+}
+
+int QtProgressControl::unitsFor(std::int64_t position) const
+{
+    if (m_maximum <= 0 || position <= 0)
+        return 0;
+    if (position >= m_maximum)
+        return kUnits;
+    // position < maximum <= 2^63 / kUnits for any file this program can hold, so this does not overflow.
+    return static_cast<int>(position * kUnits / m_maximum);
+}
+
+int QtProgressControl::pixelsFor(int units) const
+{
+    return static_cast<int>(static_cast<std::int64_t>(units) * std::max(1, m_bar->width()) / kUnits);
+}
+
+void QtProgressControl::setMaximum(std::int64_t maximum)
+{
+    m_maximum = maximum;
+    m_bar->setValue(unitsFor(m_position));
+}
+
+void QtProgressControl::setPosition(std::int64_t position)
+{
+    m_position = position;
+    m_bar->setValue(unitsFor(position));
+}
+
+void QtProgressControl::stepPositions(std::int64_t first, std::int64_t last)
+{
+    if (last < first)
+        return;
+    m_position = last;
+    const int units = unitsFor(last);
+    if (units == m_bar->value())
+        return;
+    // Each of first..last was shown and painted; only the last can differ on screen from what is there now.
+    const bool drawnDifferently = pixelsFor(units) != pixelsFor(m_bar->value());
+    m_bar->setValue(units);
+    if (drawnDifferently)
+        m_window.repaintNow();
+}
+
+// ---- QtWindow
+
+void QtWindow::setCaption(const std::string& caption)
+{
+    m_widget->setWindowTitle(textFromCp1252(caption));
+}
+
+void QtWindow::repaintNow()
+{
+    m_widget->repaint();
+}
+
+} // namespace qb

@@ -1,0 +1,118 @@
+#pragma once
+
+#include "Ui.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <string>
+
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QProgressBar;
+class QWidget;
+
+namespace qb {
+
+// Byte strings of the core as the user sees them. Editor text, recipient names and captions are
+// windows-1252; paths come from the file system and are shown as UTF-8 when they are valid UTF-8.
+QString textFromCp1252(const std::string& bytes);
+QString displayText(const std::string& bytes);
+// windows-1252 bytes of `text`; raises qb::Error naming the first character the code page lacks.
+std::string cp1252FromText(const QString& text, const char* what);
+
+// Memo1: every byte 1 to 255 is one character (windows-1252); lines are separated by CR LF.
+class QtEditor : public Editor
+{
+public:
+    explicit QtEditor(QPlainTextEdit* edit) : m_edit(edit) {}
+
+    std::string text() const override;
+    bool isEmpty() const override;
+    void setText(const std::string& text) override;
+    void clear() override;
+    bool isModified() const override;
+    void setModified(bool modified) override;
+    void setFocus() override;
+
+private:
+    QPlainTextEdit* m_edit;
+};
+
+// Edit2, the path field. Keeps the exact bytes it was given for as long as the user leaves the field alone,
+// so a path that is not valid in any one encoding still names its file.
+class QtLineEdit : public LineEdit
+{
+public:
+    explicit QtLineEdit(QLineEdit* edit) : m_edit(edit) {}
+
+    std::string text() const override;
+    void setText(const std::string& text) override;
+
+private:
+    QLineEdit* m_edit;
+    std::string m_bytes;
+    QString m_shown;
+};
+
+// A list box whose sorted order is the one people expect: case-insensitive, by the locale's collation,
+// equal entries in the order they were added. Entries keep their bytes; they are shown as windows-1252.
+class QtListControl : public ListControl
+{
+public:
+    explicit QtListControl(QListWidget* list);
+
+    void clear() override;
+    void add(const std::string& entry) override;
+    void setSorted(bool sorted) override;
+    int count() const override;
+    int itemIndex() const override;
+    std::string item(int index) const override;
+
+private:
+    int sortedInsertRow(const QString& shown) const;
+
+    QListWidget* m_list;
+    bool m_sorted = false;
+};
+
+// ProgressBar3. The core counts bytes in 64 bits; the bar works in a fixed number of units, and the window
+// is repainted only when a step changes what the bar shows.
+class QtProgressControl : public ProgressControl
+{
+public:
+    static constexpr int kUnits = 10000;
+
+    QtProgressControl(QProgressBar* bar, Window& window);
+
+    void setMaximum(std::int64_t maximum) override;
+    void setPosition(std::int64_t position) override;
+    void stepPositions(std::int64_t first, std::int64_t last) override;
+
+    std::int64_t maximum() const { return m_maximum; }
+    std::int64_t position() const { return m_position; }
+
+private:
+    int unitsFor(std::int64_t position) const;
+    int pixelsFor(int units) const;
+
+    QProgressBar* m_bar;
+    Window& m_window;
+    std::int64_t m_maximum = 100;
+    std::int64_t m_position = 0;
+};
+
+class QtWindow : public Window
+{
+public:
+    explicit QtWindow(QWidget* widget) : m_widget(widget) {}
+
+    void setCaption(const std::string& caption) override;
+    void repaintNow() override;
+
+private:
+    QWidget* m_widget;
+};
+
+} // namespace qb

@@ -1,0 +1,204 @@
+#include "QtDialogs.h"
+
+#include "QtControls.h"
+
+#include "ProductInfo.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace qb {
+namespace {
+
+// Tells the title-bar close apart from Esc: the close answers Cancel even when the box has no Cancel button.
+class AnswerBox : public QMessageBox
+{
+public:
+    using QMessageBox::QMessageBox;
+    bool closedByTitleBar() const { return m_closed; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override
+    {
+        m_closed = true;
+        QMessageBox::closeEvent(event);
+    }
+
+private:
+    bool m_closed = false;
+};
+
+struct BoxLook
+{
+    const char* caption;
+    QMessageBox::Icon icon;
+};
+
+BoxLook lookOf(MessageKind kind)
+{
+    switch (kind) {
+    case MessageKind::Warning:
+        return {"Warning", QMessageBox::Warning};
+    case MessageKind::Information:
+        return {"Information", QMessageBox::Information};
+    case MessageKind::Confirmation:
+        break;
+    }
+    return {"Confirm", QMessageBox::Question};
+}
+
+void setBoxText(QMessageBox& box, const std::string& text)
+{
+    Qt::TextFormat format = Qt::PlainText;
+    const QString shown = mnemonicText(displayText(text), format);
+    box.setTextFormat(format);
+    box.setText(shown);
+}
+
+QFileDialog* makeFileDialog(QWidget* parent, const char* objectName, QFileDialog::AcceptMode mode)
+{
+    auto* dialog = new QFileDialog(parent);
+    dialog->setObjectName(objectName);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setAcceptMode(mode);
+    // Any name may be typed: the commands report a missing file themselves.
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    return dialog;
+}
+
+} // namespace
+
+QString mnemonicText(const QString& text, Qt::TextFormat& format)
+{
+    if (!text.contains(u'&')) {
+        format = Qt::PlainText;
+        return text;
+    }
+    format = Qt::RichText;
+    QString html = QStringLiteral("<p style=\"white-space:pre-wrap\">");
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\n') {
+            html += QStringLiteral("<br>");
+        } else if (c != u'&') {
+            html += QString(c).toHtmlEscaped();
+        } else if (i + 1 < text.size()) {
+            const QChar next = text.at(++i);
+            html += next == u'&' ? QStringLiteral("&amp;") : "<u>" + QString(next).toHtmlEscaped() + "</u>";
+        }
+    }
+    return html + QStringLiteral("</p>");
+}
+
+QtDialogs::QtDialogs(QWidget* parent)
+    : m_parent(parent), m_openDialog1(makeFileDialog(parent, "OpenDialog1", QFileDialog::AcceptOpen)),
+      m_saveDialog1(makeFileDialog(parent, "SaveDialog1", QFileDialog::AcceptSave))
+{
+    m_openDialog1->setWindowTitle(QStringLiteral("Open File"));
+    m_openDialog1->setNameFilters(
+        {QStringLiteral("All Files (*)"), QStringLiteral("Key Files (*.key)"), QStringLiteral("Text Files (*.txt)")});
+    m_openDialog1->selectNameFilter(m_openDialog1->nameFilters().constFirst());
+}
+
+Answer QtDialogs::messageBox(const std::string& text, MessageKind kind, MessageButtons buttons)
+{
+    const BoxLook look = lookOf(kind);
+    AnswerBox box(look.icon, QString::fromLatin1(look.caption), QString(), QMessageBox::NoButton, m_parent);
+    setBoxText(box, text);
+
+    QPushButton* ok = nullptr;
+    QPushButton* yes = nullptr;
+    QPushButton* no = nullptr;
+    QPushButton* cancel = nullptr;
+    if (buttons == MessageButtons::Ok) {
+        ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    } else {
+        yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
+        no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+        if (buttons == MessageButtons::YesNoCancel)
+            cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    }
+    box.setDefaultButton(ok ? ok : yes);
+    box.setEscapeButton(cancel ? cancel : no ? no : ok);
+    box.exec();
+
+    if (box.closedByTitleBar())
+        return Answer::Cancel;
+    const QAbstractButton* clicked = box.clickedButton();
+    if (clicked == ok)
+        return Answer::Ok;
+    if (clicked == yes)
+        return Answer::Yes;
+    if (clicked == no)
+        return Answer::No;
+    return Answer::Cancel;
+}
+
+std::string QtDialogs::inputBox(const std::string& caption, const std::string& prompt, const std::string& defaultText)
+{
+    QInputDialog dialog(m_parent);
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setWindowTitle(displayText(caption));
+    dialog.setLabelText(displayText(prompt));
+    dialog.setOkButtonText(QStringLiteral("OK"));
+    dialog.setCancelButtonText(QStringLiteral("Cancel"));
+    dialog.setTextValue(textFromCp1252(defaultText));
+    if (auto* edit = dialog.findChild<QLineEdit*>())
+        edit->setMaxLength(kInputMaxLength);
+    if (dialog.exec() != QDialog::Accepted)
+        return defaultText;
+    // Names typed here become lines of the list files and folder names, in the list files' code page.
+    return cp1252FromText(dialog.textValue(), "The text");
+}
+
+bool QtDialogs::executeFileDialog(QFileDialog* dialog, QString& lastName)
+{
+    if (!lastName.isEmpty())
+        dialog->selectFile(lastName);
+    if (dialog->exec() != QDialog::Accepted)
+        return false;
+    const QStringList chosen = dialog->selectedFiles();
+    if (chosen.isEmpty())
+        return false;
+    lastName = chosen.constFirst();
+    return true;
+}
+
+bool QtDialogs::executeOpenDialog()
+{
+    return executeFileDialog(m_openDialog1, m_openName);
+}
+
+std::string QtDialogs::openDialogFileName() const
+{
+    return QFile::encodeName(m_openName).toStdString();
+}
+
+bool QtDialogs::executeSaveDialog()
+{
+    return executeFileDialog(m_saveDialog1, m_saveName);
+}
+
+std::string QtDialogs::saveDialogFileName() const
+{
+    return QFile::encodeName(m_saveName).toStdString();
+}
+
+void QtDialogs::showErrorBox(const std::string& text)
+{
+    QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kApplicationTitle), displayText(text),
+                    QMessageBox::NoButton, m_parent);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.setDefaultButton(ok);
+    box.setEscapeButton(ok);
+    box.exec();
+}
+
+} // namespace qb

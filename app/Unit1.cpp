@@ -1,0 +1,276 @@
+#include "Unit1.h"
+
+#include "QtControls.h"
+#include "QtDialogs.h"
+#include "Unit2.h"
+#include "Unit3.h"
+#include "Unit4.h"
+
+#include "CommandRunner.h"
+#include "MessageCipher.h"
+#include "MessageFiles.h"
+#include "Pictures.h"
+#include "ProductInfo.h"
+#include "Recipients.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <algorithm>
+
+// The main window's controls as the core's commands see them.
+class TForm1::View : public qb::MainView
+{
+public:
+    explicit View(TForm1& form)
+        : m_dialogs(&form), m_editor(form.m_memo1), m_pathField(form.m_edit2), m_recipients(form.m_listBox1),
+          m_window(&form), m_progress(form.m_progressBar3, m_window)
+    {
+        m_recipients.setSorted(true);
+    }
+
+    qb::Dialogs& dialogs() override { return m_dialogs; }
+    qb::Editor& memo1() override { return m_editor; }
+    qb::LineEdit& edit2() override { return m_pathField; }
+    qb::ListControl& listBox1() override { return m_recipients; }
+    qb::ProgressControl& progressBar3() override { return m_progress; }
+    qb::Window& window() override { return m_window; }
+
+private:
+    qb::QtDialogs m_dialogs;
+    qb::QtEditor m_editor;
+    qb::QtLineEdit m_pathField;
+    qb::QtListControl m_recipients;
+    qb::QtWindow m_window;
+    qb::QtProgressControl m_progress;
+};
+
+TForm1::TForm1(qb::Session& session, QWidget* parent) : QMainWindow(parent), m_session(session)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QString::fromLatin1(qb::kApplicationTitle));
+    setWindowIcon(qb::padlockIcon());
+    // The size of the classic 8-point dialog font, so the fixed-width group box holds its caption.
+    QFont windowFont = font();
+    windowFont.setPixelSize(11);
+    setFont(windowFont);
+
+    buildActions();
+    buildMenu();
+    buildToolBar();
+    buildClientArea();
+    buildStatusBar();
+
+    m_view = std::make_unique<View>(*this);
+    m_cipher = std::make_unique<qb::MessageCipher>(m_session, *m_view);
+    m_recipients = std::make_unique<qb::Recipients>(m_session, *m_view, m_clock);
+    m_files = std::make_unique<qb::MessageFiles>(m_session, *m_view);
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setInterval(kTickerInterval);
+    connect(m_timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+
+    resize(kOuterWidth, kOuterHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    run([this] { FormCreate(); });
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::attachForms(TForm2* form2, TForm3* form3, TForm4* form4)
+{
+    m_form2 = form2;
+    m_form3 = form3;
+    m_form4 = form4;
+}
+
+qb::MainView& TForm1::view()
+{
+    return *m_view;
+}
+
+bool TForm1::run(const std::function<void()>& command)
+{
+    return qb::runCommand(m_view->dialogs(), command);
+}
+
+// ---- Window events
+
+void TForm1::FormCreate()
+{
+    m_session.getcurrentdirectory();
+    m_recipients->updateusers();
+    m_ticker.start();
+    m_timer1->start();
+}
+
+void TForm1::FormShow()
+{
+    if (m_form2)
+        run([this] { m_form2->exec(); });
+}
+
+void TForm1::FormResize()
+{
+    m_edit2->setFixedWidth(std::max(0, frameGeometry().width() - kEdit2Left - 10));
+}
+
+void TForm1::setVisible(bool visible)
+{
+    if (visible && !isVisible())
+        FormShow();
+    QMainWindow::setVisible(visible);
+}
+
+bool TForm1::event(QEvent* event)
+{
+    // The status bar's one simple text is the ticker; menu hovering must not blank it.
+    if (event->type() == QEvent::StatusTip)
+        return true;
+    return QMainWindow::event(event);
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    // FormCloseQuery: a save prompt answered Cancel, or a save that failed, keeps the window open.
+    if (!run([this] { m_files->Checkfilesave(); })) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void TForm1::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+void TForm1::Memo1Change()
+{
+    m_view->memo1().setModified(true);
+}
+
+void TForm1::ListBox1Click()
+{
+    run([this] {
+        qb::ListControl& list = m_view->listBox1();
+        const std::string name = list.item(list.itemIndex());
+        m_session.currentuser = name;
+        m_view->edit2().setText(m_session.messageFilePath(name));
+        m_view->window().setCaption(std::string(qb::kApplicationTitle) + " - [" + name + "]");
+    });
+}
+
+void TForm1::Timer1Timer()
+{
+    run([this] {
+        const std::string shown = qb::cp1252FromText(statusBar()->currentMessage(), "The status line");
+        statusBar()->showMessage(qb::textFromCp1252(m_ticker.Timer1Timer(shown)));
+    });
+}
+
+// ---- Commands
+
+void TForm1::NewMail1Click()
+{
+    run([this] { m_files->NewMail1Click(); });
+}
+
+void TForm1::Open1Click()
+{
+    run([this] { m_files->Open1Click(); });
+}
+
+void TForm1::SaveAs1Click()
+{
+    run([this] { m_files->SaveAs1Click(); });
+}
+
+void TForm1::Save1Click()
+{
+    run([this] { m_files->Save1Click(); });
+}
+
+void TForm1::NewKey1Click()
+{
+    run([this] { m_recipients->NewKey1Click(); });
+}
+
+void TForm1::NewRecipiantFile1Click()
+{
+    run([this] { m_recipients->newrecipiantfile(); });
+}
+
+void TForm1::ImportKey1Click()
+{
+    run([this] { m_recipients->ImportKey1Click(); });
+}
+
+void TForm1::Exit1Click()
+{
+    close();
+}
+
+void TForm1::Cut1Click()
+{
+    m_memo1->cut();
+}
+
+void TForm1::Copy1Click()
+{
+    m_memo1->copy();
+}
+
+void TForm1::Paste1Click()
+{
+    m_memo1->paste();
+}
+
+void TForm1::SelectAll1Click()
+{
+    m_memo1->selectAll();
+}
+
+void TForm1::Encrypt1Click()
+{
+    run([this] { m_cipher->Encrypt1Click(); });
+}
+
+void TForm1::Decrypt1Click()
+{
+    run([this] { m_cipher->Decrypt1Click(); });
+}
+
+void TForm1::RunProgram1Click()
+{
+    if (m_form4)
+        m_form4->exec();
+}
+
+void TForm1::AddProgram1Click()
+{
+    if (m_form4)
+        run([this] { m_form4->programs().AddProgram1Click(); });
+}
+
+void TForm1::NewMailProgramFile1Click()
+{
+    if (m_form4)
+        run([this] { m_form4->programs().newprogramfile(); });
+}
+
+void TForm1::About1Click()
+{
+    if (m_form3)
+        m_form3->exec();
+}

@@ -1,0 +1,120 @@
+#pragma once
+
+#include "Clock.h"
+#include "Session.h"
+#include "Ticker.h"
+#include "Ui.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QProgressBar;
+class QTimer;
+class TForm2;
+class TForm3;
+class TForm4;
+
+namespace qb {
+class MessageCipher;
+class MessageFiles;
+class Recipients;
+enum class ToolbarPicture;
+} // namespace qb
+
+// The main window Form1: menu, tool bar with the path field, the editor, the recipient list with the
+// progress bar, and the status-line ticker. It binds the core's commands and runs each through runCommand.
+class TForm1 : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kOuterWidth = 583;
+    static constexpr int kOuterHeight = 361;
+    static constexpr int kEdit2Left = 248;
+    static constexpr int kTickerInterval = 300;
+
+    // Creates the window (FormCreate: captures the data directory, loads the recipient list, starts the ticker).
+    explicit TForm1(qb::Session& session, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The windows created after this one. Without a welcome window, showing this one shows nothing first.
+    void attachForms(TForm2* form2, TForm3* form3, TForm4* form4);
+
+    // The window as the core's commands see it.
+    qb::MainView& view();
+    const qb::Ticker& ticker() const { return m_ticker; }
+
+    void Memo1Change();
+    void ListBox1Click();
+    void Timer1Timer();
+
+    void NewMail1Click();
+    void Open1Click();
+    void SaveAs1Click();
+    void Save1Click();
+    void NewKey1Click();
+    void NewRecipiantFile1Click();
+    void ImportKey1Click();
+    void Exit1Click();
+    void Cut1Click();
+    void Copy1Click();
+    void Paste1Click();
+    void SelectAll1Click();
+    void Encrypt1Click();
+    void Decrypt1Click();
+    void RunProgram1Click();
+    void AddProgram1Click();
+    void NewMailProgramFile1Click();
+    void About1Click();
+
+    // The first showing runs FormShow (the welcome window, modal) before this window appears.
+    void setVisible(bool visible) override;
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    class View;
+    struct CommandSpec;
+
+    void FormCreate();
+    void FormShow();
+    void FormResize();
+
+    // Builders, each with one job (Unit1Layout.cpp).
+    void buildActions();
+    void buildMenu();
+    void buildToolBar();
+    void buildClientArea();
+    void buildStatusBar();
+    QAction* makeAction(const CommandSpec& spec);
+    QAction* action(const char* name) const;
+
+    // Runs one command; errors reach the standard error box. True when it ran to its end.
+    bool run(const std::function<void()>& command);
+
+    qb::Session& m_session;
+    QPlainTextEdit* m_memo1 = nullptr;
+    QLineEdit* m_edit2 = nullptr;
+    QListWidget* m_listBox1 = nullptr;
+    QProgressBar* m_progressBar3 = nullptr;
+    QTimer* m_timer1 = nullptr;
+    TForm2* m_form2 = nullptr;
+    TForm3* m_form3 = nullptr;
+    TForm4* m_form4 = nullptr;
+
+    std::unique_ptr<View> m_view;
+    qb::SystemUtcClock m_clock;
+    qb::Ticker m_ticker;
+    std::unique_ptr<qb::MessageCipher> m_cipher;
+    std::unique_ptr<qb::Recipients> m_recipients;
+    std::unique_ptr<qb::MessageFiles> m_files;
+};

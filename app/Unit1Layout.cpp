@@ -1,0 +1,226 @@
+// The builders of the main window: actions, menu, tool bar, client area and status bar.
+#include "Unit1.h"
+
+#include "ToolbarImages.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kButtonWidth = 23;
+constexpr int kButtonHeight = 22;
+constexpr int kToolBarHeight = 25;
+constexpr int kGroupBoxWidth = 97;
+constexpr int kProgressHeight = 16;
+constexpr int kStatusBarHeight = 19;
+
+} // namespace
+
+struct TForm1::CommandSpec
+{
+    const char* name;
+    const char* caption;
+    const char* shortcut;
+    const char* hint; // shown on hover over the tool button
+    bool hasPicture;
+    qb::ToolbarPicture picture;
+    void (TForm1::*handler)();
+};
+
+namespace {
+using Picture = qb::ToolbarPicture;
+} // namespace
+
+QAction* TForm1::makeAction(const CommandSpec& spec)
+{
+    auto* action = new QAction(QString::fromLatin1(spec.caption), this);
+    action->setObjectName(QString::fromLatin1(spec.name));
+    if (*spec.shortcut)
+        action->setShortcut(QKeySequence(QString::fromLatin1(spec.shortcut)));
+    if (*spec.hint)
+        action->setToolTip(QString::fromLatin1(spec.hint));
+    if (spec.hasPicture) {
+        action->setIcon(QIcon(qb::toolbarPixmap(spec.picture)));
+        action->setIconVisibleInMenu(false);
+    }
+    const auto handler = spec.handler;
+    connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+    return action;
+}
+
+// Every command of the menu and the tool bar; each action is created once and placed on both.
+void TForm1::buildActions()
+{
+    static const CommandSpec specs[] = {
+        {"NewMail1", "&New..", "", "New Message", true, Picture::BlankPage, &TForm1::NewMail1Click},
+        {"Open1", "&Open", "", "Open File", true, Picture::OpenFolder, &TForm1::Open1Click},
+        {"Save1", "Save current", "", "Save current", true, Picture::FloppyDisk, &TForm1::Save1Click},
+        {"SaveAs1", "Save &As..", "", "", false, {}, &TForm1::SaveAs1Click},
+        {"NewKey1", "New &Recipiant", "", "", false, {}, &TForm1::NewKey1Click},
+        {"NewRecipiantFile1", "New Recipiant &File", "", "", false, {}, &TForm1::NewRecipiantFile1Click},
+        {"ImportKey1", "&Import Key", "", "", false, {}, &TForm1::ImportKey1Click},
+        {"Exit1", "E&xit", "", "", false, {}, &TForm1::Exit1Click},
+        {"Cut1", "C&ut", "Ctrl+X", "Cut", true, Picture::Scissors, &TForm1::Cut1Click},
+        {"Copy1", "&Copy", "Ctrl+C", "Copy", true, Picture::TwoPages, &TForm1::Copy1Click},
+        {"Paste1", "&Paste", "Ctrl+V", "Paste", true, Picture::Clipboard, &TForm1::Paste1Click},
+        {"SelectAll1", "&Select All", "", "Select All Text", true, Picture::NavyBlock, &TForm1::SelectAll1Click},
+        {"Encrypt1", "&Encrypt", "Ctrl+E", "Encrypt Message", true, Picture::QuestionMark, &TForm1::Encrypt1Click},
+        {"Decrypt1", "&Decrypt", "Ctrl+D", "Decrypt Message", true, Picture::CapitalA, &TForm1::Decrypt1Click},
+        {"StartProgram1", "&Start Program", "", "", false, {}, &TForm1::RunProgram1Click},
+        {"AddProgram1", "&Add Program", "", "", false, {}, &TForm1::AddProgram1Click},
+        {"NewMailProgramFile1", "&New Mail Program File", "", "", false, {}, &TForm1::NewMailProgramFile1Click},
+        {"About1", "&About", "", "", false, {}, &TForm1::About1Click},
+    };
+    for (const CommandSpec& spec : specs)
+        makeAction(spec);
+}
+
+QAction* TForm1::action(const char* name) const
+{
+    return findChild<QAction*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
+}
+
+void TForm1::buildMenu()
+{
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+
+    // "&" in a name list stands for a separator with that object name.
+    struct MenuSpec
+    {
+        const char* name;
+        const char* caption;
+        std::initializer_list<const char*> items;
+    };
+    static const MenuSpec menus[] = {
+        {"File1",
+         "&File",
+         {"NewMail1", "Open1", "SaveAs1", "&N1", "NewKey1", "NewRecipiantFile1", "ImportKey1", "&N2", "Exit1"}},
+        {"Edit1", "&Edit", {"Cut1", "Copy1", "Paste1", "SelectAll1"}},
+        {"EncryptDecrypt1", "&Encrypt/Decrypt", {"Encrypt1", "Decrypt1"}},
+        {"MailProgram1", "&Mail Programs", {"StartProgram1", "AddProgram1", "NewMailProgramFile1"}},
+    };
+    for (const MenuSpec& spec : menus) {
+        QMenu* menu = bar->addMenu(QString::fromLatin1(spec.caption));
+        menu->setObjectName(QString::fromLatin1(spec.name));
+        for (const char* item : spec.items) {
+            if (*item == '&')
+                menu->addSeparator()->setObjectName(QString::fromLatin1(item + 1));
+            else
+                menu->addAction(action(item));
+        }
+    }
+    // About is a command of its own on the menu bar, with no menu under it.
+    bar->addAction(action("About1"));
+}
+
+void TForm1::buildToolBar()
+{
+    QToolBar* toolBar = addToolBar(QStringLiteral("ToolBar1"));
+    toolBar->setObjectName(QStringLiteral("ToolBar1"));
+    toolBar->setMovable(false);
+    toolBar->setFloatable(false);
+    toolBar->setIconSize(QSize(16, 16));
+    toolBar->setFixedHeight(kToolBarHeight);
+    toolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+    toolBar->layout()->setSpacing(0);
+    toolBar->layout()->setContentsMargins(0, 0, 0, 0);
+
+    // A name with a width is a separator of that width.
+    struct ButtonSpec
+    {
+        const char* name;
+        const char* actionName;
+        int separatorWidth;
+    };
+    static const ButtonSpec buttons[] = {
+        {"ToolButton10", "NewMail1", 0}, {"ToolButton1", "Open1", 0},       {"ToolButton2", "Save1", 0},
+        {"ToolButton8", nullptr, 19},    {"ToolButton3", "Copy1", 0},       {"ToolButton4", "Cut1", 0},
+        {"ToolButton5", "Paste1", 0},    {"ToolButton11", "SelectAll1", 0}, {"ToolButton6", nullptr, 22},
+        {"ToolButton7", "Encrypt1", 0},  {"ToolButton9", "Decrypt1", 0},
+    };
+    for (const ButtonSpec& button : buttons) {
+        QAction* placed = button.actionName ? action(button.actionName) : toolBar->addSeparator();
+        if (button.actionName)
+            toolBar->addAction(placed);
+        QWidget* widget = toolBar->widgetForAction(placed);
+        widget->setObjectName(QString::fromLatin1(button.name));
+        if (button.actionName)
+            widget->setFixedSize(kButtonWidth, kButtonHeight);
+        else
+            widget->setFixedWidth(button.separatorWidth);
+    }
+
+    m_edit2 = new QLineEdit(toolBar);
+    m_edit2->setObjectName(QStringLiteral("Edit2"));
+    m_edit2->setFixedHeight(kButtonHeight);
+    toolBar->addWidget(m_edit2);
+}
+
+void TForm1::buildClientArea()
+{
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("ClientArea"));
+    auto* layout = new QHBoxLayout(client);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    m_memo1 = new QPlainTextEdit(client);
+    m_memo1->setObjectName(QStringLiteral("Memo1"));
+    m_memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Tab types a Tab; the editor is reached by clicking, not by Tab navigation.
+    m_memo1->setTabChangesFocus(false);
+    m_memo1->setFocusPolicy(Qt::ClickFocus);
+    connect(m_memo1, &QPlainTextEdit::textChanged, this, &TForm1::Memo1Change);
+    layout->addWidget(m_memo1, 1);
+
+    auto* groupBox = new QGroupBox(QStringLiteral("Recipient/Sender"), client);
+    groupBox->setObjectName(QStringLiteral("GroupBox2"));
+    groupBox->setFixedWidth(kGroupBoxWidth);
+    auto* groupLayout = new QVBoxLayout(groupBox);
+    groupLayout->setContentsMargins(1, 1, 1, 1);
+    groupLayout->setSpacing(2);
+
+    m_listBox1 = new QListWidget(groupBox);
+    m_listBox1->setObjectName(QStringLiteral("ListBox1"));
+    m_listBox1->setToolTip(QStringLiteral("Recipants"));
+    m_listBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(m_listBox1, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!m_listBox1->selectedItems().isEmpty())
+            ListBox1Click();
+    });
+    // A click on the entry that is already selected selects it again, as far as the user can tell.
+    connect(m_listBox1, &QListWidget::itemClicked, this, [this] { ListBox1Click(); });
+    groupLayout->addWidget(m_listBox1, 1);
+
+    m_progressBar3 = new QProgressBar(groupBox);
+    m_progressBar3->setObjectName(QStringLiteral("ProgressBar3"));
+    m_progressBar3->setFixedHeight(kProgressHeight);
+    m_progressBar3->setTextVisible(false);
+    groupLayout->addWidget(m_progressBar3);
+
+    layout->addWidget(groupBox);
+    setCentralWidget(client);
+}
+
+void TForm1::buildStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setFixedHeight(kStatusBarHeight);
+}
