@@ -1,8 +1,7 @@
 #include "Unit4.h"
 
 #include "CommandRunner.h"
-#include "Cp1252.h"
-#include "Errors.h"
+#include "QtControls.h"
 
 #include <QEvent>
 #include <QKeyEvent>
@@ -15,58 +14,11 @@ namespace {
 constexpr int kClientWidth = 241;
 constexpr int kClientHeight = 180;
 
-// Keeps each entry's bytes beside its shown text, so a name comes back exactly as mail.cfg holds it.
-constexpr int kBytesRole = Qt::UserRole;
-
 } // namespace
-
-// ListBox1 as the commands see it.
-class TForm4::ListAdapter : public qb::ListControl
-{
-public:
-    explicit ListAdapter(QListWidget& list) : m_list(list) {}
-
-    void clear() override { m_list.clear(); }
-
-    void add(const std::string& entry) override
-    {
-        const std::u16string text = qb::decodeCp1252(entry);
-        auto* item = new QListWidgetItem(QString::fromStdU16String(text));
-        item->setData(kBytesRole, QByteArray::fromStdString(entry));
-        // A sorted list inserts in sort order.
-        m_list.addItem(item);
-    }
-
-    void setSorted(bool sorted) override
-    {
-        m_list.setSortingEnabled(sorted);
-        // Enabling sorting does not reorder what is already there.
-        if (sorted)
-            m_list.sortItems(Qt::AscendingOrder);
-    }
-
-    int count() const override { return m_list.count(); }
-
-    int itemIndex() const override
-    {
-        const QList<QListWidgetItem*> selected = m_list.selectedItems();
-        return selected.isEmpty() ? -1 : m_list.row(selected.first());
-    }
-
-    std::string item(int index) const override
-    {
-        if (index < 0 || index >= m_list.count())
-            throw qb::EListError(index);
-        return m_list.item(index)->data(kBytesRole).toByteArray().toStdString();
-    }
-
-private:
-    QListWidget& m_list;
-};
 
 TForm4::TForm4(qb::Session& session, qb::Dialogs& mainDialogs, qb::ProcessStarter& starter, QWidget* parent)
     : QDialog(parent), m_mainDialogs(mainDialogs), m_listBox1(new QListWidget(this)),
-      m_list(std::make_unique<ListAdapter>(*m_listBox1)), m_programs(session, mainDialogs, *this, starter)
+      m_list(std::make_unique<qb::QtListControl>(m_listBox1)), m_programs(session, mainDialogs, *this, starter)
 {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("Mail Programs"));

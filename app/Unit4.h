@@ -36,12 +36,10 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    class ListAdapter;
-
     void FormCreate();
 
     qb::Dialogs& m_mainDialogs;
     QListWidget* m_listBox1 = nullptr;
-    std::unique_ptr<ListAdapter> m_list;
+    std::unique_ptr<qb::ListControl> m_list;
     qb::MailPrograms m_programs;
 };
