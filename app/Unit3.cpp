@@ -4,6 +4,7 @@
 #include "Pictures.h"
 #include "ProductInfo.h"
 
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
@@ -16,6 +17,25 @@ namespace {
 constexpr int kClientWidth = 374;
 constexpr int kClientHeight = 204;
 const char* const kProductLetters = "QUILLBOX";
+const char* const kCommentsText = "Please send your comments and suggestions to:";
+const char* const kGotoText = "Goto My Page!";
+constexpr int kButtonLeft = 272;
+constexpr int kButtonWidth = 83;
+
+// The layout was made for a narrow 8-point face: the default sans is shrunk until the comment line ends
+// before the buttons and the longer button caption fits its button.
+QFont fittingFont(QFont font)
+{
+    for (int pixels = 11; pixels > 8; --pixels) {
+        font.setPixelSize(pixels);
+        const QFontMetrics metrics(font);
+        if (16 + metrics.horizontalAdvance(QString::fromLatin1(kCommentsText)) < kButtonLeft &&
+            metrics.horizontalAdvance(QString::fromLatin1(kGotoText)) <= kButtonWidth - 8)
+            return font;
+    }
+    font.setPixelSize(8);
+    return font;
+}
 
 } // namespace
 
@@ -25,9 +45,7 @@ TForm3::TForm3(qb::Dialogs& mainDialogs, qb::ProcessStarter& starter, QWidget* p
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("About"));
     setWindowIcon(qb::padlockIcon());
-    QFont windowFont = font();
-    windowFont.setPixelSize(11);
-    setFont(windowFont);
+    setFont(fittingFont(font()));
 
     buildPictures();
     addLabel("Label9", QStringLiteral("Security System for Internet E-mail"), 40, 48);
@@ -37,7 +55,7 @@ TForm3::TForm3(qb::Dialogs& mainDialogs, qb::ProcessStarter& starter, QWidget* p
     m_label7 = addLabel("Label7", QString(), 168, 104);
     addLabel("Label6", QStringLiteral("Memory Used"), 64, 128);
     m_label8 = addLabel("Label8", QString(), 168, 128);
-    addLabel("Label4", QStringLiteral("Please send your comments and suggestions to:"), 16, 168);
+    addLabel("Label4", QString::fromLatin1(kCommentsText), 16, 168);
 
     QLabel* label5 = addLabel("Label5", QString::fromUtf8(qb::kAuthorEmail), 16, 184);
     QPalette navy = label5->palette();
@@ -46,14 +64,14 @@ TForm3::TForm3(qb::Dialogs& mainDialogs, qb::ProcessStarter& starter, QWidget* p
     label5->setPalette(navy);
     label5->setAutoFillBackground(true);
 
-    auto* button2 = new QPushButton(QStringLiteral("Goto My Page!"), this);
+    auto* button2 = new QPushButton(QString::fromLatin1(kGotoText), this);
     button2->setObjectName(QStringLiteral("Button2"));
-    button2->setGeometry(272, 112, 83, 25);
+    button2->setGeometry(kButtonLeft, 112, kButtonWidth, 25);
     connect(button2, &QPushButton::clicked, this, &TForm3::Button2Click);
 
     auto* button1 = new QPushButton(QStringLiteral("&Close"), this);
     button1->setObjectName(QStringLiteral("Button1"));
-    button1->setGeometry(272, 152, 83, 25);
+    button1->setGeometry(kButtonLeft, 152, kButtonWidth, 25);
     connect(button1, &QPushButton::clicked, this, &TForm3::Button1Click);
     setTabOrder(button2, button1);
 

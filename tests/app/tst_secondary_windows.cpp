@@ -282,9 +282,16 @@ void SecondaryWindowsTest::aboutWindowLayout()
     QVERIFY(label5->autoFillBackground());
     QCOMPARE(label5->palette().color(QPalette::Window), QColor(0, 0, 128));
     QCOMPARE(label5->palette().color(QPalette::WindowText), QColor(Qt::white));
-    // Every label fits inside the fixed client area.
-    for (const QLabel* label : form3.findChildren<QLabel*>())
+    // Every label fits inside the fixed client area and clear of the buttons; the button captions fit.
+    const auto* button1 = form3.findChild<QPushButton*>("Button1");
+    const auto* button2 = form3.findChild<QPushButton*>("Button2");
+    for (const QLabel* label : form3.findChildren<QLabel*>()) {
         QVERIFY2(QRect(QPoint(0, 0), form3.size()).contains(label->geometry()), qPrintable(label->objectName()));
+        QVERIFY2(!label->geometry().intersects(button1->geometry()), qPrintable(label->objectName()));
+        QVERIFY2(!label->geometry().intersects(button2->geometry()), qPrintable(label->objectName()));
+    }
+    for (const QPushButton* button : {button1, button2})
+        QVERIFY(button->fontMetrics().horizontalAdvance(button->text()) < button->width());
 }
 
 void SecondaryWindowsTest::aboutMemoryFigures()
