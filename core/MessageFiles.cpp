@@ -17,15 +17,11 @@ constexpr const char* kUntitled = "Untitled";
 constexpr std::size_t kCopyBufferSize = std::size_t(64) << 10;
 
 // Copies `sourceName` to `targetName` byte for byte, byte 26 and all after it included. The source is
-// opened first, so a missing source, or a target that is the source under any spelling (the open-file
-// table refuses it with code 32), fails before the target is created or truncated. Both files are closed
-// on every path.
+// opened first, so a missing or empty source name, or a target that is the source under any spelling
+// (the open-file table refuses it with code 32), fails before the target is created or truncated.
+// Both files are closed on every path.
 void copyMessageFile(IoContext& io, const std::string& sourceName, const std::string& targetName)
 {
-    // An empty name would mean standard input; treat it as the missing file it stands for.
-    if (sourceName.empty())
-        throw EInOutError(IoCode::FileNotFound);
-
     TextFile source(io, TextFile::Reading::PlainBytes, kCopyBufferSize);
     source.assign(sourceName);
     source.reset();

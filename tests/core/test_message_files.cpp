@@ -6,13 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
 using qb::Answer;
 using qb::MessageButtons;
 using qb::MessageKind;
+using Errors = std::vector<std::string>;
 
 // Bytes the text layer would stop at or change: byte 26 with more after it, a lone CR, a byte 0.
 const std::string kCiphertext = std::string("\x01\x09\r\x1A", 4) + std::string("after\0mark\x1A\n", 12);
@@ -26,7 +29,13 @@ protected:
     {
         return qb::runCommand(view.scripted, [&] { (files.*command)(); });
     }
-    void modifyEditor(const std::string& text) { view.editor.type(text); }
+    void expectBox(const std::string& text) const
+    {
+        ASSERT_FALSE(view.scripted.boxes().empty());
+        EXPECT_EQ(view.scripted.boxes().back().text, text);
+        EXPECT_EQ(view.scripted.boxes().back().kind, MessageKind::Confirmation);
+        EXPECT_EQ(view.scripted.boxes().back().buttons, MessageButtons::YesNoCancel);
+    }
 
     qbtest::TempDir dir;
     qb::Session session;
@@ -34,182 +43,122 @@ protected:
     qb::MessageFiles files{session, view};
 };
 
-TEST_F(MessageFilesTest, NewWithAnUnmodifiedEditorAsksNothing)
+// New runs the save prompt first. Yes followed by a save that did not happen must not lose the message.
+TEST_F(MessageFilesTest, NewClearsOnlyWhenTheMessageWasSavedOrGivenUp)
 {
-    view.editor.type("old text");
-    view.editor.setModified(false);
-    view.pathField.setText(dir.file("bob/newmail.txt"));
-
-    EXPECT_TRUE(run(&qb::MessageFiles::NewMail1Click));
-
-    EXPECT_TRUE(view.scripted.boxes().empty());
-    EXPECT_EQ(view.pathField.text(), "Untitled");
-    EXPECT_EQ(view.mainWindow.caption(), "Quillbox 97 - [Untitled]");
-    EXPECT_EQ(view.editor.text(), "");
-    EXPECT_FALSE(view.editor.isModified());
-}
-
-TEST_F(MessageFilesTest, NewWithAModifiedEditorAsksToSave)
-{
+    enum class Save
+    {
+        NotAsked,
+        Cancelled,
+        NewTarget,
+        ExistingTarget,
+        MissingSource
+    };
     struct Case
     {
-        Answer answer;
+        bool modified;
+        std::optional<Answer> saveMessage;
+        Save save;
+        std::optional<Answer> overwrite;
         bool cleared;
     };
-    for (const Case c : {Case{Answer::No, true}, Case{Answer::Cancel, false}}) {
+    const Case cases[] = {
+        {false, {}, Save::NotAsked, {}, true},
+        {true, Answer::No, Save::NotAsked, {}, true},
+        {true, Answer::Cancel, Save::NotAsked, {}, false},
+        {true, Answer::Yes, Save::NewTarget, {}, true},
+        {true, Answer::Yes, Save::ExistingTarget, Answer::Yes, true},
+        {true, Answer::Yes, Save::Cancelled, {}, false},
+        {true, Answer::Yes, Save::ExistingTarget, Answer::No, false},
+        {true, Answer::Yes, Save::ExistingTarget, Answer::Cancel, false},
+        {true, Answer::Yes, Save::MissingSource, Answer::Yes, false},
+    };
+    for (std::size_t row = 0; row < std::size(cases); ++row) {
+        const Case& c = cases[row];
+        SCOPED_TRACE(row);
         qbtest::ScriptedMainView view;
         qb::MessageFiles files(session, view);
-        view.pathField.setText(dir.file("bob/newmail.txt"));
+        dir.writeFile("message.txt", kCiphertext);
+        dir.writeFile("existing.txt", "keep me");
+        const std::string source = dir.file(c.save == Save::MissingSource ? "missing.txt" : "message.txt");
+        const std::string target = dir.file(c.save == Save::NewTarget ? "new.txt" : "existing.txt");
+        view.pathField.setText(source);
         view.editor.type("unsaved");
-        view.scripted.answerMessage(c.answer);
+        view.editor.setModified(c.modified);
+        if (c.saveMessage)
+            view.scripted.answerMessage(*c.saveMessage);
+        if (c.save == Save::Cancelled)
+            view.scripted.cancelSave();
+        else if (c.save != Save::NotAsked)
+            view.scripted.acceptSave(target);
+        if (c.overwrite)
+            view.scripted.answerMessage(*c.overwrite);
 
         EXPECT_EQ(qb::runCommand(view.scripted, [&] { files.NewMail1Click(); }), c.cleared);
 
-        ASSERT_EQ(view.scripted.boxes().size(), 1u);
-        EXPECT_EQ(view.scripted.boxes()[0].text, "Save message?");
-        EXPECT_EQ(view.scripted.boxes()[0].kind, MessageKind::Confirmation);
-        EXPECT_EQ(view.scripted.boxes()[0].buttons, MessageButtons::YesNoCancel);
-        EXPECT_EQ(view.scripted.saveDialogsShown(), 0);
+        if (c.saveMessage) {
+            EXPECT_EQ(view.scripted.boxes().front().text, "Save message?");
+            EXPECT_EQ(view.scripted.boxes().front().kind, MessageKind::Confirmation);
+            EXPECT_EQ(view.scripted.boxes().front().buttons, MessageButtons::YesNoCancel);
+        } else {
+            EXPECT_TRUE(view.scripted.boxes().empty());
+        }
+        EXPECT_EQ(view.scripted.errors(), c.save == Save::MissingSource ? Errors{"File not found."} : Errors{});
+        const bool saved = c.cleared && c.save != Save::NotAsked;
+        if (c.save != Save::NotAsked && c.save != Save::Cancelled) {
+            EXPECT_EQ(qbtest::readBytes(target) == kCiphertext, saved);
+        }
         EXPECT_EQ(view.editor.text(), c.cleared ? "" : "unsaved");
         EXPECT_EQ(view.editor.isModified(), !c.cleared);
-        EXPECT_EQ(view.pathField.text(), c.cleared ? "Untitled" : dir.file("bob/newmail.txt"));
+        EXPECT_EQ(view.pathField.text(), c.cleared ? "Untitled" : source);
         EXPECT_EQ(view.mainWindow.caption(), c.cleared ? "Quillbox 97 - [Untitled]" : "Quillbox 97");
-    }
-}
-
-TEST_F(MessageFilesTest, NewAfterYesSavesTheMessageFileThenClears)
-{
-    dir.writeFile("message.txt", kCiphertext);
-    view.pathField.setText(dir.file("message.txt"));
-    view.editor.type("edited");
-    view.scripted.answerMessage(Answer::Yes);
-    view.scripted.acceptSave(dir.file("kept.txt"));
-
-    EXPECT_TRUE(run(&qb::MessageFiles::NewMail1Click));
-
-    EXPECT_EQ(dir.readFile("kept.txt"), kCiphertext);
-    EXPECT_EQ(view.pathField.text(), "Untitled");
-    EXPECT_EQ(view.editor.text(), "");
-}
-
-// Yes followed by a save that did not happen must not lose the message: New is called off.
-TEST_F(MessageFilesTest, NewIsCalledOffWhenTheSaveAfterYesDoesNotHappen)
-{
-    enum class Refusal
-    {
-        CancelDialog,
-        NoToOverwrite,
-        CancelOverwrite,
-        MissingSource
-    };
-    for (const Refusal refusal :
-         {Refusal::CancelDialog, Refusal::NoToOverwrite, Refusal::CancelOverwrite, Refusal::MissingSource}) {
-        qbtest::ScriptedMainView view;
-        qb::MessageFiles files(session, view);
-        dir.writeFile("message.txt", "source");
-        dir.writeFile("existing.txt", "keep me");
-        view.pathField.setText(dir.file(refusal == Refusal::MissingSource ? "missing.txt" : "message.txt"));
-        view.editor.type("unsaved");
-        view.scripted.answerMessage(Answer::Yes);
-        if (refusal == Refusal::CancelDialog) {
-            view.scripted.cancelSave();
-        } else {
-            view.scripted.acceptSave(dir.file("existing.txt"));
-            view.scripted.answerMessage(refusal == Refusal::NoToOverwrite     ? Answer::No
-                                        : refusal == Refusal::CancelOverwrite ? Answer::Cancel
-                                                                              : Answer::Yes);
-        }
-
-        EXPECT_FALSE(qb::runCommand(view.scripted, [&] { files.NewMail1Click(); }));
-        const bool failed = refusal == Refusal::MissingSource;
-        EXPECT_EQ(view.scripted.errors(),
-                  failed ? std::vector<std::string>{"File not found."} : std::vector<std::string>{});
-        EXPECT_EQ(view.editor.text(), "unsaved");
-        EXPECT_TRUE(view.editor.isModified());
-        EXPECT_EQ(view.mainWindow.caption(), "Quillbox 97");
-        EXPECT_EQ(dir.readFile("existing.txt"), "keep me");
         EXPECT_EQ(session.io.openFiles().count(), 0);
     }
-}
-
-TEST_F(MessageFilesTest, CheckfilesaveLetsTheCallerGoOnOnlyAfterNoOrASave)
-{
-    dir.writeFile("message.txt", "m");
-    view.pathField.setText(dir.file("message.txt"));
-    EXPECT_TRUE(run(&qb::MessageFiles::Checkfilesave)); // unmodified: no question
-    EXPECT_TRUE(view.scripted.boxes().empty());
-
-    view.editor.type("changed");
-    view.scripted.answerMessage(Answer::No);
-    EXPECT_TRUE(run(&qb::MessageFiles::Checkfilesave));
-    view.scripted.answerMessage(Answer::Cancel);
-    EXPECT_FALSE(run(&qb::MessageFiles::Checkfilesave));
-    view.scripted.answerMessage(Answer::Yes);
-    view.scripted.acceptSave(dir.file("saved.txt"));
-    EXPECT_TRUE(run(&qb::MessageFiles::Checkfilesave));
-    EXPECT_EQ(dir.readFile("saved.txt"), "m");
-    EXPECT_FALSE(view.editor.isModified());
-    EXPECT_TRUE(view.scripted.errors().empty());
 }
 
 TEST_F(MessageFilesTest, OpenLoadsTheFileAndMakesItTheMessageFile)
 {
     dir.writeFile("letter.txt", "line one\nline two\rend");
     view.mainWindow.setCaption("Quillbox 97 - [bob]");
+    view.editor.type("mine");
+    view.scripted.cancelOpen();
+    view.scripted.acceptOpen(dir.file("absent.txt"));
     view.scripted.acceptOpen(dir.file("letter.txt"));
 
     EXPECT_TRUE(run(&qb::MessageFiles::Open1Click));
+    EXPECT_FALSE(run(&qb::MessageFiles::Open1Click));
+    EXPECT_EQ(view.scripted.errors(), Errors{"Cannot open file " + dir.file("absent.txt") + "."});
+    EXPECT_EQ(view.editor.text(), "mine");
+    EXPECT_TRUE(view.editor.isModified());
+    EXPECT_EQ(view.pathField.text(), "");
 
+    EXPECT_TRUE(run(&qb::MessageFiles::Open1Click));
     EXPECT_EQ(view.editor.text(), "line one\r\nline two\r\nend");
     EXPECT_EQ(view.pathField.text(), dir.file("letter.txt"));
     EXPECT_EQ(view.editor.focusRequests(), 1);
     EXPECT_FALSE(view.editor.isModified());
     EXPECT_EQ(view.mainWindow.caption(), "Quillbox 97 - [bob]");
-    EXPECT_TRUE(view.scripted.boxes().empty());
-}
-
-TEST_F(MessageFilesTest, OpenCancelledOrFailingChangesNothing)
-{
-    view.pathField.setText("Untitled");
-    view.editor.type("mine");
-    view.scripted.cancelOpen();
-    EXPECT_TRUE(run(&qb::MessageFiles::Open1Click));
-
-    view.scripted.acceptOpen(dir.file("absent.txt"));
-    EXPECT_FALSE(run(&qb::MessageFiles::Open1Click));
-    EXPECT_EQ(view.scripted.errors(), std::vector<std::string>{"Cannot open file " + dir.file("absent.txt") + "."});
-    EXPECT_EQ(view.pathField.text(), "Untitled");
-    EXPECT_EQ(view.editor.text(), "mine");
-    EXPECT_TRUE(view.editor.isModified());
 }
 
 TEST_F(MessageFilesTest, SaveAsCopiesEveryByteToANewTarget)
 {
-    struct Case
-    {
-        const char* name;
-        std::string bytes;
-    };
-    std::string large(3 * 100000 + 7, '\0');
+    std::string large(300007, '\0');
     for (std::size_t i = 0; i < large.size(); ++i)
         large[i] = static_cast<char>((i * 131 + i / 7) % 256);
-    for (const Case& c : {Case{"ciphertext", kCiphertext}, Case{"empty", ""},
-                          Case{"starts-with-26", "\x1A"
-                                                 "abc"},
-                          Case{"large", large}}) {
-        const std::string source = std::string(c.name) + ".msg";
-        const std::string target = std::string(c.name) + ".copy";
-        dir.writeFile(source, c.bytes);
-        view.pathField.setText(dir.file(source));
+    for (const std::string& bytes : {kCiphertext, std::string(),
+                                     std::string("\x1A"
+                                                 "abc"),
+                                     large}) {
+        dir.writeFile("source.msg", bytes);
+        view.pathField.setText(dir.file("source.msg"));
         view.editor.type("typed");
-        view.scripted.acceptSave(dir.file(target));
+        const std::string target = dir.file("copy" + std::to_string(bytes.size()));
+        view.scripted.acceptSave(target);
 
         EXPECT_TRUE(run(&qb::MessageFiles::SaveAs1Click));
 
-        ASSERT_TRUE(dir.exists(target)) << c.name;
-        EXPECT_TRUE(dir.readFile(target) == c.bytes) << c.name;
-        EXPECT_EQ(dir.readFile(source), c.bytes) << c.name;
-        EXPECT_EQ(view.pathField.text(), dir.file(target));
+        EXPECT_TRUE(qbtest::readBytes(target) == bytes) << bytes.size() << " bytes";
+        EXPECT_EQ(view.pathField.text(), target);
         EXPECT_FALSE(view.editor.isModified());
     }
     EXPECT_TRUE(view.scripted.boxes().empty());
@@ -228,10 +177,7 @@ TEST_F(MessageFilesTest, SaveAsOverAnExistingTargetAsksFirst)
         EXPECT_TRUE(run(&qb::MessageFiles::SaveAs1Click));
 
         const bool saved = answer == Answer::Yes;
-        ASSERT_FALSE(view.scripted.boxes().empty());
-        EXPECT_EQ(view.scripted.boxes().back().text, "OK to overwrite " + dir.file("target.txt"));
-        EXPECT_EQ(view.scripted.boxes().back().kind, MessageKind::Confirmation);
-        EXPECT_EQ(view.scripted.boxes().back().buttons, MessageButtons::YesNoCancel);
+        expectBox("OK to overwrite " + dir.file("target.txt"));
         EXPECT_EQ(dir.readFile("target.txt"), saved ? "new bytes" : "old");
         EXPECT_EQ(view.pathField.text(), dir.file(saved ? "target.txt" : "source.txt"));
         EXPECT_EQ(view.editor.isModified(), !saved);
@@ -248,7 +194,7 @@ TEST_F(MessageFilesTest, SaveAsOntoTheMessageFileItselfFailsAndLeavesItAlone)
 
     EXPECT_FALSE(run(&qb::MessageFiles::SaveAs1Click));
 
-    EXPECT_EQ(view.scripted.errors(), std::vector<std::string>{"I/O error 32."});
+    EXPECT_EQ(view.scripted.errors(), Errors{"I/O error 32."});
     EXPECT_EQ(dir.readFile("message.txt"), kCiphertext);
     EXPECT_EQ(view.pathField.text(), dir.file("message.txt"));
 }
@@ -269,7 +215,7 @@ TEST_F(MessageFilesTest, SaveAsWithoutASourceFileCreatesNoTarget)
         EXPECT_EQ(dir.readFile("existing.txt"), "keep me");
         EXPECT_EQ(view.pathField.text(), pathField);
     }
-    EXPECT_EQ(view.scripted.errors(), std::vector<std::string>(4, "File not found."));
+    EXPECT_EQ(view.scripted.errors(), Errors(4, "File not found."));
 }
 
 TEST_F(MessageFilesTest, SaveClearsTheModifiedFlagEvenWhenCancelled)
