@@ -5,62 +5,31 @@
 
 namespace {
 
-using Args = std::vector<std::string>;
-
-class CommandLineTest : public ::testing::Test
+TEST(CommandLine, TheLongestPrefixNamingAFileIsTheProgramAndTheRestItsArguments)
 {
-protected:
-    CommandLineTest()
-    {
-        dir.makeFolder("Program Files");
-        dir.makeFolder("Program Files/Mail App");
-        dir.writeFile("Program Files/Mail App/mail app", "#!/bin/sh\n");
-        dir.writeFile("Program Files/Mail App/mail", "#!/bin/sh\n");
-        dir.writeFile("browser", "#!/bin/sh\n");
-    }
-    std::string path(const std::string& relative) const { return dir.file(relative); }
-
     qbtest::TempDir dir;
-};
+    dir.makeFolder("Program Files");
+    dir.makeFolder("Program Files/Mail App");
+    dir.writeFile("Program Files/Mail App/mail app", "#!/bin/sh\n");
+    dir.writeFile("Program Files/Mail App/mail", "#!/bin/sh\n");
+    const std::string mailApp = dir.file("Program Files/Mail App/mail app");
+    const std::string mail = dir.file("Program Files/Mail App/mail");
+    const std::string url = "http://www.quillbox.example/";
 
-TEST_F(CommandLineTest, TheWholeLineIsTheProgramWhenItNamesAFile)
-{
-    const std::string program = path("Program Files/Mail App/mail app");
-    EXPECT_EQ(qb::splitCommandLine(program), (qb::CommandLine{program, {}}));
-}
-
-TEST_F(CommandLineTest, TheLongestPrefixNamingAFileIsTheProgram)
-{
-    struct Row
-    {
-        std::string line;
-        std::string program;
-        Args arguments;
-    };
-    const Row rows[] = {
-        {path("browser") + " http://www.quillbox.example/", path("browser"), {"http://www.quillbox.example/"}},
+    const std::pair<std::string, std::optional<qb::CommandLine>> rows[] = {
+        {mailApp, qb::CommandLine{mailApp, {}}},
         // "mail app" is longer than "mail", and both exist.
-        {path("Program Files/Mail App/mail app") + " -to me", path("Program Files/Mail App/mail app"), {"-to", "me"}},
-        {path("Program Files/Mail App/mail") + " x", path("Program Files/Mail App/mail"), {"x"}},
-        {path("browser") + "  a   b ", path("browser"), {"a", "b"}},
-        {path("browser") + " ", path("browser"), {}},
+        {mailApp + " -to me", qb::CommandLine{mailApp, {"-to", "me"}}},
+        {mail + " " + url, qb::CommandLine{mail, {url}}},
+        {mail + "  a   b ", qb::CommandLine{mail, {"a", "b"}}},
+        {"", std::nullopt},
+        {" " + url, std::nullopt},
+        {dir.file("missing") + " " + url, std::nullopt},
+        // A folder is not a program.
+        {dir.file("Program Files/Mail App") + " x", std::nullopt},
     };
-    for (const Row& row : rows)
-        EXPECT_EQ(qb::splitCommandLine(row.line), (qb::CommandLine{row.program, row.arguments})) << row.line;
-}
-
-TEST_F(CommandLineTest, ALineNamingNoProgramGivesNothing)
-{
-    const std::string rows[] = {
-        "",
-        " http://www.quillbox.example/",
-        path("missing") + " http://www.quillbox.example/",
-        // A folder is not a program, whatever follows it.
-        path("Program Files"),
-        path("Program Files/Mail App") + " x",
-    };
-    for (const std::string& line : rows)
-        EXPECT_EQ(qb::splitCommandLine(line), std::nullopt) << line;
+    for (const auto& [line, expected] : rows)
+        EXPECT_EQ(qb::splitCommandLine(line), expected) << line;
 }
 
 } // namespace
