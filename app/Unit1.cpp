@@ -78,8 +78,6 @@ TForm1::TForm1(qb::Session& session, QWidget* parent) : QMainWindow(parent), m_s
     connect(m_timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
 
     resize(kOuterWidth, kOuterHeight);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
 
     run([this] { FormCreate(); });
 }
@@ -137,6 +135,19 @@ bool TForm1::event(QEvent* event)
     if (event->type() == QEvent::StatusTip)
         return true;
     return QMainWindow::event(event);
+}
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_placed)
+        return;
+    m_placed = true;
+    // The frame is known once the window has a platform window: make the outer size the classic one, centred.
+    const QSize frame = frameGeometry().size() - size();
+    resize(kOuterWidth - frame.width(), kOuterHeight - frame.height());
+    if (const QScreen* shownOn = screen())
+        move(shownOn->availableGeometry().center() - frameGeometry().center() + pos());
 }
 
 void TForm1::closeEvent(QCloseEvent* event)
@@ -241,14 +252,29 @@ void TForm1::SelectAll1Click()
     m_memo1->selectAll();
 }
 
+void TForm1::requireSavableText()
+{
+    // Read before any file is touched: a character the code page lacks fails here, not halfway through a save.
+    if (!m_view->memo1().isEmpty())
+        static_cast<void>(m_view->memo1().text());
+}
+
 void TForm1::Encrypt1Click()
 {
-    run([this] { m_cipher->Encrypt1Click(); });
+    run([this] {
+        requireSavableText();
+        m_cipher->Encrypt1Click();
+    });
 }
 
 void TForm1::Decrypt1Click()
 {
-    run([this] { m_cipher->Decrypt1Click(); });
+    run([this] {
+        // Decrypt writes the editor only for an untitled message.
+        if (m_view->edit2().text() == "Untitled")
+            requireSavableText();
+        m_cipher->Decrypt1Click();
+    });
 }
 
 void TForm1::RunProgram1Click()

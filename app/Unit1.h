@@ -80,6 +80,7 @@ protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     class View;
@@ -98,6 +99,8 @@ private:
     QAction* makeAction(const CommandSpec& spec);
     QAction* action(const char* name) const;
 
+    // Raises the editor's error for text that cannot be saved.
+    void requireSavableText();
     // Runs one command; errors reach the standard error box. True when it ran to its end.
     bool run(const std::function<void()>& command);
 
@@ -110,6 +113,7 @@ private:
     TForm2* m_form2 = nullptr;
     TForm3* m_form3 = nullptr;
     TForm4* m_form4 = nullptr;
+    bool m_placed = false;
 
     std::unique_ptr<View> m_view;
     qb::SystemUtcClock m_clock;
