@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace qb {
@@ -143,45 +145,106 @@ void readExactly(IoContext& io, TextFile& file, unsigned char* out, std::size_t 
     std::fill(out + got, out + count, kEndOfDataMark);
 }
 
-// The common key loop: `total` message bytes combined with the key, which is opened afresh and read from
-// its first byte on every pass. A pass ends at the key's end of data or when all bytes are done (that
-// test first), and takes at least one byte: an empty key reads as the single byte 26.
+// The key as the loop consumes it. Every pass opens the key file afresh and reads it from its first byte
+// up to its end of data; a pass that finds no byte at all still yields one, 26, as a read at the end does.
+class KeyStream
+{
+public:
+    KeyStream(Session& session, MainView& view, ProgressBatcher& progress)
+        : m_session(session), m_view(view), m_progress(progress), m_buffer(kChunkSize)
+    {
+        openPass();
+    }
+
+    // The next run of key bytes: at least one, at most `limit`.
+    std::pair<const unsigned char*, std::size_t> next(std::size_t limit)
+    {
+        if (m_pos == m_end)
+            refill();
+        const std::size_t count = std::min(limit, m_end - m_pos);
+        const unsigned char* run = m_buffer.data() + m_pos;
+        m_pos += count;
+        return {run, count};
+    }
+
+    // Closes the key file once the last message byte is done.
+    void finish()
+    {
+        if (m_file)
+            closeChecked(m_session.io, *m_file);
+        m_file.reset();
+    }
+
+private:
+    void openPass()
+    {
+        m_file.emplace(m_session.io, TextFile::Reading::Text, kKeyBufferSize);
+        m_file->assign(m_session.keyFilePath(m_session.currentuser));
+        m_file->reset();
+        if (m_session.io.ioResult() != 0) {
+            m_progress.flush();
+            warnNoRecipient(m_view);
+        }
+        m_yielded = false;
+        m_spent = false;
+    }
+
+    void refill()
+    {
+        for (;;) {
+            if (!m_spent) {
+                m_pos = 0;
+                m_end = m_file->readBytes(m_buffer.data(), m_buffer.size());
+                m_session.io.check();
+                if (m_end > 0) {
+                    m_yielded = true;
+                    return;
+                }
+                if (!m_yielded) {
+                    m_buffer[0] = kEndOfDataMark;
+                    m_end = 1;
+                    m_spent = true;
+                    return;
+                }
+            }
+            closeChecked(m_session.io, *m_file);
+            openPass();
+        }
+    }
+
+    Session& m_session;
+    MainView& m_view;
+    ProgressBatcher& m_progress;
+    std::optional<TextFile> m_file;
+    std::vector<unsigned char> m_buffer;
+    std::size_t m_pos = 0;
+    std::size_t m_end = 0;
+    bool m_yielded = false; // this pass has read bytes from the file
+    bool m_spent = false;   // this pass is over
+};
+
+// The common key loop: `total` message bytes combined with the key. The message moves in large chunks;
+// the key restarts wherever a pass ends, and no key byte is read once the last message byte is done.
 void runKeyLoop(Session& session, MainView& view, TextFile& message, std::int64_t total, Sink& sink)
 {
-    IoContext& io = session.io;
-    const std::string keyPath = session.keyFilePath(session.currentuser);
     ProgressBatcher progress(view.progressBar3(), total);
-    std::vector<unsigned char> key(kChunkSize);
-    std::int64_t done = 0;
-    while (done != total) {
-        TextFile keyFile(io, TextFile::Reading::Text, kKeyBufferSize);
-        keyFile.assign(keyPath);
-        keyFile.reset();
-        if (io.ioResult() != 0) {
-            progress.flush();
-            warnNoRecipient(view);
+    KeyStream key(session, view, progress);
+    for (std::int64_t done = 0; done < total;) {
+        const std::size_t count = chunkFor(total - done);
+        unsigned char* bytes = sink.space(count);
+        readExactly(session.io, message, bytes, count);
+        for (std::size_t at = 0; at < count;) {
+            const auto [run, length] = key.next(count - at);
+            unsigned char* out = bytes + at;
+            for (std::size_t j = 0; j < length; ++j)
+                out[j] ^= run[j];
+            at += length;
+            progress.advance(static_cast<std::int64_t>(length));
         }
-        for (bool firstRun = true;; firstRun = false) {
-            std::size_t count = keyFile.readBytes(key.data(), chunkFor(total - done));
-            io.check();
-            if (count == 0) {
-                if (!firstRun)
-                    break;
-                key[0] = kEndOfDataMark;
-                count = 1;
-            }
-            unsigned char* bytes = sink.space(count);
-            readExactly(io, message, bytes, count);
-            for (std::size_t j = 0; j < count; ++j)
-                bytes[j] ^= key[j];
-            sink.emit(bytes, count);
-            done += static_cast<std::int64_t>(count);
-            progress.advance(static_cast<std::int64_t>(count));
-            if (done == total)
-                break;
-        }
-        closeChecked(io, keyFile);
+        sink.emit(bytes, count);
+        done += static_cast<std::int64_t>(count);
     }
+    key.finish();
 }
 
 // Removes the temporary file when Encrypt fails before the copy-back has begun. Armed only once this

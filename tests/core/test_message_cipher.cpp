@@ -172,6 +172,17 @@ TEST_F(MessageCipherTest, RestartsTheKeyForEachPassAndStepsTheProgressOverEveryB
     }
 }
 
+TEST_F(MessageCipherTest, ReopensTheKeyFileForEveryPass)
+{
+    setKey(""); // one byte per pass
+    view.hooked.duringRun = [&] { setKey("\x01"); };
+    const std::string text(300, 'a');
+    run(&qb::MessageCipher::Decrypt1Click, text);
+    ASSERT_FALSE(view.hooked.steps.empty());
+    const std::size_t changedAt = static_cast<std::size_t>(view.hooked.steps[0].second) + 1;
+    EXPECT_EQ(message(), std::string(changedAt, 'a' ^ 26) + std::string(300 - changedAt, 'a' ^ 1));
+}
+
 TEST_F(MessageCipherTest, ReportsProgressInBatchesOfAtMostAPercent)
 {
     setKey(randomBytes(1000, 3, 9));

@@ -1,0 +1,377 @@
+// Encrypt and Decrypt on a large message, measured against a plain streaming exclusive-or of the same file.
+// Usage: quillbox_bench [message MiB (64)] [runs (5)]
+
+#include "Errors.h"
+#include "FileOps.h"
+#include "MessageCipher.h"
+#include "Session.h"
+#include "TextFile.h"
+#include "Ui.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <random>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kKeySize = 1000;
+constexpr std::size_t kBufferSize = 64 * 1024;
+
+// The main window reduced to what the commands touch; progress keeps only the last position.
+class BenchDialogs : public qb::Dialogs
+{
+public:
+    qb::Answer messageBox(const std::string& text, qb::MessageKind, qb::MessageButtons) override
+    {
+        std::fprintf(stderr, "unexpected message box: %s\n", text.c_str());
+        return qb::Answer::Ok;
+    }
+    std::string inputBox(const std::string&, const std::string&, const std::string& defaultText) override
+    {
+        return defaultText;
+    }
+    bool executeOpenDialog() override { return false; }
+    std::string openDialogFileName() const override { return {}; }
+    bool executeSaveDialog() override { return false; }
+    std::string saveDialogFileName() const override { return {}; }
+    void showErrorBox(const std::string& text) override { std::fprintf(stderr, "error: %s\n", text.c_str()); }
+};
+
+class BenchEditor : public qb::Editor
+{
+public:
+    std::string text() const override { return m_text; }
+    bool isEmpty() const override { return m_text.empty(); }
+    void setText(const std::string& text) override
+    {
+        m_text = text;
+        m_modified = true;
+    }
+    void clear() override { std::string().swap(m_text); }
+    bool isModified() const override { return m_modified; }
+    void setModified(bool modified) override { m_modified = modified; }
+    void setFocus() override {}
+
+private:
+    std::string m_text;
+    bool m_modified = false;
+};
+
+class BenchLineEdit : public qb::LineEdit
+{
+public:
+    std::string text() const override { return m_text; }
+    void setText(const std::string& text) override { m_text = text; }
+
+private:
+    std::string m_text;
+};
+
+class BenchList : public qb::ListControl
+{
+public:
+    void clear() override {}
+    void add(const std::string&) override {}
+    void setSorted(bool) override {}
+    int count() const override { return 0; }
+    int itemIndex() const override { return -1; }
+    std::string item(int index) const override { throw qb::EListError(index); }
+};
+
+class BenchProgress : public qb::ProgressControl
+{
+public:
+    void setMaximum(std::int64_t maximum) override { m_maximum = maximum; }
+    void setPosition(std::int64_t position) override { m_position = position; }
+    void stepPositions(std::int64_t, std::int64_t last) override
+    {
+        m_position = last;
+        ++steps;
+    }
+    std::int64_t steps = 0;
+
+private:
+    std::int64_t m_maximum = 100;
+    std::int64_t m_position = 0;
+};
+
+class BenchWindow : public qb::Window
+{
+public:
+    void setCaption(const std::string&) override {}
+    void repaintNow() override {}
+};
+
+class BenchView : public qb::MainView
+{
+public:
+    qb::Dialogs& dialogs() override { return m_dialogs; }
+    qb::Editor& memo1() override { return editor; }
+    qb::LineEdit& edit2() override { return pathField; }
+    qb::ListControl& listBox1() override { return m_list; }
+    qb::ProgressControl& progressBar3() override { return progress; }
+    qb::Window& window() override { return m_window; }
+
+    BenchEditor editor;
+    BenchLineEdit pathField;
+    BenchProgress progress;
+
+private:
+    BenchDialogs m_dialogs;
+    BenchList m_list;
+    BenchWindow m_window;
+};
+
+double seconds(const std::function<void()>& work)
+{
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+// Best case for the same work: one read and one write per 64 KiB, the key repeating across buffers.
+void plainXor(const std::string& from, const std::string& to, const std::string& key)
+{
+    const int in = ::open(from.c_str(), O_RDONLY);
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || out < 0)
+        throw std::runtime_error("plain pass cannot open its files");
+    std::vector<unsigned char> buffer(kBufferSize);
+    std::size_t keyIndex = 0;
+    for (ssize_t got; (got = ::read(in, buffer.data(), buffer.size())) > 0;) {
+        for (ssize_t i = 0; i < got; ++i) {
+            buffer[static_cast<std::size_t>(i)] ^= static_cast<unsigned char>(key[keyIndex]);
+            if (++keyIndex == key.size())
+                keyIndex = 0;
+        }
+        if (::write(out, buffer.data(), static_cast<std::size_t>(got)) != got)
+            throw std::runtime_error("plain pass: short write");
+    }
+    ::close(in);
+    ::close(out);
+}
+
+// What a pass costs in the file layer alone: opening, reading and closing the key.
+void keyPasses(const std::string& keyPath, std::int64_t passes)
+{
+    qb::IoContext io;
+    std::vector<unsigned char> key(kBufferSize);
+    for (std::int64_t pass = 0; pass < passes; ++pass) {
+        qb::TextFile file(io, qb::TextFile::Reading::Text, 4 * 1024);
+        file.assign(keyPath);
+        file.reset();
+        while (file.readBytes(key.data(), key.size()) > 0) {
+        }
+        file.close();
+        io.check();
+    }
+}
+
+// Peak resident memory of a child running `work` (KiB), measured from a small parent.
+long childPeakKiB(const std::function<void()>& work)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        try {
+            work();
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "child failed: %s\n", e.what());
+            ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error("memory measurement failed");
+    return usage.ru_maxrss;
+}
+
+std::string makeMessage(std::size_t size)
+{
+    // Printable text in CR LF lines, as an editor would hold it.
+    std::uint32_t state = 97;
+    std::string text(size, ' ');
+    for (std::size_t i = 0; i < size; ++i) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        text[i] = (i % 72 == 70) ? '\r' : (i % 72 == 71) ? '\n' : static_cast<char>(' ' + state % 95);
+    }
+    return text;
+}
+
+void writeFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+struct Row
+{
+    std::string what;
+    double value;
+    std::string unit;
+    std::string ratio;
+    std::string goal;
+};
+
+std::string format(const char* pattern, double value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, pattern, value);
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::size_t mebibytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 64;
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    const std::size_t size = mebibytes << 20;
+
+    char pattern[] = "/tmp/quillbox-bench-XXXXXX";
+    if (!::mkdtemp(pattern)) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const std::string root = pattern;
+    fs::create_directories(root + "/bob");
+    const std::string keyPath = root + "/bob/bob.key";
+    const std::string messagePath = root + "/bob/newmail.txt";
+    const std::string plainOut = root + "/plain.out";
+    const std::string copyOut = root + "/copy.out";
+
+    std::string key(kKeySize, '\0');
+    std::mt19937 engine(1);
+    for (char& c : key)
+        c = static_cast<char>(engine() % 10);
+    writeFile(keyPath, key);
+
+    qb::Session session;
+    session.currentdirectory = root;
+    session.currentuser = "bob";
+
+    int status = 0;
+    try {
+        // Memory first, while this process is still small (a child starts with its parent's pages).
+        writeFile(messagePath, makeMessage(size));
+        auto decryptOnce = [&] {
+            BenchView view;
+            view.pathField.setText(messagePath);
+            view.editor.setText("x");
+            qb::MessageCipher(session, view).Decrypt1Click();
+        };
+        auto encryptOnce = [&] {
+            BenchView view;
+            view.pathField.setText(messagePath);
+            view.editor.setText(makeMessage(size));
+            qb::MessageCipher(session, view).Encrypt1Click();
+        };
+        const long idleKiB = childPeakKiB([] {});
+        const long encryptSetupKiB = childPeakKiB([&] { std::string text = makeMessage(size); });
+        const long decryptKiB = childPeakKiB(decryptOnce) - idleKiB;
+        const long encryptKiB = childPeakKiB(encryptOnce) - encryptSetupKiB;
+
+        const std::string plaintext = makeMessage(size);
+        writeFile(messagePath, plaintext);
+        std::vector<double> plain, copy, encrypt, decrypt, keys, save, load;
+        std::int64_t progressCalls = 0;
+        for (int run = 0; run < runs; ++run) {
+            plain.push_back(seconds([&] { plainXor(messagePath, plainOut, key); }));
+            copy.push_back(seconds([&] {
+                if (std::system(("cp '" + messagePath + "' '" + copyOut + "'").c_str()) != 0)
+                    throw std::runtime_error("cp failed");
+            }));
+
+            BenchView view;
+            qb::MessageCipher cipher(session, view);
+            view.pathField.setText(messagePath);
+            view.editor.setText(plaintext);
+            encrypt.push_back(seconds([&] { cipher.Encrypt1Click(); }));
+            progressCalls = view.progress.steps;
+            view.editor.setText("x");
+            decrypt.push_back(seconds([&] { cipher.Decrypt1Click(); }));
+            view.editor.clear();
+            if (run == 0 && readFile(messagePath) != plaintext)
+                throw std::runtime_error("Encrypt then Decrypt did not restore the message");
+            BenchEditor editor;
+            editor.setText(plaintext);
+            save.push_back(seconds([&] { qb::saveEditorToFile(session.io, editor, copyOut); }));
+            editor.clear();
+            load.push_back(seconds([&] { qb::loadEditorFromFile(session.io, editor, copyOut); }));
+            keys.push_back(
+                seconds([&] { keyPasses(keyPath, static_cast<std::int64_t>((size + kKeySize - 1) / kKeySize)); }));
+        }
+
+        const double base = median(plain);
+        const double messageMiB = static_cast<double>(size) / (1 << 20);
+        auto ratio = [&](double value) { return format("%.2f x", value / base); };
+        auto goal = [](double value, double limit) {
+            return format("<= %.0f x: ", limit) + (value <= limit ? "met" : "MISSED");
+        };
+        const double encryptRatio = median(encrypt) / base;
+        const double decryptRatio = median(decrypt) / base;
+        const double decryptMemory = static_cast<double>(decryptKiB) / 1024 / messageMiB;
+        const std::vector<Row> rows = {
+            {"plain streaming XOR (64 KiB)", median(plain) * 1000, "ms", "1.00 x", ""},
+            {"cp of the message file", median(copy) * 1000, "ms", ratio(median(copy)), "(reference)"},
+            {"Encrypt1Click", median(encrypt) * 1000, "ms", ratio(median(encrypt)), goal(encryptRatio, 3)},
+            {"Decrypt1Click", median(decrypt) * 1000, "ms", ratio(median(decrypt)), goal(decryptRatio, 2)},
+            {"key opened+read+closed per pass", median(keys) * 1000, "ms", ratio(median(keys)),
+             "(file layer share of each command)"},
+            {"editor save (saveEditorToFile)", median(save) * 1000, "ms", ratio(median(save)), "(part of Encrypt)"},
+            {"editor reload (loadEditorFromFile)", median(load) * 1000, "ms", ratio(median(load)), "(part of both)"},
+            {"Encrypt less save, reload, key passes",
+             (median(encrypt) - median(save) - median(load) - median(keys)) * 1000, "ms",
+             ratio(median(encrypt) - median(save) - median(load) - median(keys)), "(the cipher's own work)"},
+            {"Decrypt less reload, key passes", (median(decrypt) - median(load) - median(keys)) * 1000, "ms",
+             ratio(median(decrypt) - median(load) - median(keys)), "(the cipher's own work)"},
+            {"Decrypt peak memory", static_cast<double>(decryptKiB) / 1024, "MiB", format("%.2f x msg", decryptMemory),
+             goal(decryptMemory, 3)},
+            {"Encrypt peak memory", static_cast<double>(encryptKiB) / 1024, "MiB",
+             format("%.2f x msg", static_cast<double>(encryptKiB) / 1024 / messageMiB), "(editor text not counted)"},
+        };
+
+        std::printf("Message cipher: %zu MiB message, %zu-byte key (%zu key passes), median of %d runs, "
+                    "%lld progress calls per command\n\n",
+                    mebibytes, kKeySize, (size + kKeySize - 1) / kKeySize, runs, static_cast<long long>(progressCalls));
+        std::printf("%-34s %10s %-4s %-12s %s\n", "measurement", "value", "", "ratio", "goal");
+        for (const Row& row : rows)
+            std::printf("%-34s %10.1f %-4s %-12s %s\n", row.what.c_str(), row.value, row.unit.c_str(),
+                        row.ratio.c_str(), row.goal.c_str());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "benchmark failed: %s\n", e.what());
+        status = 1;
+    }
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+    return status;
+}
