@@ -6,6 +6,7 @@
 #include <QCollator>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QSignalBlocker>
@@ -72,6 +73,17 @@ std::string cp1252FromText(const QString& text, const char* what)
         throw Error(std::string(what) + " holds a character that cannot be saved: " + codePoint);
     }
     return bytes;
+}
+
+// ---- MemoEdit
+
+QMimeData* MemoEdit::createMimeDataFromSelection() const
+{
+    QString selected = textCursor().selectedText();
+    selected.replace(QChar::ParagraphSeparator, u'\n');
+    auto* data = new QMimeData;
+    data->setText(selected);
+    return data;
 }
 
 // ---- QtEditor

@@ -2,6 +2,7 @@
 
 #include "Ui.h"
 
+#include <QPlainTextEdit>
 #include <QString>
 
 #include <cstdint>
@@ -9,7 +10,6 @@
 
 class QLineEdit;
 class QListWidget;
-class QPlainTextEdit;
 class QProgressBar;
 class QWidget;
 
@@ -21,6 +21,19 @@ QString textFromCp1252(const std::string& bytes);
 QString displayText(const std::string& bytes);
 // windows-1252 bytes of `text`; raises qb::Error naming the first character the code page lacks.
 std::string cp1252FromText(const QString& text, const char* what);
+
+// The editor widget. Copies and cuts the text as it stands: Qt's plain-text copy would turn U+00A0
+// (byte 160) into a blank.
+class MemoEdit : public QPlainTextEdit
+{
+    Q_OBJECT
+
+public:
+    using QPlainTextEdit::QPlainTextEdit;
+
+protected:
+    QMimeData* createMimeDataFromSelection() const override;
+};
 
 // Memo1: every byte 1 to 255 is one character (windows-1252); lines are separated by CR LF.
 class QtEditor : public Editor

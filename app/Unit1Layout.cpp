@@ -1,6 +1,7 @@
 // The builders of the main window: actions, menu, tool bar, client area and status bar.
 #include "Unit1.h"
 
+#include "QtControls.h"
 #include "ToolbarImages.h"
 
 #include <QAction>
@@ -178,7 +179,7 @@ void TForm1::buildClientArea()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    m_memo1 = new QPlainTextEdit(client);
+    m_memo1 = new qb::MemoEdit(client);
     m_memo1->setObjectName(QStringLiteral("Memo1"));
     m_memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -1,0 +1,266 @@
+#include "QtControls.h"
+
+#include "Errors.h"
+#include "FileOps.h"
+#include "IoContext.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+// Every byte but 0, CR and LF, in lines of 16 separated by CR LF.
+QByteArray everyTextByte()
+{
+    QByteArray bytes;
+    for (int value = 1; value < 256; ++value) {
+        if (value == '\r' || value == '\n')
+            continue;
+        bytes += char(value);
+        if (value % 16 == 0)
+            bytes += "\r\n";
+    }
+    return bytes;
+}
+
+class CountingWindow : public qb::Window
+{
+public:
+    void setCaption(const std::string&) override {}
+    void repaintNow() override { ++repaints; }
+    int repaints = 0;
+};
+
+QStringList shownEntries(const QListWidget& list)
+{
+    QStringList shown;
+    for (int row = 0; row < list.count(); ++row)
+        shown << list.item(row)->text();
+    return shown;
+}
+
+} // namespace
+
+class QtControlsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The collation is the locale's; fix one so the expected orders hold on any machine.
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom)); }
+    void everyTextByteSurvivesLoadAndSave();
+    void everyTextByteSurvivesTheClipboard();
+    void editorTextHasCrLfBetweenLines();
+    void setTextNotifiesOnceAndClearDoesNot();
+    void textTheCodePageCannotHoldIsAnError();
+    void listSortsAsPeopleExpect_data();
+    void listSortsAsPeopleExpect();
+    void listKeepsEntryBytesAndRefusesBadIndexes();
+    void progressRepaintsOnlyWhenTheBarChanges();
+    void pathFieldKeepsItsBytesUntilEdited();
+};
+
+void QtControlsTest::everyTextByteSurvivesLoadAndSave()
+{
+    QTemporaryDir dir;
+    const QString source = dir.path() + "/all.txt";
+    const QString target = dir.path() + "/again.txt";
+    writeFile(source, everyTextByte());
+
+    QPlainTextEdit widget;
+    qb::QtEditor editor(&widget);
+    qb::IoContext io;
+    qb::loadEditorFromFile(io, editor, source.toStdString());
+    // U+00A0 is byte 160 and must not turn into a blank; byte 0x81 has no character but keeps its control.
+    QVERIFY(widget.document()->toRawText().contains(QChar(0x00A0)));
+    QVERIFY(widget.document()->toRawText().contains(QChar(0x0081)));
+    QVERIFY(widget.document()->toRawText().contains(QChar(0x20AC)));
+    qb::saveEditorToFile(io, editor, target.toStdString());
+    QCOMPARE(readFile(target), everyTextByte());
+}
+
+void QtControlsTest::everyTextByteSurvivesTheClipboard()
+{
+    qb::MemoEdit from;
+    qb::MemoEdit to;
+    qb::QtEditor source(&from);
+    qb::QtEditor destination(&to);
+    source.setText(everyTextByte().toStdString());
+    from.selectAll();
+    from.copy();
+    to.paste();
+    QCOMPARE(QByteArray::fromStdString(destination.text()), everyTextByte());
+    QCOMPARE(QApplication::clipboard()->text().size(), from.document()->toRawText().size());
+}
+
+void QtControlsTest::editorTextHasCrLfBetweenLines()
+{
+    QPlainTextEdit widget;
+    qb::QtEditor editor(&widget);
+    editor.setText("one\r\ntwo\r\n\r\n");
+    QCOMPARE(widget.blockCount(), 4);
+    QCOMPARE(editor.text(), std::string("one\r\ntwo\r\n\r\n"));
+    widget.moveCursor(QTextCursor::End);
+    QTest::keyClicks(&widget, QStringLiteral("x\ty"));
+    QTest::keyClick(&widget, Qt::Key_Return);
+    QCOMPARE(editor.text(), std::string("one\r\ntwo\r\n\r\nx\ty\r\n"));
+}
+
+void QtControlsTest::setTextNotifiesOnceAndClearDoesNot()
+{
+    QPlainTextEdit widget;
+    qb::QtEditor editor(&widget);
+    QSignalSpy changes(&widget, &QPlainTextEdit::textChanged);
+    QVERIFY(editor.isEmpty());
+
+    editor.setText("line\r\nline");
+    QCOMPARE(changes.count(), 1);
+    QVERIFY(!editor.isEmpty());
+
+    editor.setModified(true);
+    editor.clear();
+    QCOMPARE(changes.count(), 1);
+    QVERIFY(editor.isEmpty());
+    QVERIFY(!editor.isModified());
+    editor.setModified(true);
+    QVERIFY(widget.document()->isModified());
+}
+
+void QtControlsTest::textTheCodePageCannotHoldIsAnError()
+{
+    QPlainTextEdit widget;
+    qb::QtEditor editor(&widget);
+    widget.setPlainText(QString::fromUtf8("ok\nthen \U0001F600"));
+    try {
+        static_cast<void>(editor.text());
+        QFAIL("no error");
+    } catch (const qb::Error& error) {
+        QCOMPARE(QString::fromUtf8(error.what()),
+                 QStringLiteral("The message holds a character that cannot be saved: U+1F600"));
+    }
+}
+
+void QtControlsTest::listSortsAsPeopleExpect_data()
+{
+    QTest::addColumn<QStringList>("added");
+    QTest::addColumn<QStringList>("shown");
+    QTest::newRow("case does not split the alphabet")
+        << QStringList{"Zed", "alice", "Bob"} << QStringList{"alice", "Bob", "Zed"};
+    QTest::newRow("equal entries keep their order")
+        << QStringList{"bob", "Bob", "BOB", "al"} << QStringList{"al", "bob", "Bob", "BOB"};
+    QTest::newRow("empty entry first") << QStringList{"x", ""} << QStringList{"", "x"};
+    QTest::newRow("accented letters among their base letters")
+        << QStringList{"Zoe", QString::fromUtf8("\u00C9mile"), "Eva", "Fay"}
+        << QStringList{QString::fromUtf8("\u00C9mile"), "Eva", "Fay", "Zoe"};
+}
+
+void QtControlsTest::listSortsAsPeopleExpect()
+{
+    QFETCH(QStringList, added);
+    QFETCH(QStringList, shown);
+    // Added unsorted, then sorted, and added one by one into a sorted list: the same order both ways.
+    QListWidget lateWidget;
+    qb::QtListControl late(&lateWidget);
+    QListWidget sortedWidget;
+    qb::QtListControl sorted(&sortedWidget);
+    sorted.setSorted(true);
+    for (const QString& entry : added) {
+        const std::string bytes = qb::cp1252FromText(entry, "entry");
+        late.add(bytes);
+        sorted.add(bytes);
+    }
+    QCOMPARE(shownEntries(lateWidget), added);
+    late.setSorted(true);
+    QCOMPARE(shownEntries(lateWidget), shown);
+    QCOMPARE(shownEntries(sortedWidget), shown);
+    QCOMPARE(sorted.count(), added.size());
+}
+
+void QtControlsTest::listKeepsEntryBytesAndRefusesBadIndexes()
+{
+    QListWidget widget;
+    qb::QtListControl list(&widget);
+    list.setSorted(true);
+    list.add("M\xFCller");
+    list.add("abc");
+    QCOMPARE(widget.item(1)->text(), QString::fromUtf8("M\u00FCller"));
+    QCOMPARE(list.item(1), std::string("M\xFCller"));
+    QCOMPARE(list.itemIndex(), -1);
+    widget.setCurrentRow(1);
+    QCOMPARE(list.itemIndex(), 1);
+
+    for (const int index : {-1, 2}) {
+        try {
+            static_cast<void>(list.item(index));
+            QFAIL("no error");
+        } catch (const qb::EListError& error) {
+            QCOMPARE(QString::fromUtf8(error.what()), QStringLiteral("List index out of bounds (%1)").arg(index));
+        }
+    }
+    list.clear();
+    QCOMPARE(list.count(), 0);
+    QCOMPARE(list.itemIndex(), -1);
+}
+
+void QtControlsTest::progressRepaintsOnlyWhenTheBarChanges()
+{
+    QProgressBar bar;
+    bar.resize(100, 16);
+    CountingWindow window;
+    qb::QtProgressControl progress(&bar, window);
+
+    const std::int64_t total = 3'000'000'000; // beyond 32 bits
+    progress.setMaximum(total);
+    for (std::int64_t first = 0; first < total; first += 1'000'000)
+        progress.stepPositions(first, first + 999'999);
+    // One repaint per pixel the bar grows by, not one per step or per byte.
+    QVERIFY2(window.repaints >= 90 && window.repaints <= 100, qPrintable(QString::number(window.repaints)));
+    QCOMPARE(bar.value(), 9999); // position N-1 of N
+    QCOMPARE(progress.position(), total - 1);
+
+    progress.setPosition(0);
+    QCOMPARE(bar.value(), 0);
+    progress.setMaximum(0);
+    progress.stepPositions(0, 5);
+    QCOMPARE(bar.value(), 0);
+}
+
+void QtControlsTest::pathFieldKeepsItsBytesUntilEdited()
+{
+    QLineEdit widget;
+    qb::QtLineEdit field(&widget);
+    field.setText("/data/M\xFCller/newmail.txt");
+    QCOMPARE(widget.text(), QString::fromUtf8("/data/M\u00FCller/newmail.txt"));
+    QCOMPARE(field.text(), std::string("/data/M\xFCller/newmail.txt"));
+
+    field.setText("/data/Zo\xC3\xAB.txt");
+    QCOMPARE(widget.text(), QString::fromUtf8("/data/Zo\u00EB.txt"));
+
+    widget.setText(QString::fromUtf8("/data/Ren\u00E9e.txt"));
+    QCOMPARE(field.text(), std::string("/data/Ren\xC3\xA9"
+                                       "e.txt"));
+}
+
+QTEST_MAIN(QtControlsTest)
+#include "tst_qt_controls.moc"
