@@ -29,7 +29,7 @@ std::size_t chunkFor(std::int64_t remaining)
     return static_cast<std::size_t>(std::min<std::int64_t>(remaining, kChunkSize));
 }
 
-void warnNoRecipient(MainView& view)
+[[noreturn]] void warnNoRecipient(MainView& view)
 {
     view.dialogs().messageBox(kSelectRecipient, MessageKind::Warning, MessageButtons::Ok);
     Abort();
@@ -244,6 +244,7 @@ void runKeyLoop(Session& session, MainView& view, TextFile& message, std::int64_
         sink.emit(bytes, count);
         done += static_cast<std::int64_t>(count);
     }
+    progress.flush();
     key.finish();
 }
 
