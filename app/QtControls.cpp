@@ -13,7 +13,9 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 namespace qb {
@@ -228,8 +230,15 @@ std::string QtListControl::item(int index) const
 
 // ---- QtProgressControl
 
-QtProgressControl::QtProgressControl(QProgressBar* bar, Window& window) : m_bar(bar), m_window(window)
+QtProgressControl::QtProgressControl(QProgressBar* bar, Window& window, MillisecondClock now)
+    : m_bar(bar), m_window(window), m_now(std::move(now))
 {
+    if (!m_now) {
+        m_now = [] {
+            const auto sinceStart = std::chrono::steady_clock::now().time_since_epoch();
+            return static_cast<std::int64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(sinceStart).count());
+        };
+    }
     m_bar->setRange(0, kUnits);
     m_bar->setValue(unitsFor(m_position));
 }
@@ -272,8 +281,16 @@ void QtProgressControl::stepPositions(std::int64_t first, std::int64_t last)
     // Each of first..last was shown and painted; only the last can differ on screen from what is there now.
     const bool drawnDifferently = pixelsFor(units) != pixelsFor(m_bar->value());
     m_bar->setValue(units);
-    if (drawnDifferently)
+    if (!drawnDifferently)
+        return;
+    const std::int64_t now = m_now();
+    if (!m_windowPainted || now - m_lastWindowPaint >= kFrameMilliseconds) {
+        m_windowPainted = true;
+        m_lastWindowPaint = now;
         m_window.repaintNow();
+    } else {
+        m_bar->repaint();
+    }
 }
 
 // ---- QtWindow

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class QLineEdit;
@@ -90,14 +91,18 @@ private:
     bool m_sorted = false;
 };
 
-// ProgressBar3. The core counts bytes in 64 bits; the bar works in a fixed number of units, and the window
-// is repainted only when a step changes what the bar shows.
+// ProgressBar3. The core counts bytes in 64 bits; the bar works in a fixed number of units. A step that changes
+// what the bar shows paints the bar at once and the whole window at most once per display frame, so a run costs
+// the same few dozen paints whatever its length.
 class QtProgressControl : public ProgressControl
 {
 public:
     static constexpr int kUnits = 10000;
+    static constexpr std::int64_t kFrameMilliseconds = 16;
+    using MillisecondClock = std::function<std::int64_t()>;
 
-    QtProgressControl(QProgressBar* bar, Window& window);
+    // `now` is a monotonic clock in milliseconds; the default is the steady clock.
+    QtProgressControl(QProgressBar* bar, Window& window, MillisecondClock now = {});
 
     void setMaximum(std::int64_t maximum) override;
     void setPosition(std::int64_t position) override;
@@ -112,8 +117,11 @@ private:
 
     QProgressBar* m_bar;
     Window& m_window;
+    MillisecondClock m_now;
     std::int64_t m_maximum = 100;
     std::int64_t m_position = 0;
+    std::int64_t m_lastWindowPaint = 0;
+    bool m_windowPainted = false;
 };
 
 class QtWindow : public Window
