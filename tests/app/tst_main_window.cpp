@@ -3,6 +3,9 @@
 #include "ProductInfo.h"
 #include "Session.h"
 #include "Unit1.h"
+#include "Unit2.h"
+#include "Unit3.h"
+#include "Unit4.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -79,6 +82,12 @@ struct MainWindowFixture
     std::unique_ptr<TForm1> form;
 };
 
+class NoProcesses : public qb::ProcessStarter
+{
+public:
+    void start(const std::string&) override {}
+};
+
 const QByteArray kUsers = "Zed\r\nbob\r\nalice\r\nBob\r\n";
 
 } // namespace
@@ -109,6 +118,9 @@ private slots:
     void encryptWithoutKeyWarns();
     void encryptRefusesTextTheCodePageCannotHold();
     void editMenuWorksOnTheEditor();
+    void welcomeWindowComesBeforeTheMainWindow();
+    void menuCommandsReachTheirWindowsAndBoxes();
+    void newRecipientIsRegisteredAndListed();
 };
 
 void MainWindowTest::startsWithCaptionSizeAndSortedRecipients()
@@ -482,6 +494,67 @@ void MainWindowTest::editMenuWorksOnTheEditor()
     f.trigger("SelectAll1");
     f.trigger("Copy1");
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("caf\u00E9 \u20AC5caf\u00E9 \u20AC5"));
+}
+
+void MainWindowTest::welcomeWindowComesBeforeTheMainWindow()
+{
+    MainWindowFixture f;
+    auto* form2 = new TForm2(f.form.get());
+    f.form->attachForms(form2, nullptr, nullptr);
+    bool mainWindowShown = true;
+    qbtest::ModalScript modal;
+    modal.then([&](QWidget* widget) {
+        QCOMPARE(widget, form2);
+        mainWindowShown = f.form->isVisible();
+        form2->Button1Click();
+    });
+    f.form->show();
+    QVERIFY(modal.done());
+    QVERIFY(!mainWindowShown);
+    QVERIFY(f.form->isVisible());
+    QVERIFY(!form2->isVisible());
+    f.form->hide();
+}
+
+void MainWindowTest::menuCommandsReachTheirWindowsAndBoxes()
+{
+    MainWindowFixture f;
+    NoProcesses starter;
+    auto* form3 = new TForm3(f.form->view().dialogs(), starter, f.form.get());
+    auto* form4 = new TForm4(f.session, f.form->view().dialogs(), starter, f.form.get());
+    f.form->attachForms(nullptr, form3, form4);
+
+    QStringList shown;
+    const auto record = [&shown](QWidget* widget) {
+        shown << widget->objectName() + " " + widget->windowTitle();
+        static_cast<QDialog*>(widget)->reject();
+    };
+    qbtest::ModalScript modal;
+    modal.then(record).then(record).then(record).then(record).then(record);
+    for (const char* command : {"About1", "StartProgram1", "AddProgram1", "NewKey1", "ImportKey1"})
+        f.trigger(command);
+    QVERIFY(modal.done());
+    QCOMPARE(modal.unexpected(), QStringList());
+    QCOMPARE(shown.value(0), QStringLiteral("Form3 About"));
+    QCOMPARE(shown.value(1), QStringLiteral("Form4 Mail Programs"));
+    QCOMPARE(shown.value(2).section(' ', 1), QStringLiteral("Add a new mail program to database"));
+    QCOMPARE(shown.value(3).section(' ', 1), QStringLiteral("New Recipiant/Sender"));
+    QCOMPARE(shown.value(4).section(' ', 1), QStringLiteral("Import New Key"));
+}
+
+void MainWindowTest::newRecipientIsRegisteredAndListed()
+{
+    MainWindowFixture f(Files{{"users.cfg", "bob\r\n"}});
+    qbtest::ModalScript modal;
+    modal.enterText(QStringLiteral("Carol")).clickBox(QStringLiteral("OK"));
+    f.trigger("NewKey1");
+    QVERIFY(modal.done());
+    QCOMPARE(modal.boxes().at(0).text, QStringLiteral("New Directory and Key has been created for Carol"));
+    QCOMPARE(modal.boxes().at(0).caption, QStringLiteral("Information"));
+    QCOMPARE(readFile(f.path("users.cfg")), QByteArray("bob\r\nCarol\r\n"));
+    QCOMPARE(readFile(f.path("Carol/Carol.key")).size(), 1000);
+    QCOMPARE(f.listBox1()->item(0)->text(), QStringLiteral("bob"));
+    QCOMPARE(f.listBox1()->item(1)->text(), QStringLiteral("Carol"));
 }
 
 QTEST_MAIN(MainWindowTest)
