@@ -17,7 +17,7 @@ const char* const kProductLetters = "QUILLBOX";
 
 } // namespace
 
-TForm2::TForm2(QWidget* parent) : QDialog(parent)
+TForm2::TForm2(QWidget* parent) : FixedDialog(parent)
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Welcome!"));
@@ -51,8 +51,7 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent)
 
 void TForm2::FormCreate()
 {
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(kClientWidth, kClientHeight);
+    fixClientSize(kClientWidth, kClientHeight);
 }
 
 void TForm2::buildPictures()
@@ -90,21 +89,4 @@ void TForm2::Button1Click()
 {
     hide();
     close();
-}
-
-void TForm2::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (const QScreen* current = screen())
-        move(current->availableGeometry().center() - frameGeometry().center() + pos());
-}
-
-void TForm2::keyPressEvent(QKeyEvent* event)
-{
-    // The window has no Cancel button, so Esc does not close it.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }

@@ -1,13 +1,13 @@
 #pragma once
 
-#include <QDialog>
+#include "FixedDialog.h"
 
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
 // The welcome window Form2, shown modally before the main window appears.
-class TForm2 : public QDialog
+class TForm2 : public FixedDialog
 {
     Q_OBJECT
 
@@ -16,10 +16,6 @@ public:
 
     // "Enter Quillbox!": hides the window and closes it, which ends its modal showing.
     void Button1Click();
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void FormCreate();

@@ -40,7 +40,7 @@ QFont fittingFont(QFont font)
 } // namespace
 
 TForm3::TForm3(qb::Dialogs& mainDialogs, qb::ProcessStarter& starter, QWidget* parent)
-    : QDialog(parent), m_mainDialogs(mainDialogs), m_starter(starter)
+    : FixedDialog(parent), m_mainDialogs(mainDialogs), m_starter(starter)
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("About"));
@@ -80,8 +80,7 @@ TForm3::TForm3(qb::Dialogs& mainDialogs, qb::ProcessStarter& starter, QWidget* p
 
 void TForm3::FormCreate()
 {
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(kClientWidth, kClientHeight);
+    fixClientSize(kClientWidth, kClientHeight);
     // Read once, so the window shows the state at program start.
     showMemoryStatus(qb::queryMemoryStatus());
 }
@@ -160,23 +159,6 @@ void TForm3::Button2Click()
 
 void TForm3::mousePressEvent(QMouseEvent* event)
 {
-    QDialog::mousePressEvent(event);
+    FixedDialog::mousePressEvent(event);
     close();
-}
-
-void TForm3::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (const QScreen* current = screen())
-        move(current->availableGeometry().center() - frameGeometry().center() + pos());
-}
-
-void TForm3::keyPressEvent(QKeyEvent* event)
-{
-    // Only "&Close" and the title bar close the window.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }

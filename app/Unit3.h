@@ -3,7 +3,7 @@
 #include "MemoryStatus.h"
 #include "Ui.h"
 
-#include <QDialog>
+#include "FixedDialog.h"
 #include <QString>
 
 #include <cstdint>
@@ -12,7 +12,7 @@ class QLabel;
 class QPushButton;
 
 // The About window Form3: product and author, the memory figures at start-up, and a link to the home page.
-class TForm3 : public QDialog
+class TForm3 : public FixedDialog
 {
     Q_OBJECT
 
@@ -35,8 +35,6 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void FormCreate();

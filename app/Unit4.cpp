@@ -17,7 +17,7 @@ constexpr int kClientHeight = 180;
 } // namespace
 
 TForm4::TForm4(qb::Session& session, qb::Dialogs& mainDialogs, qb::ProcessStarter& starter, QWidget* parent)
-    : QDialog(parent), m_mainDialogs(mainDialogs), m_listBox1(new QListWidget(this)),
+    : FixedDialog(parent), m_mainDialogs(mainDialogs), m_listBox1(new QListWidget(this)),
       m_list(std::make_unique<qb::QtListControl>(m_listBox1)), m_programs(session, mainDialogs, *this, starter)
 {
     setObjectName(QStringLiteral("Form4"));
@@ -51,8 +51,7 @@ TForm4::~TForm4() = default;
 
 void TForm4::FormCreate()
 {
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(kClientWidth, kClientHeight);
+    fixClientSize(kClientWidth, kClientHeight);
     qb::runCommand(m_mainDialogs, [this] { m_programs.updateprograms(); });
 }
 
@@ -80,22 +79,5 @@ bool TForm4::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_listBox1->viewport() && event->type() == QEvent::MouseButtonDblClick)
         Button1Click();
-    return QDialog::eventFilter(watched, event);
-}
-
-void TForm4::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (const QScreen* current = screen())
-        move(current->availableGeometry().center() - frameGeometry().center() + pos());
-}
-
-void TForm4::keyPressEvent(QKeyEvent* event)
-{
-    // Only "&Close" and the title bar close the window.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
+    return FixedDialog::eventFilter(watched, event);
 }

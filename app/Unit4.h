@@ -4,7 +4,7 @@
 #include "Session.h"
 #include "Ui.h"
 
-#include <QDialog>
+#include "FixedDialog.h"
 
 #include <memory>
 
@@ -12,7 +12,7 @@ class QListWidget;
 class QPushButton;
 
 // The Mail Programs window Form4: the registered mail programs, and "&Run" to start one.
-class TForm4 : public QDialog, public qb::MailProgramsView
+class TForm4 : public FixedDialog, public qb::MailProgramsView
 {
     Q_OBJECT
 
@@ -32,8 +32,6 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void FormCreate();
