@@ -84,7 +84,7 @@ protected:
 
 private:
     class View;
-    struct CommandSpec;
+    struct CommandEntry;
 
     void FormCreate();
     void FormShow();
@@ -96,7 +96,7 @@ private:
     void buildToolBar();
     void buildClientArea();
     void buildStatusBar();
-    QAction* makeAction(const CommandSpec& spec);
+    QAction* makeAction(const CommandEntry& entry);
     QAction* action(const char* name) const;
 
     // Raises the editor's error for text that cannot be saved.

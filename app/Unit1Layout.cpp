@@ -30,7 +30,7 @@ constexpr int kStatusBarHeight = 19;
 
 } // namespace
 
-struct TForm1::CommandSpec
+struct TForm1::CommandEntry
 {
     const char* name;
     const char* caption;
@@ -45,19 +45,19 @@ namespace {
 using Picture = qb::ToolbarPicture;
 } // namespace
 
-QAction* TForm1::makeAction(const CommandSpec& spec)
+QAction* TForm1::makeAction(const CommandEntry& entry)
 {
-    auto* action = new QAction(QString::fromLatin1(spec.caption), this);
-    action->setObjectName(QString::fromLatin1(spec.name));
-    if (*spec.shortcut)
-        action->setShortcut(QKeySequence(QString::fromLatin1(spec.shortcut)));
-    if (*spec.hint)
-        action->setToolTip(QString::fromLatin1(spec.hint));
-    if (spec.hasPicture) {
-        action->setIcon(QIcon(qb::toolbarPixmap(spec.picture)));
+    auto* action = new QAction(QString::fromLatin1(entry.caption), this);
+    action->setObjectName(QString::fromLatin1(entry.name));
+    if (*entry.shortcut)
+        action->setShortcut(QKeySequence(QString::fromLatin1(entry.shortcut)));
+    if (*entry.hint)
+        action->setToolTip(QString::fromLatin1(entry.hint));
+    if (entry.hasPicture) {
+        action->setIcon(QIcon(qb::toolbarPixmap(entry.picture)));
         action->setIconVisibleInMenu(false);
     }
-    const auto handler = spec.handler;
+    const auto handler = entry.handler;
     connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
     return action;
 }
@@ -65,7 +65,7 @@ QAction* TForm1::makeAction(const CommandSpec& spec)
 // Every command of the menu and the tool bar; each action is created once and placed on both.
 void TForm1::buildActions()
 {
-    static const CommandSpec specs[] = {
+    static const CommandEntry commands[] = {
         {"NewMail1", "&New..", "", "New Message", true, Picture::BlankPage, &TForm1::NewMail1Click},
         {"Open1", "&Open", "", "Open File", true, Picture::OpenFolder, &TForm1::Open1Click},
         {"Save1", "Save current", "", "Save current", true, Picture::FloppyDisk, &TForm1::Save1Click},
@@ -85,8 +85,8 @@ void TForm1::buildActions()
         {"NewMailProgramFile1", "&New Mail Program File", "", "", false, {}, &TForm1::NewMailProgramFile1Click},
         {"About1", "&About", "", "", false, {}, &TForm1::About1Click},
     };
-    for (const CommandSpec& spec : specs)
-        makeAction(spec);
+    for (const CommandEntry& entry : commands)
+        makeAction(entry);
 }
 
 QAction* TForm1::action(const char* name) const
@@ -100,13 +100,13 @@ void TForm1::buildMenu()
     bar->setObjectName(QStringLiteral("MainMenu1"));
 
     // "&" in a name list stands for a separator with that object name.
-    struct MenuSpec
+    struct MenuEntry
     {
         const char* name;
         const char* caption;
         std::initializer_list<const char*> items;
     };
-    static const MenuSpec menus[] = {
+    static const MenuEntry menus[] = {
         {"File1",
          "&File",
          {"NewMail1", "Open1", "SaveAs1", "&N1", "NewKey1", "NewRecipiantFile1", "ImportKey1", "&N2", "Exit1"}},
@@ -114,10 +114,10 @@ void TForm1::buildMenu()
         {"EncryptDecrypt1", "&Encrypt/Decrypt", {"Encrypt1", "Decrypt1"}},
         {"MailProgram1", "&Mail Programs", {"StartProgram1", "AddProgram1", "NewMailProgramFile1"}},
     };
-    for (const MenuSpec& spec : menus) {
-        QMenu* menu = bar->addMenu(QString::fromLatin1(spec.caption));
-        menu->setObjectName(QString::fromLatin1(spec.name));
-        for (const char* item : spec.items) {
+    for (const MenuEntry& entry : menus) {
+        QMenu* menu = bar->addMenu(QString::fromLatin1(entry.caption));
+        menu->setObjectName(QString::fromLatin1(entry.name));
+        for (const char* item : entry.items) {
             if (*item == '&')
                 menu->addSeparator()->setObjectName(QString::fromLatin1(item + 1));
             else
@@ -141,19 +141,19 @@ void TForm1::buildToolBar()
     toolBar->layout()->setContentsMargins(0, 0, 0, 0);
 
     // A name with a width is a separator of that width.
-    struct ButtonSpec
+    struct ButtonEntry
     {
         const char* name;
         const char* actionName;
         int separatorWidth;
     };
-    static const ButtonSpec buttons[] = {
+    static const ButtonEntry buttons[] = {
         {"ToolButton10", "NewMail1", 0}, {"ToolButton1", "Open1", 0},       {"ToolButton2", "Save1", 0},
         {"ToolButton8", nullptr, 19},    {"ToolButton3", "Copy1", 0},       {"ToolButton4", "Cut1", 0},
         {"ToolButton5", "Paste1", 0},    {"ToolButton11", "SelectAll1", 0}, {"ToolButton6", nullptr, 22},
         {"ToolButton7", "Encrypt1", 0},  {"ToolButton9", "Decrypt1", 0},
     };
-    for (const ButtonSpec& button : buttons) {
+    for (const ButtonEntry& button : buttons) {
         QAction* placed = button.actionName ? action(button.actionName) : toolBar->addSeparator();
         if (button.actionName)
             toolBar->addAction(placed);
