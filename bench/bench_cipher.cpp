@@ -61,6 +61,14 @@ public:
         m_text = text;
         m_modified = true;
     }
+    // An editor that keeps the bytes itself hands them out and takes them over without copies.
+    std::size_t textSize() const override { return m_text.size(); }
+    void readText(const std::function<void(std::string_view)>& reader) const override { reader(m_text); }
+    void takeText(std::string&& text) override
+    {
+        m_text = std::move(text);
+        m_modified = true;
+    }
     void clear() override { std::string().swap(m_text); }
     bool isModified() const override { return m_modified; }
     void setModified(bool modified) override { m_modified = modified; }
@@ -174,14 +182,14 @@ void plainXor(const std::string& from, const std::string& to, const std::string&
     ::close(out);
 }
 
-// What a pass costs in the file layer alone: opening, reading and closing the key.
+// What a pass costs in the file layer alone: opening, reading and closing the key, as the cipher does.
 void keyPasses(const std::string& keyPath, std::int64_t passes)
 {
     qb::IoContext io;
     std::vector<unsigned char> key(kBufferSize);
+    qb::TextFile file(io);
+    file.assign(keyPath);
     for (std::int64_t pass = 0; pass < passes; ++pass) {
-        qb::TextFile file(io, qb::TextFile::Reading::Text, 4 * 1024);
-        file.assign(keyPath);
         file.reset();
         while (file.readBytes(key.data(), key.size()) > 0) {
         }

@@ -44,6 +44,13 @@ void saveEditorToFile(IoContext& io, Editor& editor, const std::string& name);
 // Reads the whole file, turns lone CR and lone LF into CR LF, and gives the editor the part before the
 // first byte 0 unless the adjusted text equals the editor's text. "Cannot open file %s" on failure.
 void loadEditorFromFile(IoContext& io, Editor& editor, const std::string& name);
+// The same, reading into `storage` (whose contents are discarded) when its capacity suffices, so a
+// caller done with a buffer of the file's size spares the allocation of another.
+void loadEditorFromFile(IoContext& io, Editor& editor, const std::string& name, std::string&& storage);
+// An empty buffer for loading a file of `size` bytes: with room for the line breaks that the
+// adjustment typically adds, so they go in without moving the text, and its memory made ready at once
+// rather than page by page as it fills.
+std::string editorLoadBuffer(std::size_t size);
 
 // Every lone CR and every lone LF becomes CR LF; CR LF stays one break (so LF CR becomes two).
 std::string normalizeLineBreaks(const std::string& bytes);

@@ -6,8 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <memory>
-#include <optional>
+#include <cstring>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -21,7 +20,6 @@ const char* const kUntitled = "Untitled";
 
 // Message and temporary files move through large buffers; the key is small and reopened every pass.
 constexpr std::size_t kFileBufferSize = 64 * 1024;
-constexpr std::size_t kKeyBufferSize = 4 * 1024;
 constexpr std::size_t kChunkSize = 64 * 1024;
 
 std::size_t chunkFor(std::int64_t remaining)
@@ -109,12 +107,16 @@ private:
 class MemorySink : public Sink
 {
 public:
-    explicit MemorySink(unsigned char* result) : m_next(result) {}
-    unsigned char* space(std::size_t) override { return m_next; }
-    void emit(const unsigned char*, std::size_t count) override { m_next += count; }
+    explicit MemorySink(std::string& result) : m_result(result), m_buffer(kChunkSize) {}
+    unsigned char* space(std::size_t) override { return m_buffer.data(); }
+    void emit(const unsigned char* data, std::size_t count) override
+    {
+        m_result.append(reinterpret_cast<const char*>(data), count);
+    }
 
 private:
-    unsigned char* m_next;
+    std::string& m_result;
+    std::vector<unsigned char> m_buffer;
 };
 
 void resetChecked(IoContext& io, TextFile& file, const std::string& path)
@@ -145,14 +147,32 @@ void readExactly(IoContext& io, TextFile& file, unsigned char* out, std::size_t 
     std::fill(out + got, out + count, kEndOfDataMark);
 }
 
+// Combines `count` bytes with a run of key bytes, a word at a time.
+void xorBytes(unsigned char* out, const unsigned char* key, std::size_t count)
+{
+    std::size_t at = 0;
+    for (; count - at >= sizeof(std::uint64_t); at += sizeof(std::uint64_t)) {
+        std::uint64_t word;
+        std::uint64_t keyWord;
+        std::memcpy(&word, out + at, sizeof word);
+        std::memcpy(&keyWord, key + at, sizeof keyWord);
+        word ^= keyWord;
+        std::memcpy(out + at, &word, sizeof word);
+    }
+    for (; at < count; ++at)
+        out[at] ^= key[at];
+}
+
 // The key as the loop consumes it. Every pass opens the key file afresh and reads it from its first byte
 // up to its end of data; a pass that finds no byte at all still yields one, 26, as a read at the end does.
 class KeyStream
 {
 public:
     KeyStream(Session& session, MainView& view, ProgressBatcher& progress)
-        : m_session(session), m_view(view), m_progress(progress), m_buffer(kChunkSize)
+        : m_session(session), m_view(view), m_progress(progress), m_file(session.io), m_buffer(kChunkSize)
     {
+        // One file object serves every pass; only the opening is repeated.
+        m_file.assign(m_session.keyFilePath(m_session.currentuser));
         openPass();
     }
 
@@ -170,17 +190,14 @@ public:
     // Closes the key file once the last message byte is done.
     void finish()
     {
-        if (m_file)
-            closeChecked(m_session.io, *m_file);
-        m_file.reset();
+        if (m_file.isOpen())
+            closeChecked(m_session.io, m_file);
     }
 
 private:
     void openPass()
     {
-        m_file.emplace(m_session.io, TextFile::Reading::Text, kKeyBufferSize);
-        m_file->assign(m_session.keyFilePath(m_session.currentuser));
-        m_file->reset();
+        m_file.reset();
         if (m_session.io.ioResult() != 0) {
             m_progress.flush();
             warnNoRecipient(m_view);
@@ -194,7 +211,8 @@ private:
         for (;;) {
             if (!m_spent) {
                 m_pos = 0;
-                m_end = m_file->readBytes(m_buffer.data(), m_buffer.size());
+                // Read straight into this buffer: a key up to its size takes one read a pass.
+                m_end = m_file.readBytes(m_buffer.data(), m_buffer.size());
                 m_session.io.check();
                 if (m_end > 0) {
                     m_yielded = true;
@@ -207,7 +225,7 @@ private:
                     return;
                 }
             }
-            closeChecked(m_session.io, *m_file);
+            closeChecked(m_session.io, m_file);
             openPass();
         }
     }
@@ -215,7 +233,7 @@ private:
     Session& m_session;
     MainView& m_view;
     ProgressBatcher& m_progress;
-    std::optional<TextFile> m_file;
+    TextFile m_file;
     std::vector<unsigned char> m_buffer;
     std::size_t m_pos = 0;
     std::size_t m_end = 0;
@@ -235,9 +253,7 @@ void runKeyLoop(Session& session, MainView& view, TextFile& message, std::int64_
         readExactly(session.io, message, bytes, count);
         for (std::size_t at = 0; at < count;) {
             const auto [run, length] = key.next(count - at);
-            unsigned char* out = bytes + at;
-            for (std::size_t j = 0; j < length; ++j)
-                out[j] ^= run[j];
+            xorBytes(bytes + at, run, length);
             at += length;
             progress.advance(static_cast<std::int64_t>(length));
         }
@@ -314,13 +330,15 @@ void MessageCipher::Encrypt1Click()
         // complete ciphertext, so it stays whatever happens.
         guard.disarm();
 
-        std::vector<unsigned char> buffer(kChunkSize);
-        for (std::int64_t copied = 0; copied < size;) {
-            const std::size_t count = chunkFor(size - copied);
-            readExactly(io, temp, buffer.data(), count);
-            message.writeBytes(buffer.data(), count);
-            io.check();
-            copied += static_cast<std::int64_t>(count);
+        auto copied = static_cast<std::int64_t>(temp.copyTo(message, static_cast<std::uint64_t>(size)));
+        io.check();
+        // Past the temporary file's end a read yields 26, as a byte-wise copy would.
+        if (copied < size) {
+            const std::vector<unsigned char> marks(chunkFor(size - copied), kEndOfDataMark);
+            for (; copied < size; copied += static_cast<std::int64_t>(chunkFor(size - copied))) {
+                message.writeBytes(marks.data(), chunkFor(size - copied));
+                io.check();
+            }
         }
         closeChecked(io, temp);
         closeChecked(io, message);
@@ -347,26 +365,26 @@ void MessageCipher::Decrypt1Click()
         Abort();
     m_view.progressBar3().setMaximum(size);
 
-    std::unique_ptr<unsigned char[]> result(new unsigned char[static_cast<std::size_t>(size)]);
+    // The result's memory is handed on to the reload, which reads the rewritten file into it: one buffer
+    // of the message's size serves the whole command and ends up as the editor's text.
+    std::string result = editorLoadBuffer(static_cast<std::size_t>(size));
     {
         TextFile message(io, TextFile::Reading::PlainBytes, kFileBufferSize);
         resetChecked(io, message, path);
-        MemorySink sink(result.get());
+        MemorySink sink(result);
         runKeyLoop(m_session, m_view, message, size, sink);
         closeChecked(io, message);
     }
     {
         TextFile message(io, TextFile::Reading::PlainBytes, kFileBufferSize);
         rewriteChecked(io, message, path);
-        message.writeBytes(result.get(), static_cast<std::size_t>(size));
+        message.writeString(result);
         io.check();
         closeChecked(io, message);
     }
-    // The editor is about to receive a copy of the text: do not hold both.
-    result.reset();
 
     m_view.progressBar3().setPosition(0);
-    reloadEditor(path);
+    reloadEditor(path, std::move(result));
 }
 
 std::string MessageCipher::requireMessagePath()
@@ -377,10 +395,10 @@ std::string MessageCipher::requireMessagePath()
     return path;
 }
 
-void MessageCipher::reloadEditor(const std::string& path)
+void MessageCipher::reloadEditor(const std::string& path, std::string&& storage)
 {
     m_view.memo1().clear();
-    loadEditorFromFile(m_session.io, m_view.memo1(), path);
+    loadEditorFromFile(m_session.io, m_view.memo1(), path, std::move(storage));
 }
 
 } // namespace qb

@@ -24,7 +24,8 @@ public:
 private:
     // The path field's text; an empty one names no file, so the user is asked to pick a correspondent.
     std::string requireMessagePath();
-    void reloadEditor(const std::string& path);
+    // `storage`: memory the load may read the file into (see loadEditorFromFile).
+    void reloadEditor(const std::string& path, std::string&& storage = std::string());
 
     Session& m_session;
     MainView& m_view;

@@ -13,6 +13,9 @@ namespace {
 
 // Appending looks this far back from the end for an end-of-data mark to cut at, whatever the buffer size.
 constexpr std::size_t kAppendScanLength = 128;
+// Buffer for copies the kernel cannot make, and the most one copy_file_range call is asked for.
+constexpr std::uint64_t kCopyChunk = 64 * 1024;
+constexpr std::uint64_t kKernelCopyStep = std::uint64_t(1) << 30;
 
 bool parentFolderExists(const std::string& path)
 {
@@ -165,6 +168,8 @@ bool TextFile::openFile(int flags, OpenFileTable::Access access)
     m_bufferPos = 0;
     m_bufferEnd = 0;
     m_physicalEnd = false;
+    m_sizeAtOpen = static_cast<std::int64_t>(info.st_size);
+    m_bytesRead = 0;
     return true;
 }
 
@@ -272,23 +277,46 @@ bool TextFile::checkWritable()
     return false;
 }
 
+bool TextFile::readDirect(unsigned char* out, std::size_t count, std::size_t& got)
+{
+    got = 0;
+    if (m_physicalEnd)
+        return false;
+    const ssize_t result = readSome(m_fd, out, count);
+    if (result < 0) {
+        m_io.fail(ioCodeFromErrno(errno, m_name));
+        return false;
+    }
+    if (result == 0) {
+        m_physicalEnd = true;
+        return false;
+    }
+    got = static_cast<std::size_t>(result);
+    m_bytesRead += result;
+    // All the file held when opened is read: a further read would return nothing. Files that report no
+    // size (as some system files do) are read until a read returns nothing.
+    if (m_sizeAtOpen > 0 && m_bytesRead == m_sizeAtOpen)
+        m_physicalEnd = true;
+    return true;
+}
+
 bool TextFile::fillBuffer()
 {
     if (m_physicalEnd)
         return false;
-    const ssize_t got = readSome(m_fd, m_buffer.data(), m_bufferSize);
+    std::size_t got = 0;
+    const bool filled = readDirect(m_buffer.data(), m_bufferSize, got);
     m_bufferPos = 0;
-    m_bufferEnd = 0;
-    if (got < 0) {
-        m_io.fail(ioCodeFromErrno(errno, m_name));
-        return false;
-    }
-    if (got == 0) {
-        m_physicalEnd = true;
-        return false;
-    }
-    m_bufferEnd = static_cast<std::size_t>(got);
-    return true;
+    m_bufferEnd = got;
+    return filled;
+}
+
+void TextFile::stopAtMark()
+{
+    // Nothing in text mode moves past the mark, so what followed it can never be read: keep the mark alone.
+    m_buffer[0] = kEndOfDataMark;
+    m_bufferPos = 0;
+    m_bufferEnd = 1;
 }
 
 unsigned char TextFile::readByteSlow()
@@ -336,21 +364,21 @@ std::size_t TextFile::readBytes(unsigned char* out, std::size_t count)
 {
     if (!checkReadable())
         return 0;
+    const bool text = m_reading == Reading::Text;
     std::size_t done = 0;
     while (done < count) {
         if (m_bufferPos == m_bufferEnd) {
-            if (m_reading == Reading::PlainBytes && count - done >= m_bufferSize && !m_physicalEnd) {
-                // Large plain reads bypass the buffer.
-                const ssize_t got = readSome(m_fd, out + done, count - done);
-                if (got < 0) {
-                    m_io.fail(ioCodeFromErrno(errno, m_name));
+            if (count - done >= m_bufferSize) {
+                // Large reads bypass the buffer; how far a file is read ahead is not visible to anyone.
+                std::size_t got = 0;
+                if (!readDirect(out + done, count - done, got))
+                    break;
+                if (const void* mark = text ? std::memchr(out + done, kEndOfDataMark, got) : nullptr) {
+                    done += static_cast<std::size_t>(static_cast<const unsigned char*>(mark) - (out + done));
+                    stopAtMark();
                     break;
                 }
-                if (got == 0) {
-                    m_physicalEnd = true;
-                    break;
-                }
-                done += static_cast<std::size_t>(got);
+                done += got;
                 continue;
             }
             if (!fillBuffer())
@@ -359,7 +387,7 @@ std::size_t TextFile::readBytes(unsigned char* out, std::size_t count)
         std::size_t take = std::min(m_bufferEnd - m_bufferPos, count - done);
         const unsigned char* from = m_buffer.data() + m_bufferPos;
         bool atMark = false;
-        if (m_reading == Reading::Text) {
+        if (text) {
             if (const void* mark = std::memchr(from, kEndOfDataMark, take)) {
                 take = static_cast<std::size_t>(static_cast<const unsigned char*>(mark) - from);
                 atMark = true;
@@ -372,6 +400,78 @@ std::size_t TextFile::readBytes(unsigned char* out, std::size_t count)
             break;
     }
     return done;
+}
+
+std::uint64_t TextFile::copyTo(TextFile& target, std::uint64_t count)
+{
+    if (!checkReadable() || !target.checkWritable())
+        return 0;
+    std::uint64_t done = 0;
+    if (m_reading == Reading::PlainBytes && !kernelCopy(target, count, done))
+        return done;
+    // Text mode, or files the kernel cannot copy between. A failure ends the copy, as it would end a
+    // checked loop; an earlier pending code is left as it was when none occurs.
+    const int earlier = m_io.pending();
+    m_io.fail(0);
+    std::vector<unsigned char> chunk(static_cast<std::size_t>(std::min<std::uint64_t>(count - done, kCopyChunk)));
+    while (done < count) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count - done, chunk.size()));
+        const std::size_t got = readBytes(chunk.data(), want);
+        if (got == 0 || m_io.pending() != 0)
+            break;
+        target.writeBytes(chunk.data(), got);
+        done += got;
+        if (got < want || m_io.pending() != 0)
+            break;
+    }
+    if (m_io.pending() == 0)
+        m_io.fail(earlier);
+    return done;
+}
+
+bool TextFile::kernelCopy(TextFile& target, std::uint64_t count, std::uint64_t& done)
+{
+    // Bytes already buffered on either side go first, in order.
+    const auto buffered = static_cast<std::size_t>(std::min<std::uint64_t>(m_bufferEnd - m_bufferPos, count));
+    if (buffered > 0) {
+        const int code = target.put(m_buffer.data() + m_bufferPos, buffered);
+        m_bufferPos += buffered;
+        done += buffered;
+        if (code != 0) {
+            m_io.fail(code);
+            return false;
+        }
+    }
+    if (done == count || m_physicalEnd)
+        return true;
+    if (target.m_bufferPos > 0) {
+        if (const int code = target.flushBuffer()) {
+            m_io.fail(code);
+            return false;
+        }
+    }
+    while (done < count && !m_physicalEnd) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(count - done, kKernelCopyStep));
+        const ssize_t copied = ::copy_file_range(m_fd, nullptr, target.m_fd, nullptr, want, 0);
+        if (copied < 0) {
+            if (errno == EINTR)
+                continue;
+            // Nothing was copied by the failed call, so the ordinary way can take over from here.
+            if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)
+                return true;
+            m_io.fail(ioCodeFromErrno(errno, target.m_name));
+            return false;
+        }
+        if (copied == 0) {
+            m_physicalEnd = true;
+            break;
+        }
+        done += static_cast<std::uint64_t>(copied);
+        m_bytesRead += copied;
+        if (m_sizeAtOpen > 0 && m_bytesRead == m_sizeAtOpen)
+            m_physicalEnd = true;
+    }
+    return true;
 }
 
 void TextFile::writeByteSlow(unsigned char byte)
@@ -387,26 +487,37 @@ void TextFile::writeBytes(const unsigned char* data, std::size_t count)
 {
     if (!checkWritable())
         return;
+    if (const int code = put(data, count))
+        m_io.fail(code);
+}
+
+int TextFile::put(const unsigned char* data, std::size_t count)
+{
+    // A stretch that would fill an empty buffer goes straight to the file.
+    if (m_bufferPos == 0 && count >= m_bufferSize) {
+        const int error = writeAll(m_fd, data, count);
+        return error == 0 ? 0 : ioCodeFromErrno(error, m_name);
+    }
     const std::size_t room = m_bufferSize - m_bufferPos;
     if (count <= room) {
         std::memcpy(m_buffer.data() + m_bufferPos, data, count);
         m_bufferPos += count;
-        return;
+        return 0;
     }
     // Fill the buffer and flush it, as byte-by-byte writing would; then write whole stretches directly.
     std::memcpy(m_buffer.data() + m_bufferPos, data, room);
     m_bufferPos = m_bufferSize;
     data += room;
     count -= room;
-    if (const int code = flushBuffer())
-        m_io.fail(code);
+    int code = flushBuffer();
     if (count >= m_bufferSize) {
         if (const int error = writeAll(m_fd, data, count))
-            m_io.fail(ioCodeFromErrno(error, m_name));
-        return;
+            code = ioCodeFromErrno(error, m_name);
+        return code;
     }
     std::memcpy(m_buffer.data(), data, count);
     m_bufferPos = count;
+    return code;
 }
 
 void TextFile::writeString(std::string_view text)

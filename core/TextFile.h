@@ -67,6 +67,10 @@ public:
     // Reads up to `count` bytes into `out`, stopping at end of data; returns the number read.
     std::size_t readBytes(unsigned char* out, std::size_t count);
     bool eof();
+    // Reads up to `count` bytes and writes them to `target` (which shares this file's IoContext), as
+    // readBytes and writeBytes in turn would, stopping at end of data or at the first failure; returns
+    // the number read. Plain-byte files are copied by the kernel where it can.
+    std::uint64_t copyTo(TextFile& target, std::uint64_t count);
 
     void writeByte(unsigned char byte);
     void writeString(std::string_view text);
@@ -90,8 +94,18 @@ private:
     std::size_t m_bufferPos = 0;
     std::size_t m_bufferEnd = 0;
     bool m_physicalEnd = false;
+    // Size when opened and bytes read since: a read that brings them level ends the file without
+    // another read that would only return nothing.
+    std::int64_t m_sizeAtOpen = 0;
+    std::int64_t m_bytesRead = 0;
 
     bool fillBuffer();
+    // One read(2) straight into `out`; false at the physical end or on failure (recorded).
+    bool readDirect(unsigned char* out, std::size_t count, std::size_t& got);
+    void stopAtMark();
+    bool kernelCopy(TextFile& target, std::uint64_t count, std::uint64_t& done);
+    // writeBytes without the mode check; returns the code of a failure (0 when none).
+    int put(const unsigned char* data, std::size_t count);
     // Both return the code of a failure (0 when none) rather than recording it, so closing from the
     // destructor stays quiet.
     int flushBuffer();

@@ -1,15 +1,34 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 // What the commands need of the windowing toolkit: dialogs and control operations. The Qt windows
 // implement these with real widgets; tests use a scripted implementation.
 namespace qb {
 
-enum class MessageKind { Warning, Information, Confirmation };
-enum class MessageButtons { Ok, YesNo, YesNoCancel };
-enum class Answer { Ok, Yes, No, Cancel };
+enum class MessageKind
+{
+    Warning,
+    Information,
+    Confirmation
+};
+enum class MessageButtons
+{
+    Ok,
+    YesNo,
+    YesNoCancel
+};
+enum class Answer
+{
+    Ok,
+    Yes,
+    No,
+    Cancel
+};
 
 class Dialogs
 {
@@ -46,6 +65,14 @@ public:
     virtual bool isEmpty() const = 0;
     // Replaces the text and fires the change notification (which marks the editor modified).
     virtual void setText(const std::string& text) = 0;
+
+    // Large texts: editors that hold the bytes themselves override these to spare a copy of the text.
+    // Length of text() in bytes.
+    virtual std::size_t textSize() const { return text().size(); }
+    // Calls `reader` once with the whole text, valid only during the call.
+    virtual void readText(const std::function<void(std::string_view)>& reader) const { reader(text()); }
+    // As setText, taking the string over.
+    virtual void takeText(std::string&& text) { setText(text); }
     // Empties the editor without a change notification.
     virtual void clear() = 0;
     virtual bool isModified() const = 0;

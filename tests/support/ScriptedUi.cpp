@@ -85,6 +85,13 @@ void FakeEditor::setText(const std::string& text)
     m_modified = true;
 }
 
+void FakeEditor::takeText(std::string&& text)
+{
+    m_text = std::move(text);
+    ++m_changes;
+    m_modified = true;
+}
+
 void FakeList::clear()
 {
     m_entries.clear();

@@ -78,6 +78,9 @@ public:
     std::string text() const override { return m_text; }
     bool isEmpty() const override { return m_text.empty(); }
     void setText(const std::string& text) override;
+    std::size_t textSize() const override { return m_text.size(); }
+    void readText(const std::function<void(std::string_view)>& reader) const override { reader(m_text); }
+    void takeText(std::string&& text) override;
     void clear() override { m_text.clear(); }
     bool isModified() const override { return m_modified; }
     void setModified(bool modified) override { m_modified = modified; }
