@@ -10,25 +10,9 @@
 // implement these with real widgets; tests use a scripted implementation.
 namespace qb {
 
-enum class MessageKind
-{
-    Warning,
-    Information,
-    Confirmation
-};
-enum class MessageButtons
-{
-    Ok,
-    YesNo,
-    YesNoCancel
-};
-enum class Answer
-{
-    Ok,
-    Yes,
-    No,
-    Cancel
-};
+enum class MessageKind { Warning, Information, Confirmation };
+enum class MessageButtons { Ok, YesNo, YesNoCancel };
+enum class Answer { Ok, Yes, No, Cancel };
 
 class Dialogs
 {
