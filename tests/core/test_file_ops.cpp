@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -286,6 +287,84 @@ TEST(NormalizeLineBreaks, LoneCrAndLoneLfBecomeCrLf)
     };
     for (const PathCase& row : cases)
         EXPECT_EQ(qb::normalizeLineBreaks(row.in), row.out) << row.in;
+}
+
+// The adjustment written out byte by byte, to check the block-wise one against.
+std::string adjustedByHand(const std::string& bytes)
+{
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' || bytes[i] == '\n') {
+            out += "\r\n";
+            if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+                ++i;
+        } else {
+            out += bytes[i];
+        }
+    }
+    return out;
+}
+
+// Letters with CR, LF and 0 bytes mixed in at the given odds (out of 100), so pairs and lone breaks
+// fall at every offset of the blocks the adjustment works in.
+std::string textWithBreaks(std::mt19937& random, std::size_t length, unsigned oddsOfBreak, unsigned oddsOfZero)
+{
+    std::string text(length, 'a');
+    for (char& c : text) {
+        const unsigned roll = random() % 100;
+        if (roll < oddsOfBreak)
+            c = random() % 2 ? '\r' : '\n';
+        else if (roll < oddsOfBreak + oddsOfZero)
+            c = '\0';
+        else
+            c = static_cast<char>('a' + random() % 26);
+    }
+    return text;
+}
+
+TEST(NormalizeLineBreaks, AgreesWithTheByteByByteAdjustmentWhereverBreaksFall)
+{
+    std::mt19937 random(97);
+    for (const std::size_t length : {1, 2, 15, 16, 17, 18, 19, 33, 64, 100, 1000}) {
+        for (const unsigned odds : {3u, 30u, 90u}) {
+            for (int round = 0; round < 20; ++round) {
+                const std::string text = textWithBreaks(random, length, odds, 2);
+                ASSERT_EQ(qb::normalizeLineBreaks(text), adjustedByHand(text)) << ::testing::PrintToString(text);
+            }
+        }
+    }
+}
+
+TEST(LoadEditor, LargeFilesAreAdjustedWholeWhateverBufferIsGiven)
+{
+    TempDir dir;
+    std::mt19937 random(5);
+    std::string bytes = textWithBreaks(random, 700000, 2, 0);
+    // Pairs and lone breaks at the boundaries of 64 KiB and 256 KiB stretches, where reads may split.
+    bytes.replace(65535, 2, "\r\n");
+    bytes.replace(262143, 2, "\r\n");
+    bytes.replace(524287, 2, "\rx");
+    bytes.replace(589823, 2, "x\n");
+    dir.writeFile("msg.txt", bytes);
+    IoContext io;
+    const std::vector<std::string> storages = {"", std::string(800000, 'z'), std::string(100, 'z'),
+                                               std::string(bytes.size(), 'z')};
+    for (const std::string& storage : storages) {
+        qbtest::FakeEditor editor;
+        qb::loadEditorFromFile(io, editor, dir.file("msg.txt"), std::string(storage));
+        ASSERT_EQ(editor.text(), adjustedByHand(bytes)) << storage.size();
+        EXPECT_EQ(editor.changeNotifications(), 1);
+    }
+    // A byte 0 far in: the editor shows the adjusted text before it.
+    bytes[600001] = '\0';
+    dir.writeFile("msg.txt", bytes);
+    qbtest::FakeEditor editor;
+    qb::loadEditorFromFile(io, editor, dir.file("msg.txt"));
+    EXPECT_EQ(editor.text(), adjustedByHand(bytes.substr(0, 600001)));
+    // Loading the same file again: the full adjusted text differs from the shown one, so it reloads.
+    qb::loadEditorFromFile(io, editor, dir.file("msg.txt"));
+    EXPECT_EQ(editor.changeNotifications(), 2);
+    EXPECT_EQ(dir.readFile("msg.txt"), bytes);
 }
 
 TEST(LoadEditor, AdjustsBreaksCutsAtZeroAndLeavesTheFileAlone)

@@ -117,6 +117,75 @@ TEST(TextFileRead, ReadBytesStopsAtTheMarkInTextMode)
     EXPECT_EQ(file.readByte(), 26);
 }
 
+TEST(TextFileRead, LargeReadsStopAtTheMarkWhichStaysForEveryLaterRead)
+{
+    TempDir dir;
+    dir.writeFile("m", std::string(600, 'a') + kMark + std::string(399, 'b'));
+    IoContext io;
+    TextFile file(io);
+    file.assign(dir.file("m"));
+    file.reset();
+    std::string out(1000, '\0');
+    auto* bytes = reinterpret_cast<unsigned char*>(out.data());
+    EXPECT_EQ(file.readBytes(bytes, out.size()), 600u);
+    EXPECT_EQ(out.substr(0, 600), std::string(600, 'a'));
+    EXPECT_EQ(file.readBytes(bytes, out.size()), 0u);
+    EXPECT_TRUE(file.eof());
+    EXPECT_EQ(file.readLine(), "");
+    EXPECT_EQ(file.readByte(), 26);
+    EXPECT_EQ(file.readByte(), 26);
+    EXPECT_EQ(io.ioResult(), 0);
+}
+
+TEST(TextFileCopy, CopiesPlainBytesAfterWhatIsBufferedOnEitherSide)
+{
+    TempDir dir;
+    std::mt19937 random(11);
+    std::string bytes(300000, '\0');
+    for (char& byte : bytes)
+        byte = static_cast<char>(random() & 0xff);
+    dir.writeFile("from", bytes);
+    IoContext io;
+    TextFile from(io, TextFile::Reading::PlainBytes);
+    from.assign(dir.file("from"));
+    from.reset();
+    TextFile to(io);
+    to.assign(dir.file("to"));
+    to.rewrite();
+    to.writeString("head");
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(from.readByte(), static_cast<unsigned char>(bytes[i]));
+    EXPECT_EQ(from.copyTo(to, 200000), 200000u);
+    // Asked for more than is left: copies the rest and says how much that was.
+    EXPECT_EQ(from.copyTo(to, 1000000), bytes.size() - 200003);
+    EXPECT_EQ(from.copyTo(to, 10), 0u);
+    to.close();
+    from.close();
+    EXPECT_EQ(io.ioResult(), 0);
+    EXPECT_EQ(dir.readFile("to"), "head" + bytes.substr(3));
+}
+
+TEST(TextFileCopy, TextModeStopsAtTheMarkAndClosedFilesCopyNothing)
+{
+    TempDir dir;
+    dir.writeFile("from", "abc" + kMark + "def");
+    IoContext io;
+    TextFile from(io);
+    from.assign(dir.file("from"));
+    TextFile to(io);
+    to.assign(dir.file("to"));
+    to.rewrite();
+    EXPECT_EQ(from.copyTo(to, 100), 0u);
+    EXPECT_EQ(io.ioResult(), 103);
+    from.reset();
+    EXPECT_EQ(from.copyTo(to, 100), 3u);
+    EXPECT_EQ(io.ioResult(), 0);
+    to.close();
+    EXPECT_EQ(from.copyTo(to, 100), 0u);
+    EXPECT_EQ(io.ioResult(), 103);
+    EXPECT_EQ(dir.readFile("to"), "abc");
+}
+
 TEST(TextFilePlainBytes, CarriesTheMarkAndEndsOnlyAtThePhysicalEnd)
 {
     TempDir dir;
