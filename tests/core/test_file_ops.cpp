@@ -367,6 +367,45 @@ TEST(LoadEditor, LargeFilesAreAdjustedWholeWhateverBufferIsGiven)
     EXPECT_EQ(dir.readFile("msg.txt"), bytes);
 }
 
+// An editor with only what every editor must have: the file access falls back on text() and setText().
+class MinimalEditor : public qb::Editor
+{
+public:
+    std::string text() const override { return m_text; }
+    bool isEmpty() const override { return m_text.empty(); }
+    void setText(const std::string& text) override
+    {
+        m_text = text;
+        ++changes;
+    }
+    void clear() override { m_text.clear(); }
+    bool isModified() const override { return changes > 0; }
+    void setModified(bool) override {}
+    void setFocus() override {}
+    int changes = 0;
+
+private:
+    std::string m_text;
+};
+
+TEST(EditorFileAccess, WorksThroughTheBasicOperationsAlone)
+{
+    TempDir dir;
+    IoContext io;
+    MinimalEditor editor;
+    editor.setText(std::string("one\r\ntwo\0", 9));
+    qb::saveEditorToFile(io, editor, dir.file("msg.txt"));
+    EXPECT_EQ(dir.readFile("msg.txt"), std::string("one\r\ntwo\0", 9));
+    dir.writeFile("msg.txt", "one\ntwo");
+    editor.setText("one\r\ntwo");
+    qb::loadEditorFromFile(io, editor, dir.file("msg.txt"));
+    EXPECT_EQ(editor.changes, 2); // unchanged text: no notification
+    dir.writeFile("msg.txt", "three\r");
+    qb::loadEditorFromFile(io, editor, dir.file("msg.txt"));
+    EXPECT_EQ(editor.text(), "three\r\n");
+    EXPECT_EQ(editor.changes, 3);
+}
+
 TEST(LoadEditor, AdjustsBreaksCutsAtZeroAndLeavesTheFileAlone)
 {
     TempDir dir;
