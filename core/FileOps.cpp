@@ -360,11 +360,13 @@ void saveEditorToFile(IoContext& io, Editor& editor, const std::string& name)
 {
     if (name.empty() || name.find('\0') != std::string::npos)
         throw EFCreateError(name);
-    // Opened without truncating, so a file this process holds stays untouched when refused.
-    FileDescriptor file(::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
-    if (!file.valid() || heldOpen(io, file.get()) || ::ftruncate(file.get(), 0) != 0)
-        throw EFCreateError(name);
-    editor.readText([&file](std::string_view text) {
+    // The file is opened only once the editor has produced its bytes: a text the editor cannot give as bytes
+    // must not have emptied the file first.
+    editor.readText([&io, &name](std::string_view text) {
+        // Opened without truncating, so a file this process holds stays untouched when refused.
+        FileDescriptor file(::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
+        if (!file.valid() || heldOpen(io, file.get()) || ::ftruncate(file.get(), 0) != 0)
+            throw EFCreateError(name);
         const char* data = text.data();
         std::size_t left = text.size();
         while (left > 0) {
@@ -376,9 +378,9 @@ void saveEditorToFile(IoContext& io, Editor& editor, const std::string& name)
             data += written;
             left -= static_cast<std::size_t>(written);
         }
+        if (::close(file.release()) != 0)
+            throw EWriteError();
     });
-    if (::close(file.release()) != 0)
-        throw EWriteError();
 }
 
 std::string normalizeLineBreaks(const std::string& bytes)

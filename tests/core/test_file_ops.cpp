@@ -388,6 +388,25 @@ private:
     std::string m_text;
 };
 
+// An editor whose text cannot be turned into bytes (a character outside the code page).
+class UnencodableEditor : public MinimalEditor
+{
+public:
+    std::string text() const override { throw qb::Error("The message holds a character that cannot be saved"); }
+};
+
+TEST(SaveEditor, AnEditorThatCannotGiveItsBytesLeavesTheFileAndFolderAsTheyWere)
+{
+    TempDir dir;
+    dir.writeFile("msg.txt", "ciphertext");
+    IoContext io;
+    UnencodableEditor editor;
+    EXPECT_THROW(qb::saveEditorToFile(io, editor, dir.file("msg.txt")), qb::Error);
+    EXPECT_EQ(dir.readFile("msg.txt"), "ciphertext");
+    EXPECT_THROW(qb::saveEditorToFile(io, editor, dir.file("new.txt")), qb::Error);
+    EXPECT_FALSE(dir.exists("new.txt"));
+}
+
 TEST(EditorFileAccess, WorksThroughTheBasicOperationsAlone)
 {
     TempDir dir;
