@@ -336,6 +336,26 @@ int resetProbe(IoContext& io, const std::string& name)
     return io.ioResult();
 }
 
+bool readListFile(IoContext& io, const std::string& name, const std::function<void(const std::string&)>& onLine)
+{
+    TextFile list(io);
+    list.assign(name);
+    list.reset();
+    if (io.ioResult() != 0)
+        return false;
+    bool atEnd = false;
+    do {
+        const std::string line = list.readLine();
+        io.check();
+        onLine(line);
+        atEnd = list.eof();
+        io.check();
+    } while (!atEnd);
+    list.close();
+    io.check();
+    return true;
+}
+
 void createDirectory(const std::string& path)
 {
     ::mkdir(path.c_str(), 0777);

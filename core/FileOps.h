@@ -3,6 +3,7 @@
 #include "IoContext.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace qb {
@@ -26,6 +27,10 @@ std::int64_t fileSizeChecked(IoContext& io, const std::string& name);
 int appendProbe(IoContext& io, const std::string& name);
 // Reset-probe: open for reading, close, take the code. Non-zero: missing.
 int resetProbe(IoContext& io, const std::string& name);
+
+// Reads a list file a line at a time, each line before the end-of-data test, so an empty file gives one empty
+// line. Returns false, having read nothing, when the file cannot be opened; read errors are checked.
+bool readListFile(IoContext& io, const std::string& name, const std::function<void(const std::string&)>& onLine);
 
 // Folder creation, one level, outcome not reported.
 void createDirectory(const std::string& path);

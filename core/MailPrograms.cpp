@@ -97,30 +97,15 @@ void MailPrograms::updateprograms()
 {
     ListControl& list = m_view.listBox1();
     list.clear();
-
-    IoContext& io = m_session.io;
-    TextFile mailfile(io);
-    mailfile.assign(m_session.mailFilePath());
-    mailfile.reset();
-    if (io.ioResult() != 0)
-        return;
-
-    // Lines are read before the end test, so an empty file gives one empty name.
+    // Names stand on the odd lines, command lines on the even ones.
     bool oddLine = true;
-    for (;;) {
-        const std::string line = mailfile.readLine();
-        io.check();
+    const bool loaded = readListFile(m_session.io, m_session.mailFilePath(), [&](const std::string& line) {
         if (oddLine)
             list.add(line);
         oddLine = !oddLine;
-        const bool atEnd = mailfile.eof();
-        io.check();
-        if (atEnd)
-            break;
-    }
-    mailfile.close();
-    io.check();
-    list.setSorted(true);
+    });
+    if (loaded)
+        list.setSorted(true);
 }
 
 void MailPrograms::Button1Click()

@@ -53,23 +53,7 @@ void Recipients::updateusers()
 {
     ListControl& list = m_view.listBox1();
     list.clear();
-    IoContext& io = m_session.io;
-    TextFile users(io);
-    users.assign(m_session.usersFilePath());
-    users.reset();
-    if (io.ioResult() != 0)
-        return;
-    // Read before testing for the end, so an empty file shows one empty entry.
-    bool atEnd = false;
-    do {
-        const std::string line = users.readLine();
-        io.check();
-        list.add(line);
-        atEnd = users.eof();
-        io.check();
-    } while (!atEnd);
-    users.close();
-    io.check();
+    readListFile(m_session.io, m_session.usersFilePath(), [&list](const std::string& line) { list.add(line); });
 }
 
 void Recipients::newrecipiantfile()
