@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the benchmark in build/ (or $QUILLBOX_BUILD_DIR) and runs it.
+# Builds the benchmarks in build/ (or $QUILLBOX_BUILD_DIR) and runs them: the cipher on a large message against a
+# plain streaming exclusive-or, then Encrypt through the real main window (offscreen) against the scripted view.
 # Usage: bench.sh [message MiB (64)] [runs (5)]
 set -euo pipefail
 
@@ -7,5 +8,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${QUILLBOX_BUILD_DIR:-$root/build}
 bash "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target quillbox_bench --parallel "$(nproc)"
-exec "$build/bench/quillbox_bench" "$@"
+cmake --build "$build" --target quillbox_bench quillbox_window_bench --parallel "$(nproc)"
+"$build/bench/quillbox_bench" "$@"
+echo
+QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$build/bench/app/quillbox_window_bench"
