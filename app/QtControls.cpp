@@ -11,6 +11,8 @@
 #include <QProgressBar>
 #include <QSignalBlocker>
 #include <QStringDecoder>
+#include <QTextCursor>
+#include <QTextDocument>
 
 #include <algorithm>
 #include <chrono>
@@ -22,11 +24,6 @@ namespace qb {
 namespace {
 
 constexpr int kBytesRole = Qt::UserRole;
-
-QString fromUtf16(const std::u16string& text)
-{
-    return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
-}
 
 std::u16string_view utf16View(const QString& text)
 {
@@ -42,6 +39,42 @@ char32_t codePointAt(const QString& text, qsizetype index)
     return high.unicode();
 }
 
+[[noreturn]] void throwUnsavable(const QString& text, qsizetype index, const char* what)
+{
+    char codePoint[16];
+    std::snprintf(codePoint, sizeof codePoint, "U+%04X", static_cast<unsigned>(codePointAt(text, index)));
+    throw Error(std::string(what) + " holds a character that cannot be saved: " + codePoint);
+}
+
+// The editor's raw text as bytes, written straight into place: paragraph separators become CR LF,
+// everything else is windows-1252.
+std::string editorBytes(const QString& raw)
+{
+    const QChar* const begin = raw.constData();
+    const QChar* const end = begin + raw.size();
+    const auto lineBreaks = std::count(begin, end, QChar(QChar::ParagraphSeparator));
+    std::string bytes(static_cast<std::size_t>(raw.size() + lineBreaks), '\0');
+    char* out = bytes.data();
+    for (const QChar* in = begin; in != end; ++in) {
+        const char16_t character = in->unicode();
+        if (character < 0x80) {
+            *out++ = static_cast<char>(character);
+            continue;
+        }
+        if (character == QChar::ParagraphSeparator) {
+            *out++ = '\r';
+            *out++ = '\n';
+            continue;
+        }
+        const int byte = unicodeToCp1252(character);
+        if (byte < 0)
+            throwUnsavable(raw, in - begin, "The message");
+        *out++ = static_cast<char>(byte);
+    }
+    bytes.resize(static_cast<std::size_t>(out - bytes.data()));
+    return bytes;
+}
+
 QCollator listCollator()
 {
     QCollator collator;
@@ -53,7 +86,12 @@ QCollator listCollator()
 
 QString textFromCp1252(const std::string& bytes)
 {
-    return fromUtf16(decodeCp1252(bytes));
+    // Straight into the string's own buffer: editor loads run to megabytes.
+    QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (const char byte : bytes)
+        *out++ = QChar(cp1252ToUnicode(static_cast<unsigned char>(byte)));
+    return text;
 }
 
 QString displayText(const std::string& bytes)
@@ -68,12 +106,8 @@ QString displayText(const std::string& bytes)
 std::string cp1252FromText(const QString& text, const char* what)
 {
     std::string bytes;
-    if (const auto failure = encodeCp1252(utf16View(text), bytes)) {
-        char codePoint[16];
-        std::snprintf(codePoint, sizeof codePoint, "U+%04X",
-                      static_cast<unsigned>(codePointAt(text, static_cast<qsizetype>(*failure))));
-        throw Error(std::string(what) + " holds a character that cannot be saved: " + codePoint);
-    }
+    if (const auto failure = encodeCp1252(utf16View(text), bytes))
+        throwUnsavable(text, static_cast<qsizetype>(*failure), what);
     return bytes;
 }
 
@@ -90,13 +124,46 @@ QMimeData* MemoEdit::createMimeDataFromSelection() const
 
 // ---- QtEditor
 
+QtEditor::Hold::Hold(QtEditor& editor) : m_editor(editor)
+{
+    // A hold inside another leaves the bytes to the outer one.
+    if (m_editor.m_held)
+        return;
+    m_owner = true;
+    m_editor.m_held = m_editor.text();
+    // Replacing or clearing through the editor drops the bytes too; this catches every other change.
+    m_changes = QObject::connect(m_editor.m_edit->document(), &QTextDocument::contentsChange, m_editor.m_edit,
+                                 [&editor = m_editor] { editor.m_held.reset(); });
+}
+
+QtEditor::Hold::~Hold()
+{
+    if (!m_owner)
+        return;
+    QObject::disconnect(m_changes);
+    m_editor.m_held.reset();
+}
+
 std::string QtEditor::text() const
 {
+    if (m_held)
+        return *m_held;
     // The raw text keeps every character as typed (toPlainText would turn U+00A0, byte 160, into a blank);
     // its paragraph separators are the editor's line breaks.
-    QString raw = m_edit->document()->toRawText();
-    raw.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
-    return cp1252FromText(raw, "The message");
+    return editorBytes(m_edit->document()->toRawText());
+}
+
+std::size_t QtEditor::textSize() const
+{
+    return m_held ? m_held->size() : Editor::textSize();
+}
+
+void QtEditor::readText(const std::function<void(std::string_view)>& reader) const
+{
+    if (m_held)
+        reader(*m_held);
+    else
+        Editor::readText(reader);
 }
 
 bool QtEditor::isEmpty() const
@@ -106,16 +173,38 @@ bool QtEditor::isEmpty() const
 
 void QtEditor::setText(const std::string& text)
 {
+    m_held.reset();
+    const QString content = textFromCp1252(text);
+    QTextDocument* document = m_edit->document();
     {
         // The widget would notify in the middle of replacing its content; notify once, when it is done.
         const QSignalBlocker blocker(m_edit);
-        m_edit->setPlainText(textFromCp1252(text));
+        // Built through the document rather than the widget's setPlainText, which afterwards selects the whole
+        // new text to give it the typing format: another walk over every fragment and a layout of the first
+        // paragraph. No undo step: a loaded text starts a fresh history.
+        document->setUndoRedoEnabled(false);
+        document->clear();
+        // The plain-text layout lays a paragraph out at once, and twice, when a change leaves the paragraph
+        // count as it was; with a different count it waits for the paint. An empty second paragraph, replaced
+        // together with the first, makes one-paragraph texts (megabytes on one line) take the cheap way too.
+        QTextCursor cursor(document);
+        cursor.insertBlock();
+        cursor.beginEditBlock();
+        cursor.setPosition(0);
+        cursor.setPosition(document->characterCount() - 1, QTextCursor::KeepAnchor);
+        cursor.insertText(content);
+        cursor.endEditBlock();
+        document->setUndoRedoEnabled(true);
+        document->setModified(false);
+        // A new text is shown from its start.
+        m_edit->setTextCursor(QTextCursor(document));
     }
     emit m_edit->textChanged();
 }
 
 void QtEditor::clear()
 {
+    m_held.reset();
     const QSignalBlocker blocker(m_edit);
     m_edit->clear();
     m_edit->document()->setModified(false);

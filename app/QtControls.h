@@ -7,7 +7,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 
 class QLineEdit;
 class QListWidget;
@@ -40,9 +42,28 @@ protected:
 class QtEditor : public Editor
 {
 public:
+    // For as long as a hold lasts, the text is read from the bytes converted when it began, until the text
+    // changes: a command that checks the text before it touches a file, then saves it, converts it once.
+    // Begins by converting, so it raises the same qb::Error as text().
+    class Hold
+    {
+    public:
+        explicit Hold(QtEditor& editor);
+        ~Hold();
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+
+    private:
+        QtEditor& m_editor;
+        QMetaObject::Connection m_changes;
+        bool m_owner = false;
+    };
+
     explicit QtEditor(QPlainTextEdit* edit) : m_edit(edit) {}
 
     std::string text() const override;
+    std::size_t textSize() const override;
+    void readText(const std::function<void(std::string_view)>& reader) const override;
     bool isEmpty() const override;
     void setText(const std::string& text) override;
     void clear() override;
@@ -52,6 +73,7 @@ public:
 
 private:
     QPlainTextEdit* m_edit;
+    std::optional<std::string> m_held;
 };
 
 // Edit2, the path field. Keeps the exact bytes it was given for as long as the user leaves the field alone,

@@ -22,6 +22,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <optional>
 
 // The main window's controls as the core's commands see them.
 class TForm1::View : public qb::MainView
@@ -34,6 +35,7 @@ public:
         m_recipients.setSorted(true);
     }
 
+    qb::QtEditor& editor() { return m_editor; }
     qb::Dialogs& dialogs() override { return m_dialogs; }
     qb::Editor& memo1() override { return m_editor; }
     qb::LineEdit& edit2() override { return m_pathField; }
@@ -251,17 +253,12 @@ void TForm1::SelectAll1Click()
     m_memo1->selectAll();
 }
 
-void TForm1::requireSavableText()
-{
-    // Read before any file is touched: a character the code page lacks fails here, not halfway through a save.
-    if (!m_view->memo1().isEmpty())
-        static_cast<void>(m_view->memo1().text());
-}
-
+// The editor's text is converted before any file is touched, so a character the code page lacks fails here,
+// not halfway through a save; the save then writes the bytes of this one conversion.
 void TForm1::Encrypt1Click()
 {
     run([this] {
-        requireSavableText();
+        const qb::QtEditor::Hold checked(m_view->editor());
         m_cipher->Encrypt1Click();
     });
 }
@@ -270,8 +267,9 @@ void TForm1::Decrypt1Click()
 {
     run([this] {
         // Decrypt writes the editor only for an untitled message.
+        std::optional<qb::QtEditor::Hold> checked;
         if (m_view->edit2().text() == "Untitled")
-            requireSavableText();
+            checked.emplace(m_view->editor());
         m_cipher->Decrypt1Click();
     });
 }

@@ -99,8 +99,6 @@ private:
     QAction* makeAction(const CommandEntry& entry);
     QAction* action(const char* name) const;
 
-    // Raises the editor's error for text that cannot be saved.
-    void requireSavableText();
     // Runs one command; errors reach the standard error box. True when it ran to its end.
     bool run(const std::function<void()>& command);
 

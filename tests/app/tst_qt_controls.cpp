@@ -11,8 +11,11 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QtTest>
 
 namespace {
@@ -85,7 +88,10 @@ private slots:
     void everyTextByteSurvivesTheClipboard();
     void editorTextHasCrLfBetweenLines();
     void setTextNotifiesOnceAndClearDoesNot();
+    void setTextReplacesWhatWasThere_data();
+    void setTextReplacesWhatWasThere();
     void textTheCodePageCannotHoldIsAnError();
+    void heldTextFollowsEveryChange();
     void listSortsAsPeopleExpect_data();
     void listSortsAsPeopleExpect();
     void listKeepsEntryBytesAndRefusesBadIndexes();
@@ -160,6 +166,65 @@ void QtControlsTest::setTextNotifiesOnceAndClearDoesNot()
     QVERIFY(widget.document()->isModified());
 }
 
+void QtControlsTest::setTextReplacesWhatWasThere_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("blocks");
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("lines") << QByteArray("one\r\ntwo") << 2 << QByteArray("one\r\ntwo");
+    QTest::newRow("lone breaks") << QByteArray("a\rb\nc") << 3 << QByteArray("a\r\nb\r\nc");
+    QTest::newRow("break at the end") << QByteArray("x\r\n") << 2 << QByteArray("x\r\n");
+    QTest::newRow("empty") << QByteArray() << 1 << QByteArray();
+    const QByteArray words = QByteArray("wrap me ").repeated(2000);
+    QTest::newRow("one long line") << words << 1 << words;
+    const QByteArray solid = QByteArray("ciphertext").repeated(2000);
+    QTest::newRow("one long word") << solid << 1 << solid;
+}
+
+void QtControlsTest::setTextReplacesWhatWasThere()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, blocks);
+    QFETCH(QByteArray, text);
+    // Typed text with an undo step, scrolled to its end, the caret there.
+    const auto prepare = [](QPlainTextEdit& widget) {
+        widget.resize(300, 200);
+        widget.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&widget));
+        widget.insertPlainText(QStringLiteral("typed\n").repeated(200));
+        widget.verticalScrollBar()->setValue(widget.verticalScrollBar()->maximum());
+        QVERIFY(widget.document()->isUndoAvailable());
+    };
+    QPlainTextEdit widget;
+    prepare(widget);
+    qb::QtEditor editor(&widget);
+    editor.setText(bytes.toStdString());
+    QCOMPARE(QByteArray::fromStdString(editor.text()), text);
+    QCOMPARE(widget.blockCount(), blocks);
+    QCOMPARE(editor.isEmpty(), text.isEmpty());
+    QVERIFY(!editor.isModified());
+    QVERIFY(!widget.document()->isUndoAvailable());
+    QCOMPARE(widget.textCursor().position(), 0);
+    QCOMPARE(widget.verticalScrollBar()->value(), 0);
+
+    // Shown as the widget's own setPlainText shows it: the same scroll range, the same lines.
+    QPlainTextEdit reference;
+    prepare(reference);
+    reference.setPlainText(qb::textFromCp1252(bytes.toStdString()));
+    // Scroll bars settle through the event loop.
+    QApplication::processEvents();
+    QCOMPARE(widget.document()->toRawText(), reference.document()->toRawText());
+    QCOMPARE(widget.verticalScrollBar()->maximum(), reference.verticalScrollBar()->maximum());
+    QCOMPARE(widget.viewport()->width(), reference.viewport()->width());
+    const QTextBlock shown = widget.document()->firstBlock();
+    const QTextBlock expected = reference.document()->firstBlock();
+    QCOMPARE(shown.layout()->lineCount(), expected.layout()->lineCount());
+    if (bytes.size() > 1000)
+        QVERIFY(shown.layout()->lineCount() > 1);
+    for (int line = 0; line < shown.layout()->lineCount(); ++line)
+        QCOMPARE(shown.layout()->lineAt(line).textLength(), expected.layout()->lineAt(line).textLength());
+}
+
 void QtControlsTest::textTheCodePageCannotHoldIsAnError()
 {
     QPlainTextEdit widget;
@@ -172,6 +237,44 @@ void QtControlsTest::textTheCodePageCannotHoldIsAnError()
         QCOMPARE(QString::fromUtf8(error.what()),
                  QStringLiteral("The message holds a character that cannot be saved: U+1F600"));
     }
+}
+
+void QtControlsTest::heldTextFollowsEveryChange()
+{
+    QPlainTextEdit widget;
+    qb::QtEditor editor(&widget);
+    editor.setText("first");
+    // The text as each of the three readers sees it; they must agree.
+    const auto read = [&editor] {
+        std::string seen;
+        editor.readText([&seen](std::string_view text) { seen = text; });
+        if (editor.text() != seen || editor.textSize() != seen.size())
+            return std::string("<readers disagree>");
+        return seen;
+    };
+    {
+        const qb::QtEditor::Hold hold(editor);
+        QCOMPARE(read(), std::string("first"));
+        widget.moveCursor(QTextCursor::End);
+        widget.insertPlainText(QStringLiteral("\u20AC"));
+        QCOMPARE(read(), std::string("first\x80"));
+        {
+            const qb::QtEditor::Hold inner(editor);
+            editor.setText("second\r\nline");
+            QCOMPARE(read(), std::string("second\r\nline"));
+        }
+        QCOMPARE(read(), std::string("second\r\nline"));
+        editor.clear();
+        QCOMPARE(read(), std::string());
+        widget.undo();
+        widget.insertPlainText(QStringLiteral("typed"));
+        QCOMPARE(read(), std::string("typed"));
+    }
+    QCOMPARE(read(), std::string("typed"));
+
+    // A hold converts at once, so it fails where text() would.
+    widget.insertPlainText(QStringLiteral(" \u4E2D"));
+    QVERIFY_THROWS_EXCEPTION(qb::Error, qb::QtEditor::Hold{editor});
 }
 
 void QtControlsTest::listSortsAsPeopleExpect_data()
