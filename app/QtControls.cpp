@@ -184,20 +184,22 @@ void QtEditor::setText(const std::string& text)
         // paragraph. No undo step: a loaded text starts a fresh history.
         document->setUndoRedoEnabled(false);
         document->clear();
-        // The plain-text layout lays a paragraph out at once, and twice, when a change leaves the paragraph
-        // count as it was; with a different count it waits for the paint. An empty second paragraph, replaced
-        // together with the first, makes one-paragraph texts (megabytes on one line) take the cheap way too.
+        // Two empty paragraphs, the caret in the first: placed while there is nothing to lay out, and kept
+        // there by putting the text into the second and then dropping the first. Placing it afterwards would
+        // measure the first line of the new text, which for a long paragraph means analysing all of it again.
+        // The changed paragraph count matters too: a change that leaves one paragraph as one makes the
+        // plain-text layout lay it out at once, twice over; otherwise that waits for the paint.
         QTextCursor cursor(document);
         cursor.insertBlock();
+        m_edit->setTextCursor(QTextCursor(document));
         cursor.beginEditBlock();
-        cursor.setPosition(0);
-        cursor.setPosition(document->characterCount() - 1, QTextCursor::KeepAnchor);
         cursor.insertText(content);
+        cursor.setPosition(0);
+        cursor.setPosition(1, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
         cursor.endEditBlock();
         document->setUndoRedoEnabled(true);
         document->setModified(false);
-        // A new text is shown from its start.
-        m_edit->setTextCursor(QTextCursor(document));
     }
     emit m_edit->textChanged();
 }
