@@ -5,8 +5,7 @@
 namespace qb {
 
 // The tool bar's pictures, drawn in code at 16 x 16 on a transparent ground.
-enum class ToolbarPicture
-{
+enum class ToolbarPicture {
     BlankPage,
     OpenFolder,
     FloppyDisk,

@@ -287,8 +287,9 @@ std::string tempPathFor(const std::string& messagePath)
     return messagePath + ".tmp";
 }
 
-bool fileExists(const std::string& name)
+bool fileExists(const std::string& givenName)
 {
+    const std::string name = fileSystemName(givenName);
     const std::size_t slash = name.rfind('/');
     const std::string last = slash == std::string::npos ? name : name.substr(slash + 1);
     if (last.find_first_of("*?") == std::string::npos)
@@ -297,8 +298,9 @@ bool fileExists(const std::string& name)
     return anyFileMatches(folder, last);
 }
 
-std::int64_t fileSizeChecked(IoContext& io, const std::string& name)
+std::int64_t fileSizeChecked(IoContext& io, const std::string& givenName)
 {
+    const std::string name = fileSystemName(givenName);
     // A file of 1-byte records opened for reading and writing: outside the sharing table, so others
     // may hold it meanwhile, and a read-only file is refused.
     const int fd = name.empty() ? -1 : ::open(name.c_str(), O_RDWR | O_CLOEXEC);
@@ -358,11 +360,20 @@ bool readListFile(IoContext& io, const std::string& name, const std::function<vo
 
 void createDirectory(const std::string& path)
 {
-    ::mkdir(path.c_str(), 0777);
+    ::mkdir(fileSystemName(path).c_str(), 0777);
 }
 
-void eraseFileChecked(IoContext& io, const std::string& name)
+CreatedFileGuard::CreatedFileGuard(std::string path) : m_path(fileSystemName(path)) {}
+
+CreatedFileGuard::~CreatedFileGuard()
 {
+    if (m_armed)
+        ::unlink(m_path.c_str());
+}
+
+void eraseFileChecked(IoContext& io, const std::string& givenName)
+{
+    const std::string name = fileSystemName(givenName);
     // A file this process holds open cannot be erased, as the sharing rules would have it.
     struct stat info
     {
@@ -384,7 +395,7 @@ void saveEditorToFile(IoContext& io, Editor& editor, const std::string& name)
     // must not have emptied the file first.
     editor.readText([&io, &name](std::string_view text) {
         // Opened without truncating, so a file this process holds stays untouched when refused.
-        FileDescriptor file(::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
+        FileDescriptor file(::open(fileSystemName(name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
         if (!file.valid() || heldOpen(io, file.get()) || ::ftruncate(file.get(), 0) != 0)
             throw EFCreateError(name);
         const char* data = text.data();
@@ -437,7 +448,7 @@ void loadEditorFromFile(IoContext& io, Editor& editor, const std::string& name, 
 {
     if (name.empty() || name.find('\0') != std::string::npos)
         throw EFOpenError(name);
-    FileDescriptor file(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
+    FileDescriptor file(::open(fileSystemName(name).c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.valid() || heldOpen(io, file.get()))
         throw EFOpenError(name);
     std::string text = std::move(storage);

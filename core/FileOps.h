@@ -35,6 +35,24 @@ bool readListFile(IoContext& io, const std::string& name, const std::function<vo
 // Folder creation, one level, outcome not reported.
 void createDirectory(const std::string& path);
 
+// Removes, on destruction, a file the running command created, unless the command completed it. Armed only once
+// the command has created the file, so a file it merely failed to open is never removed.
+class CreatedFileGuard
+{
+public:
+    explicit CreatedFileGuard(std::string path);
+    ~CreatedFileGuard();
+    CreatedFileGuard(const CreatedFileGuard&) = delete;
+    CreatedFileGuard& operator=(const CreatedFileGuard&) = delete;
+
+    void arm() { m_armed = true; }
+    void keep() { m_armed = false; }
+
+private:
+    std::string m_path;
+    bool m_armed = false;
+};
+
 // Removes a file; checked (raises EInOutError).
 void eraseFileChecked(IoContext& io, const std::string& name);
 

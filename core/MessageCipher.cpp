@@ -264,28 +264,6 @@ void runKeyLoop(Session& session, MainView& view, TextFile& message, std::int64_
     key.finish();
 }
 
-// Removes the temporary file when Encrypt fails before the copy-back has begun. Armed only once this
-// run has created the file, so a file it could not open is never removed.
-class TempFileGuard
-{
-public:
-    explicit TempFileGuard(std::string path) : m_path(std::move(path)) {}
-    ~TempFileGuard()
-    {
-        if (m_armed)
-            ::unlink(m_path.c_str());
-    }
-    TempFileGuard(const TempFileGuard&) = delete;
-    TempFileGuard& operator=(const TempFileGuard&) = delete;
-
-    void arm() { m_armed = true; }
-    void disarm() { m_armed = false; }
-
-private:
-    std::string m_path;
-    bool m_armed = false;
-};
-
 } // namespace
 
 MessageCipher::MessageCipher(Session& session, MainView& view) : m_session(session), m_view(view) {}
@@ -307,7 +285,8 @@ void MessageCipher::Encrypt1Click()
     m_view.progressBar3().setMaximum(size);
 
     // Declared before the files so that it acts after they are closed.
-    TempFileGuard guard(tempPath);
+    // Removes the temporary file when Encrypt fails before the copy-back has begun.
+    CreatedFileGuard guard(tempPath);
     {
         TextFile message(io, TextFile::Reading::PlainBytes, kFileBufferSize);
         resetChecked(io, message, path);
@@ -328,7 +307,7 @@ void MessageCipher::Encrypt1Click()
         rewriteChecked(io, message, path);
         // The message file is being overwritten: until it is complete the temporary file holds the only
         // complete ciphertext, so it stays whatever happens.
-        guard.disarm();
+        guard.keep();
 
         auto copied = static_cast<std::int64_t>(temp.copyTo(message, static_cast<std::uint64_t>(size)));
         io.check();

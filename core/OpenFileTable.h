@@ -11,11 +11,7 @@ namespace qb {
 class OpenFileTable
 {
 public:
-    enum class Access
-    {
-        Read,
-        Write
-    };
+    enum class Access { Read, Write };
 
     struct FileId
     {

@@ -9,32 +9,6 @@
 
 namespace qb {
 
-namespace {
-
-// Removes a half-made key file unless the key was completed, so a listed name never has an empty
-// or truncated key (an empty key would encrypt every byte with 26).
-class KeyFileGuard
-{
-public:
-    explicit KeyFileGuard(std::string path) : m_path(std::move(path)) {}
-    ~KeyFileGuard()
-    {
-        if (m_armed)
-            std::remove(m_path.c_str());
-    }
-    KeyFileGuard(const KeyFileGuard&) = delete;
-    KeyFileGuard& operator=(const KeyFileGuard&) = delete;
-    // Armed only once the key file was created, so nothing that was there before is ever removed.
-    void arm() { m_armed = true; }
-    void keep() { m_armed = false; }
-
-private:
-    std::string m_path;
-    bool m_armed = false;
-};
-
-} // namespace
-
 void requireRecipientName(const std::string& name)
 {
     // "/" and NUL cannot stand in one folder name; CR, LF and 26 would split the users.cfg line into
@@ -157,7 +131,9 @@ void Recipients::importKeyFile(const std::string& keyPath)
 {
     IoContext& io = m_session.io;
     // Declared before the files so they are closed before a half-made key is removed.
-    KeyFileGuard guard(keyPath);
+    // Removes a half-made key file, so a listed name never has an empty or truncated key (an empty key would
+    // encrypt every byte with 26).
+    CreatedFileGuard guard(keyPath);
     TextFile key(io);
     key.assign(keyPath);
     key.rewrite();

@@ -110,9 +110,14 @@ TextFile::~TextFile()
     release();
 }
 
+std::string fileSystemName(const std::string& name)
+{
+    return name.substr(0, kMaxFileNameLength);
+}
+
 void TextFile::assign(const std::string& name)
 {
-    m_name = name.substr(0, kMaxFileNameLength);
+    m_name = fileSystemName(name);
 }
 
 bool TextFile::isOpen() const

@@ -29,6 +29,10 @@ constexpr int NotOpenForInput = 104;
 constexpr int NotOpenForOutput = 105;
 } // namespace IoCode
 
+// The name as the file layer hands it to the file system: cut to kMaxFileNameLength characters. Every operation
+// that touches a file by name goes through this, so the two halves of one command never see different files.
+std::string fileSystemName(const std::string& name);
+
 // Maps an errno value to the code the rest of the program speaks (documented in TextFile.cpp).
 int ioCodeFromErrno(int error, const std::string& path);
 
@@ -40,11 +44,7 @@ class TextFile
 public:
     // How reads treat byte 26: Text stops at it (the end-of-data mark); PlainBytes passes every byte
     // and ends only at the physical end of the file.
-    enum class Reading
-    {
-        Text,
-        PlainBytes
-    };
+    enum class Reading { Text, PlainBytes };
 
     explicit TextFile(IoContext& io, Reading reading = Reading::Text, std::size_t bufferSize = kTextBufferSize);
     ~TextFile();
@@ -83,12 +83,7 @@ private:
     std::size_t m_bufferSize;
     std::string m_name;
     int m_fd = -1;
-    enum class Mode
-    {
-        Closed,
-        Input,
-        Output
-    } m_mode = Mode::Closed;
+    enum class Mode { Closed, Input, Output } m_mode = Mode::Closed;
     OpenFileTable::FileId m_id{};
     std::vector<unsigned char> m_buffer;
     std::size_t m_bufferPos = 0;

@@ -176,6 +176,30 @@ TEST(Probes, AppendProbeFailsOnAFileBeingRead)
     EXPECT_EQ(qb::resetProbe(io, dir.file("users.cfg")), 0);
 }
 
+TEST(LongNames, EveryOperationSeesTheSameCutName)
+{
+    TempDir dir;
+    IoContext io;
+    const std::string folder = dir.file(std::string(200, 'd'));
+    qb::createDirectory(folder);
+    const std::string longName = folder + "/" + std::string(100, 'n') + ".key";
+    ASSERT_GT(longName.size(), qb::kMaxFileNameLength);
+    qb::TextFile created(io);
+    created.assign(longName);
+    created.rewrite();
+    created.writeString("key");
+    created.close();
+    ASSERT_EQ(io.ioResult(), 0);
+
+    EXPECT_TRUE(qb::fileExists(longName));
+    EXPECT_EQ(qb::fileSizeChecked(io, longName), 3);
+    qbtest::FakeEditor editor;
+    qb::loadEditorFromFile(io, editor, longName);
+    EXPECT_EQ(editor.text(), "key");
+    qb::eraseFileChecked(io, longName);
+    EXPECT_FALSE(qb::fileExists(longName));
+}
+
 TEST(CreateDirectory, MakesOneLevelAndReportsNothing)
 {
     TempDir dir;

@@ -46,14 +46,7 @@ protected:
 // New runs the save prompt first. Yes followed by a save that did not happen must not lose the message.
 TEST_F(MessageFilesTest, NewClearsOnlyWhenTheMessageWasSavedOrGivenUp)
 {
-    enum class Save
-    {
-        NotAsked,
-        Cancelled,
-        NewTarget,
-        ExistingTarget,
-        MissingSource
-    };
+    enum class Save { NotAsked, Cancelled, NewTarget, ExistingTarget, MissingSource };
     struct Case
     {
         bool modified;
