@@ -4,6 +4,7 @@
 #include "Errors.h"
 
 #include <QCollator>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
@@ -46,13 +47,18 @@ char32_t codePointAt(const QString& text, qsizetype index)
     throw Error(std::string(what) + " holds a character that cannot be saved: " + codePoint);
 }
 
-// The editor's raw text as bytes, written straight into place: paragraph separators become CR LF,
-// everything else is windows-1252.
+bool isLineBreak(char16_t character)
+{
+    return character == QChar::ParagraphSeparator || character == QChar::LineSeparator;
+}
+
+// The editor's raw text as bytes, written straight into place: paragraph separators, and line separators
+// that came in with pasted text, become CR LF; everything else is windows-1252.
 std::string editorBytes(const QString& raw)
 {
     const QChar* const begin = raw.constData();
     const QChar* const end = begin + raw.size();
-    const auto lineBreaks = std::count(begin, end, QChar(QChar::ParagraphSeparator));
+    const auto lineBreaks = std::count_if(begin, end, [](QChar character) { return isLineBreak(character.unicode()); });
     std::string bytes(static_cast<std::size_t>(raw.size() + lineBreaks), '\0');
     char* out = bytes.data();
     for (const QChar* in = begin; in != end; ++in) {
@@ -61,7 +67,7 @@ std::string editorBytes(const QString& raw)
             *out++ = static_cast<char>(character);
             continue;
         }
-        if (character == QChar::ParagraphSeparator) {
+        if (isLineBreak(character)) {
             *out++ = '\r';
             *out++ = '\n';
             continue;
@@ -117,9 +123,23 @@ QMimeData* MemoEdit::createMimeDataFromSelection() const
 {
     QString selected = textCursor().selectedText();
     selected.replace(QChar::ParagraphSeparator, u'\n');
+    selected.replace(QChar::LineSeparator, u'\n');
     auto* data = new QMimeData;
     data->setText(selected);
     return data;
+}
+
+void MemoEdit::keyPressEvent(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (!enter || (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        QPlainTextEdit::keyPressEvent(event);
+        return;
+    }
+    QKeyEvent plain(event->type(), event->key(), event->modifiers() & Qt::KeypadModifier, QStringLiteral("\r"),
+                    event->isAutoRepeat(), event->count());
+    QPlainTextEdit::keyPressEvent(&plain);
+    event->setAccepted(plain.isAccepted());
 }
 
 // ---- QtEditor

@@ -26,7 +26,8 @@ QString displayText(const std::string& bytes);
 std::string cp1252FromText(const QString& text, const char* what);
 
 // The editor widget. Copies and cuts the text as it stands: Qt's plain-text copy would turn U+00A0
-// (byte 160) into a blank.
+// (byte 160) into a blank. Enter breaks the paragraph whatever the modifiers: Shift+Enter would otherwise
+// put in a line separator (U+2028), which no file line holds.
 class MemoEdit : public QPlainTextEdit
 {
     Q_OBJECT
@@ -36,6 +37,7 @@ public:
 
 protected:
     QMimeData* createMimeDataFromSelection() const override;
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 // Memo1: every byte 1 to 255 is one character (windows-1252); lines are separated by CR LF.

@@ -135,7 +135,7 @@ void QtControlsTest::everyTextByteSurvivesTheClipboard()
 
 void QtControlsTest::editorTextHasCrLfBetweenLines()
 {
-    QPlainTextEdit widget;
+    qb::MemoEdit widget;
     qb::QtEditor editor(&widget);
     editor.setText("one\r\ntwo\r\n\r\n");
     QCOMPARE(widget.blockCount(), 4);
@@ -143,7 +143,13 @@ void QtControlsTest::editorTextHasCrLfBetweenLines()
     widget.moveCursor(QTextCursor::End);
     QTest::keyClicks(&widget, QStringLiteral("x\ty"));
     QTest::keyClick(&widget, Qt::Key_Return);
-    QCOMPARE(editor.text(), std::string("one\r\ntwo\r\n\r\nx\ty\r\n"));
+    // Every Enter is a paragraph break, whatever the modifiers; a pasted line separator saves as one too.
+    QTest::keyClick(&widget, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClick(&widget, Qt::Key_Enter, Qt::ShiftModifier | Qt::KeypadModifier);
+    QTest::keyClick(&widget, Qt::Key_Return, Qt::ControlModifier);
+    widget.insertPlainText(QStringLiteral("a\u2028b"));
+    QCOMPARE(widget.blockCount(), 8);
+    QCOMPARE(editor.text(), std::string("one\r\ntwo\r\n\r\nx\ty\r\n\r\n\r\n\r\na\r\nb"));
 }
 
 void QtControlsTest::setTextNotifiesOnceAndClearDoesNot()
