@@ -14,6 +14,7 @@
 #include "Recipients.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -67,6 +68,7 @@ TForm1::TForm1(qb::Session& session, QWidget* parent) : QMainWindow(parent), m_s
     buildToolBar();
     buildClientArea();
     buildStatusBar();
+    m_edit2->installEventFilter(this);
 
     m_view = std::make_unique<View>(*this);
     m_cipher = std::make_unique<qb::MessageCipher>(m_session, *m_view);
@@ -136,6 +138,22 @@ bool TForm1::event(QEvent* event)
     if (event->type() == QEvent::StatusTip)
         return true;
     return QMainWindow::event(event);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    // The path field claims some control keys as editing keys (with the X11 key scheme Ctrl+E is end of line);
+    // Encrypt and Decrypt keep their shortcuts there. An override left unaccepted lets the shortcut fire.
+    if (watched == m_edit2 && event->type() == QEvent::ShortcutOverride) {
+        const QKeySequence pressed(static_cast<const QKeyEvent*>(event)->keyCombination());
+        for (const char* name : {"Encrypt1", "Decrypt1"}) {
+            if (action(name)->shortcut() == pressed) {
+                event->ignore();
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TForm1::showEvent(QShowEvent* event)

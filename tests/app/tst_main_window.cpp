@@ -18,6 +18,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QToolBar>
@@ -118,6 +119,8 @@ private slots:
     void encryptWithoutKeyWarns();
     void encryptRefusesTextTheCodePageCannotHold();
     void editMenuWorksOnTheEditor();
+    void cipherShortcutsWorkInEveryField_data();
+    void cipherShortcutsWorkInEveryField();
     void welcomeWindowComesBeforeTheMainWindow();
     void menuCommandsReachTheirWindowsAndBoxes();
     void newRecipientIsRegisteredAndListed();
@@ -494,6 +497,44 @@ void MainWindowTest::editMenuWorksOnTheEditor()
     f.trigger("SelectAll1");
     f.trigger("Copy1");
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("caf\u00E9 \u20AC5caf\u00E9 \u20AC5"));
+}
+
+void MainWindowTest::cipherShortcutsWorkInEveryField_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::addColumn<bool>("rebound");
+    for (const char* field : {"Edit2", "Memo1"}) {
+        QTest::addRow("%s Ctrl+E", field) << field << "Encrypt1" << QKeySequence("Ctrl+E") << false;
+        QTest::addRow("%s Ctrl+D", field) << field << "Decrypt1" << QKeySequence("Ctrl+D") << false;
+    }
+    // Which keys a line edit claims depends on the platform's key scheme; Ctrl+A it claims on every one.
+    QTest::newRow("Edit2, a key the field claims") << "Edit2"
+                                                   << "Encrypt1" << QKeySequence("Ctrl+A") << true;
+}
+
+void MainWindowTest::cipherShortcutsWorkInEveryField()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, action);
+    QFETCH(QKeySequence, keys);
+    QFETCH(bool, rebound);
+    MainWindowFixture f;
+    f.form->show();
+    QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
+    auto* focused = f.form->findChild<QWidget*>(field);
+    focused->setFocus();
+    auto* command = f.form->findChild<QAction*>(action);
+    if (rebound)
+        command->setShortcut(keys);
+    QSignalSpy triggered(command, &QAction::triggered);
+    // Without a recipient the command ends in a box; that box is not what this test is about.
+    qbtest::ModalScript modal;
+    modal.reject();
+    QTest::keySequence(focused, keys);
+    QCOMPARE(triggered.count(), 1);
+    f.form->hide();
 }
 
 void MainWindowTest::welcomeWindowComesBeforeTheMainWindow()
