@@ -142,6 +142,16 @@ void MemoEdit::keyPressEvent(QKeyEvent* event)
     event->setAccepted(plain.isAccepted());
 }
 
+// ---- ListBoxWidget
+
+QItemSelectionModel::SelectionFlags ListBoxWidget::selectionCommand(const QModelIndex& index, const QEvent* event) const
+{
+    if (!index.isValid())
+        return QItemSelectionModel::NoUpdate;
+    const QItemSelectionModel::SelectionFlags command = QListWidget::selectionCommand(index, event);
+    return command.testFlag(QItemSelectionModel::Deselect) ? QItemSelectionModel::NoUpdate : command;
+}
+
 // ---- QtEditor
 
 QtEditor::Hold::Hold(QtEditor& editor) : m_editor(editor)

@@ -2,6 +2,7 @@
 
 #include "Ui.h"
 
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QString>
 
@@ -12,7 +13,6 @@
 #include <string_view>
 
 class QLineEdit;
-class QListWidget;
 class QProgressBar;
 class QWidget;
 
@@ -38,6 +38,20 @@ public:
 protected:
     QMimeData* createMimeDataFromSelection() const override;
     void keyPressEvent(QKeyEvent* event) override;
+};
+
+// The widget of a list box: a selection, once made, stays. A click on blank space or a Ctrl+click on the selected
+// entry would clear it while the window still shows what it selected.
+class ListBoxWidget : public QListWidget
+{
+    Q_OBJECT
+
+public:
+    using QListWidget::QListWidget;
+
+protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event = nullptr) const override;
 };
 
 // Memo1: every byte 1 to 255 is one character (windows-1252); lines are separated by CR LF.

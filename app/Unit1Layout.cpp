@@ -197,7 +197,7 @@ void TForm1::buildClientArea()
     groupLayout->setContentsMargins(1, 1, 1, 1);
     groupLayout->setSpacing(2);
 
-    m_listBox1 = new QListWidget(groupBox);
+    m_listBox1 = new qb::ListBoxWidget(groupBox);
     m_listBox1->setObjectName(QStringLiteral("ListBox1"));
     m_listBox1->setToolTip(QStringLiteral("Recipants"));
     m_listBox1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -206,7 +206,10 @@ void TForm1::buildClientArea()
             ListBox1Click();
     });
     // A click on the entry that is already selected selects it again, as far as the user can tell.
-    connect(m_listBox1, &QListWidget::itemClicked, this, [this] { ListBox1Click(); });
+    connect(m_listBox1, &QListWidget::itemClicked, this, [this] {
+        if (!m_listBox1->selectedItems().isEmpty())
+            ListBox1Click();
+    });
     groupLayout->addWidget(m_listBox1, 1);
 
     m_progressBar3 = new QProgressBar(groupBox);

@@ -17,7 +17,7 @@ constexpr int kClientHeight = 180;
 } // namespace
 
 TForm4::TForm4(qb::Session& session, qb::Dialogs& mainDialogs, qb::ProcessStarter& starter, QWidget* parent)
-    : FixedDialog(parent), m_mainDialogs(mainDialogs), m_listBox1(new QListWidget(this)),
+    : FixedDialog(parent), m_mainDialogs(mainDialogs), m_listBox1(new qb::ListBoxWidget(this)),
       m_list(std::make_unique<qb::QtListControl>(m_listBox1)), m_programs(session, mainDialogs, *this, starter)
 {
     setObjectName(QStringLiteral("Form4"));

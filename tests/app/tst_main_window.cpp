@@ -262,6 +262,19 @@ void MainWindowTest::selectingARecipientSetsPathCaptionAndUser()
     QCOMPARE(f.form->windowTitle(), QStringLiteral("Quillbox 97 - [M\u00FCller]"));
     QCOMPARE(f.form->view().edit2().text(), dir.toStdString() + "/M\xFCller/newmail.txt");
 
+    // Neither a Ctrl+click on the selected entry nor a click on blank space takes the selection away.
+    f.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    qbtest::ModalScript modal;
+    QListWidget* list = f.listBox1();
+    const QRect selected = list->visualItemRect(list->currentItem());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, selected.center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->viewport()->rect().bottomLeft() + QPoint(5, -5));
+    QCOMPARE(list->selectedItems().value(0), list->currentItem());
+    QCOMPARE(f.form->windowTitle(), QStringLiteral("Quillbox 97 - [M\u00FCller]"));
+    QCOMPARE(modal.unexpected(), QStringList());
+    f.form->hide();
+
     // The empty entry of the trailing empty line sorts first.
     f.listBox1()->setCurrentRow(0);
     QCOMPARE(f.session.currentuser, std::string());

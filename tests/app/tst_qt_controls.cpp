@@ -95,6 +95,8 @@ private slots:
     void listSortsAsPeopleExpect_data();
     void listSortsAsPeopleExpect();
     void listKeepsEntryBytesAndRefusesBadIndexes();
+    void listClickNeverLosesTheSelection_data();
+    void listClickNeverLosesTheSelection();
     void progressRepaintsOnlyWhenTheBarChanges_data();
     void progressRepaintsOnlyWhenTheBarChanges();
     void pathFieldKeepsItsBytesUntilEdited();
@@ -343,6 +345,39 @@ void QtControlsTest::listKeepsEntryBytesAndRefusesBadIndexes()
     list.clear();
     QCOMPARE(list.count(), 0);
     QCOMPARE(list.itemIndex(), -1);
+}
+
+void QtControlsTest::listClickNeverLosesTheSelection_data()
+{
+    QTest::addColumn<int>("clickedRow"); // -1: blank space below the entries
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<int>("selected");
+    QTest::newRow("another entry") << 2 << int(Qt::NoModifier) << 2;
+    QTest::newRow("the selected entry") << 1 << int(Qt::NoModifier) << 1;
+    QTest::newRow("Ctrl, the selected entry") << 1 << int(Qt::ControlModifier) << 1;
+    QTest::newRow("Ctrl, another entry") << 0 << int(Qt::ControlModifier) << 0;
+    QTest::newRow("blank space") << -1 << int(Qt::NoModifier) << 1;
+    QTest::newRow("Ctrl, blank space") << -1 << int(Qt::ControlModifier) << 1;
+}
+
+void QtControlsTest::listClickNeverLosesTheSelection()
+{
+    QFETCH(int, clickedRow);
+    QFETCH(int, modifiers);
+    QFETCH(int, selected);
+    qb::ListBoxWidget widget;
+    widget.resize(100, 150);
+    qb::QtListControl list(&widget);
+    for (const char* entry : {"a", "b", "c"})
+        list.add(entry);
+    widget.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&widget));
+    widget.setCurrentRow(1);
+    const QRect last = widget.visualItemRect(widget.item(2));
+    const QPoint at = clickedRow < 0 ? QPoint(last.center().x(), last.bottom() + 20)
+                                     : widget.visualItemRect(widget.item(clickedRow)).center();
+    QTest::mouseClick(widget.viewport(), Qt::LeftButton, Qt::KeyboardModifiers(modifiers), at);
+    QCOMPARE(list.itemIndex(), selected);
 }
 
 void QtControlsTest::progressRepaintsOnlyWhenTheBarChanges_data()

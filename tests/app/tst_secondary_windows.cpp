@@ -332,7 +332,16 @@ private slots:
             QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, onPine);
             QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, onPine);
         }));
-        QCOMPARE(starter.started, (Texts{"/opt/cafe", "/usr/bin/pine"}));
+        // A click on blank space or a Ctrl+click on the selected entry leaves the selection for "&Run".
+        QVERIFY(execWith(form4, [list](QWidget* shown) {
+            const QPoint onElm = list->visualItemRect(list->item(1)).center();
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, onElm);
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, onElm);
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              list->viewport()->rect().bottomLeft() + QPoint(5, -5));
+            click(shown, "Button1");
+        }));
+        QCOMPARE(starter.started, (Texts{"/opt/cafe", "/usr/bin/pine", "/usr/bin/elm"}));
     }
 
     void processStarterRunsProgramsWithBlanksInTheirPath()
