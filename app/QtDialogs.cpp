@@ -60,18 +60,6 @@ void setBoxText(QMessageBox& box, const std::string& text)
     box.setText(shown);
 }
 
-QFileDialog* makeFileDialog(QWidget* parent, const char* objectName, QFileDialog::AcceptMode mode)
-{
-    auto* dialog = new QFileDialog(parent);
-    dialog->setObjectName(objectName);
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
-    dialog->setAcceptMode(mode);
-    // Any name may be typed: the commands report a missing file themselves.
-    dialog->setFileMode(QFileDialog::AnyFile);
-    dialog->setOption(QFileDialog::DontConfirmOverwrite);
-    return dialog;
-}
-
 } // namespace
 
 QString mnemonicText(const QString& text, Qt::TextFormat& format)
@@ -96,14 +84,15 @@ QString mnemonicText(const QString& text, Qt::TextFormat& format)
     return html + QStringLiteral("</p>");
 }
 
-QtDialogs::QtDialogs(QWidget* parent)
-    : m_parent(parent), m_openDialog1(makeFileDialog(parent, "OpenDialog1", QFileDialog::AcceptOpen)),
-      m_saveDialog1(makeFileDialog(parent, "SaveDialog1", QFileDialog::AcceptSave))
+QtDialogs::QtDialogs(QWidget* parent) : m_parent(parent)
 {
-    m_openDialog1->setWindowTitle(QStringLiteral("Open File"));
-    m_openDialog1->setNameFilters(
-        {QStringLiteral("All Files (*)"), QStringLiteral("Key Files (*.key)"), QStringLiteral("Text Files (*.txt)")});
-    m_openDialog1->selectNameFilter(m_openDialog1->nameFilters().constFirst());
+    m_openDialog1.objectName = "OpenDialog1";
+    m_openDialog1.title = QStringLiteral("Open File");
+    m_openDialog1.nameFilters = QStringList{QStringLiteral("All Files (*)"), QStringLiteral("Key Files (*.key)"),
+                                            QStringLiteral("Text Files (*.txt)")};
+    m_openDialog1.nameFilter = m_openDialog1.nameFilters.constFirst();
+    m_saveDialog1.objectName = "SaveDialog1";
+    m_saveDialog1.mode = QFileDialog::AcceptSave;
 }
 
 Answer QtDialogs::messageBox(const std::string& text, MessageKind kind, MessageButtons buttons)
@@ -157,37 +146,56 @@ std::string QtDialogs::inputBox(const std::string& caption, const std::string& p
     return cp1252FromText(dialog.textValue(), "The text");
 }
 
-bool QtDialogs::executeFileDialog(QFileDialog* dialog, QString& lastName)
+bool QtDialogs::executeFileDialog(FileDialogState& state) const
 {
-    if (!lastName.isEmpty())
-        dialog->selectFile(lastName);
-    if (dialog->exec() != QDialog::Accepted)
+    QFileDialog dialog(m_parent);
+    dialog.setObjectName(QString::fromLatin1(state.objectName));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(state.mode);
+    // Any name may be typed: the commands report a missing file themselves.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!state.title.isEmpty())
+        dialog.setWindowTitle(state.title);
+    if (!state.nameFilters.isEmpty()) {
+        dialog.setNameFilters(state.nameFilters);
+        dialog.selectNameFilter(state.nameFilter);
+    }
+    if (!state.directory.isEmpty())
+        dialog.setDirectory(state.directory);
+    if (!state.lastName.isEmpty())
+        dialog.selectFile(state.lastName);
+
+    const int result = dialog.exec();
+    state.nameFilter = dialog.selectedNameFilter();
+    state.directory = dialog.directory().absolutePath();
+    if (result != QDialog::Accepted)
         return false;
-    const QStringList chosen = dialog->selectedFiles();
+    const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty())
         return false;
-    lastName = chosen.constFirst();
+    state.lastName = chosen.constFirst();
     return true;
 }
 
 bool QtDialogs::executeOpenDialog()
 {
-    return executeFileDialog(m_openDialog1, m_openName);
+    return executeFileDialog(m_openDialog1);
 }
 
 std::string QtDialogs::openDialogFileName() const
 {
-    return QFile::encodeName(m_openName).toStdString();
+    return QFile::encodeName(m_openDialog1.lastName).toStdString();
 }
 
 bool QtDialogs::executeSaveDialog()
 {
-    return executeFileDialog(m_saveDialog1, m_saveName);
+    return executeFileDialog(m_saveDialog1);
 }
 
 std::string QtDialogs::saveDialogFileName() const
 {
-    return QFile::encodeName(m_saveName).toStdString();
+    return QFile::encodeName(m_saveDialog1.lastName).toStdString();
 }
 
 void QtDialogs::showErrorBox(const std::string& text)

@@ -2,11 +2,12 @@
 
 #include "Ui.h"
 
+#include <QFileDialog>
 #include <QString>
+#include <QStringList>
 
 #include <string>
 
-class QFileDialog;
 class QWidget;
 
 namespace qb {
@@ -30,14 +31,24 @@ public:
     static constexpr int kInputMaxLength = 255;
 
 private:
-    // Shows `dialog` with `lastName` preselected; `lastName` changes only when the user accepts.
-    static bool executeFileDialog(QFileDialog* dialog, QString& lastName);
+    // What a file dialog keeps from one showing to the next. Each showing builds a fresh dialog: the name
+    // field's completion list of a kept one could come up after it closed, once its folder had loaded.
+    struct FileDialogState
+    {
+        const char* objectName = "";
+        QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
+        QString title;
+        QStringList nameFilters;
+        QString nameFilter;
+        QString directory;
+        QString lastName; // changes only when the user accepts
+    };
+
+    bool executeFileDialog(FileDialogState& state) const;
 
     QWidget* m_parent;
-    QFileDialog* m_openDialog1;
-    QFileDialog* m_saveDialog1;
-    QString m_openName;
-    QString m_saveName;
+    FileDialogState m_openDialog1;
+    FileDialogState m_saveDialog1;
 };
 
 // A box text in which a single "&" underlines the next character and "&&" stands for "&", as rich text;

@@ -8,7 +8,6 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
@@ -30,6 +29,18 @@ struct SeenBox
     QString defaultButton;
     QString escapeButton;
 };
+
+// A file dialog as the user saw it when it came up.
+struct SeenFileDialog
+{
+    QString title;
+    QStringList offered; // the names selected when it opened
+};
+
+inline SeenFileDialog describeFileDialog(const QFileDialog& dialog)
+{
+    return {dialog.windowTitle(), dialog.selectedFiles()};
+}
 
 inline SeenBox describeBox(const QMessageBox& box)
 {
@@ -89,7 +100,7 @@ public:
             auto* dialog = qobject_cast<QFileDialog*>(widget);
             if (!dialog)
                 return fail(widget, "a file dialog");
-            m_fileDialogs.push_back(dialog);
+            m_fileDialogs.push_back(describeFileDialog(*dialog));
             // Typed as the user would; what is typed wins over an entry still selected from the last showing.
             for (QAbstractItemView* view : dialog->findChildren<QAbstractItemView*>())
                 view->clearSelection();
@@ -108,7 +119,7 @@ public:
                 if (auto* box = qobject_cast<QMessageBox*>(widget))
                     m_boxes.push_back(describeBox(*box));
                 else if (auto* fileDialog = qobject_cast<QFileDialog*>(widget))
-                    m_fileDialogs.push_back(fileDialog);
+                    m_fileDialogs.push_back(describeFileDialog(*fileDialog));
                 return dialog->reject();
             }
             fail(widget, "a dialog");
@@ -128,7 +139,7 @@ public:
     }
 
     const std::vector<SeenBox>& boxes() const { return m_boxes; }
-    const std::vector<QPointer<QFileDialog>>& fileDialogs() const { return m_fileDialogs; }
+    const std::vector<SeenFileDialog>& fileDialogs() const { return m_fileDialogs; }
     // Windows that came with no step left, or did not match their step.
     const QStringList& unexpected() const { return m_unexpected; }
     bool done() const { return m_steps.empty(); }
@@ -170,7 +181,7 @@ private:
 
     std::deque<Step> m_steps;
     std::vector<SeenBox> m_boxes;
-    std::vector<QPointer<QFileDialog>> m_fileDialogs;
+    std::vector<SeenFileDialog> m_fileDialogs;
     QStringList m_unexpected;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

@@ -364,7 +364,7 @@ void MainWindowTest::openLoadsTheFileAndNamesItInThePathField()
     f.trigger("Open1");
     QVERIFY(modal.done());
     QCOMPARE(modal.unexpected(), QStringList());
-    QCOMPARE(modal.fileDialogs().at(0)->windowTitle(), QStringLiteral("Open File"));
+    QCOMPARE(modal.fileDialogs().at(0).title, QStringLiteral("Open File"));
 
     QCOMPARE(f.memo1()->toPlainText(), QStringLiteral("Dear bob,\nhello\n"));
     QCOMPARE(f.form->view().edit2().text(), f.path("letter.txt").toStdString());
@@ -393,8 +393,8 @@ void MainWindowTest::saveAsCopiesTheMessageFileAndAsksBeforeOverwriting()
     QCOMPARE(modal.boxes().at(0).text, "OK to overwrite " + f.path("kept.txt"));
     QCOMPARE(modal.boxes().at(0).buttons, QStringList({"&No", "&Yes", "Cancel"}));
     QCOMPARE(readFile(f.path("kept.txt")), QByteArray("old"));
-    // The dialog offers the name it last accepted.
-    QCOMPARE(modal.fileDialogs().at(0)->selectedFiles().value(0), f.path("kept.txt"));
+    // The dialog opens with the name it last accepted.
+    QCOMPARE(modal.fileDialogs().at(0).offered.value(0), f.path("copy.txt"));
 }
 
 void MainWindowTest::saveOfAMissingFileShowsTheStandardErrorBox()

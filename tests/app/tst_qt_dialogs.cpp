@@ -62,6 +62,7 @@ private slots:
     void inputBoxReturnsTypedTextOrTheDefault();
     void inputBoxRefusesCharactersTheCodePageLacks();
     void openDialogHasTitleFiltersAndRemembersTheLastName();
+    void fileDialogLeavesNoCompletionBehind();
 };
 
 void QtDialogsTest::messageBoxLooksAndAnswers_data()
@@ -270,6 +271,30 @@ void QtDialogsTest::openDialogHasTitleFiltersAndRemembersTheLastName()
     QCOMPARE(selectedFilter, filters.value(0));
     // The save dialog is a dialog of its own: nothing accepted there yet.
     QCOMPARE(dialogs.saveDialogFileName(), std::string());
+}
+
+void QtDialogsTest::fileDialogLeavesNoCompletionBehind()
+{
+    QTemporaryDir dir;
+    for (const char* name : {"friend.key", "friendly.txt"})
+        QFile(dir.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
+    QWidget parent;
+    qb::QtDialogs dialogs(&parent);
+    qbtest::ModalScript modal;
+    modal.then([&](QWidget* widget) {
+        auto* edit = widget->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QVERIFY(edit);
+        edit->setFocus();
+        QTest::keyClicks(edit, dir.filePath(QStringLiteral("frie")));
+        QTest::keyClick(edit, Qt::Key_Return);
+        if (widget->isVisible())
+            static_cast<QDialog*>(widget)->reject();
+    });
+    dialogs.executeOpenDialog();
+    QVERIFY(modal.done());
+    // The list may come up late, once the folder it completes from has loaded.
+    QTest::qWait(200);
+    QCOMPARE(qbtest::visibleTopLevelWindows(), QStringList());
 }
 
 QTEST_MAIN(QtDialogsTest)
