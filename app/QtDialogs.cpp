@@ -88,8 +88,11 @@ QtDialogs::QtDialogs(QWidget* parent) : m_parent(parent)
 {
     m_openDialog1.objectName = "OpenDialog1";
     m_openDialog1.title = QStringLiteral("Open File");
-    m_openDialog1.nameFilters = QStringList{QStringLiteral("All Files (*)"), QStringLiteral("Key Files (*.key)"),
-                                            QStringLiteral("Text Files (*.txt)")};
+    // The names are shown as they stand, patterns hidden; all files is "*", since "*.*" would hide names
+    // without a dot.
+    m_openDialog1.nameFilters =
+        QStringList{QStringLiteral("All Files[*.*] (*)"), QStringLiteral("Key Files[*.key] (*.key)"),
+                    QStringLiteral("Text Files[*.txt] (*.txt)")};
     m_openDialog1.nameFilter = m_openDialog1.nameFilters.constFirst();
     m_saveDialog1.objectName = "SaveDialog1";
     m_saveDialog1.mode = QFileDialog::AcceptSave;
@@ -158,6 +161,7 @@ bool QtDialogs::executeFileDialog(FileDialogState& state) const
     if (!state.title.isEmpty())
         dialog.setWindowTitle(state.title);
     if (!state.nameFilters.isEmpty()) {
+        dialog.setOption(QFileDialog::HideNameFilterDetails);
         dialog.setNameFilters(state.nameFilters);
         dialog.selectNameFilter(state.nameFilter);
     }
@@ -167,7 +171,12 @@ bool QtDialogs::executeFileDialog(FileDialogState& state) const
         dialog.selectFile(state.lastName);
 
     const int result = dialog.exec();
-    state.nameFilter = dialog.selectedNameFilter();
+    // With the patterns hidden the dialog may name its filter without them; the full one is kept.
+    const QString shownFilter = dialog.selectedNameFilter();
+    for (const QString& filter : state.nameFilters) {
+        if (filter == shownFilter || filter.startsWith(shownFilter + QStringLiteral(" (")))
+            state.nameFilter = filter;
+    }
     state.directory = dialog.directory().absolutePath();
     if (result != QDialog::Accepted)
         return false;

@@ -4,6 +4,7 @@
 
 #include "Errors.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -241,8 +242,10 @@ void QtDialogsTest::openDialogHasTitleFiltersAndRemembersTheLastName()
 
     QString title;
     QStringList filters;
+    QStringList shownFilters;
     QString selectedFilter;
     QString offered;
+    QString keptFilter;
     qbtest::ModalScript modal;
     modal.then([&](QWidget* widget) {
         auto* dialog = qobject_cast<QFileDialog*>(widget);
@@ -250,7 +253,12 @@ void QtDialogsTest::openDialogHasTitleFiltersAndRemembersTheLastName()
         QVERIFY(dialog->testOption(QFileDialog::DontUseNativeDialog));
         title = dialog->windowTitle();
         filters = dialog->nameFilters();
-        selectedFilter = dialog->selectedNameFilter();
+        auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        QVERIFY(types);
+        selectedFilter = types->currentText();
+        for (int index = 0; index < types->count(); ++index)
+            shownFilters << types->itemText(index);
+        dialog->selectNameFilter(filters.value(2));
         dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(chosen);
         static_cast<QDialog*>(dialog)->accept();
     });
@@ -258,6 +266,7 @@ void QtDialogsTest::openDialogHasTitleFiltersAndRemembersTheLastName()
         auto* dialog = qobject_cast<QFileDialog*>(widget);
         QVERIFY(dialog);
         offered = dialog->selectedFiles().value(0);
+        keptFilter = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))->currentText();
         dialog->reject();
     });
     QVERIFY(dialogs.executeOpenDialog());
@@ -267,8 +276,10 @@ void QtDialogsTest::openDialogHasTitleFiltersAndRemembersTheLastName()
     QCOMPARE(dialogs.openDialogFileName(), chosen.toStdString());
     QCOMPARE(offered, chosen);
     QCOMPARE(title, QStringLiteral("Open File"));
-    QCOMPARE(filters, QStringList({"All Files (*)", "Key Files (*.key)", "Text Files (*.txt)"}));
-    QCOMPARE(selectedFilter, filters.value(0));
+    QCOMPARE(shownFilters, QStringList({"All Files[*.*]", "Key Files[*.key]", "Text Files[*.txt]"}));
+    QCOMPARE(filters, QStringList({"All Files[*.*] (*)", "Key Files[*.key] (*.key)", "Text Files[*.txt] (*.txt)"}));
+    QCOMPARE(selectedFilter, shownFilters.value(0));
+    QCOMPARE(keptFilter, shownFilters.value(2));
     // The save dialog is a dialog of its own: nothing accepted there yet.
     QCOMPARE(dialogs.saveDialogFileName(), std::string());
 }
