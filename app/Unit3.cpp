@@ -157,8 +157,10 @@ void TForm3::Button2Click()
     });
 }
 
-void TForm3::mousePressEvent(QMouseEvent* event)
+// FormClick: a left click, complete when the button comes up over the window's background.
+void TForm3::mouseReleaseEvent(QMouseEvent* event)
 {
-    FixedDialog::mousePressEvent(event);
-    close();
+    FixedDialog::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        close();
 }

@@ -34,7 +34,7 @@ public:
     void Button2Click();
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void FormCreate();
