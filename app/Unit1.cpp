@@ -137,6 +137,8 @@ bool TForm1::event(QEvent* event)
     // The status bar's one simple text is the ticker; menu hovering must not blank it.
     if (event->type() == QEvent::StatusTip)
         return true;
+    if (event->type() == QEvent::WindowActivate)
+        placeOnceFrameKnown();
     return QMainWindow::event(event);
 }
 
@@ -162,11 +164,31 @@ void TForm1::showEvent(QShowEvent* event)
     if (m_placed)
         return;
     m_placed = true;
-    // The frame is known once the window has a platform window: make the outer size the classic one, centred.
+    m_framePlaced = frameGeometry().size() != size();
+    placeOnScreen();
+}
+
+void TForm1::placeOnScreen()
+{
     const QSize frame = frameGeometry().size() - size();
     resize(kOuterWidth - frame.width(), kOuterHeight - frame.height());
     if (const QScreen* shownOn = screen())
         move(shownOn->availableGeometry().center() - frameGeometry().center() + pos());
+}
+
+// Under a window manager the frame arrives after the first showing: place the window again, once, when it does.
+void TForm1::placeOnceFrameKnown()
+{
+    if (!m_placed || m_framePlaced || frameGeometry().size() == size())
+        return;
+    m_framePlaced = true;
+    placeOnScreen();
+}
+
+void TForm1::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    placeOnceFrameKnown();
 }
 
 void TForm1::closeEvent(QCloseEvent* event)
@@ -183,6 +205,7 @@ void TForm1::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     FormResize();
+    placeOnceFrameKnown();
 }
 
 void TForm1::Memo1Change()

@@ -80,6 +80,7 @@ protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
@@ -90,6 +91,9 @@ private:
     void FormCreate();
     void FormShow();
     void FormResize();
+    // The classic outer size, centred on the screen.
+    void placeOnScreen();
+    void placeOnceFrameKnown();
 
     // Builders, each with one job (Unit1Layout.cpp).
     void buildActions();
@@ -113,6 +117,7 @@ private:
     TForm3* m_form3 = nullptr;
     TForm4* m_form4 = nullptr;
     bool m_placed = false;
+    bool m_framePlaced = false;
 
     std::unique_ptr<View> m_view;
     qb::SystemUtcClock m_clock;
