@@ -4,9 +4,12 @@
 
 #include "ProductInfo.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -58,6 +61,24 @@ void setBoxText(QMessageBox& box, const std::string& text)
     const QString shown = mnemonicText(displayText(text), format);
     box.setTextFormat(format);
     box.setText(shown);
+}
+
+// A window manager sizes the title bar to the box, which fits only its text and buttons: a short text would
+// cut the caption. Room for the caption in a bold title font, the window icon and three title-bar buttons.
+int captionWidth(const QString& caption)
+{
+    QFont titleFont = QApplication::font();
+    titleFont.setBold(true);
+    return QFontMetrics(titleFont).horizontalAdvance(caption) + 120;
+}
+
+// A message box fixes its own size from its layout, so the width goes in as a spacer across the layout.
+void fitCaption(QMessageBox& box)
+{
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        grid->addItem(new QSpacerItem(captionWidth(box.windowTitle()), 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
 }
 
 } // namespace
@@ -118,6 +139,7 @@ Answer QtDialogs::messageBox(const std::string& text, MessageKind kind, MessageB
     }
     box.setDefaultButton(ok ? ok : yes);
     box.setEscapeButton(cancel ? cancel : no ? no : ok);
+    fitCaption(box);
     box.exec();
 
     if (box.closedByTitleBar())
@@ -141,8 +163,11 @@ std::string QtDialogs::inputBox(const std::string& caption, const std::string& p
     dialog.setOkButtonText(QStringLiteral("OK"));
     dialog.setCancelButtonText(QStringLiteral("Cancel"));
     dialog.setTextValue(textFromCp1252(defaultText));
-    if (auto* edit = dialog.findChild<QLineEdit*>())
+    if (auto* edit = dialog.findChild<QLineEdit*>()) {
         edit->setMaxLength(kInputMaxLength);
+        // The dialog's layout sets its size from its contents, so the width goes on the edit.
+        edit->setMinimumWidth(captionWidth(dialog.windowTitle()));
+    }
     if (dialog.exec() != QDialog::Accepted)
         return defaultText;
     // Names typed here become lines of the list files and folder names, in the list files' code page.
@@ -215,6 +240,7 @@ void QtDialogs::showErrorBox(const std::string& text)
     QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box.setDefaultButton(ok);
     box.setEscapeButton(ok);
+    fitCaption(box);
     box.exec();
 }
 

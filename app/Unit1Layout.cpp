@@ -117,6 +117,8 @@ void TForm1::buildMenu()
     for (const MenuEntry& entry : menus) {
         QMenu* menu = bar->addMenu(QString::fromLatin1(entry.caption));
         menu->setObjectName(QString::fromLatin1(entry.name));
+        // A drop-down is a window of its own and would take the application's larger font.
+        menu->setFont(font());
         for (const char* item : entry.items) {
             if (*item == '&')
                 menu->addSeparator()->setObjectName(QString::fromLatin1(item + 1));

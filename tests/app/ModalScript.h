@@ -28,6 +28,7 @@ struct SeenBox
     QStringList buttons; // sorted: the order on screen is the platform's
     QString defaultButton;
     QString escapeButton;
+    int width = 0;
 };
 
 // A file dialog as the user saw it when it came up.
@@ -55,6 +56,7 @@ inline SeenBox describeBox(const QMessageBox& box)
         seen.defaultButton = box.defaultButton()->text();
     if (box.escapeButton())
         seen.escapeButton = box.escapeButton()->text();
+    seen.width = box.width();
     return seen;
 }
 

@@ -193,6 +193,7 @@ void MainWindowTest::menusHoldTheirItemsInOrder()
     const auto* menu = f.form->findChild<QMenu*>(menuName);
     QVERIFY(menu);
     QCOMPARE(menu->title(), title);
+    QCOMPARE(menu->font(), f.form->menuBar()->font());
     QStringList shown;
     for (const QAction* action : menu->actions()) {
         shown << QStringLiteral("%1|%2|%3")

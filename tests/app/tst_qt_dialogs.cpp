@@ -47,6 +47,14 @@ Answer answerBox(qb::QtDialogs& dialogs, MessageKind kind, MessageButtons button
     return answer;
 }
 
+// The width a window manager's title bar needs for `caption` in a bold face, with an icon and three buttons.
+int captionRoom(const QString& caption)
+{
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    return QFontMetrics(bold).horizontalAdvance(caption) + 4 * 24;
+}
+
 } // namespace
 
 class QtDialogsTest : public QObject
@@ -163,6 +171,7 @@ void QtDialogsTest::errorBoxCarriesTheApplicationTitle()
     const qbtest::SeenBox& box = modal.boxes().at(0);
     QCOMPARE(box.caption, QStringLiteral("Quillbox 97"));
     QCOMPARE(box.text, QStringLiteral("File not found."));
+    QVERIFY2(box.width >= captionRoom(box.caption), qPrintable(QString::number(box.width)));
     QCOMPARE(box.icon, QMessageBox::Critical);
     QCOMPARE(box.buttons, QStringList({"OK"}));
     QCOMPARE(box.defaultButton, QStringLiteral("OK"));
@@ -186,6 +195,7 @@ void QtDialogsTest::inputBoxReturnsTypedTextOrTheDefault()
     QWidget parent;
     qb::QtDialogs dialogs(&parent);
     int maxLength = 0;
+    int width = 0;
     QString caption;
     QString prompt;
     qbtest::ModalScript modal;
@@ -194,6 +204,7 @@ void QtDialogsTest::inputBoxReturnsTypedTextOrTheDefault()
         QVERIFY(dialog);
         caption = dialog->windowTitle();
         prompt = dialog->labelText();
+        width = dialog->width();
         auto* edit = dialog->findChild<QLineEdit*>();
         QVERIFY(edit);
         maxLength = edit->maxLength();
@@ -209,11 +220,13 @@ void QtDialogsTest::inputBoxReturnsTypedTextOrTheDefault()
             dialog->reject();
         }
     });
-    const std::string answer = dialogs.inputBox("New Recipiant/Sender", "Name of Person", "preset");
+    const std::string answer =
+        dialogs.inputBox("Add a new mail program to database", "Type in a name for the new mail program", "preset");
     QCOMPARE(QByteArray::fromStdString(answer), result);
     QCOMPARE(maxLength, 255);
-    QCOMPARE(caption, QStringLiteral("New Recipiant/Sender"));
-    QCOMPARE(prompt, QStringLiteral("Name of Person"));
+    QCOMPARE(caption, QStringLiteral("Add a new mail program to database"));
+    QCOMPARE(prompt, QStringLiteral("Type in a name for the new mail program"));
+    QVERIFY2(width >= captionRoom(caption), qPrintable(QString::number(width)));
 }
 
 void QtDialogsTest::inputBoxRefusesCharactersTheCodePageLacks()
