@@ -1,5 +1,6 @@
 #include "Errors.h"
 #include "TempDir.h"
+#include "TestFiles.h"
 #include "TextFile.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,7 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <random>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,38 +17,39 @@ namespace {
 
 using qb::IoContext;
 using qb::TextFile;
-using qbtest::TempDir;
+using Reading = qb::TextFile::Reading;
 
 const std::string kMark(1, '\x1a');
+const auto kReset = &TextFile::reset;
+const auto kRewrite = &TextFile::rewrite;
+const auto kAppend = &TextFile::append;
 
-// Reads a list file the way the list readers do: read a line, then test for the end.
-std::vector<std::string> readListLines(IoContext& io, const std::string& path, std::size_t bufferSize)
+class TextFileTest : public ::testing::Test
 {
-    TextFile file(io, TextFile::Reading::Text, bufferSize);
-    file.assign(path);
-    file.reset();
-    EXPECT_EQ(io.ioResult(), 0);
-    std::vector<std::string> lines;
-    do
-        lines.push_back(file.readLine());
-    while (!file.eof() && lines.size() < 100);
-    file.close();
-    return lines;
-}
+protected:
+    // A file of the temporary folder, opened by `how`; it stays open until closed or the test ends.
+    TextFile& open(const std::string& relative, void (TextFile::*how)() = kReset, Reading reading = Reading::Text,
+                   std::size_t bufferSize = qb::kTextBufferSize)
+    {
+        m_files.push_back(qbtest::openFile(io, dir.file(relative), how, reading, bufferSize));
+        return *m_files.back();
+    }
 
-struct LineCase
-{
-    std::string bytes;
-    std::vector<std::string> lines;
+    qbtest::TempDir dir;
+    IoContext io;
+
+private:
+    std::vector<std::unique_ptr<TextFile>> m_files;
 };
 
-class ReadLineTable : public ::testing::TestWithParam<std::size_t>
+class ReadLineTable : public TextFileTest, public ::testing::WithParamInterface<std::size_t>
 {
 };
 
+// The list readers read a line, then test for the end; every buffer size must give the same lines.
 TEST_P(ReadLineTable, SplitsOnCrOrCrLfAndStopsAtTheMark)
 {
-    const std::vector<LineCase> cases = {
+    const std::pair<std::string, std::vector<std::string>> rows[] = {
         {"", {""}},
         {"\r\n", {""}},
         {"a\r\n\r\n", {"a", ""}},
@@ -63,118 +65,101 @@ TEST_P(ReadLineTable, SplitsOnCrOrCrLfAndStopsAtTheMark)
         {std::string(127, 'x') + "\r\ny", {std::string(127, 'x'), "y"}},
         {std::string(128, 'x') + "\r\ny", {std::string(128, 'x'), "y"}},
     };
-    TempDir dir;
-    IoContext io;
-    for (const LineCase& row : cases) {
-        dir.writeFile("list.cfg", row.bytes);
-        EXPECT_EQ(readListLines(io, dir.file("list.cfg"), GetParam()), row.lines) << "bytes: " << row.bytes;
+    for (const auto& [bytes, expected] : rows) {
+        SCOPED_TRACE(::testing::PrintToString(bytes));
+        dir.writeFile("list.cfg", bytes);
+        TextFile& file = open("list.cfg", kReset, Reading::Text, GetParam());
+        EXPECT_EQ(io.ioResult(), 0);
+        std::vector<std::string> lines;
+        do
+            lines.push_back(file.readLine());
+        while (!file.eof() && lines.size() < 100);
+        EXPECT_EQ(lines, expected);
+        file.close();
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(BufferSizes, ReadLineTable, ::testing::Values(1, 2, 128, 65536));
 
-TEST(TextFileRead, EndOfDataMarkIsReturnedAndNeverPassed)
+TEST_F(TextFileTest, ReadsStopAtTheEndOfDataAndEveryLaterReadStaysThere)
 {
-    TempDir dir;
-    dir.writeFile("key", "a\r\n" + kMark + "b");
-    IoContext io;
-    TextFile file(io);
-    file.assign(dir.file("key"));
-    file.reset();
-    EXPECT_FALSE(file.eof());
-    EXPECT_EQ(file.readByte(), 'a');
-    EXPECT_EQ(file.readByte(), '\r');
-    EXPECT_EQ(file.readByte(), '\n');
-    EXPECT_TRUE(file.eof());
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(file.readByte(), 26);
-    EXPECT_TRUE(file.eof());
-    EXPECT_EQ(file.readLine(), "");
-    EXPECT_EQ(file.readLine(), "");
-    file.close();
-    EXPECT_EQ(io.ioResult(), 0);
-
-    dir.writeFile("empty", "");
-    file.assign(dir.file("empty"));
-    file.reset();
-    EXPECT_TRUE(file.eof());
-    EXPECT_EQ(file.readByte(), 26);
-    EXPECT_EQ(io.ioResult(), 0);
+    const std::string as(600, 'a');
+    const struct
+    {
+        const char* what;
+        Reading reading;
+        bool bulk;
+        std::string bytes, before;
+    } rows[] = {
+        {"byte reads up to the mark", Reading::Text, false, "a\r\n" + kMark + "b", "a\r\n"},
+        {"empty file", Reading::Text, false, "", ""},
+        {"bulk read up to the mark", Reading::Text, true, "hello" + kMark + "world", "hello"},
+        {"bulk read over the buffer", Reading::Text, true, as + kMark + std::string(399, 'b'), as},
+        {"plain bytes carry the mark", Reading::PlainBytes, false, "a" + kMark + "\r" + kMark,
+         "a" + kMark + "\r" + kMark},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        dir.writeFile("m", row.bytes);
+        TextFile& file = open("m", kReset, row.reading);
+        std::string got(1000, '\0');
+        if (row.bulk) {
+            got.resize(file.readBytes(reinterpret_cast<unsigned char*>(got.data()), got.size()));
+        } else {
+            got.clear();
+            while (!file.eof() && got.size() < 1000)
+                got.push_back(static_cast<char>(file.readByte()));
+        }
+        EXPECT_EQ(got, row.before);
+        unsigned char rest[16];
+        EXPECT_EQ(file.readBytes(rest, sizeof rest), 0u);
+        EXPECT_TRUE(file.eof());
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(file.readByte(), 26);
+        EXPECT_EQ(file.readLine(), "");
+        EXPECT_EQ(file.readLine(), "");
+        EXPECT_TRUE(file.eof());
+        EXPECT_EQ(io.ioResult(), 0);
+    }
 }
 
-TEST(TextFileRead, ReadBytesStopsAtTheMarkInTextMode)
+TEST_F(TextFileTest, PlainBytesPassWholeThroughBulkReadsAndCopies)
 {
-    TempDir dir;
-    dir.writeFile("m", "hello" + kMark + "world");
-    IoContext io;
-    TextFile file(io);
-    file.assign(dir.file("m"));
-    file.reset();
-    unsigned char out[32] = {};
-    EXPECT_EQ(file.readBytes(out, sizeof out), 5u);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 5), "hello");
-    EXPECT_EQ(file.readBytes(out, sizeof out), 0u);
-    EXPECT_EQ(file.readByte(), 26);
-}
-
-TEST(TextFileRead, LargeReadsStopAtTheMarkWhichStaysForEveryLaterRead)
-{
-    TempDir dir;
-    dir.writeFile("m", std::string(600, 'a') + kMark + std::string(399, 'b'));
-    IoContext io;
-    TextFile file(io);
-    file.assign(dir.file("m"));
-    file.reset();
-    std::string out(1000, '\0');
-    auto* bytes = reinterpret_cast<unsigned char*>(out.data());
-    EXPECT_EQ(file.readBytes(bytes, out.size()), 600u);
-    EXPECT_EQ(out.substr(0, 600), std::string(600, 'a'));
-    EXPECT_EQ(file.readBytes(bytes, out.size()), 0u);
-    EXPECT_TRUE(file.eof());
-    EXPECT_EQ(file.readLine(), "");
-    EXPECT_EQ(file.readByte(), 26);
-    EXPECT_EQ(file.readByte(), 26);
-    EXPECT_EQ(io.ioResult(), 0);
-}
-
-TEST(TextFileCopy, CopiesPlainBytesAfterWhatIsBufferedOnEitherSide)
-{
-    TempDir dir;
-    std::mt19937 random(11);
-    std::string bytes(300000, '\0');
-    for (char& byte : bytes)
-        byte = static_cast<char>(random() & 0xff);
-    dir.writeFile("from", bytes);
-    IoContext io;
-    TextFile from(io, TextFile::Reading::PlainBytes);
-    from.assign(dir.file("from"));
-    from.reset();
-    TextFile to(io);
-    to.assign(dir.file("to"));
-    to.rewrite();
+    const std::string bytes = qbtest::randomBytes(300000, 7);
+    dir.writeFile("big", bytes);
+    TextFile& file = open("big", kReset, Reading::PlainBytes);
+    TextFile& from = open("big", kReset, Reading::PlainBytes);
+    TextFile& to = open("to", kRewrite);
     to.writeString("head");
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(from.readByte(), static_cast<unsigned char>(bytes[i]));
+    std::string got(bytes.size() + 10, '\0');
+    auto* out = reinterpret_cast<unsigned char*>(got.data());
+    // A few single bytes first, so bulk reads and copies start from a part-used buffer.
+    std::size_t done = 0;
+    for (; done < 3; ++done) {
+        out[done] = file.readByte();
+        EXPECT_EQ(from.readByte(), static_cast<unsigned char>(bytes[done]));
+    }
+    done += file.readBytes(out + done, 50);
+    done += file.readBytes(out + done, got.size() - done);
+    got.resize(done);
+    EXPECT_EQ(got, bytes);
+    EXPECT_TRUE(file.eof());
+
     EXPECT_EQ(from.copyTo(to, 200000), 200000u);
     // Asked for more than is left: copies the rest and says how much that was.
     EXPECT_EQ(from.copyTo(to, 1000000), bytes.size() - 200003);
     EXPECT_EQ(from.copyTo(to, 10), 0u);
     to.close();
-    from.close();
     EXPECT_EQ(io.ioResult(), 0);
     EXPECT_EQ(dir.readFile("to"), "head" + bytes.substr(3));
 }
 
-TEST(TextFileCopy, TextModeStopsAtTheMarkAndClosedFilesCopyNothing)
+TEST_F(TextFileTest, CopyToStopsAtTheMarkInTextModeAndClosedFilesCopyNothing)
 {
-    TempDir dir;
     dir.writeFile("from", "abc" + kMark + "def");
-    IoContext io;
     TextFile from(io);
     from.assign(dir.file("from"));
-    TextFile to(io);
-    to.assign(dir.file("to"));
-    to.rewrite();
+    TextFile& to = open("to", kRewrite);
     EXPECT_EQ(from.copyTo(to, 100), 0u);
     EXPECT_EQ(io.ioResult(), 103);
     from.reset();
@@ -186,225 +171,108 @@ TEST(TextFileCopy, TextModeStopsAtTheMarkAndClosedFilesCopyNothing)
     EXPECT_EQ(dir.readFile("to"), "abc");
 }
 
-TEST(TextFilePlainBytes, CarriesTheMarkAndEndsOnlyAtThePhysicalEnd)
+TEST_F(TextFileTest, RewriteTruncatesAndWritesBytesUnchangedLinesWithCrLfAndWholeBuffers)
 {
-    TempDir dir;
-    const std::string bytes = "a" + kMark + "\r" + kMark;
-    dir.writeFile("cipher", bytes);
-    IoContext io;
-    TextFile file(io, TextFile::Reading::PlainBytes);
-    file.assign(dir.file("cipher"));
-    file.reset();
-    std::string got;
-    while (!file.eof())
-        got.push_back(static_cast<char>(file.readByte()));
-    EXPECT_EQ(got, bytes);
-    EXPECT_EQ(file.readByte(), 26); // at the physical end: 26, without moving
-    EXPECT_TRUE(file.eof());
-    EXPECT_EQ(io.ioResult(), 0);
-}
-
-TEST(TextFilePlainBytes, BulkReadReturnsEveryByteAcrossBufferAndDirectReads)
-{
-    TempDir dir;
-    std::mt19937 random(7);
-    std::string bytes(300000, '\0');
-    for (char& byte : bytes)
-        byte = static_cast<char>(random() & 0xff);
-    dir.writeFile("big", bytes);
-    IoContext io;
-    TextFile file(io, TextFile::Reading::PlainBytes);
-    file.assign(dir.file("big"));
-    file.reset();
-    std::string got(bytes.size() + 10, '\0');
-    auto* out = reinterpret_cast<unsigned char*>(got.data());
-    std::size_t done = 0;
-    // A few single bytes first, so the bulk read starts from a part-used buffer.
-    for (int i = 0; i < 3; ++i)
-        out[done++] = file.readByte();
-    done += file.readBytes(out + done, 50);
-    done += file.readBytes(out + done, got.size() - done);
-    got.resize(done);
-    EXPECT_EQ(got, bytes);
-    EXPECT_TRUE(file.eof());
-}
-
-TEST(TextFileWrite, WritesBytesUnchangedAndLinesWithCrLf)
-{
-    TempDir dir;
-    IoContext io;
-    TextFile file(io);
-    file.assign(dir.file("out"));
-    file.rewrite();
+    dir.writeFile("out", std::string(100, 'o'));
+    TextFile& file = open("out", kRewrite);
     file.writeLine("alice");
     file.writeString(std::string("\n\r\0", 3) + kMark);
     file.writeByte(0);
     file.writeByte(255);
     file.writeLine("");
-    file.close();
-    EXPECT_EQ(io.ioResult(), 0);
-    EXPECT_EQ(dir.readFile("out"), std::string("alice\r\n\n\r\0\x1a\0\xff\r\n", 15));
-}
-
-TEST(TextFileWrite, OutputReachesTheFileWhenTheBufferFillsAndOnClose)
-{
-    TempDir dir;
-    IoContext io;
-    TextFile file(io);
-    file.assign(dir.file("out"));
-    file.rewrite();
-    file.writeLine("short");
-    EXPECT_EQ(dir.readFile("out"), ""); // no flushing per line
-    std::string expected = "short\r\n";
+    EXPECT_EQ(dir.readFile("out"), ""); // truncated, and no flushing per line
+    std::string expected("alice\r\n\n\r\0\x1a\0\xff\r\n", 15);
     for (int i = 0; i < 200; ++i) {
         file.writeByte(static_cast<unsigned char>('a' + i % 26));
         expected.push_back(static_cast<char>('a' + i % 26));
     }
     EXPECT_EQ(dir.readFile("out"), expected.substr(0, 128));
-    const std::string bulk(1000, 'z');
-    file.writeString(bulk);
-    expected += bulk;
+    file.writeString(std::string(1000, 'z'));
     file.close();
-    EXPECT_EQ(dir.readFile("out"), expected);
+    EXPECT_EQ(io.ioResult(), 0);
+    EXPECT_EQ(dir.readFile("out"), expected + std::string(1000, 'z'));
 }
 
-TEST(TextFileWrite, RewriteTruncatesAnExistingFile)
+TEST_F(TextFileTest, DestructorClosesFlushesAndReleasesTheFile)
 {
-    TempDir dir;
-    dir.writeFile("out", "old contents");
-    IoContext io;
-    TextFile file(io);
-    file.assign(dir.file("out"));
-    file.rewrite();
-    file.writeString("new");
-    file.close();
-    EXPECT_EQ(dir.readFile("out"), "new");
-}
-
-TEST(TextFileWrite, DestructorClosesFlushesAndReleasesTheFile)
-{
-    TempDir dir;
-    IoContext io;
     {
-        TextFile file(io);
-        file.assign(dir.file("out"));
-        file.rewrite();
-        file.writeString("kept");
+        auto file = qbtest::openFile(io, dir.file("out"), kRewrite);
+        file->writeString("kept");
         EXPECT_EQ(io.openFiles().count(), 1);
     }
     EXPECT_EQ(io.openFiles().count(), 0);
     EXPECT_EQ(dir.readFile("out"), "kept");
-    TextFile again(io);
-    again.assign(dir.file("out"));
-    again.rewrite();
+    open("out", kRewrite);
     EXPECT_EQ(io.ioResult(), 0);
 }
 
-struct AppendCase
-{
-    const char* what;
-    std::string before;
-    std::string after;
-};
-
-TEST(TextFileAppend, CutsAtTheFirstMarkAmongTheLastBufferOfBytes)
+TEST_F(TextFileTest, AppendCutsAtTheFirstMarkAmongTheLastBufferOfBytes)
 {
     const std::string longTail(127, 't');
-    const std::vector<AppendCase> cases = {
-        {"no mark", "a\r\n", "a\r\nX"},
-        {"mark at the end", "a\r\n" + kMark, "a\r\nX"},
-        {"first of two marks", "ab" + kMark + "cd" + kMark + "ef", "abX"},
-        {"mark first in a short file", kMark + "abc", "X"},
-        {"mark exactly 128 from the end", "head" + kMark + longTail, "headX"},
-        {"mark 129 from the end is kept", "head" + kMark + longTail + "u", "head" + kMark + longTail + "uX"},
-        {"empty file", "", "X"},
+    const std::pair<std::string, std::string> rows[] = {
+        {"a\r\n", "a\r\nX"},                                                 // no mark
+        {"a\r\n" + kMark, "a\r\nX"},                                         // mark at the end
+        {"ab" + kMark + "cd" + kMark + "ef", "abX"},                         // first of two marks
+        {kMark + "abc", "X"},                                                // mark first in a short file
+        {"head" + kMark + longTail, "headX"},                                // mark exactly 128 from the end
+        {"head" + kMark + longTail + "u", "head" + kMark + longTail + "uX"}, // 129 from the end: kept
+        {"", "X"},
     };
-    TempDir dir;
-    IoContext io;
-    for (const AppendCase& row : cases) {
-        dir.writeFile("list.cfg", row.before);
-        TextFile file(io);
-        file.assign(dir.file("list.cfg"));
-        file.append();
+    for (const auto& [before, after] : rows) {
+        SCOPED_TRACE(::testing::PrintToString(before));
+        dir.writeFile("list.cfg", before);
+        TextFile& file = open("list.cfg", kAppend);
         file.writeString("X");
         file.close();
-        EXPECT_EQ(io.ioResult(), 0) << row.what;
-        EXPECT_EQ(dir.readFile("list.cfg"), row.after) << row.what;
+        EXPECT_EQ(io.ioResult(), 0);
+        EXPECT_EQ(dir.readFile("list.cfg"), after);
     }
 }
 
-TEST(TextFileAppend, NeedsAnExistingFileAndCreatesNothing)
+TEST_F(TextFileTest, OperatingSystemFailuresMapToTheProgramsCodesAndAppendCreatesNothing)
 {
-    TempDir dir;
-    IoContext io;
-    TextFile file(io);
-    file.assign(dir.file("missing.cfg"));
-    file.append();
-    EXPECT_EQ(io.ioResult(), 2);
-    EXPECT_FALSE(file.isOpen());
-    EXPECT_FALSE(dir.exists("missing.cfg"));
-    file.assign(dir.file("nofolder/x.cfg"));
-    file.append();
-    EXPECT_EQ(io.ioResult(), 3);
-    EXPECT_FALSE(dir.exists("nofolder"));
-}
-
-struct OpenCase
-{
-    const char* what;
-    std::string relative;
-    int resetCode;
-    int rewriteCode;
-};
-
-TEST(TextFileCodes, OperatingSystemFailuresMapToTheProgramsCodes)
-{
-    TempDir dir;
     dir.writeFile("plain", "x");
     dir.makeFolder("folder");
-    const std::vector<OpenCase> cases = {
-        {"missing file", "nothere", 2, 0},
-        {"missing folder", "nofolder/file", 3, 3},
-        {"missing folders", "no/such/file", 3, 3},
-        {"a file used as a folder", "plain/file", 3, 3},
-        {"a folder", "folder", 5, 5},
+    const struct
+    {
+        const char* relative;
+        int resetCode, appendCode, rewriteCode;
+    } rows[] = {
+        {"missing", 2, 2, 0},    {"nofolder/file", 3, 3, 3}, {"no/such/file", 3, 3, 3},
+        {"plain/file", 3, 3, 3}, {"folder", 5, 5, 5},
     };
-    for (const OpenCase& row : cases) {
-        IoContext io;
-        TextFile file(io);
-        file.assign(dir.file(row.relative));
-        file.reset();
-        EXPECT_EQ(io.ioResult(), row.resetCode) << row.what;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.relative);
+        TextFile& file = open(row.relative);
+        EXPECT_EQ(io.ioResult(), row.resetCode);
         file.close();
-        EXPECT_EQ(io.ioResult(), row.resetCode == 0 ? 0 : 103) << row.what;
+        EXPECT_EQ(io.ioResult(), 103);
+        const bool existed = dir.exists(row.relative);
+        file.append();
+        EXPECT_EQ(io.ioResult(), row.appendCode);
+        EXPECT_FALSE(file.isOpen());
+        EXPECT_EQ(dir.exists(row.relative), existed);
         file.rewrite();
-        EXPECT_EQ(io.ioResult(), row.rewriteCode) << row.what;
+        EXPECT_EQ(io.ioResult(), row.rewriteCode);
         file.close();
         io.ioResult();
     }
+    EXPECT_FALSE(dir.exists("nofolder") || dir.exists("no"));
 }
 
-TEST(TextFileCodes, ReadOnlyFolderDeniesCreation)
+TEST_F(TextFileTest, ReadOnlyFolderDeniesCreation)
 {
     if (::geteuid() == 0)
         GTEST_SKIP() << "permission checks do not apply to root";
-    TempDir dir;
     dir.makeFolder("locked");
     ASSERT_EQ(::chmod(dir.file("locked").c_str(), 0500), 0);
-    IoContext io;
-    TextFile file(io);
-    file.assign(dir.file("locked/new.cfg"));
-    file.rewrite();
+    open("locked/new.cfg", kRewrite);
     EXPECT_EQ(io.ioResult(), 5);
 }
 
-TEST(TextFileCodes, OnePendingCodeOverwrittenByEachFailureAndClearedWhenTaken)
+TEST_F(TextFileTest, OnePendingCodeOverwrittenByEachFailureAndClearedWhenTaken)
 {
-    TempDir dir;
-    IoContext io;
-    TextFile file(io);
-    file.assign(dir.file("missing"));
-    file.reset();
+    TextFile& file = open("missing");
     EXPECT_EQ(io.pending(), 2);
     file.assign(dir.file("nofolder/missing"));
     file.reset(); // not skipped although a code is pending
@@ -417,11 +285,9 @@ TEST(TextFileCodes, OnePendingCodeOverwrittenByEachFailureAndClearedWhenTaken)
     EXPECT_EQ(io.pending(), 0);
 }
 
-TEST(TextFileCodes, WrongDirectionAndClosedFiles)
+TEST_F(TextFileTest, WrongDirectionAndClosedFiles)
 {
-    TempDir dir;
     dir.writeFile("in", "abc");
-    IoContext io;
     TextFile file(io);
     file.assign(dir.file("in"));
     EXPECT_EQ(file.readByte(), 26);
@@ -443,31 +309,25 @@ TEST(TextFileCodes, WrongDirectionAndClosedFiles)
     EXPECT_EQ(io.ioResult(), 104);
 }
 
-TEST(TextFileNames, EmptyNameFailsWithoutTouchingAnyFile)
+TEST_F(TextFileTest, EmptyNameFailsWithoutTouchingAnyFile)
 {
-    TempDir dir;
     qbtest::ScopedWorkingDirectory cwd(dir.path());
-    IoContext io;
     TextFile file(io);
     file.assign("");
-    file.reset();
-    EXPECT_EQ(io.ioResult(), 2);
-    file.rewrite();
-    EXPECT_EQ(io.ioResult(), 2);
-    file.append();
-    EXPECT_EQ(io.ioResult(), 2);
+    for (const auto how : {kReset, kRewrite, kAppend}) {
+        (file.*how)();
+        EXPECT_EQ(io.ioResult(), 2);
+    }
     EXPECT_FALSE(file.isOpen());
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
-TEST(TextFileNames, LongNamesAreCutTo259Characters)
+TEST_F(TextFileTest, LongNamesAreCutTo259Characters)
 {
-    TempDir dir;
     const std::string folder = dir.file(std::string(120, 'd'));
     std::filesystem::create_directory(folder);
     const std::string cut = folder + "/" + std::string(qb::kMaxFileNameLength - folder.size() - 1, 'f');
     ASSERT_EQ(cut.size(), 259u);
-    IoContext io;
     TextFile file(io);
     file.assign(cut + "-and-more-that-is-dropped");
     EXPECT_EQ(file.name(), cut);
@@ -478,27 +338,20 @@ TEST(TextFileNames, LongNamesAreCutTo259Characters)
 }
 
 // Sharing: the same file reached through other spellings is still the same file.
-class SharingSpelling : public ::testing::TestWithParam<const char*>
+class SharingSpelling : public TextFileTest, public ::testing::WithParamInterface<const char*>
 {
 };
 
 TEST_P(SharingSpelling, WriterIsRefusedWhileReadingAndDoesNotTruncate)
 {
-    TempDir dir;
     dir.makeFolder("sub");
     dir.writeFile("users.cfg", "alice\r\nbob\r\n");
     ASSERT_EQ(::symlink(dir.file("users.cfg").c_str(), dir.file("link.cfg").c_str()), 0);
     qbtest::ScopedWorkingDirectory cwd(dir.path());
-    std::string other = GetParam();
-    if (other == "ABSOLUTE")
-        other = dir.file("users.cfg");
+    const std::string other = std::string(GetParam()) == "ABSOLUTE" ? dir.file("users.cfg") : GetParam();
 
-    IoContext io;
-    TextFile reader(io);
-    reader.assign("users.cfg");
-    reader.reset();
+    const auto reader = qbtest::openFile(io, "users.cfg");
     ASSERT_EQ(io.ioResult(), 0);
-
     TextFile writer(io);
     writer.assign(other);
     writer.rewrite();
@@ -507,22 +360,16 @@ TEST_P(SharingSpelling, WriterIsRefusedWhileReadingAndDoesNotTruncate)
     EXPECT_EQ(io.ioResult(), 32);
     EXPECT_FALSE(writer.isOpen());
     EXPECT_EQ(dir.readFile("users.cfg"), "alice\r\nbob\r\n");
-    EXPECT_EQ(reader.readLine(), "alice");
+    EXPECT_EQ(reader->readLine(), "alice");
+    qbtest::openFile(io, other)->close();
+    EXPECT_EQ(io.ioResult(), 0) << "a second reader is let in";
 
-    TextFile secondReader(io);
-    secondReader.assign(other);
-    secondReader.reset();
-    EXPECT_EQ(io.ioResult(), 0);
-    secondReader.close();
-
-    reader.close();
+    reader->close();
     writer.rewrite();
     EXPECT_EQ(io.ioResult(), 0);
-    reader.reset();
+    reader->reset();
     EXPECT_EQ(io.ioResult(), 32);
-    TextFile secondWriter(io);
-    secondWriter.assign("users.cfg");
-    secondWriter.append();
+    qbtest::openFile(io, "users.cfg", kAppend);
     EXPECT_EQ(io.ioResult(), 32);
 }
 
