@@ -3,42 +3,34 @@
 #include "ScriptedUi.h"
 #include "Session.h"
 #include "TempDir.h"
+#include "TestFiles.h"
 #include "TextFile.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
-#include <random>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
 
 namespace {
 
+using qbtest::randomBytes;
 using Command = void (qb::MessageCipher::*)();
-const std::vector<std::pair<const char*, Command>> kCommands = {{"Encrypt", &qb::MessageCipher::Encrypt1Click},
-                                                                {"Decrypt", &qb::MessageCipher::Decrypt1Click}};
-
-std::string randomBytes(std::size_t size, unsigned seed, int highest = 255)
-{
-    std::mt19937 engine(seed);
-    std::uniform_int_distribution<int> byte(0, highest);
-    std::string bytes(size, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>(byte(engine));
-    return bytes;
-}
+const Command kEncrypt = &qb::MessageCipher::Encrypt1Click;
+const Command kDecrypt = &qb::MessageCipher::Decrypt1Click;
+const std::pair<const char*, Command> kCommands[] = {{"Encrypt", kEncrypt}, {"Decrypt", kDecrypt}};
+const char* const kNoCorrespondent = "Please select a Recipiant/Sender!";
 
 // The reference: each byte combined with the key byte at the same place, the key repeating.
 std::string xorRepeating(const std::string& message, const std::string& key)
 {
     std::string out = message;
     for (std::size_t i = 0; i < out.size(); ++i)
-        out[i] =
-            static_cast<char>(static_cast<unsigned char>(out[i]) ^ static_cast<unsigned char>(key[i % key.size()]));
+        out[i] = static_cast<char>(out[i] ^ key[i % key.size()]);
     return out;
 }
 
@@ -79,10 +71,18 @@ protected:
         session.currentdirectory = dir.path();
         session.currentuser = "bob";
         dir.makeFolder("bob");
-        view.pathField.setText(messagePath());
+        renew();
     }
     void TearDown() override { EXPECT_TRUE(session.io.openFiles().empty()) << "a file was left open"; }
 
+    // A new window (its dialogs check every queued answer was used) with the path field on bob's message.
+    void renew()
+    {
+        cipher.reset();
+        view = std::make_unique<CipherView>();
+        cipher = std::make_unique<qb::MessageCipher>(session, *view);
+        view->pathField.setText(messagePath());
+    }
     std::string messagePath() const { return dir.file("bob/newmail.txt"); }
     std::string tempPath() const { return dir.file("bob/newmail.tmp"); }
     std::string message() const { return dir.readFile("bob/newmail.txt"); }
@@ -91,53 +91,49 @@ protected:
     // Encrypt takes its message from the editor; Decrypt from the file, the editor only needs to be non-empty.
     void run(Command command, const std::string& bytes)
     {
-        if (command == &qb::MessageCipher::Encrypt1Click) {
-            view.editor.type(bytes);
+        if (command == kEncrypt) {
+            view->editor.type(bytes);
         } else {
             dir.writeFile("bob/newmail.txt", bytes);
-            view.editor.type("ciphertext");
+            view->editor.type("ciphertext");
         }
-        (cipher.*command)();
+        ((*cipher).*command)();
     }
-    void expectWarning()
+    // Both commands stop with this warning when no key or no message file can be named.
+    void expectNoCorrespondentWarning() const
     {
-        ASSERT_EQ(view.scripted.boxes().size(), 1u);
-        EXPECT_EQ(view.scripted.boxes()[0].text, "Please select a Recipiant/Sender!");
-        EXPECT_EQ(view.scripted.boxes()[0].kind, qb::MessageKind::Warning);
-        EXPECT_EQ(view.scripted.boxes()[0].buttons, qb::MessageButtons::Ok);
+        ASSERT_EQ(view->scripted.boxes().size(), 1u);
+        EXPECT_EQ(view->scripted.boxes()[0].text, kNoCorrespondent);
+        EXPECT_EQ(view->scripted.boxes()[0].kind, qb::MessageKind::Warning);
+        EXPECT_EQ(view->scripted.boxes()[0].buttons, qb::MessageButtons::Ok);
     }
 
     qbtest::TempDir dir;
     qb::Session session;
-    CipherView view;
-    qb::MessageCipher cipher{session, view};
+    std::unique_ptr<CipherView> view;
+    std::unique_ptr<qb::MessageCipher> cipher;
 };
 
 TEST_F(MessageCipherTest, CombinesEachByteWithTheKeyUpToItsEndOfData)
 {
-    struct Case
+    const struct
     {
         const char* name;
         std::string key, message, expected;
-    };
-    const Case cases[] = {
+    } rows[] = {
         {"empty key acts as 26", "", "Hello", "R\x7fvvu"},
         {"key used up to its 26", std::string("\x01\x02\x1a\x07", 4), "ABCDE", "@@BFD"},
         {"key beginning with 26", "\x1a\x05", "Hi", "Rs"},
-        {"26 in the message carried", "\x01",
-         "A\x1a"
-         "B",
-         "@\x1b"
-         "C"},
+        {"26 in the message carried", "\x01", "A\032B", "@\033C"},
         {"26 in the ciphertext carried", "\x01", "\x1b\x1b\x1bz", "\x1a\x1a\x1a{"},
         {"0, LF and CR kept", "\x07", "\x07\x0d\x0a", std::string("\x00\x0a\x0d", 3)},
     };
     for (const auto& [commandName, command] : kCommands) {
-        for (const Case& c : cases) {
-            SCOPED_TRACE(std::string(commandName) + ": " + c.name);
-            setKey(c.key);
-            run(command, c.message);
-            EXPECT_EQ(message(), c.expected);
+        for (const auto& row : rows) {
+            SCOPED_TRACE(std::string(commandName) + ": " + row.name);
+            setKey(row.key);
+            run(command, row.message);
+            EXPECT_EQ(message(), row.expected);
             EXPECT_FALSE(dir.exists("bob/newmail.tmp"));
         }
     }
@@ -147,39 +143,30 @@ TEST_F(MessageCipherTest, RestartsTheKeyForEachPassAndStepsTheProgressOverEveryB
 {
     const std::string key = randomBytes(1000, 1, 9);
     const std::string text = randomBytes(2500, 2, 94);
+    std::vector<std::int64_t> positions;
+    for (std::int64_t p = 0; p < 2500; ++p)
+        positions.push_back(p);
+    positions.push_back(0);
     for (const auto& [commandName, command] : kCommands) {
         SCOPED_TRACE(commandName);
-        CipherView freshView;
-        qb::MessageCipher freshCipher(session, freshView);
+        renew();
         setKey(key);
         dir.writeFile("bob/newmail.txt", text);
-        freshView.pathField.setText(messagePath());
-        freshView.editor.type(text);
-        (freshCipher.*command)();
-
-        const std::string result = message();
-        ASSERT_EQ(result.size(), 2500u);
-        for (std::size_t i = 0; i < 2500; ++i) {
-            const std::size_t keyIndex = i < 1000 ? i : i < 2000 ? i - 1000 : i - 2000;
-            ASSERT_EQ(result[i], static_cast<char>(text[i] ^ key[keyIndex])) << "byte " << i;
-        }
-        std::vector<std::int64_t> expected;
-        for (std::int64_t p = 0; p < 2500; ++p)
-            expected.push_back(p);
-        expected.push_back(0);
-        EXPECT_EQ(freshView.progress.maximum(), 2500);
-        EXPECT_EQ(freshView.progress.positions(), expected);
+        view->editor.type(text);
+        ((*cipher).*command)();
+        EXPECT_EQ(message(), xorRepeating(text, key));
+        EXPECT_EQ(view->progress.maximum(), 2500);
+        EXPECT_EQ(view->progress.positions(), positions);
     }
 }
 
 TEST_F(MessageCipherTest, ReopensTheKeyFileForEveryPass)
 {
     setKey(""); // one byte per pass
-    view.hooked.duringRun = [&] { setKey("\x01"); };
-    const std::string text(300, 'a');
-    run(&qb::MessageCipher::Decrypt1Click, text);
-    ASSERT_FALSE(view.hooked.steps.empty());
-    const std::size_t changedAt = static_cast<std::size_t>(view.hooked.steps[0].second) + 1;
+    view->hooked.duringRun = [&] { setKey("\x01"); };
+    run(kDecrypt, std::string(300, 'a'));
+    ASSERT_FALSE(view->hooked.steps.empty());
+    const std::size_t changedAt = static_cast<std::size_t>(view->hooked.steps[0].second) + 1;
     EXPECT_EQ(message(), std::string(changedAt, 'a' ^ 26) + std::string(300 - changedAt, 'a' ^ 1));
 }
 
@@ -188,41 +175,36 @@ TEST_F(MessageCipherTest, ReportsProgressInBatchesOfAtMostAPercent)
     setKey(randomBytes(1000, 3, 9));
     for (const std::int64_t size : {std::int64_t(1) << 20, std::int64_t(8) << 20}) {
         SCOPED_TRACE(size);
-        view.hooked.steps.clear();
-        run(&qb::MessageCipher::Decrypt1Click, std::string(static_cast<std::size_t>(size), 'm'));
+        view->hooked.steps.clear();
+        run(kDecrypt, std::string(static_cast<std::size_t>(size), 'm'));
         const std::int64_t limit = std::min<std::int64_t>(size / 100, 64 * 1024);
         std::int64_t next = 0;
-        for (const auto& [first, last] : view.hooked.steps) {
+        for (const auto& [first, last] : view->hooked.steps) {
             ASSERT_EQ(first, next);
             ASSERT_LE(last - first + 1, limit);
             next = last + 1;
         }
         EXPECT_EQ(next, size);
-        EXPECT_LE(view.hooked.steps.size(), std::size_t(size / limit + 1));
+        EXPECT_LE(view->hooked.steps.size(), std::size_t(size / limit + 1));
     }
 }
 
 TEST_F(MessageCipherTest, EncryptThenDecryptRestoresBinaryFilesByteForByte)
 {
-    const struct
-    {
-        std::size_t size;
-        std::string key;
-    } cases[] = {{70000, randomBytes(1000, 4, 9)}, {3001, randomBytes(777, 5)}, {5000, ""}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.size);
-        std::string original = randomBytes(c.size, 6);
+    const std::pair<std::size_t, std::string> rows[] = {
+        {70000, randomBytes(1000, 4, 9)}, {3001, randomBytes(777, 5)}, {5000, ""}};
+    for (const auto& [size, key] : rows) {
+        SCOPED_TRACE(size);
+        std::string original = randomBytes(size, 6);
         original[0] = '\x1a';
         for (const char special : {'\0', '\n', '\r', '\x1a'})
             ASSERT_NE(original.find(special), std::string::npos);
-        const std::size_t mark = c.key.find('\x1a');
-        const std::string usedKey = mark == 0 || c.key.empty() ? "\x1a" : c.key.substr(0, mark);
-        setKey(c.key);
-
-        run(&qb::MessageCipher::Encrypt1Click, original);
-        EXPECT_EQ(message(), xorRepeating(original, usedKey));
-        view.editor.type("ciphertext as shown");
-        cipher.Decrypt1Click();
+        const std::size_t mark = key.find('\x1a');
+        setKey(key);
+        run(kEncrypt, original);
+        EXPECT_EQ(message(), xorRepeating(original, mark == 0 || key.empty() ? "\x1a" : key.substr(0, mark)));
+        view->editor.type("ciphertext as shown");
+        cipher->Decrypt1Click();
         EXPECT_EQ(message(), original);
     }
 }
@@ -231,18 +213,18 @@ TEST_F(MessageCipherTest, ReloadsTheEditorWithTheResultAndMarksItModified)
 {
     setKey("\x07");
     const std::string ciphertext("Ab\ncd\0ef", 8);
-    view.editor.type(xorRepeating(ciphertext, "\x07"));
-    view.editor.setModified(false);
-    cipher.Encrypt1Click();
-    EXPECT_TRUE(view.editor.isModified());
-    EXPECT_EQ(view.editor.text(), "Ab\r\ncd");
+    view->editor.type(xorRepeating(ciphertext, "\x07"));
+    view->editor.setModified(false);
+    cipher->Encrypt1Click();
+    EXPECT_TRUE(view->editor.isModified());
+    EXPECT_EQ(view->editor.text(), "Ab\r\ncd");
     EXPECT_EQ(message(), ciphertext);
 
-    view.editor.setModified(false);
+    view->editor.setModified(false);
     dir.writeFile("bob/newmail.txt", xorRepeating("line one\r\nline two", "\x07"));
-    cipher.Decrypt1Click();
-    EXPECT_EQ(view.editor.text(), "line one\r\nline two");
-    EXPECT_TRUE(view.editor.isModified());
+    cipher->Decrypt1Click();
+    EXPECT_EQ(view->editor.text(), "line one\r\nline two");
+    EXPECT_TRUE(view->editor.isModified());
 }
 
 TEST_F(MessageCipherTest, DecryptSavesTheEditorOnlyForTheExactPathUntitled)
@@ -250,15 +232,15 @@ TEST_F(MessageCipherTest, DecryptSavesTheEditorOnlyForTheExactPathUntitled)
     setKey("\x01");
     dir.makeFolder("work");
     qbtest::ScopedWorkingDirectory inWork(dir.file("work"));
-    for (const char* name : {"Untitled", "untitled"}) {
+    for (const std::string name : {"Untitled", "untitled"}) {
         SCOPED_TRACE(name);
-        const bool saved = std::string(name) == "Untitled";
-        dir.writeFile(std::string("work/") + name, "Jgnnq"); // "Kfoop" under the key
-        view.pathField.setText(name);
-        view.editor.type("Idmmn");
-        cipher.Decrypt1Click();
-        EXPECT_EQ(dir.readFile(std::string("work/") + name), saved ? "Hello" : "Kfoop");
-        EXPECT_EQ(view.editor.text(), saved ? "Hello" : "Kfoop");
+        const std::string expected = name == "Untitled" ? "Hello" : "Kfoop";
+        dir.writeFile("work/" + name, "Jgnnq"); // "Kfoop" under the key
+        view->pathField.setText(name);
+        view->editor.type("Idmmn");
+        cipher->Decrypt1Click();
+        EXPECT_EQ(dir.readFile("work/" + name), expected);
+        EXPECT_EQ(view->editor.text(), expected);
     }
     EXPECT_FALSE(dir.exists("bob/newmail.txt"));
 }
@@ -266,66 +248,51 @@ TEST_F(MessageCipherTest, DecryptSavesTheEditorOnlyForTheExactPathUntitled)
 TEST_F(MessageCipherTest, DecryptOfAnEmptyFileChangesNothing)
 {
     setKey("\x01");
-    EXPECT_THROW(run(&qb::MessageCipher::Decrypt1Click, ""), qb::EAbort);
+    EXPECT_THROW(run(kDecrypt, ""), qb::EAbort);
     EXPECT_EQ(message(), "");
-    EXPECT_EQ(view.editor.text(), "ciphertext");
-    EXPECT_EQ(view.progress.maximum(), 100);
-    EXPECT_TRUE(view.progress.positions().empty());
-    EXPECT_TRUE(view.scripted.boxes().empty());
+    EXPECT_EQ(view->editor.text(), "ciphertext");
+    EXPECT_EQ(view->progress.maximum(), 100);
+    EXPECT_TRUE(view->progress.positions().empty());
+    EXPECT_TRUE(view->scripted.boxes().empty());
 }
 
 TEST_F(MessageCipherTest, CountsTheSizeOfAFileOver4GiBIn64Bits)
 {
     const std::int64_t size = (std::int64_t(1) << 32) + 3;
-    dir.writeFile("bob/newmail.txt", "");
-    ASSERT_EQ(::truncate(messagePath().c_str(), size), 0);
-    view.editor.type("ciphertext");
-    view.scripted.answerMessage(qb::Answer::Ok); // no key: stops before reading anything
-    EXPECT_THROW(cipher.Decrypt1Click(), qb::EAbort);
-    expectWarning();
-    EXPECT_EQ(view.progress.maximum(), size);
-    struct stat info
-    {
-    };
-    ASSERT_EQ(::stat(messagePath().c_str(), &info), 0);
-    EXPECT_EQ(info.st_size, size);
+    qbtest::makeSparseFile(messagePath(), size);
+    view->editor.type("ciphertext");
+    view->scripted.answerMessage(qb::Answer::Ok); // no key: stops before reading anything
+    EXPECT_THROW(cipher->Decrypt1Click(), qb::EAbort);
+    expectNoCorrespondentWarning();
+    EXPECT_EQ(view->progress.maximum(), size);
+    EXPECT_EQ(std::filesystem::file_size(messagePath()), static_cast<std::uintmax_t>(size));
 }
 
-TEST_F(MessageCipherTest, EmptyEditorOrPathFieldTouchesNoFile)
+TEST_F(MessageCipherTest, WithoutTextPathOrKeyStopsAndKeepsTheFilesAsTheyWere)
 {
     for (const auto& [commandName, command] : kCommands) {
         SCOPED_TRACE(commandName);
-        CipherView freshView;
-        qb::MessageCipher freshCipher(session, freshView);
-        freshView.pathField.setText(messagePath());
-        EXPECT_THROW((freshCipher.*command)(), qb::EAbort);
-        EXPECT_TRUE(freshView.scripted.boxes().empty());
+        std::filesystem::remove(messagePath());
+        renew();
+        EXPECT_THROW(((*cipher).*command)(), qb::EAbort); // empty editor: silently nothing to do
+        EXPECT_TRUE(view->scripted.boxes().empty());
 
-        freshView.pathField.setText("");
-        freshView.editor.type("text");
-        freshView.scripted.answerMessage(qb::Answer::Ok);
-        EXPECT_THROW((freshCipher.*command)(), qb::EAbort);
-        ASSERT_EQ(freshView.scripted.boxes().size(), 1u);
-        EXPECT_EQ(freshView.scripted.boxes()[0].text, "Please select a Recipiant/Sender!");
+        renew();
+        view->pathField.setText("");
+        view->editor.type("text");
+        view->scripted.answerMessage(qb::Answer::Ok);
+        EXPECT_THROW(((*cipher).*command)(), qb::EAbort);
+        expectNoCorrespondentWarning();
         EXPECT_FALSE(dir.exists("bob/newmail.txt"));
+
+        renew(); // no key file
+        view->scripted.answerMessage(qb::Answer::Ok);
+        EXPECT_THROW(run(command, "plain text"), qb::EAbort);
+        expectNoCorrespondentWarning();
+        EXPECT_EQ(message(), "plain text");
+        EXPECT_FALSE(dir.exists("bob/newmail.tmp")) << "the temporary file it created must go";
+        EXPECT_EQ(view->progress.maximum(), 10);
     }
-}
-
-TEST_F(MessageCipherTest, WithoutAKeyWarnsAndKeepsTheFilesAsTheyWere)
-{
-    view.scripted.answerMessage(qb::Answer::Ok);
-    EXPECT_THROW(run(&qb::MessageCipher::Encrypt1Click, "plain text"), qb::EAbort);
-    expectWarning();
-    EXPECT_EQ(message(), "plain text");
-    EXPECT_FALSE(dir.exists("bob/newmail.tmp")) << "the temporary file it created must go";
-    EXPECT_EQ(view.progress.maximum(), 10);
-
-    CipherView decryptView;
-    decryptView.pathField.setText(messagePath());
-    decryptView.editor.type("x");
-    decryptView.scripted.answerMessage(qb::Answer::Ok);
-    EXPECT_THROW(qb::MessageCipher(session, decryptView).Decrypt1Click(), qb::EAbort);
-    EXPECT_EQ(message(), "plain text");
 }
 
 TEST_F(MessageCipherTest, EncryptFailingBeforeTheCopyBackRemovesOnlyATemporaryFileItCreated)
@@ -333,32 +300,16 @@ TEST_F(MessageCipherTest, EncryptFailingBeforeTheCopyBackRemovesOnlyATemporaryFi
     setKey("\x01");
     // The message file is held open while the key loop runs, so the copy-back cannot rewrite it.
     std::unique_ptr<qb::TextFile> reader;
-    view.hooked.duringRun = [&] {
-        reader = std::make_unique<qb::TextFile>(session.io);
-        reader->assign(messagePath());
-        reader->reset();
-    };
-    try {
-        run(&qb::MessageCipher::Encrypt1Click, "plain text");
-        FAIL() << "no error";
-    } catch (const qb::EInOutError& e) {
-        EXPECT_EQ(e.code(), 32);
-    }
+    view->hooked.duringRun = [&] { reader = qbtest::openFile(session.io, messagePath()); };
+    EXPECT_EQ(qbtest::ioCodeOf([&] { run(kEncrypt, "plain text"); }), 32);
     reader.reset();
     EXPECT_EQ(message(), "plain text");
     EXPECT_FALSE(dir.exists("bob/newmail.tmp"));
 
     // A temporary file it cannot open is someone else's: it stays as it was.
     dir.writeFile("bob/newmail.tmp", "keep");
-    reader = std::make_unique<qb::TextFile>(session.io);
-    reader->assign(tempPath());
-    reader->reset();
-    try {
-        run(&qb::MessageCipher::Encrypt1Click, "more text");
-        FAIL() << "no error";
-    } catch (const qb::EInOutError& e) {
-        EXPECT_EQ(e.code(), 32);
-    }
+    reader = qbtest::openFile(session.io, tempPath());
+    EXPECT_EQ(qbtest::ioCodeOf([&] { run(kEncrypt, "more text"); }), 32);
     reader.reset();
     EXPECT_EQ(dir.readFile("bob/newmail.tmp"), "keep");
 }
@@ -367,43 +318,26 @@ TEST_F(MessageCipherTest, EncryptFailingDuringTheCopyBackKeepsTheTemporaryFile)
 {
     setKey("\x01");
     // The temporary name comes to point at something that fails when read, after the ciphertext was written.
-    view.hooked.duringRun = [&] {
+    view->hooked.duringRun = [&] {
         ASSERT_EQ(::unlink(tempPath().c_str()), 0);
         ASSERT_EQ(::symlink("/proc/self/mem", tempPath().c_str()), 0);
     };
-    EXPECT_THROW(run(&qb::MessageCipher::Encrypt1Click, "plain text"), qb::EInOutError);
-    struct stat info
-    {
-    };
-    EXPECT_EQ(::lstat(tempPath().c_str(), &info), 0) << "removed while the message file was incomplete";
+    EXPECT_THROW(run(kEncrypt, "plain text"), qb::EInOutError);
+    EXPECT_TRUE(std::filesystem::is_symlink(tempPath())) << "removed while the message file was incomplete";
     ::unlink(tempPath().c_str());
 }
 
-TEST_F(MessageCipherTest, EncryptRefusesAMessageThatIsItsOwnTemporaryFile)
+TEST_F(MessageCipherTest, OwnTemporaryFileAndMissingFileFailWithTheirIoErrors)
 {
     setKey("\x01");
     dir.writeFile("bob/draft.tmp", "old");
-    view.pathField.setText(dir.file("bob/draft.tmp"));
-    view.editor.type("new text");
-    try {
-        cipher.Encrypt1Click();
-        FAIL() << "no error";
-    } catch (const qb::EInOutError& e) {
-        EXPECT_STREQ(e.what(), "I/O error 32");
-    }
+    view->pathField.setText(dir.file("bob/draft.tmp"));
+    view->editor.type("new text");
+    EXPECT_EQ(qbtest::errorTextOf([&] { cipher->Encrypt1Click(); }), "I/O error 32");
     EXPECT_EQ(dir.readFile("bob/draft.tmp"), "old");
-}
 
-TEST_F(MessageCipherTest, DecryptOfAMissingFileReportsFileNotFound)
-{
-    setKey("\x01");
-    view.editor.type("x");
-    try {
-        cipher.Decrypt1Click();
-        FAIL() << "no error";
-    } catch (const qb::EInOutError& e) {
-        EXPECT_EQ(e.code(), 2);
-    }
+    view->pathField.setText(messagePath());
+    EXPECT_EQ(qbtest::ioCodeOf([&] { cipher->Decrypt1Click(); }), 2);
 }
 
 } // namespace
