@@ -2,34 +2,36 @@
 #include "FileOps.h"
 #include "ScriptedUi.h"
 #include "TempDir.h"
+#include "TestFiles.h"
 #include "TextFile.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <functional>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
 
-using qb::IoContext;
-using qbtest::TempDir;
+using qbtest::errorTextOf;
+using qbtest::ioCodeOf;
+using Conversions = std::vector<std::pair<std::string, std::string>>;
 
-struct PathCase
+class FileOpsTest : public ::testing::Test
 {
-    std::string in;
-    std::string out;
+protected:
+    qbtest::TempDir dir;
+    qb::IoContext io;
 };
 
 TEST(TempPathFor, ReplacesTheExtensionOfTheLastComponentOnly)
 {
-    const std::vector<PathCase> cases = {
+    const Conversions rows = {
         {"/data/bob/newmail.txt", "/data/bob/newmail.tmp"},
         {"newmail.txt", "newmail.tmp"},
         {"Untitled", "Untitled.tmp"},
@@ -42,40 +44,23 @@ TEST(TempPathFor, ReplacesTheExtensionOfTheLastComponentOnly)
         {"a.b:c/d", "a.b:c/d.tmp"},
         {"", ".tmp"},
     };
-    for (const PathCase& row : cases)
-        EXPECT_EQ(qb::tempPathFor(row.in), row.out) << row.in;
+    for (const auto& [in, out] : rows)
+        EXPECT_EQ(qb::tempPathFor(in), out) << in;
 }
 
-TEST(FileExists, TrueOnlyForFilesWithWildcardsInTheLastComponent)
+TEST_F(FileOpsTest, FileExistsIsTrueOnlyForFilesWithWildcardsInTheLastComponent)
 {
-    TempDir dir;
     dir.writeFile("mail.cfg", "");
     dir.writeFile("[x].cfg", "");
     dir.makeFolder("folder");
     dir.makeFolder("sub.d");
     ASSERT_EQ(::symlink("mail.cfg", dir.file("link").c_str()), 0);
     ASSERT_EQ(::symlink("gone", dir.file("dangling").c_str()), 0);
-    const std::vector<std::pair<std::string, bool>> cases = {
-        {"mail.cfg", true},
-        {"folder", false},
-        {"missing", false},
-        {"link", true},
-        {"dangling", false},
-        {"*.cfg", true},
-        {"?ail.cfg", true},
-        {"m*", true},
-        {"*.key", false},
-        {"sub*", false},
-        {"f?lder", false},
-        {"[x].cfg", true},
-        {"[x]*", true},
-        {"x*", false},
-        {"*", true},
-        {"nofolder/*", false},
-        {"folder/../mail.cfg", true},
-    };
-    for (const auto& [relative, expected] : cases)
-        EXPECT_EQ(qb::fileExists(dir.file(relative)), expected) << relative;
+    for (const char* name :
+         {"mail.cfg", "link", "*.cfg", "?ail.cfg", "m*", "[x].cfg", "[x]*", "*", "folder/../mail.cfg"})
+        EXPECT_TRUE(qb::fileExists(dir.file(name))) << name;
+    for (const char* name : {"folder", "missing", "dangling", "*.key", "sub*", "f?lder", "x*", "nofolder/*"})
+        EXPECT_FALSE(qb::fileExists(dir.file(name))) << name;
     EXPECT_FALSE(qb::fileExists(""));
     qbtest::ScopedWorkingDirectory cwd(dir.path());
     EXPECT_TRUE(qb::fileExists("*.cfg"));
@@ -83,75 +68,45 @@ TEST(FileExists, TrueOnlyForFilesWithWildcardsInTheLastComponent)
     EXPECT_FALSE(qb::fileExists("folder"));
 }
 
-int codeOf(const std::function<void()>& action)
+TEST_F(FileOpsTest, FileSizeCheckedGivesTheFullSizeOrRaisesTheCode)
 {
-    try {
-        action();
-    } catch (const qb::EInOutError& error) {
-        return error.code();
-    }
-    return 0;
-}
-
-TEST(FileSizeChecked, ReportsTheFullSizeAndChecksEachStep)
-{
-    TempDir dir;
     dir.writeFile("empty", "");
     dir.writeFile("five", "ab\x1a\r\n");
     dir.makeFolder("folder");
-    IoContext io;
-    EXPECT_EQ(qb::fileSizeChecked(io, dir.file("empty")), 0);
-    EXPECT_EQ(qb::fileSizeChecked(io, dir.file("five")), 5);
-    EXPECT_EQ(codeOf([&] { qb::fileSizeChecked(io, dir.file("missing")); }), 2);
-    EXPECT_EQ(codeOf([&] { qb::fileSizeChecked(io, dir.file("nofolder/x")); }), 3);
-    EXPECT_EQ(codeOf([&] { qb::fileSizeChecked(io, dir.file("folder")); }), 5);
-    EXPECT_EQ(codeOf([&] { qb::fileSizeChecked(io, ""); }), 2);
+    const std::int64_t past4GiB = (std::int64_t(5) << 30) + 3;
+    qbtest::makeSparseFile(dir.file("sparse"), past4GiB);
+    const auto held = qbtest::openFile(io, dir.file("five")); // the sharing table does not matter
+    const std::tuple<std::string, std::int64_t, int> rows[] = {
+        {dir.file("empty"), 0, 0},
+        {dir.file("five"), 5, 0},
+        {dir.file("sparse"), past4GiB, 0},
+        {dir.file("missing"), -1, 2},
+        {dir.file("nofolder/x"), -1, 3},
+        {dir.file("folder"), -1, 5},
+        {"", -1, 2},
+    };
+    for (const auto& [name, size, code] : rows) {
+        std::int64_t got = -1;
+        EXPECT_EQ(ioCodeOf([&] { got = qb::fileSizeChecked(io, name); }), code) << name;
+        EXPECT_EQ(got, size) << name;
+    }
     EXPECT_EQ(io.pending(), 0);
-    try {
-        qb::fileSizeChecked(io, dir.file("missing"));
-        FAIL() << "no error";
-    } catch (const qb::EInOutError& error) {
-        EXPECT_STREQ(error.what(), "File not found");
-    }
-}
-
-TEST(FileSizeChecked, SizesPast4GiBAreNotTruncated)
-{
-    TempDir dir;
-    const std::int64_t size = (std::int64_t(5) << 30) + 3;
-    {
-        const int fd = ::open(dir.file("sparse").c_str(), O_WRONLY | O_CREAT, 0644);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(::ftruncate(fd, size), 0);
-        ::close(fd);
-    }
-    IoContext io;
-    EXPECT_EQ(qb::fileSizeChecked(io, dir.file("sparse")), size);
-}
-
-TEST(FileSizeChecked, IgnoresTheSharingTableButNotPermissions)
-{
-    TempDir dir;
-    dir.writeFile("msg", "hello");
-    IoContext io;
-    qb::TextFile reader(io);
-    reader.assign(dir.file("msg"));
-    reader.reset();
-    EXPECT_EQ(qb::fileSizeChecked(io, dir.file("msg")), 5);
     EXPECT_EQ(io.openFiles().count(), 1);
-    reader.close();
+    EXPECT_EQ(errorTextOf([&] { qb::fileSizeChecked(io, dir.file("missing")); }), "File not found");
+}
 
+TEST_F(FileOpsTest, FileSizeCheckedRefusesAReadOnlyFile)
+{
     if (::geteuid() == 0)
         GTEST_SKIP() << "permission checks do not apply to root";
+    dir.writeFile("msg", "hello");
     ASSERT_EQ(::chmod(dir.file("msg").c_str(), 0444), 0);
-    EXPECT_EQ(codeOf([&] { qb::fileSizeChecked(io, dir.file("msg")); }), 5);
+    EXPECT_EQ(ioCodeOf([&] { qb::fileSizeChecked(io, dir.file("msg")); }), 5);
 }
 
-TEST(Probes, NonZeroForMissingFilesAndTheCodeIsTaken)
+TEST_F(FileOpsTest, ProbesTakeTheirCodeAndFailWhereTheOpenWould)
 {
-    TempDir dir;
     dir.writeFile("users.cfg", "alice\r\n");
-    IoContext io;
     // A failed open followed by closing a file that is not open leaves 103.
     EXPECT_EQ(qb::appendProbe(io, dir.file("missing.cfg")), 103);
     EXPECT_EQ(io.pending(), 0);
@@ -162,33 +117,19 @@ TEST(Probes, NonZeroForMissingFilesAndTheCodeIsTaken)
     EXPECT_EQ(qb::resetProbe(io, dir.file("users.cfg")), 0);
     EXPECT_EQ(dir.readFile("users.cfg"), "alice\r\n");
     EXPECT_EQ(io.openFiles().count(), 0);
-}
 
-TEST(Probes, AppendProbeFailsOnAFileBeingRead)
-{
-    TempDir dir;
-    dir.writeFile("users.cfg", "alice\r\n");
-    IoContext io;
-    qb::TextFile reader(io);
-    reader.assign(dir.file("users.cfg"));
-    reader.reset();
+    const auto reader = qbtest::openFile(io, dir.file("users.cfg"));
     EXPECT_NE(qb::appendProbe(io, dir.file("users.cfg")), 0);
     EXPECT_EQ(qb::resetProbe(io, dir.file("users.cfg")), 0);
 }
 
-TEST(LongNames, EveryOperationSeesTheSameCutName)
+TEST_F(FileOpsTest, EveryOperationSeesTheSameCutLongName)
 {
-    TempDir dir;
-    IoContext io;
     const std::string folder = dir.file(std::string(200, 'd'));
     qb::createDirectory(folder);
     const std::string longName = folder + "/" + std::string(100, 'n') + ".key";
     ASSERT_GT(longName.size(), qb::kMaxFileNameLength);
-    qb::TextFile created(io);
-    created.assign(longName);
-    created.rewrite();
-    created.writeString("key");
-    created.close();
+    qbtest::openFile(io, longName, &qb::TextFile::rewrite)->writeString("key");
     ASSERT_EQ(io.ioResult(), 0);
 
     EXPECT_TRUE(qb::fileExists(longName));
@@ -200,9 +141,8 @@ TEST(LongNames, EveryOperationSeesTheSameCutName)
     EXPECT_FALSE(qb::fileExists(longName));
 }
 
-TEST(CreateDirectory, MakesOneLevelAndReportsNothing)
+TEST_F(FileOpsTest, CreateDirectoryMakesOneLevelAndReportsNothing)
 {
-    TempDir dir;
     qb::createDirectory(dir.file("bob"));
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("bob")));
     qb::createDirectory(dir.file("bob"));
@@ -210,92 +150,23 @@ TEST(CreateDirectory, MakesOneLevelAndReportsNothing)
     EXPECT_FALSE(dir.exists("a"));
 }
 
-TEST(EraseFileChecked, RemovesOrRaises)
+TEST_F(FileOpsTest, EraseFileCheckedRemovesOrRaises)
 {
-    TempDir dir;
     dir.writeFile("x.tmp", "data");
-    IoContext io;
     qb::eraseFileChecked(io, dir.file("x.tmp"));
     EXPECT_FALSE(dir.exists("x.tmp"));
-    EXPECT_EQ(codeOf([&] { qb::eraseFileChecked(io, dir.file("x.tmp")); }), 2);
-    EXPECT_EQ(codeOf([&] { qb::eraseFileChecked(io, dir.file("nofolder/x.tmp")); }), 3);
+    EXPECT_EQ(ioCodeOf([&] { qb::eraseFileChecked(io, dir.file("x.tmp")); }), 2);
+    EXPECT_EQ(ioCodeOf([&] { qb::eraseFileChecked(io, dir.file("nofolder/x.tmp")); }), 3);
 
     dir.writeFile("held.tmp", "data");
-    qb::TextFile reader(io);
-    reader.assign(dir.file("held.tmp"));
-    reader.reset();
-    EXPECT_EQ(codeOf([&] { qb::eraseFileChecked(io, dir.file("held.tmp")); }), 32);
+    const auto reader = qbtest::openFile(io, dir.file("held.tmp"));
+    EXPECT_EQ(ioCodeOf([&] { qb::eraseFileChecked(io, dir.file("held.tmp")); }), 32);
     EXPECT_TRUE(dir.exists("held.tmp"));
-}
-
-std::string messageOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const qb::Error& error) {
-        return error.what();
-    }
-    return "";
-}
-
-TEST(SaveEditor, WritesTheTextExactlyAndTruncates)
-{
-    TempDir dir;
-    IoContext io;
-    qbtest::FakeEditor editor;
-    for (const std::string& text :
-         std::vector<std::string>{"", "one line", "a\r\nb", "a\r\n\r\n", std::string("x\0y\x1a", 4)}) {
-        dir.writeFile("msg.txt", std::string(500, 'o'));
-        editor.type(text);
-        qb::saveEditorToFile(io, editor, dir.file("msg.txt"));
-        EXPECT_EQ(dir.readFile("msg.txt"), text);
-    }
-    EXPECT_EQ(io.openFiles().count(), 0);
-}
-
-TEST(SaveEditor, CannotCreateNamesTheFileAndTouchesNothing)
-{
-    TempDir dir;
-    IoContext io;
-    qbtest::FakeEditor editor;
-    editor.type("text");
-    const std::string missing = dir.file("nofolder/msg.txt");
-    EXPECT_EQ(messageOf([&] { qb::saveEditorToFile(io, editor, missing); }), "Cannot create file " + missing);
-    dir.makeFolder("folder");
-    EXPECT_EQ(messageOf([&] { qb::saveEditorToFile(io, editor, dir.file("folder")); }),
-              "Cannot create file " + dir.file("folder"));
-
-    qbtest::ScopedWorkingDirectory cwd(dir.path());
-    EXPECT_EQ(messageOf([&] { qb::saveEditorToFile(io, editor, ""); }), "Cannot create file ");
-    EXPECT_FALSE(std::filesystem::exists(dir.file("nofolder")));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
-}
-
-TEST(SaveEditor, RefusesAFileHeldOpenWithoutTruncatingIt)
-{
-    TempDir dir;
-    dir.writeFile("msg.txt", "ciphertext");
-    IoContext io;
-    qbtest::FakeEditor editor;
-    editor.type("plain");
-    for (const bool writing : {false, true}) {
-        qb::TextFile held(io);
-        held.assign(dir.file("msg.txt"));
-        if (writing)
-            held.append();
-        else
-            held.reset();
-        ASSERT_EQ(io.ioResult(), 0);
-        EXPECT_THROW(qb::saveEditorToFile(io, editor, "./" + dir.file("msg.txt")), qb::EFCreateError);
-        EXPECT_EQ(dir.readFile("msg.txt"), "ciphertext");
-    }
-    qb::saveEditorToFile(io, editor, dir.file("msg.txt"));
-    EXPECT_EQ(dir.readFile("msg.txt"), "plain");
 }
 
 TEST(NormalizeLineBreaks, LoneCrAndLoneLfBecomeCrLf)
 {
-    const std::vector<PathCase> cases = {
+    const Conversions rows = {
         {"", ""},
         {"plain", "plain"},
         {"a\r\nb", "a\r\nb"},
@@ -309,8 +180,8 @@ TEST(NormalizeLineBreaks, LoneCrAndLoneLfBecomeCrLf)
         {"\r\n\n", "\r\n\r\n"},
         {std::string("a\0\nb", 4), std::string("a\0\r\nb", 5)},
     };
-    for (const PathCase& row : cases)
-        EXPECT_EQ(qb::normalizeLineBreaks(row.in), row.out) << row.in;
+    for (const auto& [in, out] : rows)
+        EXPECT_EQ(qb::normalizeLineBreaks(in), out) << ::testing::PrintToString(in);
 }
 
 // The adjustment written out byte by byte, to check the block-wise one against.
@@ -359,9 +230,112 @@ TEST(NormalizeLineBreaks, AgreesWithTheByteByByteAdjustmentWhereverBreaksFall)
     }
 }
 
-TEST(LoadEditor, LargeFilesAreAdjustedWholeWhateverBufferIsGiven)
+// An editor with only what every editor must have: the file access falls back on text() and setText().
+class MinimalEditor : public qb::Editor
 {
-    TempDir dir;
+public:
+    std::string text() const override { return m_text; }
+    bool isEmpty() const override { return m_text.empty(); }
+    void setText(const std::string& text) override
+    {
+        m_text = text;
+        ++m_changes;
+    }
+    void clear() override { m_text.clear(); }
+    bool isModified() const override { return m_changes > 0; }
+    void setModified(bool) override {}
+    void setFocus() override {}
+    int changeNotifications() const { return m_changes; }
+
+private:
+    std::string m_text;
+    int m_changes = 0;
+};
+
+// An editor whose text cannot be turned into bytes (a character outside the code page).
+class UnencodableEditor : public MinimalEditor
+{
+public:
+    std::string text() const override { throw qb::Error("The message holds a character that cannot be saved"); }
+};
+
+// Both kinds of editor: one that hands its bytes over directly and one with only the basic operations.
+template <typename Check> void forEachEditor(const Check& check)
+{
+    qbtest::FakeEditor fake;
+    MinimalEditor minimal;
+    {
+        SCOPED_TRACE("editor with direct access");
+        check(fake);
+    }
+    SCOPED_TRACE("editor with the basic operations only");
+    check(minimal);
+}
+
+TEST_F(FileOpsTest, SaveEditorWritesTheTextExactlyAndTruncates)
+{
+    forEachEditor([&](qb::Editor& editor) {
+        for (const std::string& text :
+             std::vector<std::string>{"", "one line", "a\r\nb", "a\r\n\r\n", std::string("x\0y\x1a", 4)}) {
+            dir.writeFile("msg.txt", std::string(500, 'o'));
+            editor.setText(text);
+            qb::saveEditorToFile(io, editor, dir.file("msg.txt"));
+            EXPECT_EQ(dir.readFile("msg.txt"), text);
+        }
+        EXPECT_EQ(io.openFiles().count(), 0);
+    });
+}
+
+TEST_F(FileOpsTest, SaveEditorFailuresNameTheFileAndTouchNothing)
+{
+    dir.makeFolder("folder");
+    dir.writeFile("msg.txt", "ciphertext");
+    qbtest::ScopedWorkingDirectory cwd(dir.path());
+    qbtest::FakeEditor editor;
+    editor.type("plain");
+    for (const std::string& name : {dir.file("nofolder/msg.txt"), dir.file("folder"), std::string()})
+        EXPECT_EQ(errorTextOf([&] { qb::saveEditorToFile(io, editor, name); }), "Cannot create file " + name);
+    // Held open for reading or writing, the file is refused under another spelling too, and not truncated.
+    for (const auto open : {&qb::TextFile::reset, &qb::TextFile::append}) {
+        const auto held = qbtest::openFile(io, dir.file("msg.txt"), open);
+        ASSERT_EQ(io.ioResult(), 0);
+        EXPECT_THROW(qb::saveEditorToFile(io, editor, dir.path() + "/./msg.txt"), qb::EFCreateError);
+        EXPECT_EQ(dir.readFile("msg.txt"), "ciphertext");
+    }
+    // An editor that cannot give its bytes leaves the file and the folder as they were.
+    UnencodableEditor unencodable;
+    EXPECT_THROW(qb::saveEditorToFile(io, unencodable, dir.file("msg.txt")), qb::Error);
+    EXPECT_THROW(qb::saveEditorToFile(io, unencodable, dir.file("new.txt")), qb::Error);
+    EXPECT_EQ(dir.readFile("msg.txt"), "ciphertext");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2) << "only folder and msg.txt";
+
+    qb::saveEditorToFile(io, editor, dir.file("msg.txt"));
+    EXPECT_EQ(dir.readFile("msg.txt"), "plain");
+}
+
+TEST_F(FileOpsTest, LoadEditorAdjustsBreaksCutsAtZeroAndNotifiesOnlyOfChangedText)
+{
+    const std::string withZero("a\nb\rc\x1a\r\nd\0hidden\n", 17);
+    // One editor through the rows in turn; its text starts as "one\r\ntwo" (one notification).
+    const std::tuple<std::string, std::string, int> rows[] = {
+        {"one\ntwo", "one\r\ntwo", 1}, // unchanged text: no notification
+        {"three\r", "three\r\n", 2},           {"", "", 3}, {withZero, "a\r\nb\r\nc\x1a\r\nd", 4},
+        {withZero, "a\r\nb\r\nc\x1a\r\nd", 5}, // compared in full, so a file with a 0 always reloads
+    };
+    forEachEditor([&](auto& editor) {
+        editor.setText("one\r\ntwo");
+        for (const auto& [bytes, text, notifications] : rows) {
+            dir.writeFile("msg.txt", bytes);
+            qb::loadEditorFromFile(io, editor, dir.file("msg.txt"));
+            EXPECT_EQ(editor.text(), text);
+            EXPECT_EQ(editor.changeNotifications(), notifications);
+            EXPECT_EQ(dir.readFile("msg.txt"), bytes);
+        }
+    });
+}
+
+TEST_F(FileOpsTest, LoadEditorAdjustsLargeFilesWholeWhateverBufferIsGiven)
+{
     std::mt19937 random(5);
     std::string bytes = textWithBreaks(random, 700000, 2, 0);
     // Pairs and lone breaks at the boundaries of 64 KiB and 256 KiB stretches, where reads may split.
@@ -370,13 +344,10 @@ TEST(LoadEditor, LargeFilesAreAdjustedWholeWhateverBufferIsGiven)
     bytes.replace(524287, 2, "\rx");
     bytes.replace(589823, 2, "x\n");
     dir.writeFile("msg.txt", bytes);
-    IoContext io;
-    const std::vector<std::string> storages = {"", std::string(800000, 'z'), std::string(100, 'z'),
-                                               std::string(bytes.size(), 'z')};
-    for (const std::string& storage : storages) {
+    for (const std::size_t storage : {std::size_t(0), std::size_t(800000), std::size_t(100), bytes.size()}) {
         qbtest::FakeEditor editor;
-        qb::loadEditorFromFile(io, editor, dir.file("msg.txt"), std::string(storage));
-        ASSERT_EQ(editor.text(), adjustedByHand(bytes)) << storage.size();
+        qb::loadEditorFromFile(io, editor, dir.file("msg.txt"), std::string(storage, 'z'));
+        ASSERT_EQ(editor.text(), adjustedByHand(bytes)) << storage;
         EXPECT_EQ(editor.changeNotifications(), 1);
     }
     // A byte 0 far in: the editor shows the adjusted text before it.
@@ -391,129 +362,24 @@ TEST(LoadEditor, LargeFilesAreAdjustedWholeWhateverBufferIsGiven)
     EXPECT_EQ(dir.readFile("msg.txt"), bytes);
 }
 
-// An editor with only what every editor must have: the file access falls back on text() and setText().
-class MinimalEditor : public qb::Editor
+TEST_F(FileOpsTest, LoadEditorFailuresNameTheFileAndLeaveTheEditorAlone)
 {
-public:
-    std::string text() const override { return m_text; }
-    bool isEmpty() const override { return m_text.empty(); }
-    void setText(const std::string& text) override
-    {
-        m_text = text;
-        ++changes;
-    }
-    void clear() override { m_text.clear(); }
-    bool isModified() const override { return changes > 0; }
-    void setModified(bool) override {}
-    void setFocus() override {}
-    int changes = 0;
-
-private:
-    std::string m_text;
-};
-
-// An editor whose text cannot be turned into bytes (a character outside the code page).
-class UnencodableEditor : public MinimalEditor
-{
-public:
-    std::string text() const override { throw qb::Error("The message holds a character that cannot be saved"); }
-};
-
-TEST(SaveEditor, AnEditorThatCannotGiveItsBytesLeavesTheFileAndFolderAsTheyWere)
-{
-    TempDir dir;
-    dir.writeFile("msg.txt", "ciphertext");
-    IoContext io;
-    UnencodableEditor editor;
-    EXPECT_THROW(qb::saveEditorToFile(io, editor, dir.file("msg.txt")), qb::Error);
-    EXPECT_EQ(dir.readFile("msg.txt"), "ciphertext");
-    EXPECT_THROW(qb::saveEditorToFile(io, editor, dir.file("new.txt")), qb::Error);
-    EXPECT_FALSE(dir.exists("new.txt"));
-}
-
-TEST(EditorFileAccess, WorksThroughTheBasicOperationsAlone)
-{
-    TempDir dir;
-    IoContext io;
-    MinimalEditor editor;
-    editor.setText(std::string("one\r\ntwo\0", 9));
-    qb::saveEditorToFile(io, editor, dir.file("msg.txt"));
-    EXPECT_EQ(dir.readFile("msg.txt"), std::string("one\r\ntwo\0", 9));
-    dir.writeFile("msg.txt", "one\ntwo");
-    editor.setText("one\r\ntwo");
-    qb::loadEditorFromFile(io, editor, dir.file("msg.txt"));
-    EXPECT_EQ(editor.changes, 2); // unchanged text: no notification
-    dir.writeFile("msg.txt", "three\r");
-    qb::loadEditorFromFile(io, editor, dir.file("msg.txt"));
-    EXPECT_EQ(editor.text(), "three\r\n");
-    EXPECT_EQ(editor.changes, 3);
-}
-
-TEST(LoadEditor, AdjustsBreaksCutsAtZeroAndLeavesTheFileAlone)
-{
-    TempDir dir;
-    const std::string bytes = std::string("a\nb\rc\x1a\r\nd\0hidden\n", 17);
-    dir.writeFile("msg.txt", bytes);
-    IoContext io;
-    qbtest::FakeEditor editor;
-    qb::loadEditorFromFile(io, editor, dir.file("msg.txt"));
-    EXPECT_EQ(editor.text(), "a\r\nb\r\nc\x1a\r\nd");
-    EXPECT_EQ(editor.changeNotifications(), 1);
-    EXPECT_EQ(dir.readFile("msg.txt"), bytes);
-    // The comparison is made on the full adjusted text, so a file with a 0 always reloads.
-    qb::loadEditorFromFile(io, editor, dir.file("msg.txt"));
-    EXPECT_EQ(editor.changeNotifications(), 2);
-}
-
-TEST(LoadEditor, NoNotificationWhenTheTextIsUnchanged)
-{
-    TempDir dir;
-    dir.writeFile("msg.txt", "one\ntwo");
-    IoContext io;
-    qbtest::FakeEditor editor;
-    editor.type("one\r\ntwo");
-    qb::loadEditorFromFile(io, editor, dir.file("msg.txt"));
-    EXPECT_EQ(editor.changeNotifications(), 1);
-    dir.writeFile("msg.txt", "");
-    qb::loadEditorFromFile(io, editor, dir.file("msg.txt"));
-    EXPECT_EQ(editor.text(), "");
-    EXPECT_EQ(editor.changeNotifications(), 2);
-}
-
-TEST(LoadEditor, CannotOpenNamesTheFile)
-{
-    TempDir dir;
     dir.makeFolder("folder");
     dir.writeFile("held.txt", "x");
-    IoContext io;
-    qbtest::FakeEditor editor;
-    editor.type("kept");
-    for (const std::string& name : {dir.file("missing.txt"), dir.file("folder"), std::string()})
-        EXPECT_EQ(messageOf([&] { qb::loadEditorFromFile(io, editor, name); }), "Cannot open file " + name);
-    qb::TextFile held(io);
-    held.assign(dir.file("held.txt"));
-    held.reset();
-    EXPECT_EQ(messageOf([&] { qb::loadEditorFromFile(io, editor, dir.file("held.txt")); }),
-              "Cannot open file " + dir.file("held.txt"));
-    EXPECT_EQ(editor.text(), "kept");
-    EXPECT_EQ(editor.changeNotifications(), 1);
-}
-
-TEST(LoadEditor, TextBeyondTheCapacityIsRefusedWithoutTouchingTheEditor)
-{
-    TempDir dir;
+    const auto held = qbtest::openFile(io, dir.file("held.txt"));
     // Exactly the capacity on disk; the final lone LF grows to CR LF and pushes it one byte over.
-    {
-        const int fd = ::open(dir.file("big").c_str(), O_WRONLY | O_CREAT, 0644);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(::ftruncate(fd, qb::kMemoCapacity - 1), 0);
-        ASSERT_EQ(::pwrite(fd, "\n", 1, qb::kMemoCapacity - 1), 1);
-        ::close(fd);
-    }
-    IoContext io;
+    qbtest::makeSparseFile(dir.file("big"), qb::kMemoCapacity, "\n");
     qbtest::FakeEditor editor;
     editor.type("kept");
-    EXPECT_EQ(messageOf([&] { qb::loadEditorFromFile(io, editor, dir.file("big")); }), "Text exceeds memo capacity");
+    const std::pair<std::string, std::string> rows[] = {
+        {dir.file("missing.txt"), "Cannot open file " + dir.file("missing.txt")},
+        {dir.file("folder"), "Cannot open file " + dir.file("folder")},
+        {"", "Cannot open file "},
+        {dir.file("held.txt"), "Cannot open file " + dir.file("held.txt")},
+        {dir.file("big"), "Text exceeds memo capacity"},
+    };
+    for (const auto& [name, message] : rows)
+        EXPECT_EQ(errorTextOf([&] { qb::loadEditorFromFile(io, editor, name); }), message);
     EXPECT_EQ(editor.text(), "kept");
     EXPECT_EQ(editor.changeNotifications(), 1);
 }
