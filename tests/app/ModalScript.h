@@ -27,7 +27,6 @@ struct SeenBox
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QStringList buttons; // sorted: the order on screen is the platform's
     QString defaultButton;
-    QString escapeButton;
     int width = 0;
 };
 
@@ -54,8 +53,6 @@ inline SeenBox describeBox(const QMessageBox& box)
     seen.buttons.sort();
     if (box.defaultButton())
         seen.defaultButton = box.defaultButton()->text();
-    if (box.escapeButton())
-        seen.escapeButton = box.escapeButton()->text();
     seen.width = box.width();
     return seen;
 }

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "Errors.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QtTest>
+
+namespace qbtest {
+
+inline QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+inline void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
+}
+
+inline QStringList entries(const QListWidget& list)
+{
+    QStringList shown;
+    for (int row = 0; row < list.count(); ++row)
+        shown << list.item(row)->text();
+    return shown;
+}
+
+// A named child that must exist: a missing one is a broken window, not a failed check.
+template <typename T = QWidget> T* child(const QObject& parent, const QString& name)
+{
+    T* found = parent.findChild<T*>(name);
+    if (!found)
+        qFatal("no child %s", qPrintable(name));
+    return found;
+}
+
+// The message of the `E` that `call` throws, or "<no error>".
+template <typename E = qb::Error, typename Call> QString errorFrom(Call&& call)
+{
+    try {
+        call();
+    } catch (const E& error) {
+        return QString::fromUtf8(error.what());
+    }
+    return QStringLiteral("<no error>");
+}
+
+// Names the table row a failure comes from; the failure message itself gives only the line.
+class RowTrace
+{
+public:
+    explicit RowTrace(const QString& row) : m_row(row) {}
+    ~RowTrace()
+    {
+        if (QTest::currentTestFailed())
+            qWarning("in row \"%s\"", qPrintable(m_row));
+    }
+    RowTrace(const RowTrace&) = delete;
+    RowTrace& operator=(const RowTrace&) = delete;
+
+private:
+    QString m_row;
+};
+
+} // namespace qbtest
