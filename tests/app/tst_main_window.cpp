@@ -1,3 +1,4 @@
+#include "AppTestSupport.h"
 #include "ModalScript.h"
 
 #include "ProductInfo.h"
@@ -9,11 +10,8 @@
 
 #include <QAction>
 #include <QClipboard>
-#include <QDir>
-#include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -23,28 +21,15 @@
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
-#include <QtTest>
 
 #include <map>
 #include <memory>
+#include <tuple>
 
 namespace {
 
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
 using Files = std::map<QString, QByteArray>;
+using qbtest::readFile;
 
 // A data directory with the given files, the working directory while the main window is created in it.
 // The ticker is stopped so that tests drive it themselves.
@@ -53,10 +38,10 @@ struct MainWindowFixture
     explicit MainWindowFixture(const Files& files = {})
     {
         for (const auto& [name, bytes] : files)
-            writeFile(path(name), bytes);
+            qbtest::writeFile(path(name), bytes);
         QDir::setCurrent(dir.path());
         form = std::make_unique<TForm1>(session);
-        form->findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
+        child<QTimer>("Timer1")->stop();
     }
     ~MainWindowFixture()
     {
@@ -65,7 +50,10 @@ struct MainWindowFixture
     }
 
     QString path(const QString& relative) const { return dir.path() + "/" + relative; }
-    template <typename T> T* child(const char* name) const { return form->findChild<T*>(QString::fromLatin1(name)); }
+    template <typename T = QWidget> T* child(const char* name) const
+    {
+        return qbtest::child<T>(*form, QString::fromLatin1(name));
+    }
     QPlainTextEdit* memo1() const { return child<QPlainTextEdit>("Memo1"); }
     QLineEdit* edit2() const { return child<QLineEdit>("Edit2"); }
     QListWidget* listBox1() const { return child<QListWidget>("ListBox1"); }
@@ -75,6 +63,17 @@ struct MainWindowFixture
         const QList<QListWidgetItem*> found = listBox1()->findItems(name, Qt::MatchExactly);
         QVERIFY2(!found.isEmpty(), qPrintable(name));
         listBox1()->setCurrentItem(found.first());
+    }
+    void show() const
+    {
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    }
+    // The user the session holds, the caption, and the path field's bytes (byte for byte, as Latin-1).
+    QString selection() const
+    {
+        return QString::fromLatin1(session.currentuser.c_str()) + " | " + form->windowTitle() + " | " +
+               QString::fromLatin1(form->view().edit2().text().c_str());
     }
 
     QTemporaryDir dir;
@@ -89,8 +88,6 @@ public:
     void start(const std::string&) override {}
 };
 
-const QByteArray kUsers = "Zed\r\nbob\r\nalice\r\nBob\r\n";
-
 } // namespace
 
 class MainWindowTest : public QObject
@@ -99,518 +96,387 @@ class MainWindowTest : public QObject
 
 private slots:
     void cleanup() { QCOMPARE(qbtest::visibleTopLevelWindows(), QStringList()); }
-    void startsWithCaptionSizeAndSortedRecipients();
-    void menusHoldTheirItemsInOrder_data();
-    void menusHoldTheirItemsInOrder();
-    void aboutIsACommandOnTheMenuBar();
-    void toolBarHoldsButtonsInOrderWithHints();
-    void selectingARecipientSetsPathCaptionAndUser();
-    void tickerGrowsStandsClearsAndStartsAgain();
-    void pathFieldFollowsTheWindowWidth_data();
-    void pathFieldFollowsTheWindowWidth();
-    void newMessageWithoutChangesAsksNothing();
-    void newMessageCancelledKeepsEverything();
-    void openLoadsTheFileAndNamesItInThePathField();
-    void saveAsCopiesTheMessageFileAndAsksBeforeOverwriting();
-    void saveOfAMissingFileShowsTheStandardErrorBox();
-    void closingAsksAboutChanges_data();
-    void closingAsksAboutChanges();
-    void typedMessageIsEncryptedAndDecryptedWithTheRecipientsKey();
-    void encryptWithoutKeyWarns();
-    void encryptRefusesTextTheCodePageCannotHold();
-    void editMenuWorksOnTheEditor();
-    void cipherShortcutsWorkInEveryField_data();
-    void cipherShortcutsWorkInEveryField();
-    void welcomeWindowComesBeforeTheMainWindow();
-    void menuCommandsReachTheirWindowsAndBoxes();
-    void newRecipientIsRegisteredAndListed();
-};
 
-void MainWindowTest::startsWithCaptionSizeAndSortedRecipients()
-{
-    MainWindowFixture f(Files{{"users.cfg", kUsers}});
-    QCOMPARE(f.form->windowTitle(), QStringLiteral("Quillbox 97"));
-    QCOMPARE(f.session.currentdirectory, QDir(f.dir.path()).canonicalPath().toStdString());
-    QCOMPARE(f.edit2()->text(), QString());
-
-    QStringList shown;
-    for (int row = 0; row < f.listBox1()->count(); ++row)
-        shown << f.listBox1()->item(row)->text();
-    // Case-insensitive, and the two spellings of bob in the order the file lists them.
-    QCOMPARE(shown, QStringList({"alice", "bob", "Bob", "Zed"}));
-    QCOMPARE(f.listBox1()->selectedItems().size(), 0);
-    QCOMPARE(f.listBox1()->toolTip(), QStringLiteral("Recipants"));
-
-    const auto* timer = f.child<QTimer>("Timer1");
-    QCOMPARE(timer->interval(), 300);
-    const auto* groupBox = f.child<QGroupBox>("GroupBox2");
-    QVERIFY(groupBox);
-    QCOMPARE(groupBox->title(), QStringLiteral("Recipient/Sender"));
-    QVERIFY(f.child<QProgressBar>("ProgressBar3"));
-    QCOMPARE(f.form->statusBar()->objectName(), QStringLiteral("StatusBar1"));
-    QCOMPARE(f.memo1()->focusPolicy(), Qt::ClickFocus);
-    QVERIFY(!f.memo1()->tabChangesFocus());
-    QCOMPARE(f.memo1()->lineWrapMode(), QPlainTextEdit::WidgetWidth);
-}
-
-void MainWindowTest::menusHoldTheirItemsInOrder_data()
-{
-    QTest::addColumn<QString>("menuName");
-    QTest::addColumn<QString>("title");
-    // "name|caption|shortcut" per item; a separator is "name|-|".
-    QTest::addColumn<QStringList>("items");
-
-    QTest::newRow("File") << "File1"
-                          << "&File"
-                          << QStringList{"NewMail1|&New..|",
-                                         "Open1|&Open|",
-                                         "SaveAs1|Save &As..|",
-                                         "N1|-|",
-                                         "NewKey1|New &Recipiant|",
-                                         "NewRecipiantFile1|New Recipiant &File|",
-                                         "ImportKey1|&Import Key|",
-                                         "N2|-|",
-                                         "Exit1|E&xit|"};
-    QTest::newRow("Edit") << "Edit1"
-                          << "&Edit"
-                          << QStringList{"Cut1|C&ut|Ctrl+X", "Copy1|&Copy|Ctrl+C", "Paste1|&Paste|Ctrl+V",
-                                         "SelectAll1|&Select All|"};
-    QTest::newRow("Encrypt/Decrypt") << "EncryptDecrypt1"
-                                     << "&Encrypt/Decrypt"
-                                     << QStringList{"Encrypt1|&Encrypt|Ctrl+E", "Decrypt1|&Decrypt|Ctrl+D"};
-    QTest::newRow("Mail Programs") << "MailProgram1"
-                                   << "&Mail Programs"
-                                   << QStringList{"StartProgram1|&Start Program|", "AddProgram1|&Add Program|",
-                                                  "NewMailProgramFile1|&New Mail Program File|"};
-}
-
-void MainWindowTest::menusHoldTheirItemsInOrder()
-{
-    QFETCH(QString, menuName);
-    QFETCH(QString, title);
-    QFETCH(QStringList, items);
-    MainWindowFixture f;
-    const auto* menu = f.form->findChild<QMenu*>(menuName);
-    QVERIFY(menu);
-    QCOMPARE(menu->title(), title);
-    QCOMPARE(menu->font(), f.form->menuBar()->font());
-    QStringList shown;
-    for (const QAction* action : menu->actions()) {
-        shown << QStringLiteral("%1|%2|%3")
-                     .arg(action->objectName(), action->isSeparator() ? "-" : action->text(),
-                          action->shortcut().toString());
+    void startsWithCaptionSizeAndSortedRecipients()
+    {
+        MainWindowFixture f(Files{{"users.cfg", "Zed\r\nbob\r\nalice\r\nBob\r\n"}});
+        QCOMPARE(f.form->windowTitle(), QStringLiteral("Quillbox 97"));
+        QCOMPARE(f.session.currentdirectory, QDir(f.dir.path()).canonicalPath().toStdString());
+        QCOMPARE(f.edit2()->text(), QString());
+        // Case-insensitive, and the two spellings of bob in the order the file lists them.
+        QCOMPARE(qbtest::entries(*f.listBox1()), QStringList({"alice", "bob", "Bob", "Zed"}));
+        QCOMPARE(f.listBox1()->selectedItems().size(), 0);
+        QCOMPARE(f.listBox1()->toolTip(), QStringLiteral("Recipants"));
+        QCOMPARE(f.child<QTimer>("Timer1")->interval(), 300);
+        QCOMPARE(f.child<QGroupBox>("GroupBox2")->title(), QStringLiteral("Recipient/Sender"));
+        QVERIFY(f.child<QProgressBar>("ProgressBar3"));
+        QCOMPARE(f.form->statusBar()->objectName(), QStringLiteral("StatusBar1"));
+        QCOMPARE(f.memo1()->focusPolicy(), Qt::ClickFocus);
+        QVERIFY(!f.memo1()->tabChangesFocus());
+        QCOMPARE(f.memo1()->lineWrapMode(), QPlainTextEdit::WidgetWidth);
     }
-    QCOMPARE(shown, items);
-}
 
-void MainWindowTest::aboutIsACommandOnTheMenuBar()
-{
-    MainWindowFixture f;
-    QStringList titles;
-    for (const QAction* action : f.form->menuBar()->actions())
-        titles << action->text();
-    QCOMPARE(titles, QStringList({"&File", "&Edit", "&Encrypt/Decrypt", "&Mail Programs", "&About"}));
-    const QAction* about = f.form->menuBar()->actions().constLast();
-    QCOMPARE(about->objectName(), QStringLiteral("About1"));
-    QVERIFY(!about->menu());
-    // No Save item anywhere in the menu: only the tool button saves.
-    for (const QMenu* menu : f.form->menuBar()->findChildren<QMenu*>()) {
-        for (const QAction* action : menu->actions())
-            QVERIFY(action->objectName() != QStringLiteral("Save1"));
+    void menuBarHoldsMenusAndItemsInOrder()
+    {
+        MainWindowFixture f;
+        const QMenuBar* bar = f.form->menuBar();
+        QStringList shown; // a menu and its items as "name caption[ shortcut]", a separator as "name -"
+        for (const QAction* entry : bar->actions()) {
+            const QMenu* menu = entry->menu();
+            QString line =
+                menu ? menu->objectName() + " " + menu->title() + ":" : entry->objectName() + " " + entry->text();
+            for (const QAction* action : menu ? menu->actions() : QList<QAction*>()) {
+                line += " " + action->objectName() + " " + (action->isSeparator() ? "-" : action->text());
+                if (!action->shortcut().isEmpty())
+                    line += " " + action->shortcut().toString();
+            }
+            shown << line;
+            if (menu)
+                QCOMPARE(menu->font(), bar->font());
+        }
+        // About is a command of its own; no Save item anywhere (only the tool button saves).
+        QCOMPARE(shown,
+                 QStringList({"File1 &File: NewMail1 &New.. Open1 &Open SaveAs1 Save &As.. N1 - NewKey1 New "
+                              "&Recipiant NewRecipiantFile1 New Recipiant &File ImportKey1 &Import Key N2 - "
+                              "Exit1 E&xit",
+                              "Edit1 &Edit: Cut1 C&ut Ctrl+X Copy1 &Copy Ctrl+C Paste1 &Paste Ctrl+V "
+                              "SelectAll1 &Select All",
+                              "EncryptDecrypt1 &Encrypt/Decrypt: Encrypt1 &Encrypt Ctrl+E Decrypt1 &Decrypt Ctrl+D",
+                              "MailProgram1 &Mail Programs: StartProgram1 &Start Program AddProgram1 &Add "
+                              "Program NewMailProgramFile1 &New Mail Program File",
+                              "About1 &About"}));
+        QCOMPARE(bar->findChildren<QMenu*>().size(), 4);
     }
-}
 
-void MainWindowTest::toolBarHoldsButtonsInOrderWithHints()
-{
-    MainWindowFixture f;
-    const auto* toolBar = f.child<QToolBar>("ToolBar1");
-    QVERIFY(toolBar);
-    QStringList shown;
-    for (QAction* action : toolBar->actions()) {
-        const QWidget* widget = toolBar->widgetForAction(action);
-        if (action->isSeparator()) {
-            shown << QStringLiteral("%1 separator %2").arg(widget->objectName()).arg(widget->width());
-        } else if (const auto* button = qobject_cast<const QToolButton*>(widget)) {
-            QCOMPARE(action->icon().pixmap(16, 16).size(), QSize(16, 16));
-            shown << QStringLiteral("%1 %2 \"%3\"").arg(widget->objectName(), action->objectName(), button->toolTip());
-        } else {
-            shown << widget->objectName();
+    void toolBarHoldsButtonsInOrderWithHints()
+    {
+        MainWindowFixture f;
+        const auto* toolBar = f.child<QToolBar>("ToolBar1");
+        QStringList shown;
+        for (QAction* action : toolBar->actions()) {
+            const QWidget* widget = toolBar->widgetForAction(action);
+            if (action->isSeparator()) {
+                shown << QStringLiteral("%1 separator %2").arg(widget->objectName()).arg(widget->width());
+            } else if (const auto* button = qobject_cast<const QToolButton*>(widget)) {
+                QCOMPARE(action->icon().pixmap(16, 16).size(), QSize(16, 16));
+                shown << QStringLiteral("%1 %2 \"%3\"")
+                             .arg(widget->objectName(), action->objectName(), button->toolTip());
+            } else {
+                shown << widget->objectName();
+            }
+        }
+        QCOMPARE(shown, QStringList({"ToolButton10 NewMail1 \"New Message\"", "ToolButton1 Open1 \"Open File\"",
+                                     "ToolButton2 Save1 \"Save current\"", "ToolButton8 separator 19",
+                                     "ToolButton3 Copy1 \"Copy\"", "ToolButton4 Cut1 \"Cut\"",
+                                     "ToolButton5 Paste1 \"Paste\"", "ToolButton11 SelectAll1 \"Select All Text\"",
+                                     "ToolButton6 separator 22", "ToolButton7 Encrypt1 \"Encrypt Message\"",
+                                     "ToolButton9 Decrypt1 \"Decrypt Message\"", "Edit2"}));
+    }
+
+    void selectingARecipientSetsPathCaptionAndUser()
+    {
+        MainWindowFixture f(Files{{"users.cfg", "alice\r\nM\xFCller\r\n\r\n"}});
+        const QString dir = QDir(f.dir.path()).canonicalPath();
+        f.select(QStringLiteral("alice"));
+        QCOMPARE(f.selection(), "alice | Quillbox 97 - [alice] | " + dir + "/alice/newmail.txt");
+        QCOMPARE(f.edit2()->text(), dir + "/alice/newmail.txt");
+
+        // By keyboard, to a name that is windows-1252 in the file: the bytes stay as the file has them.
+        f.listBox1()->setFocus();
+        QTest::keyClick(f.listBox1(), Qt::Key_Down);
+        const QString mueller = QString::fromUtf8("M\u00FCller | Quillbox 97 - [M\u00FCller] | ") + dir +
+                                QString::fromUtf8("/M\u00FCller/newmail.txt");
+        QCOMPARE(f.selection(), mueller);
+
+        // Neither a Ctrl+click on the selected entry nor a click on blank space takes the selection away.
+        f.show();
+        qbtest::ModalScript modal;
+        QListWidget* list = f.listBox1();
+        const QRect selected = list->visualItemRect(list->currentItem());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, selected.center());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->viewport()->rect().bottomLeft() + QPoint(5, -5));
+        QCOMPARE(list->selectedItems().value(0), list->currentItem());
+        QCOMPARE(f.selection(), mueller);
+        QCOMPARE(modal.unexpected(), QStringList());
+        f.form->hide();
+
+        // The empty entry of the trailing empty line sorts first.
+        f.listBox1()->setCurrentRow(0);
+        QCOMPARE(f.selection().section(" | ", 0, 1), QStringLiteral(" | Quillbox 97 - []"));
+    }
+
+    void tickerGrowsStandsClearsAndStartsAgain()
+    {
+        MainWindowFixture f;
+        const QString line = QStringLiteral("Visit My Web Site at ") + QString::fromLatin1(qb::kHomePage);
+        QStatusBar* bar = f.form->statusBar();
+        // The line grows a character a tick, stands complete for one tick, is cleared, then starts again.
+        for (int tick = 1; tick <= line.size() + 2; ++tick) {
+            f.form->Timer1Timer();
+            QCOMPARE(bar->currentMessage(), tick <= line.size() ? line.left(tick) : line.left(tick - line.size() - 1));
+        }
+        // Hovering a menu item must not blank the line.
+        QStatusTipEvent tip(QString{});
+        QApplication::sendEvent(f.form.get(), &tip);
+        QCOMPARE(bar->currentMessage(), line.left(1));
+    }
+
+    void pathFieldFollowsTheWindowWidth()
+    {
+        MainWindowFixture f;
+        f.show();
+        QCOMPARE(f.form->frameGeometry().size(), QSize(583, 361));
+        const int frameWidth = f.form->frameGeometry().width() - f.form->width();
+        // Window width, path field width: the field takes what the buttons leave.
+        for (const auto& [width, fieldWidth] : {std::pair{583, 325}, {800, 542}, {200, 0}}) {
+            f.form->resize(width - frameWidth, f.form->height());
+            QCOMPARE(f.form->frameGeometry().width(), width);
+            QCOMPARE(f.edit2()->width(), fieldWidth);
         }
     }
-    QCOMPARE(shown, QStringList({"ToolButton10 NewMail1 \"New Message\"", "ToolButton1 Open1 \"Open File\"",
-                                 "ToolButton2 Save1 \"Save current\"", "ToolButton8 separator 19",
-                                 "ToolButton3 Copy1 \"Copy\"", "ToolButton4 Cut1 \"Cut\"",
-                                 "ToolButton5 Paste1 \"Paste\"", "ToolButton11 SelectAll1 \"Select All Text\"",
-                                 "ToolButton6 separator 22", "ToolButton7 Encrypt1 \"Encrypt Message\"",
-                                 "ToolButton9 Decrypt1 \"Decrypt Message\"", "Edit2"}));
-}
 
-void MainWindowTest::selectingARecipientSetsPathCaptionAndUser()
-{
-    MainWindowFixture f(Files{{"users.cfg", "alice\r\nM\xFCller\r\n\r\n"}});
-    const QString dir = QDir(f.dir.path()).canonicalPath();
-
-    f.select(QStringLiteral("alice"));
-    QCOMPARE(f.session.currentuser, std::string("alice"));
-    QCOMPARE(f.edit2()->text(), dir + "/alice/newmail.txt");
-    QCOMPARE(f.form->windowTitle(), QStringLiteral("Quillbox 97 - [alice]"));
-    QCOMPARE(f.form->view().edit2().text(), dir.toStdString() + "/alice/newmail.txt");
-
-    // By keyboard, to a name that is windows-1252 in the file: the bytes stay as the file has them.
-    f.listBox1()->setFocus();
-    QTest::keyClick(f.listBox1(), Qt::Key_Down);
-    QCOMPARE(f.session.currentuser, std::string("M\xFCller"));
-    QCOMPARE(f.form->windowTitle(), QStringLiteral("Quillbox 97 - [M\u00FCller]"));
-    QCOMPARE(f.form->view().edit2().text(), dir.toStdString() + "/M\xFCller/newmail.txt");
-
-    // Neither a Ctrl+click on the selected entry nor a click on blank space takes the selection away.
-    f.form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
-    qbtest::ModalScript modal;
-    QListWidget* list = f.listBox1();
-    const QRect selected = list->visualItemRect(list->currentItem());
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, selected.center());
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->viewport()->rect().bottomLeft() + QPoint(5, -5));
-    QCOMPARE(list->selectedItems().value(0), list->currentItem());
-    QCOMPARE(f.form->windowTitle(), QStringLiteral("Quillbox 97 - [M\u00FCller]"));
-    QCOMPARE(modal.unexpected(), QStringList());
-    f.form->hide();
-
-    // The empty entry of the trailing empty line sorts first.
-    f.listBox1()->setCurrentRow(0);
-    QCOMPARE(f.session.currentuser, std::string());
-    QCOMPARE(f.form->windowTitle(), QStringLiteral("Quillbox 97 - []"));
-}
-
-void MainWindowTest::tickerGrowsStandsClearsAndStartsAgain()
-{
-    MainWindowFixture f;
-    const QString line = QStringLiteral("Visit My Web Site at ") + QString::fromLatin1(qb::kHomePage);
-    QStatusBar* bar = f.form->statusBar();
-    for (int tick = 1; tick <= line.size(); ++tick) {
-        f.form->Timer1Timer();
-        QCOMPARE(bar->currentMessage(), line.left(tick));
-    }
-    // The complete line stands for one tick, then the status bar is cleared, then it starts again.
-    f.form->Timer1Timer();
-    QCOMPARE(bar->currentMessage(), QString());
-    f.form->Timer1Timer();
-    QCOMPARE(bar->currentMessage(), line.left(1));
-
-    // Hovering a menu item must not blank the line.
-    QStatusTipEvent tip(QString{});
-    QApplication::sendEvent(f.form.get(), &tip);
-    QCOMPARE(bar->currentMessage(), line.left(1));
-}
-
-void MainWindowTest::pathFieldFollowsTheWindowWidth_data()
-{
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("fieldWidth");
-    QTest::newRow("initial") << 583 << 325;
-    QTest::newRow("wider") << 800 << 542;
-    QTest::newRow("narrower than the buttons") << 200 << 0;
-}
-
-void MainWindowTest::pathFieldFollowsTheWindowWidth()
-{
-    QFETCH(int, width);
-    QFETCH(int, fieldWidth);
-    MainWindowFixture f;
-    f.form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
-    QCOMPARE(f.form->frameGeometry().size(), QSize(583, 361));
-    const int frameWidth = f.form->frameGeometry().width() - f.form->width();
-    f.form->resize(width - frameWidth, f.form->height());
-    QCOMPARE(f.form->frameGeometry().width(), width);
-    QCOMPARE(f.edit2()->width(), fieldWidth);
-}
-
-void MainWindowTest::newMessageWithoutChangesAsksNothing()
-{
-    MainWindowFixture f;
-    qbtest::ModalScript modal;
-    f.trigger("NewMail1");
-    QCOMPARE(f.edit2()->text(), QStringLiteral("Untitled"));
-    QCOMPARE(f.form->windowTitle(), QStringLiteral("Quillbox 97 - [Untitled]"));
-    QVERIFY(f.memo1()->document()->isEmpty());
-    QVERIFY(!f.memo1()->document()->isModified());
-    QCOMPARE(modal.unexpected(), QStringList());
-    QCOMPARE(modal.boxes().size(), std::size_t(0));
-}
-
-void MainWindowTest::newMessageCancelledKeepsEverything()
-{
-    MainWindowFixture f;
-    QTest::keyClicks(f.memo1(), QStringLiteral("draft"));
-    QVERIFY(f.memo1()->document()->isModified());
-
-    qbtest::ModalScript modal;
-    modal.clickBox(QStringLiteral("Cancel"));
-    f.trigger("NewMail1");
-    QVERIFY(modal.done());
-    QCOMPARE(modal.boxes().at(0).text, QStringLiteral("Save message?"));
-    QCOMPARE(modal.boxes().at(0).caption, QStringLiteral("Confirm"));
-    QCOMPARE(f.memo1()->toPlainText(), QStringLiteral("draft"));
-    QCOMPARE(f.edit2()->text(), QString());
-    QCOMPARE(f.form->windowTitle(), QStringLiteral("Quillbox 97"));
-}
-
-void MainWindowTest::openLoadsTheFileAndNamesItInThePathField()
-{
-    MainWindowFixture f(Files{{"users.cfg", "bob\r\n"}, {"letter.txt", "Dear bob,\r\nhello\r\n"}});
-    f.select(QStringLiteral("bob"));
-    qbtest::ModalScript modal;
-    modal.acceptFile(f.path("letter.txt"));
-    f.trigger("Open1");
-    QVERIFY(modal.done());
-    QCOMPARE(modal.unexpected(), QStringList());
-    QCOMPARE(modal.fileDialogs().at(0).title, QStringLiteral("Open File"));
-
-    QCOMPARE(f.memo1()->toPlainText(), QStringLiteral("Dear bob,\nhello\n"));
-    QCOMPARE(f.form->view().edit2().text(), f.path("letter.txt").toStdString());
-    QVERIFY(!f.memo1()->document()->isModified());
-    QCOMPARE(f.form->windowTitle(), QStringLiteral("Quillbox 97 - [bob]"));
-}
-
-void MainWindowTest::saveAsCopiesTheMessageFileAndAsksBeforeOverwriting()
-{
-    MainWindowFixture f(Files{{"message.txt", QByteArray("line one\r\n\x1A tail", 15)}, {"kept.txt", "old"}});
-    f.form->view().edit2().setText(f.path("message.txt").toStdString());
+    // New and Exit ask to save only a changed message, and Cancel keeps everything as it was.
+    void unsavedChangesAreAskedAbout()
     {
+        // Name, command, typed text, answer (empty: no box expected), closes, then the memo, path and caption left.
+        const std::tuple<const char*, const char*, QString, QString, bool, QString, QString, QString> rows[] = {
+            {"New, unchanged", "NewMail1", "", "", false, "", "Untitled", "Quillbox 97 - [Untitled]"},
+            {"New, changed, Cancel", "NewMail1", "draft", "Cancel", false, "draft", "", "Quillbox 97"},
+            {"Exit, unchanged", "Exit1", "", "", true, "", "", "Quillbox 97"},
+            {"Exit, changed, No", "Exit1", "unsaved", "&No", true, "unsaved", "", "Quillbox 97"},
+            {"Exit, changed, Cancel", "Exit1", "unsaved", "Cancel", false, "unsaved", "", "Quillbox 97"}};
+        for (const auto& [name, command, typed, answer, closes, memo, path, caption] : rows) {
+            const qbtest::RowTrace trace(name);
+            MainWindowFixture f;
+            f.show();
+            QTest::keyClicks(f.memo1(), typed);
+            qbtest::ModalScript modal;
+            if (!answer.isEmpty())
+                modal.clickBox(answer);
+            f.trigger(command);
+            QVERIFY(modal.done());
+            QCOMPARE(modal.unexpected(), QStringList());
+            QCOMPARE(modal.boxes().size(), std::size_t(answer.isEmpty() ? 0 : 1));
+            for (const qbtest::SeenBox& box : modal.boxes())
+                QCOMPARE(box.caption + ": " + box.text, QStringLiteral("Confirm: Save message?"));
+            QCOMPARE(f.form->isVisible(), !closes);
+            QCOMPARE(f.memo1()->toPlainText(), memo);
+            QCOMPARE(f.memo1()->document()->isModified(), !memo.isEmpty());
+            QCOMPARE(f.edit2()->text(), path);
+            QCOMPARE(f.form->windowTitle(), caption);
+            f.form->hide();
+        }
+    }
+
+    void openLoadsTheFileAndNamesItInThePathField()
+    {
+        MainWindowFixture f(Files{{"users.cfg", "bob\r\n"}, {"letter.txt", "Dear bob,\r\nhello\r\n"}});
+        f.select(QStringLiteral("bob"));
         qbtest::ModalScript modal;
-        modal.acceptFile(f.path("copy.txt"));
-        f.trigger("SaveAs1");
+        modal.acceptFile(f.path("letter.txt"));
+        f.trigger("Open1");
         QVERIFY(modal.done());
+        QCOMPARE(modal.unexpected(), QStringList());
+        QCOMPARE(modal.fileDialogs().at(0).title, QStringLiteral("Open File"));
+        QCOMPARE(f.memo1()->toPlainText(), QStringLiteral("Dear bob,\nhello\n"));
+        QCOMPARE(f.form->view().edit2().text(), f.path("letter.txt").toStdString());
+        QVERIFY(!f.memo1()->document()->isModified());
+        QCOMPARE(f.form->windowTitle(), QStringLiteral("Quillbox 97 - [bob]"));
     }
-    QCOMPARE(readFile(f.path("copy.txt")), QByteArray("line one\r\n\x1A tail", 15));
-    QCOMPARE(f.edit2()->text(), f.path("copy.txt"));
 
-    f.form->view().edit2().setText(f.path("message.txt").toStdString());
-    qbtest::ModalScript modal;
-    modal.acceptFile(f.path("kept.txt")).clickBox(QStringLiteral("&No"));
-    f.trigger("SaveAs1");
-    QVERIFY(modal.done());
-    QCOMPARE(modal.boxes().at(0).text, "OK to overwrite " + f.path("kept.txt"));
-    QCOMPARE(modal.boxes().at(0).buttons, QStringList({"&No", "&Yes", "Cancel"}));
-    QCOMPARE(readFile(f.path("kept.txt")), QByteArray("old"));
-    // The dialog opens with the name it last accepted.
-    QCOMPARE(modal.fileDialogs().at(0).offered.value(0), f.path("copy.txt"));
-}
+    void saveAsCopiesTheMessageFileAndAsksBeforeOverwriting()
+    {
+        const QByteArray message("line one\r\n\x1A tail", 15);
+        MainWindowFixture f(Files{{"message.txt", message}, {"kept.txt", "old"}});
+        const auto saveAs = [&f](qbtest::ModalScript& modal) {
+            f.form->view().edit2().setText(f.path("message.txt").toStdString());
+            f.trigger("SaveAs1");
+            QVERIFY(modal.done());
+        };
+        {
+            qbtest::ModalScript modal;
+            saveAs(modal.acceptFile(f.path("copy.txt")));
+        }
+        QCOMPARE(readFile(f.path("copy.txt")), message);
+        QCOMPARE(f.edit2()->text(), f.path("copy.txt"));
 
-void MainWindowTest::saveOfAMissingFileShowsTheStandardErrorBox()
-{
-    MainWindowFixture f;
-    f.trigger("NewMail1");
-    QTest::keyClicks(f.memo1(), QStringLiteral("x"));
-    qbtest::ModalScript modal;
-    modal.acceptFile(f.path("target.txt")).clickBox(QStringLiteral("OK"));
-    f.trigger("Save1");
-    QVERIFY(modal.done());
-    const qbtest::SeenBox& box = modal.boxes().at(0);
-    QCOMPARE(box.caption, QStringLiteral("Quillbox 97"));
-    QCOMPARE(box.text, QStringLiteral("File not found."));
-    QCOMPARE(box.icon, QMessageBox::Critical);
-    QCOMPARE(box.buttons, QStringList({"OK"}));
-    QVERIFY(!QFile::exists(f.path("target.txt")));
-}
-
-void MainWindowTest::closingAsksAboutChanges_data()
-{
-    QTest::addColumn<bool>("typed");
-    QTest::addColumn<QString>("answer"); // empty: no box expected
-    QTest::addColumn<bool>("closes");
-    QTest::newRow("unchanged") << false << QString() << true;
-    QTest::newRow("changed, No") << true << "&No" << true;
-    QTest::newRow("changed, Cancel") << true << "Cancel" << false;
-}
-
-void MainWindowTest::closingAsksAboutChanges()
-{
-    QFETCH(bool, typed);
-    QFETCH(QString, answer);
-    QFETCH(bool, closes);
-    MainWindowFixture f;
-    f.form->show();
-    if (typed)
-        QTest::keyClicks(f.memo1(), QStringLiteral("unsaved"));
-    qbtest::ModalScript modal;
-    if (!answer.isEmpty())
-        modal.clickBox(answer);
-    f.trigger("Exit1");
-    QVERIFY(modal.done());
-    QCOMPARE(modal.unexpected(), QStringList());
-    QCOMPARE(modal.boxes().size(), std::size_t(answer.isEmpty() ? 0 : 1));
-    QCOMPARE(f.form->isVisible(), !closes);
-}
-
-void MainWindowTest::typedMessageIsEncryptedAndDecryptedWithTheRecipientsKey()
-{
-    MainWindowFixture f(Files{{"users.cfg", "bob\r\n"}, {"bob/bob.key", QByteArray("\x01\x02", 2)}});
-    f.select(QStringLiteral("bob"));
-    f.memo1()->setFocus();
-    QTest::keyClicks(f.memo1(), QStringLiteral("Hi"));
-    QTest::keyClick(f.memo1(), Qt::Key_Return);
-    QTest::keyClicks(f.memo1(), QStringLiteral("ok"));
-
-    qbtest::ModalScript modal;
-    f.trigger("Encrypt1");
-    // "Hi\r\nok" with the key 01 02 01 02 01 02.
-    QCOMPARE(readFile(f.path("bob/newmail.txt")), QByteArray("Ik\x0C\x08ni"));
-    QVERIFY(!QFile::exists(f.path("bob/newmail.tmp")));
-    QCOMPARE(f.form->view().memo1().text(), std::string("Ik\x0C\x08ni"));
-    QVERIFY(f.memo1()->document()->isModified());
-
-    f.trigger("Decrypt1");
-    QCOMPARE(readFile(f.path("bob/newmail.txt")), QByteArray("Hi\r\nok"));
-    QCOMPARE(f.memo1()->toPlainText(), QStringLiteral("Hi\nok"));
-    QCOMPARE(modal.unexpected(), QStringList());
-    QCOMPARE(f.child<QProgressBar>("ProgressBar3")->value(), 0);
-}
-
-void MainWindowTest::encryptWithoutKeyWarns()
-{
-    MainWindowFixture f(Files{{"users.cfg", "carol\r\n"}, {"carol/newmail.txt", ""}});
-    f.select(QStringLiteral("carol"));
-    QTest::keyClicks(f.memo1(), QStringLiteral("text"));
-    qbtest::ModalScript modal;
-    modal.clickBox(QStringLiteral("OK"));
-    f.trigger("Encrypt1");
-    QVERIFY(modal.done());
-    const qbtest::SeenBox& box = modal.boxes().at(0);
-    QCOMPARE(box.caption, QStringLiteral("Warning"));
-    QCOMPARE(box.icon, QMessageBox::Warning);
-    QCOMPARE(box.text, QStringLiteral("Please select a Recipiant/Sender!"));
-}
-
-void MainWindowTest::encryptRefusesTextTheCodePageCannotHold()
-{
-    MainWindowFixture f(Files{{"users.cfg", "bob\r\n"}, {"bob/bob.key", "k"}, {"bob/newmail.txt", "kept"}});
-    f.select(QStringLiteral("bob"));
-    f.memo1()->insertPlainText(QStringLiteral("abc \u4E2D"));
-    qbtest::ModalScript modal;
-    modal.clickBox(QStringLiteral("OK"));
-    f.trigger("Encrypt1");
-    QVERIFY(modal.done());
-    QCOMPARE(modal.boxes().at(0).text, QStringLiteral("The message holds a character that cannot be saved: U+4E2D."));
-    QCOMPARE(readFile(f.path("bob/newmail.txt")), QByteArray("kept"));
-}
-
-void MainWindowTest::editMenuWorksOnTheEditor()
-{
-    MainWindowFixture f;
-    f.memo1()->setPlainText(QStringLiteral("caf\u00E9 \u20AC5"));
-    f.trigger("SelectAll1");
-    f.trigger("Cut1");
-    QVERIFY(f.memo1()->document()->isEmpty());
-    f.trigger("Paste1");
-    f.trigger("Paste1");
-    QCOMPARE(f.form->view().memo1().text(), std::string("caf\xE9 \x80"
-                                                        "5caf\xE9 \x80"
-                                                        "5"));
-    f.trigger("SelectAll1");
-    f.trigger("Copy1");
-    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("caf\u00E9 \u20AC5caf\u00E9 \u20AC5"));
-}
-
-void MainWindowTest::cipherShortcutsWorkInEveryField_data()
-{
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<QKeySequence>("keys");
-    QTest::addColumn<bool>("rebound");
-    for (const char* field : {"Edit2", "Memo1"}) {
-        QTest::addRow("%s Ctrl+E", field) << field << "Encrypt1" << QKeySequence("Ctrl+E") << false;
-        QTest::addRow("%s Ctrl+D", field) << field << "Decrypt1" << QKeySequence("Ctrl+D") << false;
+        qbtest::ModalScript modal;
+        saveAs(modal.acceptFile(f.path("kept.txt")).clickBox(QStringLiteral("&No")));
+        QCOMPARE(modal.boxes().at(0).text, "OK to overwrite " + f.path("kept.txt"));
+        QCOMPARE(modal.boxes().at(0).buttons, QStringList({"&No", "&Yes", "Cancel"}));
+        QCOMPARE(readFile(f.path("kept.txt")), QByteArray("old"));
+        // The dialog opens with the name it last accepted.
+        QCOMPARE(modal.fileDialogs().at(0).offered.value(0), f.path("copy.txt"));
     }
-    // Which keys a line edit claims depends on the platform's key scheme; Ctrl+A it claims on every one.
-    QTest::newRow("Edit2, a key the field claims") << "Edit2"
-                                                   << "Encrypt1" << QKeySequence("Ctrl+A") << true;
-}
 
-void MainWindowTest::cipherShortcutsWorkInEveryField()
-{
-    QFETCH(QString, field);
-    QFETCH(QString, action);
-    QFETCH(QKeySequence, keys);
-    QFETCH(bool, rebound);
-    MainWindowFixture f;
-    f.form->show();
-    QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
-    auto* focused = f.form->findChild<QWidget*>(field);
-    focused->setFocus();
-    auto* command = f.form->findChild<QAction*>(action);
-    if (rebound)
-        command->setShortcut(keys);
-    QSignalSpy triggered(command, &QAction::triggered);
-    // Without a recipient the command ends in a box; that box is not what this test is about.
-    qbtest::ModalScript modal;
-    modal.reject();
-    QTest::keySequence(focused, keys);
-    QCOMPARE(triggered.count(), 1);
-    f.form->hide();
-}
+    // A command that cannot go ahead says why in an OK box, and leaves what it would have written untouched.
+    void failingCommandsSayWhyInAnOkBox()
+    {
+        // Name, files, user (empty: nobody selected), typed text, name saved as (empty: no file dialog), command,
+        // the box's "caption: text" and icon, and a file (empty: none) with the bytes it must still hold.
+        using Row = std::tuple<const char*, Files, QString, QString, QString, const char*, QString, QMessageBox::Icon,
+                               QString, QByteArray>;
+        // clang-format off
+        const Row rows[] = {
+            {"save to a missing file", {}, "", "x", "target.txt", "Save1",
+             "Quillbox 97: File not found.", QMessageBox::Critical, "target.txt", "<missing>"},
+            {"encrypt without a key", {{"users.cfg", "carol\r\n"}, {"carol/newmail.txt", ""}}, "carol", "text", "",
+             "Encrypt1", "Warning: Please select a Recipiant/Sender!", QMessageBox::Warning, "", ""},
+            {"encrypt text the code page lacks", {{"users.cfg", "bob\r\n"}, {"bob/bob.key", "k"},
+             {"bob/newmail.txt", "kept"}}, "bob", QString::fromUtf8("abc \u4E2D"), "", "Encrypt1",
+             "Quillbox 97: The message holds a character that cannot be saved: U+4E2D.", QMessageBox::Critical,
+             "bob/newmail.txt", "kept"}};
+        // clang-format on
+        for (const auto& [name, files, user, typed, savedAs, command, text, icon, file, bytes] : rows) {
+            const qbtest::RowTrace trace(name);
+            MainWindowFixture f(files);
+            f.trigger("NewMail1");
+            if (!user.isEmpty())
+                f.select(user);
+            f.memo1()->insertPlainText(typed);
+            qbtest::ModalScript modal;
+            if (!savedAs.isEmpty())
+                modal.acceptFile(f.path(savedAs));
+            modal.clickBox(QStringLiteral("OK"));
+            f.trigger(command);
+            QVERIFY(modal.done());
+            const qbtest::SeenBox& box = modal.boxes().at(0);
+            QCOMPARE(box.caption + ": " + box.text, text);
+            QCOMPARE(box.icon, icon);
+            QCOMPARE(box.buttons, QStringList({"OK"}));
+            if (!file.isEmpty())
+                QCOMPARE(readFile(f.path(file)), bytes);
+        }
+    }
 
-void MainWindowTest::welcomeWindowComesBeforeTheMainWindow()
-{
-    MainWindowFixture f;
-    auto* form2 = new TForm2(f.form.get());
-    f.form->attachForms(form2, nullptr, nullptr);
-    bool mainWindowShown = true;
-    qbtest::ModalScript modal;
-    modal.then([&](QWidget* widget) {
-        QCOMPARE(widget, form2);
-        mainWindowShown = f.form->isVisible();
-        form2->Button1Click();
-    });
-    f.form->show();
-    QVERIFY(modal.done());
-    QVERIFY(!mainWindowShown);
-    QVERIFY(f.form->isVisible());
-    QVERIFY(!form2->isVisible());
-    f.form->hide();
-}
+    void typedMessageIsEncryptedAndDecryptedWithTheRecipientsKey()
+    {
+        MainWindowFixture f(Files{{"users.cfg", "bob\r\n"}, {"bob/bob.key", QByteArray("\x01\x02", 2)}});
+        f.select(QStringLiteral("bob"));
+        f.memo1()->setFocus();
+        QTest::keyClicks(f.memo1(), QStringLiteral("Hi"));
+        QTest::keyClick(f.memo1(), Qt::Key_Return);
+        QTest::keyClicks(f.memo1(), QStringLiteral("ok"));
 
-void MainWindowTest::menuCommandsReachTheirWindowsAndBoxes()
-{
-    MainWindowFixture f;
-    NoProcesses starter;
-    auto* form3 = new TForm3(f.form->view().dialogs(), starter, f.form.get());
-    auto* form4 = new TForm4(f.session, f.form->view().dialogs(), starter, f.form.get());
-    f.form->attachForms(nullptr, form3, form4);
+        qbtest::ModalScript modal;
+        f.trigger("Encrypt1");
+        // "Hi\r\nok" with the key 01 02 01 02 01 02.
+        QCOMPARE(readFile(f.path("bob/newmail.txt")), QByteArray("Ik\x0C\x08ni"));
+        QVERIFY(!QFile::exists(f.path("bob/newmail.tmp")));
+        QCOMPARE(f.form->view().memo1().text(), std::string("Ik\x0C\x08ni"));
+        QVERIFY(f.memo1()->document()->isModified());
 
-    QStringList shown;
-    const auto record = [&shown](QWidget* widget) {
-        shown << widget->objectName() + " " + widget->windowTitle();
-        static_cast<QDialog*>(widget)->reject();
-    };
-    qbtest::ModalScript modal;
-    modal.then(record).then(record).then(record).then(record).then(record);
-    for (const char* command : {"About1", "StartProgram1", "AddProgram1", "NewKey1", "ImportKey1"})
-        f.trigger(command);
-    QVERIFY(modal.done());
-    QCOMPARE(modal.unexpected(), QStringList());
-    QCOMPARE(shown.value(0), QStringLiteral("Form3 About"));
-    QCOMPARE(shown.value(1), QStringLiteral("Form4 Mail Programs"));
-    QCOMPARE(shown.value(2).section(' ', 1), QStringLiteral("Add a new mail program to database"));
-    QCOMPARE(shown.value(3).section(' ', 1), QStringLiteral("New Recipiant/Sender"));
-    QCOMPARE(shown.value(4).section(' ', 1), QStringLiteral("Import New Key"));
-}
+        f.trigger("Decrypt1");
+        QCOMPARE(readFile(f.path("bob/newmail.txt")), QByteArray("Hi\r\nok"));
+        QCOMPARE(f.memo1()->toPlainText(), QStringLiteral("Hi\nok"));
+        QCOMPARE(modal.unexpected(), QStringList());
+        QCOMPARE(f.child<QProgressBar>("ProgressBar3")->value(), 0);
+    }
 
-void MainWindowTest::newRecipientIsRegisteredAndListed()
-{
-    MainWindowFixture f(Files{{"users.cfg", "bob\r\n"}});
-    qbtest::ModalScript modal;
-    modal.enterText(QStringLiteral("Carol")).clickBox(QStringLiteral("OK"));
-    f.trigger("NewKey1");
-    QVERIFY(modal.done());
-    QCOMPARE(modal.boxes().at(0).text, QStringLiteral("New Directory and Key has been created for Carol"));
-    QCOMPARE(modal.boxes().at(0).caption, QStringLiteral("Information"));
-    QCOMPARE(readFile(f.path("users.cfg")), QByteArray("bob\r\nCarol\r\n"));
-    QCOMPARE(readFile(f.path("Carol/Carol.key")).size(), 1000);
-    QCOMPARE(f.listBox1()->item(0)->text(), QStringLiteral("bob"));
-    QCOMPARE(f.listBox1()->item(1)->text(), QStringLiteral("Carol"));
-}
+    void editMenuWorksOnTheEditor()
+    {
+        MainWindowFixture f;
+        f.memo1()->setPlainText(QStringLiteral("caf\u00E9 \u20AC5"));
+        f.trigger("SelectAll1");
+        f.trigger("Cut1");
+        QVERIFY(f.memo1()->document()->isEmpty());
+        f.trigger("Paste1");
+        f.trigger("Paste1");
+        QCOMPARE(f.form->view().memo1().text(), std::string("caf\xE9 \x80"
+                                                            "5caf\xE9 \x80"
+                                                            "5"));
+        f.trigger("SelectAll1");
+        f.trigger("Copy1");
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("caf\u00E9 \u20AC5caf\u00E9 \u20AC5"));
+    }
+
+    void cipherShortcutsWorkInEveryField()
+    {
+        // Field, command, keys, and whether the keys are first bound to the command. Which keys a line edit claims
+        // depends on the platform's key scheme; Ctrl+A it claims on every one.
+        const std::tuple<const char*, const char*, const char*, bool> rows[] = {{"Edit2", "Encrypt1", "Ctrl+E", false},
+                                                                                {"Edit2", "Decrypt1", "Ctrl+D", false},
+                                                                                {"Memo1", "Encrypt1", "Ctrl+E", false},
+                                                                                {"Memo1", "Decrypt1", "Ctrl+D", false},
+                                                                                {"Edit2", "Encrypt1", "Ctrl+A", true}};
+        MainWindowFixture f;
+        f.show();
+        for (const auto& [field, action, keys, rebound] : rows) {
+            const qbtest::RowTrace trace(QString(field) + " " + keys);
+            auto* focused = f.child(field);
+            focused->setFocus();
+            auto* command = f.child<QAction>(action);
+            if (rebound)
+                command->setShortcut(QKeySequence(keys));
+            QSignalSpy triggered(command, &QAction::triggered);
+            // Without a recipient the command ends in a box; that box is not what this test is about.
+            qbtest::ModalScript modal;
+            modal.reject();
+            QTest::keySequence(focused, QKeySequence(keys));
+            QCOMPARE(triggered.count(), 1);
+        }
+        f.form->hide();
+    }
+
+    void welcomeWindowComesBeforeTheMainWindow()
+    {
+        MainWindowFixture f;
+        auto* form2 = new TForm2(f.form.get());
+        f.form->attachForms(form2, nullptr, nullptr);
+        bool mainWindowShown = true;
+        qbtest::ModalScript modal;
+        modal.then([&](QWidget* widget) {
+            QCOMPARE(widget, form2);
+            mainWindowShown = f.form->isVisible();
+            form2->Button1Click();
+        });
+        f.form->show();
+        QVERIFY(modal.done());
+        QVERIFY(!mainWindowShown);
+        QVERIFY(f.form->isVisible());
+        QVERIFY(!form2->isVisible());
+        f.form->hide();
+    }
+
+    void menuCommandsReachTheirWindowsAndBoxes()
+    {
+        MainWindowFixture f;
+        NoProcesses starter;
+        auto* form3 = new TForm3(f.form->view().dialogs(), starter, f.form.get());
+        auto* form4 = new TForm4(f.session, f.form->view().dialogs(), starter, f.form.get());
+        f.form->attachForms(nullptr, form3, form4);
+        QStringList names;
+        QStringList titles;
+        qbtest::ModalScript modal;
+        for (const char* command : {"About1", "StartProgram1", "AddProgram1", "NewKey1", "ImportKey1"}) {
+            modal.then([&](QWidget* widget) {
+                names << widget->objectName();
+                titles << widget->windowTitle();
+                static_cast<QDialog*>(widget)->reject();
+            });
+            f.trigger(command);
+        }
+        QVERIFY(modal.done());
+        QCOMPARE(modal.unexpected(), QStringList());
+        QCOMPARE(names.mid(0, 2), QStringList({"Form3", "Form4"}));
+        QCOMPARE(titles, QStringList({"About", "Mail Programs", "Add a new mail program to database",
+                                      "New Recipiant/Sender", "Import New Key"}));
+    }
+
+    void newRecipientIsRegisteredAndListed()
+    {
+        MainWindowFixture f(Files{{"users.cfg", "bob\r\n"}});
+        qbtest::ModalScript modal;
+        modal.enterText(QStringLiteral("Carol")).clickBox(QStringLiteral("OK"));
+        f.trigger("NewKey1");
+        QVERIFY(modal.done());
+        QCOMPARE(modal.boxes().at(0).text, QStringLiteral("New Directory and Key has been created for Carol"));
+        QCOMPARE(modal.boxes().at(0).caption, QStringLiteral("Information"));
+        QCOMPARE(readFile(f.path("users.cfg")), QByteArray("bob\r\nCarol\r\n"));
+        QCOMPARE(readFile(f.path("Carol/Carol.key")).size(), 1000);
+        QCOMPARE(qbtest::entries(*f.listBox1()), QStringList({"bob", "Carol"}));
+    }
+};
 
 QTEST_MAIN(MainWindowTest)
 #include "tst_main_window.moc"
