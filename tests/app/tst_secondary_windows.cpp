@@ -1,3 +1,5 @@
+#include "AppTestSupport.h"
+
 #include "ProductInfo.h"
 #include "QtProcessStarter.h"
 #include "Session.h"
@@ -6,15 +8,12 @@
 #include "Unit4.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QLabel>
-#include <QListWidget>
 #include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QtTest>
 
 #include <deque>
 #include <functional>
@@ -27,26 +26,25 @@ using Texts = std::vector<std::string>;
 class TestDialogs : public qb::Dialogs
 {
 public:
+    template <typename T> static T next(std::deque<T>& queue, T otherwise)
+    {
+        if (queue.empty())
+            return otherwise;
+        T first = queue.front();
+        queue.pop_front();
+        return first;
+    }
     qb::Answer messageBox(const std::string& text, qb::MessageKind kind, qb::MessageButtons buttons) override
     {
         boxes.push_back({text, kind, buttons});
-        const qb::Answer answer = answers.empty() ? qb::Answer::Cancel : answers.front();
-        if (!answers.empty())
-            answers.pop_front();
-        return answer;
+        return next(answers, qb::Answer::Cancel);
     }
-    std::string inputBox(const std::string&, const std::string&, const std::string& defaultText) override
-    {
-        return defaultText;
-    }
+    std::string inputBox(const std::string&, const std::string&, const std::string& text) override { return text; }
     bool executeOpenDialog() override
     {
         ++openShown;
-        const std::string answer = openAnswers.empty() ? std::string() : openAnswers.front();
-        if (!openAnswers.empty())
-            openAnswers.pop_front();
-        if (!answer.empty())
-            openName = answer;
+        const std::string answer = next(openAnswers, std::string());
+        openName = answer.empty() ? openName : answer;
         return !answer.empty();
     }
     std::string openDialogFileName() const override { return openName; }
@@ -75,13 +73,7 @@ public:
     Texts started;
 };
 
-template <typename T = QWidget> T* child(const QWidget& window, const QString& name)
-{
-    T* found = window.findChild<T*>(name);
-    if (!found)
-        qFatal("no child %s", qPrintable(name));
-    return found;
-}
+using qbtest::child;
 
 // Positions, and sizes where given, of named children.
 void checkPlacements(const QWidget& window, const std::vector<std::pair<QString, QRect>>& placements)
@@ -116,20 +108,6 @@ void click(QWidget* shown, const char* button)
 {
     QVERIFY(shown);
     QTest::mouseClick(child<QPushButton>(*shown, QString::fromLatin1(button)), Qt::LeftButton);
-}
-
-QStringList shownEntries(const QListWidget& list)
-{
-    QStringList entries;
-    for (int row = 0; row < list.count(); ++row)
-        entries << list.item(row)->text();
-    return entries;
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
 }
 
 } // namespace
@@ -304,7 +282,8 @@ private slots:
     {
         QTemporaryDir dir;
         // Loaded in file order and sorted once loading ends; names are windows-1252 bytes.
-        writeFile(dir.filePath("mail.cfg"), "Pine\r\n/usr/bin/pine\r\nCaf\xe9\r\n/opt/cafe\r\nElm\r\n/usr/bin/elm\r\n");
+        qbtest::writeFile(dir.filePath("mail.cfg"),
+                          "Pine\r\n/usr/bin/pine\r\nCaf\xe9\r\n/opt/cafe\r\nElm\r\n/usr/bin/elm\r\n");
         qb::Session session;
         session.currentdirectory = QFile::encodeName(dir.path()).toStdString();
         TestDialogs dialogs;
@@ -317,7 +296,7 @@ private slots:
         QCOMPARE(child<QPushButton>(form4, "Button1")->text(), QStringLiteral("&Run"));
         QCOMPARE(child<QPushButton>(form4, "Button2")->text(), QStringLiteral("&Close"));
         auto* list = child<QListWidget>(form4, "ListBox1");
-        QCOMPARE(shownEntries(*list), (QStringList{QStringLiteral("Caf\u00e9"), "Elm", "Pine"}));
+        QCOMPARE(qbtest::entries(*list), (QStringList{QStringLiteral("Caf\u00e9"), "Elm", "Pine"}));
 
         // Run with nothing selected: the list-index error, and the window stays.
         QVERIFY(execWith(form4, [](QWidget* shown) {
@@ -356,8 +335,8 @@ private slots:
         const QString script = dir.filePath(QStringLiteral("My Programs/mail tool/record args"));
         const QByteArray record = QFile::encodeName(dir.filePath(QStringLiteral("arguments.txt")));
         // Written under another name and moved, so the file appears complete.
-        writeFile(script, "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > \"" + record + ".part\"\nmv \"" + record +
-                              ".part\" \"" + record + "\"\n");
+        qbtest::writeFile(script, "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > \"" + record + ".part\"\nmv \"" + record +
+                                      ".part\" \"" + record + "\"\n");
         QVERIFY(QFile::setPermissions(script, QFile::permissions(script) | QFileDevice::ExeOwner));
 
         const std::pair<std::string, QByteArray> rows[] = {
@@ -366,10 +345,8 @@ private slots:
         for (const auto& [arguments, recorded] : rows) {
             qb::QtProcessStarter().start(QFile::encodeName(script).toStdString() + arguments);
             QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 20000);
-            QFile file(record);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QCOMPARE(file.readAll(), recorded);
-            QVERIFY(file.remove());
+            QCOMPARE(qbtest::readFile(record), recorded);
+            QVERIFY(QFile::remove(record));
         }
     }
 };
