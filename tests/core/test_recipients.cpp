@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 namespace {
 
@@ -14,6 +15,10 @@ using qb::Answer;
 using qb::MessageKind;
 using Texts = std::vector<std::string>;
 using Command = void (qb::Recipients::*)();
+using InputBox = std::pair<std::string, std::string>;
+const Command kNewKey = &qb::Recipients::NewKey1Click;
+const Command kImportKey = &qb::Recipients::ImportKey1Click;
+const char* const kCreated = "New User File created!";
 
 // First key bytes for 13:45:07.250 and for 00:00:00.001 UTC, computed by an independent script.
 const std::string kKeyAt134507250("\x04\x02\x06\x01\x00\x08\x04\x00\x05\x02\x00\x04\x03\x07\x01\x09", 16);
@@ -25,7 +30,7 @@ protected:
     RecipientsTest() { session.currentdirectory = dir.path(); }
     void TearDown() override { EXPECT_TRUE(session.io.openFiles().empty()) << "a command left a file open"; }
 
-    // A main window with a sorted recipient list (ListBox1's Sorted property), answering from `answers`.
+    // A main window with a sorted recipient list (ListBox1's Sorted property), answering from `ask`.
     struct Desk
     {
         Desk(qb::Session& session, qb::Clock& clock) : commands(session, view, clock)
@@ -39,6 +44,7 @@ protected:
         Texts boxes() const { return view.scripted.boxTexts(); }
         const Texts& listed() const { return view.recipients.entries(); }
         qbtest::ScriptedMainView view;
+        qbtest::ScriptedDialogs& ask = view.scripted;
         qb::Recipients commands;
     };
 
@@ -49,29 +55,31 @@ protected:
 
 TEST_F(RecipientsTest, UpdateUsersReadsEveryLineBeforeTestingForTheEnd)
 {
-    const std::pair<std::string, Texts> rows[] = {
-        {"", {""}}, {"bob\r\nalice\r\n", {"alice", "bob"}}, {"a\r\n\r\n", {"", "a"}}, {"x\ny\rz\032c", {"x\ny", "z"}}};
+    const std::pair<std::optional<std::string>, Texts> rows[] = {{"", {""}},
+                                                                 {"bob\r\nalice\r\n", {"alice", "bob"}},
+                                                                 {"a\r\n\r\n", {"", "a"}},
+                                                                 {"x\ny\rz\032c", {"x\ny", "z"}},
+                                                                 {std::nullopt, {}}};
     for (const auto& [file, shown] : rows) {
-        dir.writeFile("users.cfg", file);
+        SCOPED_TRACE(::testing::PrintToString(file));
+        if (file)
+            dir.writeFile("users.cfg", *file);
+        else
+            std::filesystem::remove(dir.file("users.cfg"));
         Desk d(session, clock);
         d.view.recipients.add("stale");
         ASSERT_TRUE(d.run(&qb::Recipients::updateusers));
-        EXPECT_EQ(d.listed(), shown) << file;
+        EXPECT_EQ(d.listed(), shown);
     }
-    std::filesystem::remove(dir.file("users.cfg"));
-    Desk d(session, clock);
-    d.view.recipients.add("stale");
-    EXPECT_TRUE(d.run(&qb::Recipients::updateusers));
-    EXPECT_TRUE(d.listed().empty());
 }
 
 TEST_F(RecipientsTest, NewRecipiantFileCreatesOrEmptiesTheListOnlyOnYes)
 {
     Desk created(session, clock);
-    created.view.scripted.answerMessage(Answer::Ok);
+    created.ask.answerMessage(Answer::Ok);
     ASSERT_TRUE(created.run(&qb::Recipients::newrecipiantfile));
-    EXPECT_EQ(created.boxes(), Texts{"New User File created!"});
-    EXPECT_EQ(created.view.scripted.boxes()[0].kind, MessageKind::Information);
+    EXPECT_EQ(created.boxes(), Texts{kCreated});
+    EXPECT_EQ(created.ask.boxes()[0].kind, MessageKind::Information);
     EXPECT_EQ(created.listed(), Texts{""});
 
     const char* question = "Are you sure you want to overwrite the old one?";
@@ -80,14 +88,13 @@ TEST_F(RecipientsTest, NewRecipiantFileCreatesOrEmptiesTheListOnlyOnYes)
     for (const Answer answer : {Answer::No, Answer::Cancel, Answer::Yes}) {
         dir.writeFile("users.cfg", "bob\r\namy\r\n");
         Desk d(session, clock);
-        d.view.scripted.answerMessage(answer);
+        d.ask.answerMessage(answer);
         if (answer == Answer::Yes)
-            d.view.scripted.answerMessage(Answer::Ok);
+            d.ask.answerMessage(Answer::Ok);
         ASSERT_TRUE(d.run(&qb::Recipients::newrecipiantfile));
-        const Texts expected = answer == Answer::Yes ? Texts{question, "New User File created!"} : Texts{question};
-        EXPECT_EQ(d.boxes(), expected);
-        EXPECT_EQ(d.view.scripted.boxes()[0].kind, MessageKind::Confirmation);
-        EXPECT_EQ(d.view.scripted.boxes()[0].buttons, qb::MessageButtons::YesNoCancel);
+        EXPECT_EQ(d.boxes(), (answer == Answer::Yes ? Texts{question, kCreated} : Texts{question}));
+        EXPECT_EQ(d.ask.boxes()[0].kind, MessageKind::Confirmation);
+        EXPECT_EQ(d.ask.boxes()[0].buttons, qb::MessageButtons::YesNoCancel);
         EXPECT_EQ(dir.readFile("users.cfg"), answer == Answer::Yes ? "" : "bob\r\namy\r\n");
     }
     EXPECT_EQ(dir.readFile("bob/bob.key"), "\x01\x02") << "keys of names that were listed stay";
@@ -97,16 +104,13 @@ TEST_F(RecipientsTest, NewRecipientWithoutAListCreatesItOnYesAndGeneratesTheKey)
 {
     Desk d(session, clock);
     d.view.editor.type("draft");
-    d.view.scripted.answerInput("bob smith");
-    for (const Answer answer : {Answer::Yes, Answer::Ok, Answer::Ok})
-        d.view.scripted.answerMessage(answer);
-    ASSERT_TRUE(d.run(&qb::Recipients::NewKey1Click));
+    d.ask.answerInput("bob smith").answerMessage(Answer::Yes).answerMessage(Answer::Ok).answerMessage(Answer::Ok);
+    ASSERT_TRUE(d.run(kNewKey));
 
-    EXPECT_EQ(d.view.scripted.inputBoxes()[0],
-              (std::pair<std::string, std::string>("New Recipiant/Sender", "Name of Person")));
-    EXPECT_EQ(d.boxes(), (Texts{"Users file does not exist do you want to create one?", "New User File created!",
+    EXPECT_EQ(d.ask.inputBoxes()[0], InputBox("New Recipiant/Sender", "Name of Person"));
+    EXPECT_EQ(d.boxes(), (Texts{"Users file does not exist do you want to create one?", kCreated,
                                 "New Directory and Key has been created for bob smith"}));
-    EXPECT_EQ(d.view.scripted.boxes()[2].kind, MessageKind::Information);
+    EXPECT_EQ(d.ask.boxes()[2].kind, MessageKind::Information);
     EXPECT_EQ(dir.readFile("users.cfg"), "bob smith\r\n");
     const std::string key = dir.readFile("bob smith/bob smith.key");
     ASSERT_EQ(key.size(), 1000u);
@@ -120,14 +124,12 @@ TEST_F(RecipientsTest, NewRecipientWarnsAndStopsWhenNoListIsWanted)
 {
     for (const Answer answer : {Answer::No, Answer::Cancel}) {
         Desk d(session, clock);
-        d.view.scripted.answerInput("Bob Jones");
-        d.view.scripted.answerMessage(answer);
-        d.view.scripted.answerMessage(Answer::Ok);
-        EXPECT_FALSE(d.run(&qb::Recipients::NewKey1Click));
+        d.ask.answerInput("Bob Jones").answerMessage(answer).answerMessage(Answer::Ok);
+        EXPECT_FALSE(d.run(kNewKey));
         ASSERT_EQ(d.boxes().size(), 2u);
         EXPECT_EQ(d.boxes()[1], "You chose not to create a new user file. You will not be able to send or recieve "
                                 "from Bob Jones until you do!");
-        EXPECT_EQ(d.view.scripted.boxes()[1].kind, MessageKind::Warning);
+        EXPECT_EQ(d.ask.boxes()[1].kind, MessageKind::Warning);
         EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
     }
 }
@@ -139,9 +141,8 @@ TEST_F(RecipientsTest, ListIsSortedWhileTheFileKeepsRegistrationOrderAndRepeatsR
     for (const char* name : {"zed", "amy", "Mia", "zed"}) {
         if (dir.exists("Mia"))
             clock.set(1u); // the second "zed" gets a key of its own
-        d.view.scripted.answerInput(name);
-        d.view.scripted.answerMessage(Answer::Ok);
-        ASSERT_TRUE(d.run(&qb::Recipients::NewKey1Click));
+        d.ask.answerInput(name).answerMessage(Answer::Ok);
+        ASSERT_TRUE(d.run(kNewKey));
     }
     EXPECT_EQ(dir.readFile("users.cfg"), "zed\r\namy\r\nMia\r\nzed\r\n");
     EXPECT_EQ(d.listed(), (Texts{"Mia", "amy", "zed", "zed"}));
@@ -152,13 +153,14 @@ TEST_F(RecipientsTest, NamesThatCannotBeOneFolderOrOneLineAreRefusedBeforeAnythi
 {
     const std::string names[] = {"a/b", "..", ".", "x\ny", "x\ry", "a\032b", std::string("a\0b", 3)};
     for (const std::string& name : names) {
-        for (const Command command : {&qb::Recipients::NewKey1Click, &qb::Recipients::ImportKey1Click}) {
+        for (const Command command : {kNewKey, kImportKey}) {
+            SCOPED_TRACE(::testing::PrintToString(name));
             Desk d(session, clock);
-            d.view.scripted.answerInput(name);
+            d.ask.answerInput(name);
             EXPECT_FALSE(d.run(command));
-            EXPECT_EQ(d.view.scripted.errors(), Texts{"Invalid filename."}) << name;
+            EXPECT_EQ(d.ask.errors(), Texts{"Invalid filename."});
             EXPECT_TRUE(d.boxes().empty());
-            EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << "nothing may be created for " << name;
+            EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << "nothing may be created";
         }
     }
 }
@@ -171,22 +173,19 @@ TEST_F(RecipientsTest, ImportCopiesTheChosenFileUpToItsFirstEndOfDataMark)
         {"ab\032cd", "ab"},
         {std::string("l1\r\n\0\xff", 6), std::string("l1\r\n\0\xff", 6)},
         {std::string(300, 'k'), std::string(300, 'k')}};
-    int index = 0;
+    std::size_t index = 0;
     for (const auto& [source, key] : rows) {
         const std::string name = "p" + std::to_string(index++);
         dir.writeFile("received.bin", source);
         Desk d(session, clock);
-        d.view.scripted.answerInput(name);
-        d.view.scripted.acceptOpen(dir.file("received.bin"));
-        d.view.scripted.answerMessage(Answer::Ok);
+        d.ask.answerInput(name).acceptOpen(dir.file("received.bin")).answerMessage(Answer::Ok);
         if (index == 1) // no list yet: created without a question
-            d.view.scripted.answerMessage(Answer::Ok);
-        ASSERT_TRUE(d.run(&qb::Recipients::ImportKey1Click));
-        EXPECT_EQ(d.view.scripted.inputBoxes()[0],
-                  (std::pair<std::string, std::string>("Import New Key", "Enter a name for person")));
+            d.ask.answerMessage(Answer::Ok);
+        ASSERT_TRUE(d.run(kImportKey));
+        EXPECT_EQ(d.ask.inputBoxes()[0], InputBox("Import New Key", "Enter a name for person"));
         EXPECT_EQ(dir.readFile(name + "/" + name + ".key"), key) << name;
         EXPECT_EQ(d.boxes().back(), "A new Directory and key has been imported for " + name);
-        EXPECT_EQ(d.listed().size(), static_cast<std::size_t>(index));
+        EXPECT_EQ(d.listed().size(), index);
     }
     EXPECT_EQ(dir.readFile("users.cfg"), "p0\r\np1\r\np2\r\np3\r\np4\r\n");
 }
@@ -197,11 +196,10 @@ TEST_F(RecipientsTest, ImportOntoAnExistingKeyKeepsIt)
     dir.makeFolder("amy");
     dir.writeFile("amy/amy.key", "old key");
     Desk d(session, clock);
-    d.view.scripted.answerInput("amy");
-    d.view.scripted.answerMessage(Answer::Ok);
-    EXPECT_FALSE(d.run(&qb::Recipients::ImportKey1Click));
+    d.ask.answerInput("amy").answerMessage(Answer::Ok);
+    EXPECT_FALSE(d.run(kImportKey));
     EXPECT_EQ(d.boxes(), Texts{"A new Directory and key has been imported for amy"});
-    EXPECT_EQ(d.view.scripted.openDialogsShown(), 0);
+    EXPECT_EQ(d.ask.openDialogsShown(), 0);
     EXPECT_EQ(dir.readFile("amy/amy.key"), "old key");
     EXPECT_EQ(d.listed(), (Texts{"amy", "amy"}));
 }
@@ -212,17 +210,14 @@ TEST_F(RecipientsTest, ImportThatGetsNoKeyLeavesTheNameListedWithoutAKeyFile)
     dir.writeFile("message.txt", "a message, not a key");
     Desk d(session, clock);
     // An earlier accepted name stays in the shared dialog; a later cancel must not reuse it.
-    d.view.scripted.acceptOpen(dir.file("message.txt"));
-    ASSERT_TRUE(d.view.scripted.executeOpenDialog());
-    d.view.scripted.answerInput("cancelled");
-    d.view.scripted.cancelOpen();
-    EXPECT_FALSE(d.run(&qb::Recipients::ImportKey1Click));
-    d.view.scripted.answerInput("unreadable");
-    d.view.scripted.acceptOpen(dir.file("no such file"));
-    EXPECT_FALSE(d.run(&qb::Recipients::ImportKey1Click));
+    ASSERT_TRUE(d.ask.acceptOpen(dir.file("message.txt")).executeOpenDialog());
+    d.ask.answerInput("cancelled").cancelOpen();
+    EXPECT_FALSE(d.run(kImportKey));
+    d.ask.answerInput("unreadable").acceptOpen(dir.file("no such file"));
+    EXPECT_FALSE(d.run(kImportKey));
 
     EXPECT_TRUE(d.boxes().empty());
-    EXPECT_TRUE(d.view.scripted.errors().empty());
+    EXPECT_TRUE(d.ask.errors().empty());
     EXPECT_EQ(dir.readFile("users.cfg"), "cancelled\r\nunreadable\r\n");
     EXPECT_TRUE(dir.exists("cancelled") && dir.exists("unreadable"));
     EXPECT_FALSE(dir.exists("cancelled/cancelled.key") || dir.exists("unreadable/unreadable.key"));
@@ -233,11 +228,11 @@ TEST_F(RecipientsTest, AKeyThatCannotBeCreatedIsReportedAfterTheNameWasListed)
     dir.writeFile("users.cfg", "");
     dir.writeFile("carol", "a plain file where the folder belongs");
     Desk d(session, clock);
-    for (const Command command : {&qb::Recipients::NewKey1Click, &qb::Recipients::ImportKey1Click}) {
-        d.view.scripted.answerInput("carol");
+    for (const Command command : {kNewKey, kImportKey}) {
+        d.ask.answerInput("carol");
         EXPECT_FALSE(d.run(command));
     }
-    EXPECT_EQ(d.view.scripted.errors().size(), 2u);
+    EXPECT_EQ(d.ask.errors().size(), 2u);
     EXPECT_TRUE(d.boxes().empty());
     EXPECT_EQ(dir.readFile("users.cfg"), "carol\r\ncarol\r\n");
 }

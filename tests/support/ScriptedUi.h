@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qbtest {
@@ -25,13 +26,14 @@ public:
     ~ScriptedDialogs() override;
 
     // Queue answers, in the order the dialogs will appear; an OK-only box needs answerMessage(Answer::Ok) too.
-    void answerMessage(qb::Answer answer) { m_messageAnswers.push_back(answer); }
-    void answerInput(const std::string& text) { m_inputAnswers.push_back({true, text}); }
-    void cancelInput() { m_inputAnswers.push_back({false, {}}); }
-    void acceptOpen(const std::string& fileName) { m_openAnswers.push_back({true, fileName}); }
-    void cancelOpen() { m_openAnswers.push_back({false, {}}); }
-    void acceptSave(const std::string& fileName) { m_saveAnswers.push_back({true, fileName}); }
-    void cancelSave() { m_saveAnswers.push_back({false, {}}); }
+    // Each returns the dialogs, so one line can script a whole command: answerInput("bob").answerMessage(Ok).
+    ScriptedDialogs& answerMessage(qb::Answer answer) { return queue(m_messageAnswers, answer); }
+    ScriptedDialogs& answerInput(const std::string& text) { return queue(m_inputAnswers, {true, text}); }
+    ScriptedDialogs& cancelInput() { return queue(m_inputAnswers, {false, {}}); }
+    ScriptedDialogs& acceptOpen(const std::string& fileName) { return queue(m_openAnswers, {true, fileName}); }
+    ScriptedDialogs& cancelOpen() { return queue(m_openAnswers, {false, {}}); }
+    ScriptedDialogs& acceptSave(const std::string& fileName) { return queue(m_saveAnswers, {true, fileName}); }
+    ScriptedDialogs& cancelSave() { return queue(m_saveAnswers, {false, {}}); }
 
     qb::Answer messageBox(const std::string& text, qb::MessageKind kind, qb::MessageButtons buttons) override;
     std::string inputBox(const std::string& caption, const std::string& prompt,
@@ -59,6 +61,11 @@ private:
         bool accepted;
         std::string text;
     };
+    template <typename Answer> ScriptedDialogs& queue(std::deque<Answer>& answers, Answer answer)
+    {
+        answers.push_back(std::move(answer));
+        return *this;
+    }
     std::deque<qb::Answer> m_messageAnswers;
     std::deque<FileAnswer> m_inputAnswers;
     std::deque<FileAnswer> m_openAnswers;
