@@ -2,11 +2,13 @@
 #include "MailPrograms.h"
 #include "ScriptedUi.h"
 #include "TempDir.h"
+#include "TestFiles.h"
 #include "TextFile.h"
 
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -39,6 +41,14 @@ protected:
     Texts boxes() const { return dialogs->boxTexts(); }
     const Texts& listed() const { return view.programs.entries(); }
     std::string mailCfg() const { return dir.readFile("mail.cfg"); }
+    // Writes mail.cfg, or removes it for no bytes at all.
+    void writeMailCfg(const std::optional<std::string>& bytes) const
+    {
+        if (bytes)
+            dir.writeFile("mail.cfg", *bytes);
+        else
+            std::remove(dir.file("mail.cfg").c_str());
+    }
 
     qbtest::TempDir dir;
     qb::Session session;
@@ -50,51 +60,46 @@ protected:
 
 TEST_F(MailProgramsTest, UpdateProgramsListsTheOddLinesSorted)
 {
-    const std::pair<std::string, Texts> rows[] = {
+    const std::pair<std::optional<std::string>, Texts> rows[] = {
         {"", {""}},
         {kPineAndElm, {"Elm", "Pine"}},
         {"Zed\r\n/z\r\nAlpha", {"Alpha", "Zed"}},
         {"lf\nonly\r\n/x\r\n", {"lf\nonly"}},
         {"One\r\n/one\r\n\x1aTwo\r\n/two\r\n", {"One"}},
         {"cr\r/c\rnext\r/n\r", {"cr", "next"}},
+        {std::nullopt, {}},
     };
     for (const auto& [file, shown] : rows) {
-        dir.writeFile("mail.cfg", file);
+        SCOPED_TRACE(::testing::PrintToString(file));
+        writeMailCfg(file);
         freshDialogs();
         view.programs.add("stale");
         EXPECT_TRUE(run(&qb::MailPrograms::updateprograms));
-        EXPECT_EQ(listed(), shown) << file;
+        EXPECT_EQ(listed(), shown);
         EXPECT_TRUE(view.programs.sorted());
     }
-    std::remove(dir.file("mail.cfg").c_str());
-    freshDialogs();
-    EXPECT_TRUE(run(&qb::MailPrograms::updateprograms));
-    EXPECT_TRUE(listed().empty());
 }
 
 TEST_F(MailProgramsTest, NewProgramFileCreatesOrEmptiesOnlyOnYes)
 {
-    struct Row
+    const struct
     {
         bool exists;
         std::vector<Answer> answers;
         Texts shown;
         bool emptied;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {false, {Answer::Ok}, {kCreated}, true},
         {true, {Answer::Yes, Answer::Ok}, {kOverwrite, kCreated}, true},
         {true, {Answer::No}, {kOverwrite}, false},
         {true, {Answer::Cancel}, {kOverwrite}, false},
     };
-    for (const Row& row : rows) {
-        if (row.exists)
-            dir.writeFile("mail.cfg", kPineAndElm);
-        else
-            std::remove(dir.file("mail.cfg").c_str());
-        qbtest::ScriptedDialogs& scripted = freshDialogs();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(&row - rows);
+        writeMailCfg(row.exists ? std::optional<std::string>(kPineAndElm) : std::nullopt);
+        freshDialogs();
         for (const Answer answer : row.answers)
-            scripted.answerMessage(answer);
+            dialogs->answerMessage(answer);
         view.programs.clear();
         view.programs.add("before");
         EXPECT_TRUE(run(&qb::MailPrograms::newprogramfile));
@@ -116,15 +121,12 @@ TEST_F(MailProgramsTest, NewProgramFileWarnsOnEachBranchWhenTheFileCannotBeWritt
     // Held open for reading, the file may be probed but not rewritten.
     session.currentdirectory = dir.path();
     dir.writeFile("mail.cfg", kPineAndElm);
-    qb::TextFile reader(session.io);
-    reader.assign(session.mailFilePath());
-    reader.reset();
+    auto reader = qbtest::openFile(session.io, session.mailFilePath());
     ASSERT_EQ(session.io.ioResult(), 0);
-    freshDialogs().answerMessage(Answer::Yes);
-    dialogs->answerMessage(Answer::Ok);
+    freshDialogs().answerMessage(Answer::Yes).answerMessage(Answer::Ok);
     EXPECT_TRUE(run(&qb::MailPrograms::newprogramfile));
     EXPECT_EQ(boxes(), (Texts{kOverwrite, "Plase restart before using this function"}));
-    reader.close();
+    reader.reset();
     EXPECT_EQ(mailCfg(), kPineAndElm);
 }
 
@@ -136,10 +138,8 @@ TEST_F(MailProgramsTest, AddProgramAppendsTwoLinesOnlyWhenAProgramIsChosen)
     };
     for (const auto& [chosen, bytes] : rows) {
         dir.writeFile("mail.cfg", kPineAndElm);
-        qbtest::ScriptedDialogs& scripted = freshDialogs();
-        scripted.answerInput("Mutt");
-        chosen.empty() ? scripted.cancelOpen() : scripted.acceptOpen(chosen);
-        scripted.answerMessage(Answer::Ok);
+        qbtest::ScriptedDialogs& scripted = freshDialogs().answerInput("Mutt");
+        (chosen.empty() ? scripted.cancelOpen() : scripted.acceptOpen(chosen)).answerMessage(Answer::Ok);
         EXPECT_TRUE(run(&qb::MailPrograms::AddProgram1Click));
         EXPECT_EQ(mailCfg(), bytes);
         EXPECT_EQ(scripted.inputBoxes(),
@@ -155,20 +155,15 @@ TEST_F(MailProgramsTest, AddProgramAppendsTwoLinesOnlyWhenAProgramIsChosen)
 
 TEST_F(MailProgramsTest, AddProgramWithoutAFileCreatesItOnlyOnYes)
 {
-    freshDialogs().answerInput("Mutt");
-    dialogs->answerMessage(Answer::Yes);
-    dialogs->answerMessage(Answer::Ok);
-    dialogs->acceptOpen("/usr/bin/mutt");
-    dialogs->answerMessage(Answer::Ok);
+    freshDialogs().answerInput("Mutt").answerMessage(Answer::Yes).answerMessage(Answer::Ok);
+    dialogs->acceptOpen("/usr/bin/mutt").answerMessage(Answer::Ok);
     EXPECT_TRUE(run(&qb::MailPrograms::AddProgram1Click));
     EXPECT_EQ(boxes(), (Texts{kNoFile, kCreated, "Mutt added to database!"}));
     EXPECT_EQ(mailCfg(), "Mutt\r\n/usr/bin/mutt\r\n");
 
     for (const Answer answer : {Answer::No, Answer::Cancel}) {
-        std::remove(dir.file("mail.cfg").c_str());
-        freshDialogs().answerInput("Mutt");
-        dialogs->answerMessage(answer);
-        dialogs->answerMessage(Answer::Ok);
+        writeMailCfg(std::nullopt);
+        freshDialogs().answerInput("Mutt").answerMessage(answer).answerMessage(Answer::Ok);
         EXPECT_FALSE(run(&qb::MailPrograms::AddProgram1Click));
         EXPECT_EQ(boxes(), (Texts{kNoFile, "You chose not to create a mail file. You will not be able to start Mutt "
                                            "until you do!"}));
@@ -192,50 +187,44 @@ TEST_F(MailProgramsTest, AddProgramRefusesTextsThatWouldBreakTheRecords)
     }
 }
 
-TEST_F(MailProgramsTest, RunStartsTheLineAfterTheFirstEqualLineAndCloses)
+TEST_F(MailProgramsTest, RunStartsTheLineAfterTheFirstEqualLineOrSaysNoneWasFound)
 {
-    const std::tuple<std::string, std::string, std::string> rows[] = {
-        {kPineAndElm, "Elm", "/usr/bin/elm"},
-        {"Mail\r\n/first\r\nMail\r\n/second\r\n", "Mail", "/first"},
+    const std::string twoMails = "Mail\r\n/first\r\nMail\r\n/second\r\n";
+    const struct
+    {
+        std::string listed, selected;
+        std::optional<std::string> atRun, started;
+    } rows[] = {
+        {kPineAndElm, "Elm", kPineAndElm, "/usr/bin/elm"},
+        {twoMails, "Mail", twoMails, "/first"},
         // Command lines are compared too: "B" matches A's command line, and B's name is started.
-        {"A\r\nB\r\nB\r\n/b\r\n", "B", "B"},
+        {"A\r\nB\r\nB\r\n/b\r\n", "B", "A\r\nB\r\nB\r\n/b\r\n", "B"},
         // The one empty entry of an empty file starts the empty read at end of data.
-        {"", "", ""},
+        {"", "", "", ""},
+        // By the time Run reads the file, the name has gone from it, or the file itself has.
+        {kPineAndElm, "Elm", "Pine\r\n/usr/bin/pine\r\n", std::nullopt},
+        {kPineAndElm, "Elm", "Pine\r\n/usr/bin/pine", std::nullopt},
+        {kPineAndElm, "Elm", std::nullopt, std::nullopt},
     };
-    for (const auto& [file, selected, started] : rows) {
-        dir.writeFile("mail.cfg", file);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::PrintToString(row.atRun));
+        dir.writeFile("mail.cfg", row.listed);
         freshDialogs();
         ASSERT_TRUE(run(&qb::MailPrograms::updateprograms));
-        ASSERT_TRUE(view.programs.selectText(selected));
+        ASSERT_TRUE(view.programs.selectText(row.selected));
+        writeMailCfg(row.atRun);
+        if (!row.started)
+            dialogs->answerMessage(Answer::Ok);
         starter.started.clear();
         view.closed = 0;
         EXPECT_TRUE(run(&qb::MailPrograms::Button1Click));
-        EXPECT_EQ(starter.started, Texts{started}) << file;
-        EXPECT_EQ(view.closed, 1);
+        EXPECT_EQ(starter.started, row.started ? Texts{*row.started} : Texts{});
+        EXPECT_EQ(boxes(), row.started ? Texts{} : Texts{"No programs or none selected"});
+        EXPECT_EQ(view.closed, row.started ? 1 : 0);
     }
     view.programs.select(-1);
     EXPECT_FALSE(run(&qb::MailPrograms::Button1Click));
     EXPECT_EQ(dialogs->errors(), Texts{"List index out of bounds (-1)"});
-}
-
-TEST_F(MailProgramsTest, RunStopsAtTheEndWhenTheNameIsGoneOrTheFileMissing)
-{
-    for (const char* later : {"Pine\r\n/usr/bin/pine\r\n", "Pine\r\n/usr/bin/pine", "-"}) {
-        dir.writeFile("mail.cfg", kPineAndElm);
-        freshDialogs().answerMessage(Answer::Ok);
-        ASSERT_TRUE(run(&qb::MailPrograms::updateprograms));
-        ASSERT_TRUE(view.programs.selectText("Elm"));
-        if (std::string(later) == "-")
-            std::remove(dir.file("mail.cfg").c_str());
-        else
-            dir.writeFile("mail.cfg", later);
-        starter.started.clear();
-        view.closed = 0;
-        EXPECT_TRUE(run(&qb::MailPrograms::Button1Click)) << later;
-        EXPECT_EQ(boxes(), Texts{"No programs or none selected"}) << later;
-        EXPECT_TRUE(starter.started.empty());
-        EXPECT_EQ(view.closed, 0);
-    }
 }
 
 } // namespace
