@@ -3,9 +3,11 @@
 #include "ScriptedUi.h"
 #include "Session.h"
 #include "TempDir.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,13 +30,6 @@ protected:
     bool run(void (qb::MessageFiles::*command)())
     {
         return qb::runCommand(view.scripted, [&] { (files.*command)(); });
-    }
-    void expectBox(const std::string& text) const
-    {
-        ASSERT_FALSE(view.scripted.boxes().empty());
-        EXPECT_EQ(view.scripted.boxes().back().text, text);
-        EXPECT_EQ(view.scripted.boxes().back().kind, MessageKind::Confirmation);
-        EXPECT_EQ(view.scripted.boxes().back().buttons, MessageButtons::YesNoCancel);
     }
 
     qbtest::TempDir dir;
@@ -114,9 +109,7 @@ TEST_F(MessageFilesTest, OpenLoadsTheFileAndMakesItTheMessageFile)
     dir.writeFile("letter.txt", "line one\nline two\rend");
     view.mainWindow.setCaption("Quillbox 97 - [bob]");
     view.editor.type("mine");
-    view.scripted.cancelOpen();
-    view.scripted.acceptOpen(dir.file("absent.txt"));
-    view.scripted.acceptOpen(dir.file("letter.txt"));
+    view.scripted.cancelOpen().acceptOpen(dir.file("absent.txt")).acceptOpen(dir.file("letter.txt"));
 
     EXPECT_TRUE(run(&qb::MessageFiles::Open1Click));
     EXPECT_FALSE(run(&qb::MessageFiles::Open1Click));
@@ -133,82 +126,78 @@ TEST_F(MessageFilesTest, OpenLoadsTheFileAndMakesItTheMessageFile)
     EXPECT_EQ(view.mainWindow.caption(), "Quillbox 97 - [bob]");
 }
 
-TEST_F(MessageFilesTest, SaveAsCopiesEveryByteToANewTarget)
-{
-    std::string large(300007, '\0');
-    for (std::size_t i = 0; i < large.size(); ++i)
-        large[i] = static_cast<char>((i * 131 + i / 7) % 256);
-    for (const std::string& bytes : {kCiphertext, std::string(),
-                                     std::string("\x1A"
-                                                 "abc"),
-                                     large}) {
-        dir.writeFile("source.msg", bytes);
-        view.pathField.setText(dir.file("source.msg"));
-        view.editor.type("typed");
-        const std::string target = dir.file("copy" + std::to_string(bytes.size()));
-        view.scripted.acceptSave(target);
-
-        EXPECT_TRUE(run(&qb::MessageFiles::SaveAs1Click));
-
-        EXPECT_TRUE(qbtest::readBytes(target) == bytes) << bytes.size() << " bytes";
-        EXPECT_EQ(view.pathField.text(), target);
-        EXPECT_FALSE(view.editor.isModified());
-    }
-    EXPECT_TRUE(view.scripted.boxes().empty());
-}
-
-TEST_F(MessageFilesTest, SaveAsOverAnExistingTargetAsksFirst)
-{
-    for (const Answer answer : {Answer::Yes, Answer::No, Answer::Cancel}) {
-        dir.writeFile("source.txt", "new bytes");
-        dir.writeFile("target.txt", "old");
-        view.pathField.setText(dir.file("source.txt"));
-        view.editor.type("typed");
-        view.scripted.acceptSave(dir.file("target.txt"));
-        view.scripted.answerMessage(answer);
-
-        EXPECT_TRUE(run(&qb::MessageFiles::SaveAs1Click));
-
-        const bool saved = answer == Answer::Yes;
-        expectBox("OK to overwrite " + dir.file("target.txt"));
-        EXPECT_EQ(dir.readFile("target.txt"), saved ? "new bytes" : "old");
-        EXPECT_EQ(view.pathField.text(), dir.file(saved ? "target.txt" : "source.txt"));
-        EXPECT_EQ(view.editor.isModified(), !saved);
-    }
-}
-
-TEST_F(MessageFilesTest, SaveAsOntoTheMessageFileItselfFailsAndLeavesItAlone)
-{
-    dir.makeFolder("sub");
-    dir.writeFile("message.txt", kCiphertext);
-    view.pathField.setText(dir.file("message.txt"));
-    view.scripted.acceptSave(dir.path() + "/sub/../message.txt");
-    view.scripted.answerMessage(Answer::Yes);
-
-    EXPECT_FALSE(run(&qb::MessageFiles::SaveAs1Click));
-
-    EXPECT_EQ(view.scripted.errors(), Errors{"I/O error 32."});
-    EXPECT_EQ(dir.readFile("message.txt"), kCiphertext);
-    EXPECT_EQ(view.pathField.text(), dir.file("message.txt"));
-}
-
-TEST_F(MessageFilesTest, SaveAsWithoutASourceFileCreatesNoTarget)
+// Save As copies the message file as it is on disk, never the editor's text.
+TEST_F(MessageFilesTest, SaveAsCopiesEveryByteOfTheMessageFileAndAsksBeforeOverwriting)
 {
     qbtest::ScopedWorkingDirectory cwd(dir.path());
-    dir.writeFile("existing.txt", "keep me");
-    for (const std::string& pathField : {std::string("Untitled"), std::string()}) {
-        view.pathField.setText(pathField);
-        view.scripted.acceptSave(dir.file("new.txt"));
-        EXPECT_FALSE(run(&qb::MessageFiles::SaveAs1Click));
-        view.scripted.acceptSave(dir.file("existing.txt"));
-        view.scripted.answerMessage(Answer::Yes);
-        EXPECT_FALSE(run(&qb::MessageFiles::SaveAs1Click));
+    const std::string large = qbtest::randomBytes(300007, 3);
+    const std::string notFound = "File not found.";
+    const struct
+    {
+        std::string source;
+        std::optional<std::string> sourceBytes;
+        std::string target;
+        std::optional<std::string> targetBytes;
+        std::optional<Answer> overwrite;
+        std::string error;
+    } rows[] = {
+        {"source.msg", kCiphertext, "copy.msg", {}, {}, ""},
+        {"source.msg", "", "copy.msg", {}, {}, ""},
+        {"source.msg",
+         "\x1A"
+         "abc",
+         "copy.msg",
+         {},
+         {},
+         ""},
+        {"source.msg", large, "copy.msg", {}, {}, ""},
+        {"source.txt", "new bytes", "target.txt", "old", Answer::Yes, ""},
+        {"source.txt", "new bytes", "target.txt", "old", Answer::No, ""},
+        {"source.txt", "new bytes", "target.txt", "old", Answer::Cancel, ""},
+        // The message file itself under another spelling: refused, left alone.
+        {"message.txt", kCiphertext, "sub/../message.txt", kCiphertext, Answer::Yes, "I/O error 32."},
+        // No message file to copy: no target is created or changed.
+        {"Untitled", {}, "new.txt", {}, {}, notFound},
+        {"Untitled", {}, "existing.txt", "keep me", Answer::Yes, notFound},
+        {"", {}, "new.txt", {}, {}, notFound},
+        {"", {}, "existing.txt", "keep me", Answer::Yes, notFound},
+    };
+    dir.makeFolder("sub");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.source + " -> " + row.target);
+        if (row.sourceBytes)
+            dir.writeFile(row.source, *row.sourceBytes);
+        if (row.targetBytes)
+            dir.writeFile(row.target, *row.targetBytes);
+        else
+            std::filesystem::remove(dir.file(row.target));
+        qbtest::ScriptedMainView view;
+        qb::MessageFiles files(session, view);
+        view.pathField.setText(row.source);
+        view.editor.type("typed");
+        view.scripted.acceptSave(row.target);
+        if (row.overwrite)
+            view.scripted.answerMessage(*row.overwrite);
 
-        EXPECT_FALSE(dir.exists("new.txt"));
-        EXPECT_EQ(dir.readFile("existing.txt"), "keep me");
-        EXPECT_EQ(view.pathField.text(), pathField);
+        EXPECT_EQ(qb::runCommand(view.scripted, [&] { files.SaveAs1Click(); }), row.error.empty());
+
+        const bool saved = row.error.empty() && (!row.overwrite || *row.overwrite == Answer::Yes);
+        if (row.overwrite) {
+            ASSERT_EQ(view.scripted.boxes().size(), 1u);
+            EXPECT_EQ(view.scripted.boxes()[0].text, "OK to overwrite " + row.target);
+            EXPECT_EQ(view.scripted.boxes()[0].kind, MessageKind::Confirmation);
+            EXPECT_EQ(view.scripted.boxes()[0].buttons, MessageButtons::YesNoCancel);
+        } else {
+            EXPECT_TRUE(view.scripted.boxes().empty());
+        }
+        EXPECT_EQ(view.scripted.errors(), row.error.empty() ? Errors{} : Errors{row.error});
+        if (saved || row.targetBytes)
+            EXPECT_TRUE(dir.readFile(row.target) == (saved ? *row.sourceBytes : *row.targetBytes));
+        else
+            EXPECT_FALSE(dir.exists(row.target));
+        EXPECT_EQ(view.pathField.text(), saved ? row.target : row.source);
+        EXPECT_EQ(view.editor.isModified(), !saved);
     }
-    EXPECT_EQ(view.scripted.errors(), Errors(4, "File not found."));
 }
 
 TEST_F(MessageFilesTest, SaveClearsTheModifiedFlagEvenWhenCancelled)
