@@ -8,28 +8,27 @@ namespace {
 
 TEST(StandardErrorBox, AddsAFullStopOnlyAfterCharactersSortingAboveDot)
 {
-    EXPECT_EQ(qb::standardErrorText("File not found"), "File not found.");
-    EXPECT_EQ(qb::standardErrorText("I/O error 32"), "I/O error 32.");
-    EXPECT_EQ(qb::standardErrorText("List index out of bounds (-1)"), "List index out of bounds (-1)");
-    EXPECT_EQ(qb::standardErrorText("Done!"), "Done!");
-    EXPECT_EQ(qb::standardErrorText("ends with a blank "), "ends with a blank ");
-    EXPECT_EQ(qb::standardErrorText("already."), "already.");
-    EXPECT_EQ(qb::standardErrorText("slash/"), "slash/.");
-    EXPECT_EQ(qb::standardErrorText(""), "");
+    for (const std::string text : {"File not found", "I/O error 32", "slash/"})
+        EXPECT_EQ(qb::standardErrorText(text), text + ".");
+    for (const std::string text : {"List index out of bounds (-1)", "Done!", "ends with a blank ", "already.", ""})
+        EXPECT_EQ(qb::standardErrorText(text), text);
 }
 
 TEST(IoErrorTable, NamesTheKnownCodesAndNumbersTheRest)
 {
-    EXPECT_STREQ(qb::EInOutError(2).what(), "File not found");
-    EXPECT_STREQ(qb::EInOutError(3).what(), "Invalid filename");
-    EXPECT_STREQ(qb::EInOutError(4).what(), "Too many open files");
-    EXPECT_STREQ(qb::EInOutError(5).what(), "File access denied");
-    EXPECT_STREQ(qb::EInOutError(100).what(), "Read beyond end of file");
-    EXPECT_STREQ(qb::EInOutError(101).what(), "Disk full");
-    EXPECT_STREQ(qb::EInOutError(106).what(), "Invalid numeric input");
-    EXPECT_STREQ(qb::EInOutError(32).what(), "I/O error 32");
-    EXPECT_STREQ(qb::EInOutError(103).what(), "I/O error 103");
-    EXPECT_EQ(qb::EInOutError(32).code(), 32);
+    const std::pair<int, const char*> rows[] = {
+        {2, "File not found"},
+        {3, "Invalid filename"},
+        {4, "Too many open files"},
+        {5, "File access denied"},
+        {100, "Read beyond end of file"},
+        {101, "Disk full"},
+        {106, "Invalid numeric input"},
+        {32, "I/O error 32"},
+        {103, "I/O error 103"},
+    };
+    for (const auto& [code, text] : rows)
+        EXPECT_STREQ(qb::EInOutError(code).what(), text);
 }
 
 TEST(RunCommand, ShowsErrorsInTheBoxAndSwallowsTheSilentStop)
