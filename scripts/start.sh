@@ -5,7 +5,7 @@ set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 bash "$root/scripts/install-deps.sh"
-bash "$root/scripts/build.sh"
+bash "$root/scripts/build.sh" quillbox
 
 data=${QUILLBOX_DATA:-$HOME/Quillbox}
 mkdir -p "$data"
