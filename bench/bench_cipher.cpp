@@ -4,6 +4,7 @@
 #include "Errors.h"
 #include "FileOps.h"
 #include "MessageCipher.h"
+#include "ScriptedUi.h"
 #include "Session.h"
 #include "TextFile.h"
 #include "Ui.h"
@@ -30,119 +31,6 @@ namespace fs = std::filesystem;
 
 constexpr std::size_t kKeySize = 1000;
 constexpr std::size_t kBufferSize = 64 * 1024;
-
-// The main window reduced to what the commands touch; progress keeps only the last position.
-class BenchDialogs : public qb::Dialogs
-{
-public:
-    qb::Answer messageBox(const std::string& text, qb::MessageKind, qb::MessageButtons) override
-    {
-        std::fprintf(stderr, "unexpected message box: %s\n", text.c_str());
-        return qb::Answer::Ok;
-    }
-    std::string inputBox(const std::string&, const std::string&, const std::string& defaultText) override
-    {
-        return defaultText;
-    }
-    bool executeOpenDialog() override { return false; }
-    std::string openDialogFileName() const override { return {}; }
-    bool executeSaveDialog() override { return false; }
-    std::string saveDialogFileName() const override { return {}; }
-    void showErrorBox(const std::string& text) override { std::fprintf(stderr, "error: %s\n", text.c_str()); }
-};
-
-class BenchEditor : public qb::Editor
-{
-public:
-    std::string text() const override { return m_text; }
-    bool isEmpty() const override { return m_text.empty(); }
-    void setText(const std::string& text) override
-    {
-        m_text = text;
-        m_modified = true;
-    }
-    // An editor that keeps the bytes itself hands them out and takes them over without copies.
-    std::size_t textSize() const override { return m_text.size(); }
-    void readText(const std::function<void(std::string_view)>& reader) const override { reader(m_text); }
-    void takeText(std::string&& text) override
-    {
-        m_text = std::move(text);
-        m_modified = true;
-    }
-    void clear() override { std::string().swap(m_text); }
-    bool isModified() const override { return m_modified; }
-    void setModified(bool modified) override { m_modified = modified; }
-    void setFocus() override {}
-
-private:
-    std::string m_text;
-    bool m_modified = false;
-};
-
-class BenchLineEdit : public qb::LineEdit
-{
-public:
-    std::string text() const override { return m_text; }
-    void setText(const std::string& text) override { m_text = text; }
-
-private:
-    std::string m_text;
-};
-
-class BenchList : public qb::ListControl
-{
-public:
-    void clear() override {}
-    void add(const std::string&) override {}
-    void setSorted(bool) override {}
-    int count() const override { return 0; }
-    int itemIndex() const override { return -1; }
-    std::string item(int index) const override { throw qb::EListError(index); }
-};
-
-class BenchProgress : public qb::ProgressControl
-{
-public:
-    void setMaximum(std::int64_t maximum) override { m_maximum = maximum; }
-    void setPosition(std::int64_t position) override { m_position = position; }
-    void stepPositions(std::int64_t, std::int64_t last) override
-    {
-        m_position = last;
-        ++steps;
-    }
-    std::int64_t steps = 0;
-
-private:
-    std::int64_t m_maximum = 100;
-    std::int64_t m_position = 0;
-};
-
-class BenchWindow : public qb::Window
-{
-public:
-    void setCaption(const std::string&) override {}
-    void repaintNow() override {}
-};
-
-class BenchView : public qb::MainView
-{
-public:
-    qb::Dialogs& dialogs() override { return m_dialogs; }
-    qb::Editor& memo1() override { return editor; }
-    qb::LineEdit& edit2() override { return pathField; }
-    qb::ListControl& listBox1() override { return m_list; }
-    qb::ProgressControl& progressBar3() override { return progress; }
-    qb::Window& window() override { return m_window; }
-
-    BenchEditor editor;
-    BenchLineEdit pathField;
-    BenchProgress progress;
-
-private:
-    BenchDialogs m_dialogs;
-    BenchList m_list;
-    BenchWindow m_window;
-};
 
 // Each measurement starts with no dirty pages, so write-back of an earlier one does not land in it.
 double seconds(const std::function<void()>& work)
@@ -294,13 +182,13 @@ int main(int argc, char** argv)
         // Memory first, while this process is still small (a child starts with its parent's pages).
         writeFile(messagePath, makeMessage(size));
         auto decryptOnce = [&] {
-            BenchView view;
+            qbtest::ScriptedMainView view(/*recordProgress=*/false);
             view.pathField.setText(messagePath);
             view.editor.setText("x");
             qb::MessageCipher(session, view).Decrypt1Click();
         };
         auto encryptOnce = [&] {
-            BenchView view;
+            qbtest::ScriptedMainView view(/*recordProgress=*/false);
             view.pathField.setText(messagePath);
             view.editor.setText(makeMessage(size));
             qb::MessageCipher(session, view).Encrypt1Click();
@@ -321,18 +209,18 @@ int main(int argc, char** argv)
                     throw std::runtime_error("cp failed");
             }));
 
-            BenchView view;
+            qbtest::ScriptedMainView view(/*recordProgress=*/false);
             qb::MessageCipher cipher(session, view);
             view.pathField.setText(messagePath);
             view.editor.setText(plaintext);
             encrypt.push_back(seconds([&] { cipher.Encrypt1Click(); }));
-            progressCalls = view.progress.steps;
+            progressCalls = view.progress.stepCalls();
             view.editor.setText("x");
             decrypt.push_back(seconds([&] { cipher.Decrypt1Click(); }));
             view.editor.clear();
             if (run == 0 && readFile(messagePath) != plaintext)
                 throw std::runtime_error("Encrypt then Decrypt did not restore the message");
-            BenchEditor editor;
+            qbtest::FakeEditor editor;
             editor.setText(plaintext);
             save.push_back(seconds([&] { qb::saveEditorToFile(session.io, editor, copyOut); }));
             editor.clear();
