@@ -45,8 +45,7 @@ void MailPrograms::createEmptyFile(const char* failureWarning)
         m_dialogs.messageBox(failureWarning, MessageKind::Warning, MessageButtons::Ok);
         return;
     }
-    mailfile.close();
-    io.check();
+    closeChecked(mailfile);
     m_dialogs.messageBox("New Mail program file created!", MessageKind::Information, MessageButtons::Ok);
     updateprograms();
 }
@@ -75,9 +74,7 @@ void MailPrograms::AddProgram1Click()
     }
 
     TextFile mailfile(io);
-    mailfile.assign(path);
-    mailfile.append();
-    io.check();
+    appendChecked(mailfile, path);
     if (m_dialogs.executeOpenDialog()) {
         const std::string program = m_dialogs.openDialogFileName();
         if (breaksRecord(program))
@@ -88,8 +85,7 @@ void MailPrograms::AddProgram1Click()
         io.check();
     }
     m_dialogs.messageBox(name + " added to database!", MessageKind::Information, MessageButtons::Ok);
-    mailfile.close();
-    io.check();
+    closeChecked(mailfile);
     updateprograms();
 }
 
@@ -132,16 +128,14 @@ void MailPrograms::Button1Click()
         const bool atEnd = mailfile.eof();
         io.check();
         if (atEnd) {
-            mailfile.close();
-            io.check();
+            closeChecked(mailfile);
             m_dialogs.messageBox(kNoProgramsWarning, MessageKind::Warning, MessageButtons::Ok);
             return;
         }
     }
     const std::string commandLine = mailfile.readLine();
     io.check();
-    mailfile.close();
-    io.check();
+    closeChecked(mailfile);
 
     m_starter.start(commandLine);
     m_view.close();

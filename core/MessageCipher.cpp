@@ -119,26 +119,6 @@ private:
     std::vector<unsigned char> m_buffer;
 };
 
-void resetChecked(IoContext& io, TextFile& file, const std::string& path)
-{
-    file.assign(path);
-    file.reset();
-    io.check();
-}
-
-void rewriteChecked(IoContext& io, TextFile& file, const std::string& path)
-{
-    file.assign(path);
-    file.rewrite();
-    io.check();
-}
-
-void closeChecked(IoContext& io, TextFile& file)
-{
-    file.close();
-    io.check();
-}
-
 // Reads exactly `count` bytes; past the physical end a read yields 26, as a byte-wise read would.
 void readExactly(IoContext& io, TextFile& file, unsigned char* out, std::size_t count)
 {
@@ -191,7 +171,7 @@ public:
     void finish()
     {
         if (m_file.isOpen())
-            closeChecked(m_session.io, m_file);
+            closeChecked(m_file);
     }
 
 private:
@@ -225,7 +205,7 @@ private:
                     return;
                 }
             }
-            closeChecked(m_session.io, m_file);
+            closeChecked(m_file);
             openPass();
         }
     }
@@ -289,22 +269,22 @@ void MessageCipher::Encrypt1Click()
     CreatedFileGuard guard(tempPath);
     {
         TextFile message(io, TextFile::Reading::PlainBytes, kFileBufferSize);
-        resetChecked(io, message, path);
+        resetChecked(message, path);
         TextFile temp(io, TextFile::Reading::PlainBytes, kFileBufferSize);
-        rewriteChecked(io, temp, tempPath);
+        rewriteChecked(temp, tempPath);
         guard.arm();
 
         FileSink sink(io, temp);
         runKeyLoop(m_session, m_view, message, size, sink);
-        closeChecked(io, message);
-        closeChecked(io, temp);
+        closeChecked(message);
+        closeChecked(temp);
     }
 
     {
         TextFile temp(io, TextFile::Reading::PlainBytes, kFileBufferSize);
-        resetChecked(io, temp, tempPath);
+        resetChecked(temp, tempPath);
         TextFile message(io, TextFile::Reading::PlainBytes, kFileBufferSize);
-        rewriteChecked(io, message, path);
+        rewriteChecked(message, path);
         // The message file is being overwritten: until it is complete the temporary file holds the only
         // complete ciphertext, so it stays whatever happens.
         guard.keep();
@@ -319,8 +299,8 @@ void MessageCipher::Encrypt1Click()
                 io.check();
             }
         }
-        closeChecked(io, temp);
-        closeChecked(io, message);
+        closeChecked(temp);
+        closeChecked(message);
     }
     eraseFileChecked(io, tempPath);
 
@@ -349,17 +329,17 @@ void MessageCipher::Decrypt1Click()
     std::string result = editorLoadBuffer(static_cast<std::size_t>(size));
     {
         TextFile message(io, TextFile::Reading::PlainBytes, kFileBufferSize);
-        resetChecked(io, message, path);
+        resetChecked(message, path);
         MemorySink sink(result);
         runKeyLoop(m_session, m_view, message, size, sink);
-        closeChecked(io, message);
+        closeChecked(message);
     }
     {
         TextFile message(io, TextFile::Reading::PlainBytes, kFileBufferSize);
-        rewriteChecked(io, message, path);
+        rewriteChecked(message, path);
         message.writeString(result);
         io.check();
-        closeChecked(io, message);
+        closeChecked(message);
     }
 
     m_view.progressBar3().setPosition(0);

@@ -23,14 +23,10 @@ constexpr std::size_t kCopyBufferSize = std::size_t(64) << 10;
 void copyMessageFile(IoContext& io, const std::string& sourceName, const std::string& targetName)
 {
     TextFile source(io, TextFile::Reading::PlainBytes, kCopyBufferSize);
-    source.assign(sourceName);
-    source.reset();
-    io.check();
+    resetChecked(source, sourceName);
 
     TextFile target(io, TextFile::Reading::PlainBytes, kCopyBufferSize);
-    target.assign(targetName);
-    target.rewrite();
-    io.check();
+    rewriteChecked(target, targetName);
 
     std::vector<unsigned char> block(kCopyBufferSize);
     for (;;) {
@@ -42,10 +38,8 @@ void copyMessageFile(IoContext& io, const std::string& sourceName, const std::st
         io.check();
     }
 
-    source.close();
-    io.check();
-    target.close();
-    io.check();
+    closeChecked(source);
+    closeChecked(target);
 }
 
 } // namespace

@@ -39,11 +39,8 @@ void Recipients::newrecipiantfile()
                                     MessageButtons::YesNoCancel) != Answer::Yes)
         return;
     TextFile users(io);
-    users.assign(path);
-    users.rewrite();
-    io.check();
-    users.close();
-    io.check();
+    rewriteChecked(users, path);
+    closeChecked(users);
     inform("New User File created!");
     updateusers();
 }
@@ -103,28 +100,22 @@ void Recipients::appendToUsersFile(const std::string& name)
 {
     IoContext& io = m_session.io;
     TextFile users(io);
-    users.assign(m_session.usersFilePath());
-    users.append();
-    io.check();
+    appendChecked(users, m_session.usersFilePath());
     users.writeLine(name);
     io.check();
-    users.close();
-    io.check();
+    closeChecked(users);
 }
 
 void Recipients::writeGeneratedKey(const std::string& keyPath)
 {
     IoContext& io = m_session.io;
     TextFile key(io);
-    key.assign(keyPath);
-    key.rewrite();
-    io.check();
+    rewriteChecked(key, keyPath);
     for (const unsigned char value : m_keys.generate()) {
         key.writeByte(value);
         io.check();
     }
-    key.close();
-    io.check();
+    closeChecked(key);
 }
 
 void Recipients::importKeyFile(const std::string& keyPath)
@@ -164,11 +155,9 @@ void Recipients::importKeyFile(const std::string& keyPath)
         atEnd = source.eof();
         io.check();
     } while (!atEnd);
-    key.close();
-    io.check();
+    closeChecked(key);
     guard.keep();
-    source.close();
-    io.check();
+    closeChecked(source);
 }
 
 void Recipients::inform(const std::string& text)

@@ -537,4 +537,31 @@ void TextFile::writeLine(std::string_view text)
     writeBytes(kLineEnd, sizeof kLineEnd);
 }
 
+void resetChecked(TextFile& file, const std::string& name)
+{
+    file.assign(name);
+    file.reset();
+    file.io().check();
+}
+
+void rewriteChecked(TextFile& file, const std::string& name)
+{
+    file.assign(name);
+    file.rewrite();
+    file.io().check();
+}
+
+void appendChecked(TextFile& file, const std::string& name)
+{
+    file.assign(name);
+    file.append();
+    file.io().check();
+}
+
+void closeChecked(TextFile& file)
+{
+    file.close();
+    file.io().check();
+}
+
 } // namespace qb

@@ -53,6 +53,7 @@ public:
 
     void assign(const std::string& name);
     const std::string& name() const { return m_name; }
+    IoContext& io() const { return m_io; }
 
     void reset();   // open an existing file for reading
     void rewrite(); // create or truncate, open for writing
@@ -145,5 +146,12 @@ inline void TextFile::writeByte(unsigned char byte)
     }
     writeByteSlow(byte);
 }
+
+// Checked forms of the steps commands take most: the step, then IoContext::check, which raises EInOutError
+// (and clears the code) when it failed.
+void resetChecked(TextFile& file, const std::string& name);
+void rewriteChecked(TextFile& file, const std::string& name);
+void appendChecked(TextFile& file, const std::string& name);
+void closeChecked(TextFile& file);
 
 } // namespace qb
