@@ -37,32 +37,34 @@ std::string ScriptedDialogs::inputBox(const std::string& caption, const std::str
     return answer.accepted ? answer.text.substr(0, 255) : defaultText;
 }
 
+namespace {
+
+// Takes the next queued answer of a file dialog; an accepted name becomes the dialog's kept name.
+template <typename Queue> bool takeFileAnswer(Queue& answers, std::string& keptName, const char* dialog)
+{
+    if (answers.empty()) {
+        ADD_FAILURE() << "unexpected " << dialog << " dialog";
+        return false;
+    }
+    const auto answer = answers.front();
+    answers.pop_front();
+    if (answer.accepted)
+        keptName = answer.text;
+    return answer.accepted;
+}
+
+} // namespace
+
 bool ScriptedDialogs::executeOpenDialog()
 {
     ++m_openShown;
-    if (m_openAnswers.empty()) {
-        ADD_FAILURE() << "unexpected open dialog";
-        return false;
-    }
-    const FileAnswer answer = m_openAnswers.front();
-    m_openAnswers.pop_front();
-    if (answer.accepted)
-        m_openFileName = answer.text;
-    return answer.accepted;
+    return takeFileAnswer(m_openAnswers, m_openFileName, "open");
 }
 
 bool ScriptedDialogs::executeSaveDialog()
 {
     ++m_saveShown;
-    if (m_saveAnswers.empty()) {
-        ADD_FAILURE() << "unexpected save dialog";
-        return false;
-    }
-    const FileAnswer answer = m_saveAnswers.front();
-    m_saveAnswers.pop_front();
-    if (answer.accepted)
-        m_saveFileName = answer.text;
-    return answer.accepted;
+    return takeFileAnswer(m_saveAnswers, m_saveFileName, "save");
 }
 
 std::vector<std::string> ScriptedDialogs::boxTexts() const
