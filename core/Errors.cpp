@@ -36,6 +36,10 @@ EWriteError::EWriteError() : Error("Stream write error") {}
 
 EListError::EListError(int index) : Error("List index out of bounds (" + std::to_string(index) + ")") {}
 
+EDamagedMailText::EDamagedMailText() : Error("The mail text is damaged (checksum mismatch).") {}
+
+EManyMailTexts::EManyMailTexts() : Error("The mail text holds more than one message.") {}
+
 void Abort()
 {
     throw EAbort();

@@ -61,6 +61,20 @@ public:
     explicit EListError(int index);
 };
 
+// Mail text whose base64 is broken or whose checksum does not match: "The mail text is damaged (checksum mismatch)."
+class EDamagedMailText : public Error
+{
+public:
+    EDamagedMailText();
+};
+
+// A text holding more than one block of mail text: "The mail text holds more than one message."
+class EManyMailTexts : public Error
+{
+public:
+    EManyMailTexts();
+};
+
 // The silent stop: ends the running command without a message. Not an Error, so nothing shows it.
 class EAbort : public std::exception
 {

@@ -197,8 +197,8 @@ private:
 };
 
 // Reads the whole file into `bytes`, reusing its memory when it is large enough, in pieces that
-// `scan` looks at as they arrive.
-void readWholeFile(int fd, std::string& bytes, ShownTextScan& scan)
+// `scan`, if given, looks at as they arrive.
+void readWholeFile(int fd, std::string& bytes, ShownTextScan* scan)
 {
     struct stat info
     {
@@ -228,10 +228,12 @@ void readWholeFile(int fd, std::string& bytes, ShownTextScan& scan)
         if (got <= 0)
             break;
         done += static_cast<std::size_t>(got);
-        scan.advance(bytes.data(), done, false);
+        if (scan)
+            scan->advance(bytes.data(), done, false);
     }
     bytes.resize(done);
-    scan.advance(bytes.data(), done, true);
+    if (scan)
+        scan->advance(bytes.data(), done, true);
 }
 
 // Turns the `lone` lone CRs and LFs of `text` into CR LF where the text lies, working from the end:
@@ -393,25 +395,30 @@ void saveEditorToFile(IoContext& io, Editor& editor, const std::string& name)
         throw EFCreateError(name);
     // The file is opened only once the editor has produced its bytes: a text the editor cannot give as bytes
     // must not have emptied the file first.
-    editor.readText([&io, &name](std::string_view text) {
-        // Opened without truncating, so a file this process holds stays untouched when refused.
-        FileDescriptor file(::open(fileSystemName(name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
-        if (!file.valid() || heldOpen(io, file.get()) || ::ftruncate(file.get(), 0) != 0)
-            throw EFCreateError(name);
-        const char* data = text.data();
-        std::size_t left = text.size();
-        while (left > 0) {
-            const ssize_t written = ::write(file.get(), data, left);
-            if (written < 0 && errno == EINTR)
-                continue;
-            if (written <= 0)
-                throw EWriteError();
-            data += written;
-            left -= static_cast<std::size_t>(written);
-        }
-        if (::close(file.release()) != 0)
+    editor.readText([&io, &name](std::string_view text) { saveBytesAsEditorFile(io, text, name); });
+}
+
+void saveBytesAsEditorFile(IoContext& io, std::string_view bytes, const std::string& name)
+{
+    if (name.empty() || name.find('\0') != std::string::npos)
+        throw EFCreateError(name);
+    // Opened without truncating, so a file this process holds stays untouched when refused.
+    FileDescriptor file(::open(fileSystemName(name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
+    if (!file.valid() || heldOpen(io, file.get()) || ::ftruncate(file.get(), 0) != 0)
+        throw EFCreateError(name);
+    const char* data = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(file.get(), data, left);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
             throw EWriteError();
-    });
+        data += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    if (::close(file.release()) != 0)
+        throw EWriteError();
 }
 
 std::string normalizeLineBreaks(const std::string& bytes)
@@ -444,16 +451,26 @@ void loadEditorFromFile(IoContext& io, Editor& editor, const std::string& name)
     loadEditorFromFile(io, editor, name, std::string());
 }
 
-void loadEditorFromFile(IoContext& io, Editor& editor, const std::string& name, std::string&& storage)
+namespace {
+
+// Opens `name` as the editor does (exclusively: "Cannot open file %s") and reads all of it into `text`.
+void readEditorFile(IoContext& io, const std::string& name, std::string& text, ShownTextScan* scan)
 {
     if (name.empty() || name.find('\0') != std::string::npos)
         throw EFOpenError(name);
     FileDescriptor file(::open(fileSystemName(name).c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.valid() || heldOpen(io, file.get()))
         throw EFOpenError(name);
+    readWholeFile(file.get(), text, scan);
+}
+
+} // namespace
+
+void loadEditorFromFile(IoContext& io, Editor& editor, const std::string& name, std::string&& storage)
+{
     std::string text = std::move(storage);
     ShownTextScan shown;
-    readWholeFile(file.get(), text, shown);
+    readEditorFile(io, name, text, &shown);
 
     // The adjusted text is longer than the file by one byte per lone break, so its length needs the
     // count only where it could exceed the capacity or equal the editor's length.
@@ -472,6 +489,15 @@ void loadEditorFromFile(IoContext& io, Editor& editor, const std::string& name, 
     text.resize(shown.length());
     widenLoneBreaks(text, shown.lone());
     editor.takeText(std::move(text));
+}
+
+void loadEditorWithAllBytes(IoContext& io, Editor& editor, const std::string& name)
+{
+    std::string bytes;
+    readEditorFile(io, name, bytes, nullptr);
+    if (bytes.size() == editor.textSize() && bytes == editor.text())
+        return;
+    editor.takeAllBytes(std::move(bytes));
 }
 
 } // namespace qb

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace qb {
 
@@ -64,12 +65,19 @@ constexpr std::int64_t kMemoCapacity = std::int64_t(256) << 20;
 // file; "Cannot create file %s" when it cannot be created. Nothing is created when the name is empty.
 void saveEditorToFile(IoContext& io, Editor& editor, const std::string& name);
 
+// Writes `bytes` as the editor writes its text, with the same refusals.
+void saveBytesAsEditorFile(IoContext& io, std::string_view bytes, const std::string& name);
+
 // Reads the whole file, turns lone CR and lone LF into CR LF, and gives the editor the part before the
 // first byte 0 unless the adjusted text equals the editor's text. "Cannot open file %s" on failure.
 void loadEditorFromFile(IoContext& io, Editor& editor, const std::string& name);
 // The same, reading into `storage` (whose contents are discarded) when its capacity suffices, so a
 // caller done with a buffer of the file's size spares the allocation of another.
 void loadEditorFromFile(IoContext& io, Editor& editor, const std::string& name, std::string&& storage);
+// Reads the whole file as the editor does and gives it every byte shown (Editor::takeAllBytes), unless it already
+// holds exactly these bytes: the way a ciphertext is shown, so that what is copied from the editor is what the file
+// holds.
+void loadEditorWithAllBytes(IoContext& io, Editor& editor, const std::string& name);
 // An empty buffer for loading a file of `size` bytes: with room for the line breaks that the
 // adjustment typically adds, so they go in without moving the text, and its memory made ready at once
 // rather than page by page as it fills.

@@ -2,11 +2,13 @@
 
 #include "Errors.h"
 #include "FileOps.h"
+#include "MailText.h"
 #include "TextFile.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -77,46 +79,50 @@ private:
     std::int64_t m_reported = 0;
 };
 
-// Where the combined bytes go. `space` says where the next `count` message bytes are to be read;
-// `emit` takes them once combined.
-class Sink
+// The message bytes as the key loop takes them: `next` gives where the next `count` bytes lie, to be combined in
+// place; `combined` takes them back once they are.
+class MessageStream
 {
 public:
-    virtual ~Sink() = default;
-    virtual unsigned char* space(std::size_t count) = 0;
-    virtual void emit(const unsigned char* data, std::size_t count) = 0;
+    virtual ~MessageStream() = default;
+    virtual unsigned char* next(std::size_t count) = 0;
+    virtual void combined(const unsigned char* data, std::size_t count) = 0;
 };
 
-class FileSink : public Sink
+// Read from one file, written to another, through one buffer.
+class FileStream : public MessageStream
 {
 public:
-    FileSink(IoContext& io, TextFile& file) : m_io(io), m_file(file), m_buffer(kChunkSize) {}
-    unsigned char* space(std::size_t) override { return m_buffer.data(); }
-    void emit(const unsigned char* data, std::size_t count) override
+    FileStream(IoContext& io, TextFile& from, TextFile& to) : m_io(io), m_from(from), m_to(to), m_buffer(kChunkSize) {}
+    unsigned char* next(std::size_t count) override;
+    void combined(const unsigned char* data, std::size_t count) override
     {
-        m_file.writeBytes(data, count);
+        m_to.writeBytes(data, count);
         m_io.check();
     }
 
 private:
     IoContext& m_io;
-    TextFile& m_file;
+    TextFile& m_from;
+    TextFile& m_to;
     std::vector<unsigned char> m_buffer;
 };
 
-class MemorySink : public Sink
+// Combined where it lies in memory.
+class MemoryStream : public MessageStream
 {
 public:
-    explicit MemorySink(std::string& result) : m_result(result), m_buffer(kChunkSize) {}
-    unsigned char* space(std::size_t) override { return m_buffer.data(); }
-    void emit(const unsigned char* data, std::size_t count) override
+    explicit MemoryStream(std::string& bytes) : m_bytes(reinterpret_cast<unsigned char*>(bytes.data())) {}
+    unsigned char* next(std::size_t count) override
     {
-        m_result.append(reinterpret_cast<const char*>(data), count);
+        unsigned char* at = m_bytes;
+        m_bytes += count;
+        return at;
     }
+    void combined(const unsigned char*, std::size_t) override {}
 
 private:
-    std::string& m_result;
-    std::vector<unsigned char> m_buffer;
+    unsigned char* m_bytes;
 };
 
 // Reads exactly `count` bytes; past the physical end a read yields 26, as a byte-wise read would.
@@ -125,6 +131,12 @@ void readExactly(IoContext& io, TextFile& file, unsigned char* out, std::size_t 
     const std::size_t got = file.readBytes(out, count);
     io.check();
     std::fill(out + got, out + count, kEndOfDataMark);
+}
+
+unsigned char* FileStream::next(std::size_t count)
+{
+    readExactly(m_io, m_from, m_buffer.data(), count);
+    return m_buffer.data();
 }
 
 // Combines `count` bytes with a run of key bytes, a word at a time.
@@ -223,21 +235,20 @@ private:
 
 // The common key loop: `total` message bytes combined with the key. The message moves in large chunks;
 // the key restarts wherever a pass ends, and no key byte is read once the last message byte is done.
-void runKeyLoop(Session& session, MainView& view, TextFile& message, std::int64_t total, Sink& sink)
+void runKeyLoop(Session& session, MainView& view, std::int64_t total, MessageStream& message)
 {
     ProgressBatcher progress(view.progressBar3(), total);
     KeyStream key(session, view, progress);
     for (std::int64_t done = 0; done < total;) {
         const std::size_t count = chunkFor(total - done);
-        unsigned char* bytes = sink.space(count);
-        readExactly(session.io, message, bytes, count);
+        unsigned char* bytes = message.next(count);
         for (std::size_t at = 0; at < count;) {
             const auto [run, length] = key.next(count - at);
             xorBytes(bytes + at, run, length);
             at += length;
             progress.advance(static_cast<std::int64_t>(length));
         }
-        sink.emit(bytes, count);
+        message.combined(bytes, count);
         done += static_cast<std::int64_t>(count);
     }
     progress.flush();
@@ -274,8 +285,8 @@ void MessageCipher::Encrypt1Click()
         rewriteChecked(temp, tempPath);
         guard.arm();
 
-        FileSink sink(io, temp);
-        runKeyLoop(m_session, m_view, message, size, sink);
+        FileStream stream(io, message, temp);
+        runKeyLoop(m_session, m_view, size, stream);
         closeChecked(message);
         closeChecked(temp);
     }
@@ -305,7 +316,9 @@ void MessageCipher::Encrypt1Click()
     eraseFileChecked(io, tempPath);
 
     m_view.progressBar3().setPosition(0);
-    reloadEditor(path);
+    // The ciphertext is shown whole, so that what is copied from the editor decrypts.
+    m_view.memo1().clear();
+    loadEditorWithAllBytes(io, m_view.memo1(), path);
 }
 
 void MessageCipher::Decrypt1Click()
@@ -316,34 +329,56 @@ void MessageCipher::Decrypt1Click()
     const std::string path = requireMessagePath();
 
     IoContext& io = m_session.io;
-    if (path == kUntitled)
-        saveEditorToFile(io, editor, path);
+    const bool savedFromMailText = path == kUntitled && saveUntitled(editor);
     const std::int64_t size = fileSizeChecked(io, path);
     // Nothing to decrypt; the key loop needs at least one byte.
     if (size == 0)
         Abort();
     m_view.progressBar3().setMaximum(size);
 
-    // The result's memory is handed on to the reload, which reads the rewritten file into it: one buffer
-    // of the message's size serves the whole command and ends up as the editor's text.
-    std::string result = editorLoadBuffer(static_cast<std::size_t>(size));
+    // One buffer of the message's size serves the whole command: the file is read into it, combined in place,
+    // written back from it, and handed on to the reload, which reads the rewritten file into it and gives it to
+    // the editor as its text.
+    std::string message = editorLoadBuffer(static_cast<std::size_t>(size));
     {
-        TextFile message(io, TextFile::Reading::PlainBytes, kFileBufferSize);
-        resetChecked(message, path);
-        MemorySink sink(result);
-        runKeyLoop(m_session, m_view, message, size, sink);
-        closeChecked(message);
+        TextFile file(io, TextFile::Reading::PlainBytes, kFileBufferSize);
+        resetChecked(file, path);
+        message.resize(static_cast<std::size_t>(size));
+        readExactly(io, file, reinterpret_cast<unsigned char*>(message.data()), message.size());
+        closeChecked(file);
     }
+    if (!savedFromMailText) {
+        if (std::optional<std::string> bytes = readMailText(message)) {
+            if (bytes->empty())
+                Abort();
+            message = std::move(*bytes);
+            m_view.progressBar3().setMaximum(static_cast<std::int64_t>(message.size()));
+        }
+    }
+    MemoryStream stream(message);
+    runKeyLoop(m_session, m_view, static_cast<std::int64_t>(message.size()), stream);
     {
-        TextFile message(io, TextFile::Reading::PlainBytes, kFileBufferSize);
-        rewriteChecked(message, path);
-        message.writeString(result);
+        TextFile file(io, TextFile::Reading::PlainBytes, kFileBufferSize);
+        rewriteChecked(file, path);
+        file.writeString(message);
         io.check();
-        closeChecked(message);
+        closeChecked(file);
     }
 
     m_view.progressBar3().setPosition(0);
-    reloadEditor(path, std::move(result));
+    m_view.memo1().clear();
+    loadEditorFromFile(io, m_view.memo1(), path, std::move(message));
+}
+
+bool MessageCipher::saveUntitled(Editor& editor)
+{
+    bool decoded = false;
+    editor.readText([this, &decoded](std::string_view text) {
+        std::optional<std::string> bytes = readMailText(text);
+        decoded = bytes.has_value();
+        saveBytesAsEditorFile(m_session.io, decoded ? *bytes : text, kUntitled);
+    });
+    return decoded;
 }
 
 std::string MessageCipher::requireMessagePath()
@@ -352,12 +387,6 @@ std::string MessageCipher::requireMessagePath()
     if (path.empty())
         warnNoRecipient(m_view);
     return path;
-}
-
-void MessageCipher::reloadEditor(const std::string& path, std::string&& storage)
-{
-    m_view.memo1().clear();
-    loadEditorFromFile(m_session.io, m_view.memo1(), path, std::move(storage));
 }
 
 } // namespace qb

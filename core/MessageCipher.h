@@ -18,14 +18,15 @@ public:
     // result back and reloads the editor.
     void Encrypt1Click();
     // Decrypts the path field's file in memory (for "Untitled" the editor is saved there first),
-    // rewrites it and reloads the editor.
+    // rewrites it and reloads the editor. A message that holds mail text is decrypted from the mail text's bytes.
     void Decrypt1Click();
 
 private:
     // The path field's text; an empty one names no file, so the user is asked to pick a correspondent.
     std::string requireMessagePath();
-    // `storage`: memory the load may read the file into (see loadEditorFromFile).
-    void reloadEditor(const std::string& path, std::string&& storage = std::string());
+    // Saves the untitled message to "Untitled": the bytes of the mail text it holds, else its text. True for mail
+    // text.
+    bool saveUntitled(Editor& editor);
 
     Session& m_session;
     MainView& m_view;

@@ -40,7 +40,8 @@ public:
     virtual void showErrorBox(const std::string& text) = 0;
 };
 
-// Editor text is held as bytes (windows-1252); lines are separated by CR LF.
+// Editor text is held as bytes (windows-1252); lines are separated by CR LF. An editor may also show control bytes
+// as their Unicode Control Pictures (see EditorText.h): text() gives such a character back as its byte.
 class Editor
 {
 public:
@@ -57,6 +58,9 @@ public:
     virtual void readText(const std::function<void(std::string_view)>& reader) const { reader(text()); }
     // As setText, taking the string over.
     virtual void takeText(std::string&& text) { setText(text); }
+    // As takeText, but every byte stays visible and text() gives back exactly `bytes`: a CR LF pair is a line
+    // break, every other control byte is shown as its Control Picture. Nothing is cut at a byte 0.
+    virtual void takeAllBytes(std::string&& bytes) = 0;
     // Empties the editor without a change notification.
     virtual void clear() = 0;
     virtual bool isModified() const = 0;
@@ -107,6 +111,15 @@ public:
     virtual void repaintNow() = 0;
 };
 
+// The system clipboard, for text a command composes itself (the editor's own Cut, Copy and Paste use it directly).
+class Clipboard
+{
+public:
+    virtual ~Clipboard() = default;
+    // `text`: windows-1252 bytes, lines separated by LF.
+    virtual void setText(const std::string& text) = 0;
+};
+
 // Starts a command line as a new process with a normal window; the outcome is not reported.
 class ProcessStarter
 {
@@ -126,6 +139,7 @@ public:
     virtual ListControl& listBox1() = 0;
     virtual ProgressControl& progressBar3() = 0;
     virtual Window& window() = 0;
+    virtual Clipboard& clipboard() = 0;
 };
 
 // The Mail Programs window Form4 as its commands see it.

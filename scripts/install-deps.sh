@@ -3,7 +3,7 @@
 # Usage: install-deps.sh [extra-package ...]
 set -euo pipefail
 
-packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libgtest-dev "$@")
+packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libgtest-dev libsodium-dev pkg-config "$@")
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then

@@ -241,6 +241,7 @@ public:
         m_text = text;
         ++m_changes;
     }
+    void takeAllBytes(std::string&& bytes) override { setText(bytes); }
     void clear() override { m_text.clear(); }
     bool isModified() const override { return m_changes > 0; }
     void setModified(bool) override {}

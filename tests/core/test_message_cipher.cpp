@@ -1,4 +1,5 @@
 #include "Errors.h"
+#include "MailText.h"
 #include "MessageCipher.h"
 #include "ScriptedUi.h"
 #include "Session.h"
@@ -217,13 +218,19 @@ TEST_F(MessageCipherTest, ReloadsTheEditorWithTheResultAndMarksItModified)
     view->editor.setModified(false);
     cipher->Encrypt1Click();
     EXPECT_TRUE(view->editor.isModified());
-    EXPECT_EQ(view->editor.text(), "Ab\r\ncd");
+    // The ciphertext is shown whole: lone line breaks and what follows a byte 0 stay as they are.
+    EXPECT_TRUE(view->editor.showsAllBytes());
+    EXPECT_EQ(view->editor.text(), ciphertext);
     EXPECT_EQ(message(), ciphertext);
+    // So encrypting what the editor shows gives the plaintext back exactly.
+    cipher->Encrypt1Click();
+    EXPECT_EQ(message(), xorRepeating(ciphertext, "\x07"));
 
     view->editor.setModified(false);
-    dir.writeFile("bob/newmail.txt", xorRepeating("line one\r\nline two", "\x07"));
+    dir.writeFile("bob/newmail.txt", xorRepeating("line one\nline two", "\x07"));
     cipher->Decrypt1Click();
-    EXPECT_EQ(view->editor.text(), "line one\r\nline two");
+    EXPECT_EQ(view->editor.text(), "line one\r\nline two") << "plaintext is loaded as lines";
+    EXPECT_FALSE(view->editor.showsAllBytes());
     EXPECT_TRUE(view->editor.isModified());
 }
 
@@ -243,6 +250,57 @@ TEST_F(MessageCipherTest, DecryptSavesTheEditorOnlyForTheExactPathUntitled)
         EXPECT_EQ(view->editor.text(), expected);
     }
     EXPECT_FALSE(dir.exists("bob/newmail.txt"));
+}
+
+TEST_F(MessageCipherTest, DecryptTakesTheBytesOfMailTextInTheEditorOrTheFile)
+{
+    const std::string key = randomBytes(1000, 7, 9);
+    const std::string plaintext = "Dear Bob,\r\nthe key works.\r\n\r\nAlice";
+    // Quoted in a reply, with CR LF line ends.
+    std::string quoted = "> " + qb::armorMailText(xorRepeating(plaintext, key));
+    for (std::size_t at = 0; (at = quoted.find('\n', at)) != std::string::npos && at + 1 < quoted.size(); at += 3)
+        quoted.replace(at, 1, "\r\n> ");
+    setKey(key);
+    dir.makeFolder("work");
+    qbtest::ScopedWorkingDirectory inWork(dir.file("work"));
+    for (const std::string& path : {std::string("Untitled"), messagePath()}) {
+        SCOPED_TRACE(path);
+        renew();
+        view->pathField.setText(path);
+        if (path == "Untitled") {
+            view->editor.type("Hello,\r\n" + quoted);
+        } else {
+            dir.writeFile("bob/newmail.txt", "Hello,\n" + quoted);
+            view->editor.type("x");
+        }
+        cipher->Decrypt1Click();
+        EXPECT_EQ(view->editor.text(), plaintext);
+        EXPECT_EQ(path == "Untitled" ? dir.readFile("work/Untitled") : message(), plaintext);
+        EXPECT_EQ(view->progress.maximum(), static_cast<std::int64_t>(plaintext.size()));
+    }
+}
+
+TEST_F(MessageCipherTest, DamagedOrDoubledMailTextIsRefusedWithNothingWritten)
+{
+    setKey("\x01");
+    std::string damaged = qb::armorMailText("ciphertext");
+    damaged[damaged.find("\n\n") + 2] ^= 1;
+    const std::string doubled = qb::armorMailText("one") + qb::armorMailText("two");
+    dir.makeFolder("work");
+    qbtest::ScopedWorkingDirectory inWork(dir.file("work"));
+    for (const std::string& path : {std::string("Untitled"), messagePath()}) {
+        for (const auto& [text, error] : {std::pair{damaged, "The mail text is damaged (checksum mismatch)."},
+                                          std::pair{doubled, "The mail text holds more than one message."}}) {
+            SCOPED_TRACE(path + ": " + error);
+            dir.writeFile("work/Untitled", "old untitled");
+            dir.writeFile("bob/newmail.txt", path == "Untitled" ? "old message" : text);
+            view->pathField.setText(path);
+            view->editor.type(text);
+            EXPECT_EQ(qbtest::errorTextOf([&] { cipher->Decrypt1Click(); }), error);
+            EXPECT_EQ(dir.readFile("work/Untitled"), "old untitled");
+            EXPECT_EQ(message(), path == "Untitled" ? "old message" : text);
+        }
+    }
 }
 
 TEST_F(MessageCipherTest, DecryptOfAnEmptyFileChangesNothing)

@@ -82,16 +82,21 @@ bool ScriptedDialogs::allAnswersUsed() const
 
 void FakeEditor::setText(const std::string& text)
 {
-    m_text = text;
-    ++m_changes;
-    m_modified = true;
+    takeText(std::string(text));
 }
 
 void FakeEditor::takeText(std::string&& text)
 {
     m_text = std::move(text);
+    m_allBytes = false;
     ++m_changes;
     m_modified = true;
+}
+
+void FakeEditor::takeAllBytes(std::string&& bytes)
+{
+    takeText(std::move(bytes));
+    m_allBytes = true;
 }
 
 void FakeList::clear()

@@ -88,8 +88,13 @@ public:
     std::size_t textSize() const override { return m_text.size(); }
     void readText(const std::function<void(std::string_view)>& reader) const override { reader(m_text); }
     void takeText(std::string&& text) override;
+    void takeAllBytes(std::string&& bytes) override;
     // Gives the memory back, as a real editor does (the benchmark measures peak memory through it).
-    void clear() override { std::string().swap(m_text); }
+    void clear() override
+    {
+        std::string().swap(m_text);
+        m_allBytes = false;
+    }
     bool isModified() const override { return m_modified; }
     void setModified(bool modified) override { m_modified = modified; }
     void setFocus() override { ++m_focusRequests; }
@@ -98,9 +103,12 @@ public:
     void type(const std::string& text) { setText(text); }
     int changeNotifications() const { return m_changes; }
     int focusRequests() const { return m_focusRequests; }
+    // The text was last given with every byte shown (takeAllBytes).
+    bool showsAllBytes() const { return m_allBytes; }
 
 private:
     std::string m_text;
+    bool m_allBytes = false;
     bool m_modified = false;
     int m_changes = 0;
     int m_focusRequests = 0;
@@ -175,6 +183,22 @@ private:
     int m_repaints = 0;
 };
 
+class FakeClipboard : public qb::Clipboard
+{
+public:
+    void setText(const std::string& text) override
+    {
+        m_text = text;
+        ++m_sets;
+    }
+    const std::string& text() const { return m_text; }
+    int sets() const { return m_sets; }
+
+private:
+    std::string m_text;
+    int m_sets = 0;
+};
+
 // The main window made of the fakes above.
 class ScriptedMainView : public qb::MainView
 {
@@ -187,6 +211,7 @@ public:
     qb::ListControl& listBox1() override { return recipients; }
     qb::ProgressControl& progressBar3() override { return progress; }
     qb::Window& window() override { return mainWindow; }
+    qb::Clipboard& clipboard() override { return systemClipboard; }
 
     ScriptedDialogs scripted;
     FakeEditor editor;
@@ -194,6 +219,7 @@ public:
     FakeList recipients;
     FakeProgress progress;
     FakeWindow mainWindow;
+    FakeClipboard systemClipboard;
 };
 
 class ScriptedMailProgramsView : public qb::MailProgramsView

@@ -1,0 +1,24 @@
+#include "EditCommands.h"
+#include "MailText.h"
+#include "ScriptedUi.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(EditCommands, CopyAsMailTextPutsTheEditorsBytesOnTheClipboardAsMailText)
+{
+    qbtest::ScriptedMainView view;
+    qb::EditCommands commands(view);
+    commands.CopyAsMailText1Click();
+    EXPECT_EQ(view.systemClipboard.sets(), 0) << "an empty editor copies nothing";
+
+    const std::string bytes("line\r\n\0\x1a\n", 9);
+    view.editor.takeAllBytes(std::string(bytes));
+    view.editor.setModified(false);
+    commands.CopyAsMailText1Click();
+    EXPECT_EQ(view.systemClipboard.text(), qb::armorMailText(bytes));
+    EXPECT_FALSE(view.editor.isModified());
+}
+
+} // namespace

@@ -1,0 +1,69 @@
+#include "EditorText.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::string roundTrip(const std::string& bytes)
+{
+    std::string back;
+    EXPECT_EQ(qb::encodeEditorText(qb::allBytesView(bytes), back), std::nullopt);
+    return back;
+}
+
+TEST(AllBytesView, EveryByteBesideEveryLineBreakNeighbourComesBackAsItWas)
+{
+    const std::string neighbours[] = {"", "a", "\r", "\n", "\r\n", "\n\r", std::string(1, '\0')};
+    for (int value = 0; value < 256; ++value) {
+        const std::string byte(1, static_cast<char>(value));
+        for (const std::string& before : neighbours) {
+            for (const std::string& after : neighbours) {
+                const std::string bytes = before + byte + after;
+                ASSERT_EQ(roundTrip(bytes), bytes) << "byte " << value << " between neighbours";
+                // Nothing but a CR LF pair may reach the editor as a control character.
+                const std::u16string view = qb::allBytesView(bytes);
+                for (std::size_t i = 0; i < view.size(); ++i) {
+                    const char16_t c = view[i];
+                    const bool pairedBreak = (c == u'\r' && i + 1 < view.size() && view[i + 1] == u'\n') ||
+                                             (c == u'\n' && i > 0 && view[i - 1] == u'\r');
+                    ASSERT_TRUE(c >= 0x20 || pairedBreak) << "byte " << value << ": control character in the view";
+                }
+            }
+        }
+    }
+}
+
+TEST(AllBytesView, ShowsControlBytesAsTheirPicturesAndKeepsCrLfAsALineBreak)
+{
+    EXPECT_EQ(qb::allBytesView(std::string("a\r\nb", 4)), u"a\r\nb");
+    EXPECT_EQ(qb::allBytesView(std::string("\n\r\0\t\x1a\x7f\x80", 7)), u"\u240A\u240D\u2400\u2409\u241A\u2421\u20AC");
+    EXPECT_EQ(qb::allBytesView("\r\r\n\n"), u"\u240D\r\n\u240A");
+}
+
+TEST(EditorText, LineSeparatorsAndPicturesSaveAsBytesAndOtherCharactersAreRefused)
+{
+    const struct
+    {
+        const char* name;
+        std::u16string text;
+        std::string bytes;
+        std::optional<std::size_t> firstFailure;
+    } rows[] = {
+        {"paragraph and line separators", u"a\u2029b\u2028c", "a\r\nb\r\nc", std::nullopt},
+        {"pictures typed or pasted", u"\u2400\u2409\u241F\u2421", std::string("\0\t\x1f\x7f", 4), std::nullopt},
+        {"real control characters", u"\t\n", "\t\n", std::nullopt},
+        {"windows-1252", u"\u20AC\u00FF", "\x80\xff", std::nullopt},
+        {"pictures of no control byte", u"x\u2420\u2422y", "xy", 1},
+        {"a smiley", u"ok \u263A", "ok ", 3},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string bytes;
+        EXPECT_EQ(qb::encodeEditorText(row.text, bytes), row.firstFailure);
+        EXPECT_EQ(bytes, row.bytes);
+    }
+}
+
+} // namespace

@@ -1,0 +1,132 @@
+#include "Errors.h"
+#include "MailText.h"
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// The checksum one bit at a time, as the armor's definition gives it.
+std::uint32_t crc24Bitwise(const std::string& bytes)
+{
+    std::uint32_t crc = 0xB704CE;
+    for (const char byte : bytes) {
+        crc ^= static_cast<std::uint32_t>(static_cast<unsigned char>(byte)) << 16;
+        for (int bit = 0; bit < 8; ++bit) {
+            crc <<= 1;
+            if (crc & 0x1000000)
+                crc ^= 0x1864CFB;
+        }
+    }
+    return crc & 0xFFFFFF;
+}
+
+const std::string kSample("Hi\r\nthere\0\x1a\n", 12);
+const std::string kSampleArmor = "-----BEGIN QUILLBOX 97 MESSAGE-----\n\nSGkNCnRoZXJlABoK\n=2nVo\n"
+                                 "-----END QUILLBOX 97 MESSAGE-----\n";
+
+TEST(MailText, ArmorMatchesKnownAnswers)
+{
+    const struct
+    {
+        const char* name;
+        std::string bytes;
+        std::string armor;
+    } rows[] = {
+        {"one byte", "a", "-----BEGIN QUILLBOX 97 MESSAGE-----\n\nYQ==\n=8lcT\n-----END QUILLBOX 97 MESSAGE-----\n"},
+        {"control bytes", kSample, kSampleArmor},
+        {"49 bytes: a full line and one more byte",
+         std::string("\0\x01\x02\x03\x04\x05\x06\x07\x08\t\n\x0b\x0c\r\x0e\x0f\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19"
+                     "\x1a\x1b\x1c\x1d\x1e\x1f !\"#$%&'()*+,-./0",
+                     49),
+         "-----BEGIN QUILLBOX 97 MESSAGE-----\n\nAAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8gISIjJCUmJygpKissLS4v\n"
+         "MA==\n=e65P\n-----END QUILLBOX 97 MESSAGE-----\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(qb::armorMailText(row.bytes), row.armor);
+        EXPECT_EQ(qb::readMailText(row.armor), row.bytes);
+    }
+}
+
+TEST(MailText, ChecksumAgreesWithTheBitwiseDefinition)
+{
+    EXPECT_EQ(qb::crc24("123456789"), 0x21CF02u);
+    for (const std::size_t size : {0, 1, 7, 8, 9, 63, 64, 65, 1000, 100003}) {
+        const std::string bytes = qbtest::randomBytes(size, static_cast<unsigned>(size) + 1);
+        EXPECT_EQ(qb::crc24(bytes), crc24Bitwise(bytes)) << size << " bytes";
+    }
+}
+
+// Line by line: each line of `text` passed through `change`.
+std::string everyLine(const std::string& text, const std::string& prefix, const std::string& suffix)
+{
+    std::string out;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        out += prefix + text.substr(start, end - start) + suffix;
+    return out;
+}
+
+TEST(MailText, ReadsTheBlockWhateverTheMailProgramDidToIt)
+{
+    const std::string bytes = qbtest::randomBytes(300, 11);
+    const std::string armor = qb::armorMailText(bytes);
+    const std::string body = armor.substr(armor.find("\n\n") + 2);
+    std::string rewrapped = "-----BEGIN QUILLBOX 97 MESSAGE-----\n";
+    for (const char c : body.substr(0, body.find("-----END")))
+        rewrapped += c == '\n' ? std::string() : std::string(1, c) + (rewrapped.size() % 23 == 0 ? "\n" : "");
+    rewrapped += "\n-----END QUILLBOX 97 MESSAGE-----\n";
+
+    const struct
+    {
+        const char* name;
+        std::string text;
+    } rows[] = {
+        {"as written", armor},
+        {"CR LF line ends", everyLine(armor, "", "\r\n")},
+        {"CR line ends", everyLine(armor, "", "\r")},
+        {"quoted once", everyLine(armor, "> ", "\n")},
+        {"quoted twice, no blank", everyLine(armor, ">>", "\n")},
+        {"trailing blanks", everyLine(armor, "", " \t \n")},
+        {"blank lines between", everyLine(armor, "", "\n\n")},
+        {"text around it", "Hello Bob,\nhere it is:\n\n" + armor + "\nRegards\n"},
+        {"rewrapped at another width", rewrapped},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(qb::readMailText(row.text), bytes);
+    }
+    EXPECT_EQ(qb::readMailText("just a letter"), std::nullopt);
+    EXPECT_EQ(qb::readMailText("see -----BEGIN QUILLBOX 97 MESSAGE----- in a sentence"), std::nullopt);
+}
+
+TEST(MailText, RefusesDamagedAndDoubledBlocks)
+{
+    std::string flipped = kSampleArmor;
+    flipped[flipped.find("SGk")] = 'T';
+    std::string badCharacter = kSampleArmor;
+    badCharacter[badCharacter.find("SGk")] = '*';
+    const std::string damaged = "The mail text is damaged (checksum mismatch).";
+    const struct
+    {
+        const char* name;
+        std::string text;
+        std::string error;
+    } rows[] = {
+        {"a changed character", flipped, damaged},
+        {"a character outside base64", badCharacter, damaged},
+        {"no checksum", "-----BEGIN QUILLBOX 97 MESSAGE-----\n\nSGkNCnRoZXJlABoK\n-----END QUILLBOX 97 MESSAGE-----\n",
+         damaged},
+        {"cut before its end", kSampleArmor.substr(0, kSampleArmor.find("-----END")), damaged},
+        {"two blocks", kSampleArmor + "\n" + kSampleArmor, "The mail text holds more than one message."},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(qbtest::errorTextOf([&] { qb::readMailText(row.text); }), row.error);
+    }
+}
+
+} // namespace
