@@ -1,9 +1,12 @@
 #include "QtControls.h"
 
 #include "Cp1252.h"
+#include "EditorText.h"
 #include "Errors.h"
 
+#include <QClipboard>
 #include <QCollator>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -45,40 +48,6 @@ char32_t codePointAt(const QString& text, qsizetype index)
     char codePoint[16];
     std::snprintf(codePoint, sizeof codePoint, "U+%04X", static_cast<unsigned>(codePointAt(text, index)));
     throw Error(std::string(what) + " holds a character that cannot be saved: " + codePoint);
-}
-
-bool isLineBreak(char16_t character)
-{
-    return character == QChar::ParagraphSeparator || character == QChar::LineSeparator;
-}
-
-// The editor's raw text as bytes, written straight into place: paragraph separators, and line separators
-// that came in with pasted text, become CR LF; everything else is windows-1252.
-std::string editorBytes(const QString& raw)
-{
-    const QChar* const begin = raw.constData();
-    const QChar* const end = begin + raw.size();
-    const auto lineBreaks = std::count_if(begin, end, [](QChar character) { return isLineBreak(character.unicode()); });
-    std::string bytes(static_cast<std::size_t>(raw.size() + lineBreaks), '\0');
-    char* out = bytes.data();
-    for (const QChar* in = begin; in != end; ++in) {
-        const char16_t character = in->unicode();
-        if (character < 0x80) {
-            *out++ = static_cast<char>(character);
-            continue;
-        }
-        if (isLineBreak(character)) {
-            *out++ = '\r';
-            *out++ = '\n';
-            continue;
-        }
-        const int byte = unicodeToCp1252(character);
-        if (byte < 0)
-            throwUnsavable(raw, in - begin, "The message");
-        *out++ = static_cast<char>(byte);
-    }
-    bytes.resize(static_cast<std::size_t>(out - bytes.data()));
-    return bytes;
 }
 
 QCollator listCollator()
@@ -180,7 +149,11 @@ std::string QtEditor::text() const
         return *m_held;
     // The raw text keeps every character as typed (toPlainText would turn U+00A0, byte 160, into a blank);
     // its paragraph separators are the editor's line breaks.
-    return editorBytes(m_edit->document()->toRawText());
+    const QString raw = m_edit->document()->toRawText();
+    std::string bytes;
+    if (const auto failure = encodeEditorText(utf16View(raw), bytes))
+        throwUnsavable(raw, static_cast<qsizetype>(*failure), "The message");
+    return bytes;
 }
 
 std::size_t QtEditor::textSize() const
@@ -203,8 +176,22 @@ bool QtEditor::isEmpty() const
 
 void QtEditor::setText(const std::string& text)
 {
+    fillDocument(textFromCp1252(text));
+}
+
+void QtEditor::takeAllBytes(std::string&& bytes)
+{
+    // Straight into the string's own buffer, as textFromCp1252 does: the view has at most a character a byte.
+    QString content(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+    content.truncate(static_cast<qsizetype>(decodeAllBytesView(bytes, reinterpret_cast<char16_t*>(content.data()))));
+    // Taken over: freed before the document makes its own copy, so a large ciphertext is not held three times.
+    std::string().swap(bytes);
+    fillDocument(content);
+}
+
+void QtEditor::fillDocument(const QString& content)
+{
     m_held.reset();
-    const QString content = textFromCp1252(text);
     QTextDocument* document = m_edit->document();
     {
         // The widget would notify in the middle of replacing its content; notify once, when it is done.
@@ -255,6 +242,13 @@ void QtEditor::setModified(bool modified)
 void QtEditor::setFocus()
 {
     m_edit->setFocus();
+}
+
+// ---- QtClipboard
+
+void QtClipboard::setText(const std::string& text)
+{
+    QGuiApplication::clipboard()->setText(textFromCp1252(text));
 }
 
 // ---- QtLineEdit

@@ -54,7 +54,8 @@ protected:
                                                          const QEvent* event = nullptr) const override;
 };
 
-// Memo1: every byte 1 to 255 is one character (windows-1252); lines are separated by CR LF.
+// Memo1: every byte 1 to 255 is one character (windows-1252); lines are separated by CR LF. A text taken with all
+// its bytes shows control bytes as their Control Pictures, which read back as those bytes.
 class QtEditor : public Editor
 {
 public:
@@ -82,14 +83,25 @@ public:
     void readText(const std::function<void(std::string_view)>& reader) const override;
     bool isEmpty() const override;
     void setText(const std::string& text) override;
+    void takeAllBytes(std::string&& bytes) override;
     void clear() override;
     bool isModified() const override;
     void setModified(bool modified) override;
     void setFocus() override;
 
 private:
+    // Replaces the document's content with `content` as one fresh text, then notifies once.
+    void fillDocument(const QString& content);
+
     QPlainTextEdit* m_edit;
     std::optional<std::string> m_held;
+};
+
+// The system clipboard as the core's commands use it; the editor's own Cut, Copy and Paste go through the widget.
+class QtClipboard : public Clipboard
+{
+public:
+    void setText(const std::string& text) override;
 };
 
 // Edit2, the path field. Keeps the exact bytes it was given for as long as the user leaves the field alone,

@@ -7,6 +7,7 @@
 #include "Unit4.h"
 
 #include "CommandRunner.h"
+#include "EditCommands.h"
 #include "MessageCipher.h"
 #include "MessageFiles.h"
 #include "Pictures.h"
@@ -43,6 +44,7 @@ public:
     qb::ListControl& listBox1() override { return m_recipients; }
     qb::ProgressControl& progressBar3() override { return m_progress; }
     qb::Window& window() override { return m_window; }
+    qb::Clipboard& clipboard() override { return m_clipboard; }
 
 private:
     qb::QtDialogs m_dialogs;
@@ -51,6 +53,7 @@ private:
     qb::QtListControl m_recipients;
     qb::QtWindow m_window;
     qb::QtProgressControl m_progress;
+    qb::QtClipboard m_clipboard;
 };
 
 TForm1::TForm1(qb::Session& session, QWidget* parent) : QMainWindow(parent), m_session(session)
@@ -74,6 +77,7 @@ TForm1::TForm1(qb::Session& session, QWidget* parent) : QMainWindow(parent), m_s
     m_cipher = std::make_unique<qb::MessageCipher>(m_session, *m_view);
     m_recipients = std::make_unique<qb::Recipients>(m_session, *m_view, m_clock);
     m_files = std::make_unique<qb::MessageFiles>(m_session, *m_view);
+    m_editCommands = std::make_unique<qb::EditCommands>(*m_view);
 
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
@@ -145,10 +149,11 @@ bool TForm1::event(QEvent* event)
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
     // The path field claims some control keys as editing keys (with the X11 key scheme Ctrl+E is end of line);
-    // Encrypt and Decrypt keep their shortcuts there. An override left unaccepted lets the shortcut fire.
+    // the commands that work on the message keep their shortcuts there. An override left unaccepted lets the
+    // shortcut fire.
     if (watched == m_edit2 && event->type() == QEvent::ShortcutOverride) {
         const QKeySequence pressed(static_cast<const QKeyEvent*>(event)->keyCombination());
-        for (const char* name : {"Encrypt1", "Decrypt1"}) {
+        for (const char* name : {"Encrypt1", "Decrypt1", "CopyAsMailText1"}) {
             if (action(name)->shortcut() == pressed) {
                 event->ignore();
                 return true;
@@ -292,6 +297,11 @@ void TForm1::Paste1Click()
 void TForm1::SelectAll1Click()
 {
     m_memo1->selectAll();
+}
+
+void TForm1::CopyAsMailText1Click()
+{
+    run([this] { m_editCommands->CopyAsMailText1Click(); });
 }
 
 // The editor's text is converted before any file is touched, so a character the code page lacks fails here,

@@ -21,6 +21,7 @@ class TForm3;
 class TForm4;
 
 namespace qb {
+class EditCommands;
 class MessageCipher;
 class MessageFiles;
 class Recipients;
@@ -66,6 +67,7 @@ public:
     void Copy1Click();
     void Paste1Click();
     void SelectAll1Click();
+    void CopyAsMailText1Click();
     void Encrypt1Click();
     void Decrypt1Click();
     void RunProgram1Click();
@@ -125,4 +127,5 @@ private:
     std::unique_ptr<qb::MessageCipher> m_cipher;
     std::unique_ptr<qb::Recipients> m_recipients;
     std::unique_ptr<qb::MessageFiles> m_files;
+    std::unique_ptr<qb::EditCommands> m_editCommands;
 };

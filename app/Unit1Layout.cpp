@@ -78,6 +78,7 @@ void TForm1::buildActions()
         {"Copy1", "&Copy", "Ctrl+C", "Copy", true, Picture::TwoPages, &TForm1::Copy1Click},
         {"Paste1", "&Paste", "Ctrl+V", "Paste", true, Picture::Clipboard, &TForm1::Paste1Click},
         {"SelectAll1", "&Select All", "", "Select All Text", true, Picture::NavyBlock, &TForm1::SelectAll1Click},
+        {"CopyAsMailText1", "Copy as &Mail Text", "Ctrl+Shift+C", "", false, {}, &TForm1::CopyAsMailText1Click},
         {"Encrypt1", "&Encrypt", "Ctrl+E", "Encrypt Message", true, Picture::QuestionMark, &TForm1::Encrypt1Click},
         {"Decrypt1", "&Decrypt", "Ctrl+D", "Decrypt Message", true, Picture::CapitalA, &TForm1::Decrypt1Click},
         {"StartProgram1", "&Start Program", "", "", false, {}, &TForm1::RunProgram1Click},
@@ -110,7 +111,7 @@ void TForm1::buildMenu()
         {"File1",
          "&File",
          {"NewMail1", "Open1", "SaveAs1", "&N1", "NewKey1", "NewRecipiantFile1", "ImportKey1", "&N2", "Exit1"}},
-        {"Edit1", "&Edit", {"Cut1", "Copy1", "Paste1", "SelectAll1"}},
+        {"Edit1", "&Edit", {"Cut1", "Copy1", "Paste1", "SelectAll1", "&N3", "CopyAsMailText1"}},
         {"EncryptDecrypt1", "&Encrypt/Decrypt", {"Encrypt1", "Decrypt1"}},
         {"MailProgram1", "&Mail Programs", {"StartProgram1", "AddProgram1", "NewMailProgramFile1"}},
     };

@@ -1,8 +1,11 @@
 // Encrypt and Decrypt on a large message, measured against a plain streaming exclusive-or of the same file.
 // Usage: quillbox_bench [message MiB (64)] [runs (5)]
 
+#include "Cp1252.h"
+#include "EditorText.h"
 #include "Errors.h"
 #include "FileOps.h"
+#include "MailText.h"
 #include "MessageCipher.h"
 #include "ScriptedUi.h"
 #include "Session.h"
@@ -19,6 +22,7 @@
 #include <functional>
 #include <iterator>
 #include <random>
+#include <sodium/utils.h>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -147,6 +151,67 @@ std::string format(const char* pattern, double value)
     return text;
 }
 
+// The ciphertext's way into and out of the editor and onto the clipboard, each against what it replaces or builds
+// on: showing every byte against the line-break adjustment (file to editor characters and back), and the mail text
+// against a plain base64 pass over the same bytes.
+std::vector<Row> viewAndMailTextRows(qb::IoContext& io, const std::string& ciphertext, const std::string& dir, int runs)
+{
+    const std::string path = dir + "/view.bin";
+    writeFile(path, ciphertext);
+    std::vector<double> linesLoad, linesSave, viewLoad, viewSave, armor, base64;
+    std::u16string shown;
+    std::string bytes;
+    for (int run = 0; run < runs; ++run) {
+        qbtest::FakeEditor editor;
+        linesLoad.push_back(seconds([&] {
+            qb::loadEditorFromFile(io, editor, path);
+            shown = qb::decodeCp1252(editor.text());
+        }));
+        linesSave.push_back(seconds([&] {
+            qb::encodeEditorText(shown, bytes);
+            qb::saveBytesAsEditorFile(io, bytes, path);
+        }));
+        writeFile(path, ciphertext);
+        editor.clear();
+        viewLoad.push_back(seconds([&] {
+            qb::loadEditorWithAllBytes(io, editor, path);
+            editor.readText([&](std::string_view text) {
+                shown.resize(text.size());
+                shown.resize(qb::decodeAllBytesView(text, shown.data()));
+            });
+        }));
+        viewSave.push_back(seconds([&] {
+            qb::encodeEditorText(shown, bytes);
+            qb::saveBytesAsEditorFile(io, bytes, path);
+        }));
+        if (run == 0 && readFile(path) != ciphertext)
+            throw std::runtime_error("the all-bytes view did not give the ciphertext back");
+
+        std::string text;
+        armor.push_back(seconds([&] { text = qb::armorMailText(ciphertext); }));
+        std::string plain(sodium_base64_ENCODED_LEN(ciphertext.size(), sodium_base64_VARIANT_ORIGINAL), '\0');
+        base64.push_back(seconds([&] {
+            sodium_bin2base64(plain.data(), plain.size(), reinterpret_cast<const unsigned char*>(ciphertext.data()),
+                              ciphertext.size(), sodium_base64_VARIANT_ORIGINAL);
+        }));
+        if (run == 0 && qb::readMailText(text) != ciphertext)
+            throw std::runtime_error("the mail text did not give the ciphertext back");
+    }
+    const double lines = median(linesLoad) + median(linesSave);
+    const double view = median(viewLoad) + median(viewSave);
+    const double viewRatio = view / lines;
+    const double armorRatio = median(armor) / median(base64);
+    auto goal = [](double value, double limit) {
+        return format("<= %.1f x: ", limit) + (value <= limit ? "met" : "MISSED");
+    };
+    return {
+        {"editor load+save, lines (reference)", lines * 1000, "ms", "1.00 x", ""},
+        {"editor load+save, every byte shown", view * 1000, "ms", format("%.2f x", viewRatio), goal(viewRatio, 1.2)},
+        {"plain base64 pass (reference)", median(base64) * 1000, "ms", "1.00 x", ""},
+        {"mail text (armorMailText)", median(armor) * 1000, "ms", format("%.2f x", armorRatio), goal(armorRatio, 1.5)},
+    };
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -258,6 +323,11 @@ int main(int argc, char** argv)
              format("%.2f x msg", static_cast<double>(encryptKiB) / 1024 / messageMiB), "(editor text not counted)"},
         };
 
+        std::string ciphertext = plaintext;
+        for (std::size_t i = 0; i < ciphertext.size(); ++i)
+            ciphertext[i] = static_cast<char>(ciphertext[i] ^ key[i % key.size()]);
+        const std::vector<Row> ciphertextRows = viewAndMailTextRows(session.io, ciphertext, root, runs);
+
         std::printf("Message cipher: %zu MiB message, %zu-byte key (%zu key passes), median of %d runs, "
                     "%lld progress calls per command\n\n",
                     mebibytes, kKeySize, (size + kKeySize - 1) / kKeySize, runs, static_cast<long long>(progressCalls));
@@ -265,6 +335,10 @@ int main(int argc, char** argv)
         for (const Row& row : rows)
             std::printf("%-34s %10.1f %-4s %-12s %s\n", row.what.c_str(), row.value, row.unit.c_str(),
                         row.ratio.c_str(), row.goal.c_str());
+        std::printf("\nCiphertext of the same size: into the editor and out, and as mail text\n\n");
+        for (const Row& row : ciphertextRows)
+            std::printf("%-36s %8.1f %-4s %-12s %s\n", row.what.c_str(), row.value, row.unit.c_str(), row.ratio.c_str(),
+                        row.goal.c_str());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "benchmark failed: %s\n", e.what());
         status = 1;

@@ -4,7 +4,8 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-bash "$root/scripts/install-deps.sh"
+# The editor shows a ciphertext's control bytes as Unicode Control Pictures; this font has them.
+bash "$root/scripts/install-deps.sh" fonts-freefont-ttf
 bash "$root/scripts/build.sh" quillbox
 
 data=${QUILLBOX_DATA:-$HOME/Quillbox}

@@ -140,7 +140,7 @@ private slots:
                               "&Recipiant NewRecipiantFile1 New Recipiant &File ImportKey1 &Import Key N2 - "
                               "Exit1 E&xit",
                               "Edit1 &Edit: Cut1 C&ut Ctrl+X Copy1 &Copy Ctrl+C Paste1 &Paste Ctrl+V "
-                              "SelectAll1 &Select All",
+                              "SelectAll1 &Select All N3 - CopyAsMailText1 Copy as &Mail Text Ctrl+Shift+C",
                               "EncryptDecrypt1 &Encrypt/Decrypt: Encrypt1 &Encrypt Ctrl+E Decrypt1 &Decrypt Ctrl+D",
                               "MailProgram1 &Mail Programs: StartProgram1 &Start Program AddProgram1 &Add "
                               "Program NewMailProgramFile1 &New Mail Program File",
@@ -390,15 +390,68 @@ private slots:
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("caf\u00E9 \u20AC5caf\u00E9 \u20AC5"));
     }
 
-    void cipherShortcutsWorkInEveryField()
+    // Ciphertext leaves through the clipboard, by the editor's own Copy or as mail text, and is pasted into a new
+    // message: Decrypt of that untitled message gives the letter back, on screen and in its file.
+    void ciphertextComesBackThroughTheClipboard()
+    {
+        // bob's key 00 01 .. 09 gives this letter a ciphertext with a byte 0, a lone CR and a lone LF.
+        const QByteArray letter("Dear bob,\r\nthe keys\twith care:\r\nbye\r\n");
+        const struct
+        {
+            const char* name;
+            bool asMailText;      // else Select All and Copy
+            QString begins, ends; // the clipboard's text
+        } rows[] = {{"editor's Copy", false, QStringLiteral("Ddcq$gie$\u2404\u240A"), QStringLiteral("\u2408\u240C")},
+                    {"mail text by its keys", true, "-----BEGIN QUILLBOX 97 MESSAGE-----\n\n",
+                     "-----END QUILLBOX 97 MESSAGE-----\n"}};
+        for (const auto& [name, asMailText, begins, ends] : rows) {
+            const qbtest::RowTrace trace(name);
+            MainWindowFixture f(
+                Files{{"users.cfg", "bob\r\n"}, {"bob/bob.key", QByteArray("\0\1\2\3\4\5\6\7\b\t", 10)}});
+            f.show();
+            f.select(QStringLiteral("bob"));
+            f.memo1()->insertPlainText(QString::fromLatin1(letter).remove(u'\r'));
+            qbtest::ModalScript modal;
+            f.trigger("Encrypt1");
+            const QByteArray ciphertext = readFile(f.path("bob/newmail.txt"));
+            QVERIFY(ciphertext.contains('\0') && ciphertext.contains("\r\x0B") && ciphertext.contains("\x04\n"));
+            QCOMPARE(QByteArray::fromStdString(f.form->view().memo1().text()), ciphertext);
+
+            QApplication::clipboard()->clear();
+            if (asMailText) {
+                f.memo1()->setFocus();
+                QTest::keyClick(f.memo1(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+            } else {
+                f.trigger("SelectAll1");
+                f.trigger("Copy1");
+            }
+            const QString copied = QApplication::clipboard()->text();
+            QVERIFY2(copied.startsWith(begins) && copied.endsWith(ends), qPrintable(copied));
+
+            modal.clickBox(QStringLiteral("&No"));
+            f.trigger("NewMail1");
+            QCOMPARE(f.edit2()->text(), QStringLiteral("Untitled"));
+            f.trigger("Paste1");
+            f.trigger("Decrypt1");
+            QVERIFY(modal.done());
+            QCOMPARE(modal.unexpected(), QStringList());
+            QCOMPARE(f.memo1()->toPlainText(), QString::fromLatin1(letter).remove(u'\r'));
+            QCOMPARE(readFile(f.path("Untitled")), letter);
+            f.form->hide();
+        }
+    }
+
+    void messageShortcutsWorkInEveryField()
     {
         // Field, command, keys, and whether the keys are first bound to the command. Which keys a line edit claims
         // depends on the platform's key scheme; Ctrl+A it claims on every one.
-        const std::tuple<const char*, const char*, const char*, bool> rows[] = {{"Edit2", "Encrypt1", "Ctrl+E", false},
-                                                                                {"Edit2", "Decrypt1", "Ctrl+D", false},
-                                                                                {"Memo1", "Encrypt1", "Ctrl+E", false},
-                                                                                {"Memo1", "Decrypt1", "Ctrl+D", false},
-                                                                                {"Edit2", "Encrypt1", "Ctrl+A", true}};
+        const std::tuple<const char*, const char*, const char*, bool> rows[] = {
+            {"Edit2", "Encrypt1", "Ctrl+E", false},
+            {"Edit2", "Decrypt1", "Ctrl+D", false},
+            {"Memo1", "Encrypt1", "Ctrl+E", false},
+            {"Memo1", "Decrypt1", "Ctrl+D", false},
+            {"Edit2", "CopyAsMailText1", "Ctrl+Shift+C", false},
+            {"Edit2", "Encrypt1", "Ctrl+A", true}};
         MainWindowFixture f;
         f.show();
         for (const auto& [field, action, keys, rebound] : rows) {
