@@ -16,6 +16,8 @@ int main(int argc, char* argv[])
     // The title is the caption of the standard error box and of the task-bar button.
     QApplication::setApplicationName(QString::fromLatin1(qb::kApplicationTitle));
     QApplication::setWindowIcon(qb::padlockIcon());
+    // Lets the desktop match the window to its menu entry and icon (the Wayland app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUILLBOX_APP_ID));
 
     qb::Session session;
     qb::QtProcessStarter starter;

@@ -3,7 +3,10 @@
 # Usage: install-deps.sh [extra-package ...]
 set -euo pipefail
 
-packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libgtest-dev libsodium-dev pkg-config "$@")
+# The last line is for the packaging checks: the validators, dpkg-shlibdeps for the .deb's Depends, and file, which
+# both cpack and the checks use to read binaries and icons.
+packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libgtest-dev libsodium-dev pkg-config
+          desktop-file-utils appstream dpkg-dev file "$@")
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then

@@ -4,18 +4,25 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-# The editor shows a ciphertext's control bytes as Unicode Control Pictures; this font has them.
-bash "$root/scripts/install-deps.sh" fonts-freefont-ttf
-bash "$root/scripts/build.sh" quillbox
 
-data=${QUILLBOX_DATA:-$HOME/Quillbox}
-mkdir -p "$data"
-
+# Before installing and building, which take minutes, so that a missing display is said at once.
 if [[ -z ${DISPLAY:-} && -z ${WAYLAND_DISPLAY:-} && -z ${QT_QPA_PLATFORM:-} ]]; then
     echo "No display: run it under a virtual X server (apt-get install xvfb; xvfb-run -a bash scripts/start.sh)" \
-         "or through Qt's VNC platform (QT_QPA_PLATFORM=vnc bash scripts/start.sh, then connect a VNC viewer to port 5900)." >&2
+         "or through Qt's VNC platform (QT_QPA_PLATFORM=vnc bash scripts/start.sh," \
+         "then connect a VNC viewer to port 5900)." >&2
     exit 1
 fi
 
-cd "$data"
+data=${QUILLBOX_DATA:-$HOME/Quillbox}
+# Only its owner may read it, as it holds the correspondents' keys; folders above it are left as usual.
+# shellcheck disable=SC2174
+if ! mkdir -p -m 700 -- "$data" 2>/dev/null || [[ ! -x $data ]]; then
+    echo "Cannot create the data directory $data; set QUILLBOX_DATA to a folder you can write to." >&2
+    exit 1
+fi
+
+# The editor shows a ciphertext's control bytes as Unicode Control Pictures; this font has them.
+bash "$root/scripts/install-deps.sh" fonts-freefont-ttf
+bash "$root/scripts/build.sh" quillbox
+cd -- "$data"
 exec "${QUILLBOX_BUILD_DIR:-$root/build}/app/quillbox"
