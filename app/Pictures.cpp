@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <cmath>
+
 namespace qb {
 
 namespace {
@@ -15,10 +17,27 @@ constexpr int kTileHeight = 35;
 
 } // namespace
 
+QPixmap pictureCanvas(QSize size, qreal devicePixelRatio)
+{
+    // Rounded up, so a fractional ratio never loses the last row or column; the allowance keeps a product that
+    // should be whole, such as 35 x 1.1, from gaining a row through rounding error.
+    const auto pixels = [devicePixelRatio](int length) {
+        return static_cast<int>(std::ceil(length * devicePixelRatio - 1e-6));
+    };
+    QPixmap pixmap(pixels(size.width()), pixels(size.height()));
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    pixmap.fill(Qt::transparent);
+    return pixmap;
+}
+
 QPixmap padlockPixmap(int size)
 {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
+    return padlockPixmap(size, 1.0);
+}
+
+QPixmap padlockPixmap(int size, qreal devicePixelRatio)
+{
+    QPixmap pixmap = pictureCanvas(QSize(size, size), devicePixelRatio);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.scale(size / 32.0, size / 32.0);
@@ -66,9 +85,9 @@ QIcon padlockIcon()
     return icon;
 }
 
-QPixmap letterTile(QChar letter)
+QPixmap letterTile(QChar letter, qreal devicePixelRatio)
 {
-    QPixmap pixmap(kTileWidth, kTileHeight);
+    QPixmap pixmap = pictureCanvas(QSize(kTileWidth, kTileHeight), devicePixelRatio);
     pixmap.fill(QColor(250, 250, 247));
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);

@@ -6,6 +6,7 @@
 
 #include <QClipboard>
 #include <QCollator>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -13,8 +14,11 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStringDecoder>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -88,6 +92,23 @@ std::string cp1252FromText(const QString& text, const char* what)
 
 // ---- MemoEdit
 
+MemoEdit::MemoEdit(QWidget* parent) : QPlainTextEdit(parent)
+{
+    setTabStops();
+}
+
+void MemoEdit::changeEvent(QEvent* event)
+{
+    QPlainTextEdit::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        setTabStops();
+}
+
+void MemoEdit::setTabStops()
+{
+    setTabStopDistance(QFontMetricsF(font()).horizontalAdvance(u' ') * kTabStopBlanks);
+}
+
 QMimeData* MemoEdit::createMimeDataFromSelection() const
 {
     QString selected = textCursor().selectedText();
@@ -119,6 +140,46 @@ QItemSelectionModel::SelectionFlags ListBoxWidget::selectionCommand(const QModel
         return QItemSelectionModel::NoUpdate;
     const QItemSelectionModel::SelectionFlags command = QListWidget::selectionCommand(index, event);
     return command.testFlag(QItemSelectionModel::Deselect) ? QItemSelectionModel::NoUpdate : command;
+}
+
+void ListBoxWidget::keyPressEvent(QKeyEvent* event)
+{
+    // Taking the focus makes the first entry current without selecting it, and Down would then step past it.
+    const bool plainDown = event->key() == Qt::Key_Down && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plainDown && count() > 0 && selectedItems().isEmpty()) {
+        setCurrentRow(0);
+        event->accept();
+        return;
+    }
+    QListWidget::keyPressEvent(event);
+}
+
+int ListBoxWidget::rowHeight() const
+{
+    if (count() > 0)
+        return std::max(1, sizeHintForRow(0));
+    // An empty list measures a row as its delegate would size one line of text.
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.features |= QStyleOptionViewItem::HasDisplay;
+    option.text = QStringLiteral("Xg");
+    return std::max(1, style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), this).height());
+}
+
+int ListBoxWidget::chromeHeight() const
+{
+    const QScrollBar* bar = horizontalScrollBar();
+    return 2 * frameWidth() + (bar->isVisibleTo(this) ? bar->sizeHint().height() : 0);
+}
+
+int ListBoxWidget::heightForRows(int rows) const
+{
+    return chromeHeight() + rows * rowHeight();
+}
+
+int ListBoxWidget::rowsWithin(int height) const
+{
+    return std::max(0, (height - chromeHeight()) / rowHeight());
 }
 
 // ---- QtEditor

@@ -27,21 +27,29 @@ std::string cp1252FromText(const QString& text, const char* what);
 
 // The editor widget. Copies and cuts the text as it stands: Qt's plain-text copy would turn U+00A0
 // (byte 160) into a blank. Enter breaks the paragraph whatever the modifiers: Shift+Enter would otherwise
-// put in a line separator (U+2028), which no file line holds.
+// put in a line separator (U+2028), which no file line holds. Tab stops are eight blanks apart, as in the
+// text files it shows, whatever its font.
 class MemoEdit : public QPlainTextEdit
 {
     Q_OBJECT
 
 public:
-    using QPlainTextEdit::QPlainTextEdit;
+    explicit MemoEdit(QWidget* parent = nullptr);
+
+    static constexpr int kTabStopBlanks = 8;
 
 protected:
     QMimeData* createMimeDataFromSelection() const override;
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void setTabStops();
 };
 
 // The widget of a list box: a selection, once made, stays. A click on blank space or a Ctrl+click on the selected
-// entry would clear it while the window still shows what it selected.
+// entry would clear it while the window still shows what it selected. Down with nothing selected selects the
+// first entry.
 class ListBoxWidget : public QListWidget
 {
     Q_OBJECT
@@ -49,9 +57,19 @@ class ListBoxWidget : public QListWidget
 public:
     using QListWidget::QListWidget;
 
+    // The height, frame and any scroll bar across the bottom included, at which the list shows `rows` whole rows.
+    int heightForRows(int rows) const;
+    // The most whole rows the list shows within `height`.
+    int rowsWithin(int height) const;
+
 protected:
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event = nullptr) const override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    int rowHeight() const;
+    int chromeHeight() const;
 };
 
 // Memo1: every byte 1 to 255 is one character (windows-1252); lines are separated by CR LF. A text taken with all

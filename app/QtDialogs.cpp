@@ -10,10 +10,16 @@
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+#include <QTreeView>
+
+#include <algorithm>
 
 namespace qb {
 namespace {
@@ -80,6 +86,39 @@ void fitCaption(QMessageBox& box)
                       grid->rowCount(), 0, 1, grid->columnCount());
     }
 }
+
+// The detail view's columns start at widths from the font alone, or from an earlier showing in any program, and cut
+// the sizes, types and dates ("24....KiB"). While the dialog is shown they follow what they list and the names take
+// the rest; then they are adjustable again, so the dialog keeps those widths but no fitting for its next showing.
+class FittedColumns
+{
+public:
+    explicit FittedColumns(QFileDialog& dialog)
+    {
+        if (const auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView")))
+            m_header = view->header();
+        if (!m_header)
+            return;
+        m_header->setSectionResizeMode(QHeaderView::ResizeToContents);
+        m_header->setSectionResizeMode(0, QHeaderView::Stretch);
+        // Room for a name of some length beside the other columns, as far as the screen allows.
+        int width = std::max(dialog.width(), QFontMetrics(dialog.font()).averageCharWidth() * kDialogChars);
+        if (const QScreen* screen = dialog.screen())
+            width = std::min(width, screen->availableGeometry().width());
+        dialog.resize(width, dialog.height());
+    }
+    ~FittedColumns()
+    {
+        if (m_header)
+            m_header->setSectionResizeMode(QHeaderView::Interactive);
+    }
+    FittedColumns(const FittedColumns&) = delete;
+    FittedColumns& operator=(const FittedColumns&) = delete;
+
+private:
+    static constexpr int kDialogChars = 110;
+    QPointer<QHeaderView> m_header;
+};
 
 } // namespace
 
@@ -195,7 +234,11 @@ bool QtDialogs::executeFileDialog(FileDialogState& state) const
     if (!state.lastName.isEmpty())
         dialog.selectFile(state.lastName);
 
-    const int result = dialog.exec();
+    int result = QDialog::Rejected;
+    {
+        const FittedColumns fitted(dialog);
+        result = dialog.exec();
+    }
     // With the patterns hidden the dialog may name its filter without them; the full one is kept.
     const QString shownFilter = dialog.selectedNameFilter();
     for (const QString& filter : state.nameFilters) {

@@ -1,9 +1,15 @@
 #include "ToolbarImages.h"
 
+#include "Pictures.h"
+
 #include <QFont>
+#include <QImage>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPolygon>
+#include <QPolygonF>
+
+#include <cmath>
+#include <initializer_list>
 
 namespace qb {
 namespace {
@@ -16,25 +22,59 @@ const QColor kGrey(128, 128, 128);
 const QColor kSilver(192, 192, 192);
 const QColor kYellow(255, 255, 0);
 const QColor kOlive(128, 128, 0);
+const QColor kRim(255, 255, 255, 220);
+
+// The pictures are pixel drawings: a fill covers whole pixels, and an outline the pixels its whole coordinates
+// name. Qt puts a one-pixel outline into the pixel to the lower right of its coordinates but centres a wider one,
+// as on a screen of two or three device pixels per pixel, on them: there the outline goes through the pixel centres.
+QPointF pixel(const QPainter& painter, int x, int y)
+{
+    const qreal shift = painter.device()->devicePixelRatio() > 1 ? 0.5 : 0.0;
+    return {x + shift, y + shift};
+}
+
+QPolygonF outline(const QPainter& painter, std::initializer_list<QPoint> corners)
+{
+    QPolygonF polygon;
+    for (const QPoint& corner : corners)
+        polygon << pixel(painter, corner.x(), corner.y());
+    return polygon;
+}
+
+void drawLine(QPainter& painter, int x1, int y1, int x2, int y2)
+{
+    painter.drawLine(pixel(painter, x1, y1), pixel(painter, x2, y2));
+}
+
+void drawDot(QPainter& painter, int x, int y)
+{
+    painter.fillRect(QRect(x, y, 1, 1), painter.pen().color());
+}
+
+// A filled box whose outline covers columns left..left+width and rows top..top+height.
+void drawBox(QPainter& painter, int left, int top, int width, int height)
+{
+    painter.drawRect(QRectF(pixel(painter, left, top), QSizeF(width, height)));
+}
 
 // A sheet with a folded top-right corner, outline at (left, top) of size width x height.
 void drawPage(QPainter& painter, int left, int top, int width, int height)
 {
     const int fold = 3;
-    const QPolygon sheet({QPoint(left, top), QPoint(left + width - fold, top), QPoint(left + width, top + fold),
-                          QPoint(left + width, top + height), QPoint(left, top + height)});
     painter.setPen(kOutline);
     painter.setBrush(kPaper);
-    painter.drawPolygon(sheet);
-    painter.drawLine(left + width - fold, top, left + width - fold, top + fold);
-    painter.drawLine(left + width - fold, top + fold, left + width, top + fold);
+    painter.drawPolygon(
+        outline(painter, {QPoint(left, top), QPoint(left + width - fold, top), QPoint(left + width, top + fold),
+                          QPoint(left + width, top + height), QPoint(left, top + height)}));
+    drawLine(painter, left + width - fold, top, left + width - fold, top + fold);
+    drawLine(painter, left + width - fold, top + fold, left + width, top + fold);
 }
 
 void drawTextLines(QPainter& painter, int left, int top, int width, int count)
 {
     painter.setPen(kGrey);
     for (int i = 0; i < count; ++i)
-        painter.drawLine(left, top + 2 * i, left + width, top + 2 * i);
+        drawLine(painter, left, top + 2 * i, left + width, top + 2 * i);
 }
 
 void drawOpenFolder(QPainter& painter)
@@ -42,26 +82,26 @@ void drawOpenFolder(QPainter& painter)
     painter.setPen(kOutline);
     painter.setBrush(kOlive);
     painter.drawPolygon(
-        QPolygon({QPoint(1, 3), QPoint(5, 3), QPoint(6, 4), QPoint(11, 4), QPoint(11, 13), QPoint(1, 13)}));
+        outline(painter, {QPoint(1, 3), QPoint(5, 3), QPoint(6, 4), QPoint(11, 4), QPoint(11, 13), QPoint(1, 13)}));
     painter.setBrush(kYellow);
-    painter.drawPolygon(QPolygon({QPoint(4, 7), QPoint(15, 7), QPoint(12, 13), QPoint(1, 13)}));
+    painter.drawPolygon(outline(painter, {QPoint(4, 7), QPoint(15, 7), QPoint(12, 13), QPoint(1, 13)}));
     // The arrow that says "open".
-    painter.drawLine(10, 1, 13, 1);
-    painter.drawLine(13, 1, 13, 4);
-    painter.drawPoint(12, 2);
-    painter.drawPoint(14, 2);
+    drawLine(painter, 10, 1, 13, 1);
+    drawLine(painter, 13, 1, 13, 4);
+    drawDot(painter, 12, 2);
+    drawDot(painter, 14, 2);
 }
 
 void drawFloppyDisk(QPainter& painter)
 {
     painter.setPen(kOutline);
     painter.setBrush(kNavy);
-    painter.drawRect(1, 1, 13, 13);
+    drawBox(painter, 1, 1, 13, 13);
     painter.setBrush(kPaper);
-    painter.drawRect(4, 1, 7, 5); // the label
+    drawBox(painter, 4, 1, 7, 5); // the label
     painter.setBrush(kSilver);
-    painter.drawRect(4, 9, 7, 5); // the shutter
-    painter.fillRect(8, 10, 2, 3, kNavy);
+    drawBox(painter, 4, 9, 7, 5); // the shutter
+    painter.fillRect(QRect(8, 10, 2, 3), kNavy);
 }
 
 void drawScissors(QPainter& painter)
@@ -80,9 +120,9 @@ void drawClipboard(QPainter& painter)
 {
     painter.setPen(kOutline);
     painter.setBrush(kOlive);
-    painter.drawRect(1, 2, 11, 13);
+    drawBox(painter, 1, 2, 11, 13);
     painter.setBrush(kSilver);
-    painter.drawRect(4, 1, 5, 2); // the clip
+    drawBox(painter, 4, 1, 5, 2); // the clip
     drawPage(painter, 6, 6, 9, 9);
     drawTextLines(painter, 8, 9, 5, 3);
 }
@@ -123,7 +163,7 @@ void draw(QPainter& painter, ToolbarPicture picture)
         drawClipboard(painter);
         break;
     case ToolbarPicture::NavyBlock:
-        painter.fillRect(2, 2, 12, 12, kNavy);
+        painter.fillRect(QRect(2, 2, 12, 12), kNavy);
         break;
     case ToolbarPicture::QuestionMark:
         drawGlyph(painter, u'?', kNavy);
@@ -134,15 +174,54 @@ void draw(QPainter& painter, ToolbarPicture picture)
     }
 }
 
+// Lays `drawing` on a light rim one pixel wide around its shapes: dark strokes, navy and black, would vanish on a
+// dark tool bar; on a light one the rim hardly shows.
+QImage withRim(const QImage& drawing, qreal devicePixelRatio)
+{
+    QImage silhouette = drawing;
+    {
+        QPainter painter(&silhouette);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(silhouette.rect(), kRim);
+    }
+    QImage rimmed(drawing.size(), QImage::Format_ARGB32_Premultiplied);
+    rimmed.fill(Qt::transparent);
+    QPainter painter(&rimmed);
+    const int reach = std::max(1, static_cast<int>(std::lround(devicePixelRatio)));
+    for (int dy = -reach; dy <= reach; ++dy) {
+        for (int dx = -reach; dx <= reach; ++dx)
+            painter.drawImage(dx, dy, silhouette);
+    }
+    // The overlapping copies add up; the rim keeps the colour's own strength.
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(rimmed.rect(), kRim);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.drawImage(0, 0, drawing);
+    return rimmed;
+}
+
 } // namespace
 
-QPixmap toolbarPixmap(ToolbarPicture picture)
+QPixmap toolbarPixmap(ToolbarPicture picture, qreal devicePixelRatio)
 {
-    QPixmap pixmap(kSize, kSize);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    draw(painter, picture);
-    return pixmap;
+    QPixmap drawing = pictureCanvas(QSize(kSize, kSize), devicePixelRatio);
+    {
+        QPainter painter(&drawing);
+        draw(painter, picture);
+    }
+    QImage image = drawing.toImage();
+    image.setDevicePixelRatio(1.0);
+    QPixmap rimmed = QPixmap::fromImage(withRim(image, devicePixelRatio));
+    rimmed.setDevicePixelRatio(devicePixelRatio);
+    return rimmed;
+}
+
+QIcon toolbarIcon(ToolbarPicture picture)
+{
+    QIcon icon;
+    for (const qreal ratio : {1.0, 2.0, 3.0})
+        icon.addPixmap(toolbarPixmap(picture, ratio));
+    return icon;
 }
 
 } // namespace qb

@@ -171,6 +171,8 @@ void TForm1::showEvent(QShowEvent* event)
     m_placed = true;
     m_framePlaced = frameGeometry().size() != size();
     placeOnScreen();
+    // The message is what the user came to write; the editor takes no Tab focus, so it is given the focus here.
+    m_memo1->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void TForm1::placeOnScreen()

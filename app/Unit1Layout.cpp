@@ -2,10 +2,10 @@
 #include "Unit1.h"
 
 #include "QtControls.h"
+#include "RecipientBox.h"
 #include "ToolbarImages.h"
 
 #include <QAction>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLineEdit>
@@ -17,15 +17,12 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 namespace {
 
 constexpr int kButtonWidth = 23;
 constexpr int kButtonHeight = 22;
 constexpr int kToolBarHeight = 25;
-constexpr int kGroupBoxWidth = 97;
-constexpr int kProgressHeight = 16;
 constexpr int kStatusBarHeight = 19;
 
 } // namespace
@@ -54,7 +51,7 @@ QAction* TForm1::makeAction(const CommandEntry& entry)
     if (*entry.hint)
         action->setToolTip(QString::fromLatin1(entry.hint));
     if (entry.hasPicture) {
-        action->setIcon(QIcon(qb::toolbarPixmap(entry.picture)));
+        action->setIcon(qb::toolbarIcon(entry.picture));
         action->setIconVisibleInMenu(false);
     }
     const auto handler = entry.handler;
@@ -133,7 +130,8 @@ void TForm1::buildMenu()
 
 void TForm1::buildToolBar()
 {
-    QToolBar* toolBar = addToolBar(QStringLiteral("ToolBar1"));
+    // The title is what a screen reader announces; the bar is never floated, so nothing else shows it.
+    QToolBar* toolBar = addToolBar(QStringLiteral("Tool bar"));
     toolBar->setObjectName(QStringLiteral("ToolBar1"));
     toolBar->setMovable(false);
     toolBar->setFloatable(false);
@@ -170,6 +168,7 @@ void TForm1::buildToolBar()
 
     m_edit2 = new QLineEdit(toolBar);
     m_edit2->setObjectName(QStringLiteral("Edit2"));
+    m_edit2->setAccessibleName(QStringLiteral("Message file"));
     m_edit2->setFixedHeight(kButtonHeight);
     toolBar->addWidget(m_edit2);
 }
@@ -184,6 +183,7 @@ void TForm1::buildClientArea()
 
     m_memo1 = new qb::MemoEdit(client);
     m_memo1->setObjectName(QStringLiteral("Memo1"));
+    m_memo1->setAccessibleName(QStringLiteral("Message"));
     m_memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -193,15 +193,12 @@ void TForm1::buildClientArea()
     connect(m_memo1, &QPlainTextEdit::textChanged, this, &TForm1::Memo1Change);
     layout->addWidget(m_memo1, 1);
 
-    auto* groupBox = new QGroupBox(QStringLiteral("Recipient/Sender"), client);
+    auto* groupBox = new qb::RecipientBox(QStringLiteral("Recipient/Sender"), client);
     groupBox->setObjectName(QStringLiteral("GroupBox2"));
-    groupBox->setFixedWidth(kGroupBoxWidth);
-    auto* groupLayout = new QVBoxLayout(groupBox);
-    groupLayout->setContentsMargins(1, 1, 1, 1);
-    groupLayout->setSpacing(2);
 
-    m_listBox1 = new qb::ListBoxWidget(groupBox);
+    m_listBox1 = groupBox->list();
     m_listBox1->setObjectName(QStringLiteral("ListBox1"));
+    m_listBox1->setAccessibleName(QStringLiteral("Recipients"));
     m_listBox1->setToolTip(QStringLiteral("Recipants"));
     m_listBox1->setSelectionMode(QAbstractItemView::SingleSelection);
     connect(m_listBox1, &QListWidget::itemSelectionChanged, this, [this] {
@@ -213,13 +210,11 @@ void TForm1::buildClientArea()
         if (!m_listBox1->selectedItems().isEmpty())
             ListBox1Click();
     });
-    groupLayout->addWidget(m_listBox1, 1);
 
-    m_progressBar3 = new QProgressBar(groupBox);
+    m_progressBar3 = groupBox->progressBar();
     m_progressBar3->setObjectName(QStringLiteral("ProgressBar3"));
-    m_progressBar3->setFixedHeight(kProgressHeight);
+    m_progressBar3->setAccessibleName(QStringLiteral("Progress"));
     m_progressBar3->setTextVisible(false);
-    groupLayout->addWidget(m_progressBar3);
 
     layout->addWidget(groupBox);
     setCentralWidget(client);

@@ -1,5 +1,7 @@
 #include "Unit2.h"
 
+#include "LetterTiles.h"
+#include "PictureLabel.h"
 #include "Pictures.h"
 
 #include <QGuiApplication>
@@ -13,7 +15,7 @@ namespace {
 
 constexpr int kClientWidth = 341;
 constexpr int kClientHeight = 159;
-const char* const kProductLetters = "QUILLBOX";
+constexpr int kTileHeight = 41;
 
 } // namespace
 
@@ -26,8 +28,11 @@ TForm2::TForm2(QWidget* parent) : FixedDialog(parent)
     windowFont.setPixelSize(11);
     setFont(windowFont);
 
+    // A white window whatever the palette, so its text is black whatever the palette too: a dark palette's light
+    // text would vanish on it. The button keeps the palette's own colours.
     QPalette background = palette();
     background.setColor(QPalette::Window, Qt::white);
+    background.setColor(QPalette::WindowText, Qt::black);
     setPalette(background);
     setAutoFillBackground(true);
 
@@ -56,19 +61,13 @@ void TForm2::FormCreate()
 
 void TForm2::buildPictures()
 {
-    for (int index = 0; index < 8; ++index) {
-        auto* tile = new QLabel(this);
-        tile->setObjectName(QStringLiteral("Image%1").arg(index + 3));
-        tile->setGeometry(8 + 40 * index, 0, 45, 41);
-        tile->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        tile->setPixmap(qb::letterTile(QLatin1Char(kProductLetters[index])));
-    }
+    auto* tiles = new qb::LetterTiles(kTileHeight, this);
+    tiles->move(8, 0);
     const int padlockLefts[] = {8, 296};
     for (int index = 0; index < 2; ++index) {
-        auto* padlock = new QLabel(this);
+        auto* padlock = new qb::PictureLabel([](qreal ratio) { return qb::padlockPixmap(32, ratio); }, this);
         padlock->setObjectName(QStringLiteral("Image%1").arg(index + 1));
         padlock->setGeometry(padlockLefts[index], 112, 33, 33);
-        padlock->setPixmap(qb::padlockPixmap(32));
     }
 }
 

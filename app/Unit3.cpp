@@ -1,6 +1,8 @@
 #include "Unit3.h"
 
 #include "CommandRunner.h"
+#include "LetterTiles.h"
+#include "PictureLabel.h"
 #include "Pictures.h"
 #include "ProductInfo.h"
 
@@ -16,7 +18,7 @@ namespace {
 
 constexpr int kClientWidth = 374;
 constexpr int kClientHeight = 204;
-const char* const kProductLetters = "QUILLBOX";
+constexpr int kTileHeight = 35;
 const char* const kCommentsText = "Please send your comments and suggestions to:";
 const char* const kGotoText = "Goto My Page!";
 constexpr int kButtonLeft = 272;
@@ -87,19 +89,13 @@ void TForm3::FormCreate()
 
 void TForm3::buildPictures()
 {
-    auto* padlock = new QLabel(this);
+    auto* padlock = new qb::PictureLabel([](qreal ratio) { return qb::padlockPixmap(32, ratio); }, this);
     padlock->setObjectName(QStringLiteral("Image1"));
     padlock->setGeometry(8, 8, 32, 32);
-    padlock->setPixmap(qb::padlockPixmap(32));
     padlock->setAttribute(Qt::WA_NoMousePropagation);
 
-    for (int index = 0; index < 8; ++index) {
-        auto* tile = new QLabel(this);
-        tile->setObjectName(QStringLiteral("Image%1").arg(index + 3));
-        tile->setGeometry(40 + 40 * index, 8, 45, 35);
-        tile->setPixmap(qb::letterTile(QLatin1Char(kProductLetters[index])));
-        tile->setAttribute(Qt::WA_NoMousePropagation);
-    }
+    auto* tiles = new qb::LetterTiles(kTileHeight, this);
+    tiles->move(40, 8);
 }
 
 QLabel* TForm3::addLabel(const char* objectName, const QString& text, int left, int top)

@@ -27,6 +27,7 @@ TForm4::TForm4(qb::Session& session, qb::Dialogs& mainDialogs, qb::ProcessStarte
     setFont(windowFont);
 
     m_listBox1->setObjectName(QStringLiteral("ListBox1"));
+    m_listBox1->setAccessibleName(QStringLiteral("Mail programs"));
     m_listBox1->setGeometry(8, 8, 225, 137);
     // A double click anywhere in the list runs, as "&Run" does, whatever is selected.
     m_listBox1->viewport()->installEventFilter(this);

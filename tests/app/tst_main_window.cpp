@@ -8,6 +8,7 @@
 #include "Unit3.h"
 #include "Unit4.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QClipboard>
 #include <QGroupBox>
@@ -16,8 +17,10 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QStyleOptionGroupBox>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
@@ -114,6 +117,81 @@ private slots:
         QCOMPARE(f.memo1()->focusPolicy(), Qt::ClickFocus);
         QVERIFY(!f.memo1()->tabChangesFocus());
         QCOMPARE(f.memo1()->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+        QCOMPARE(f.memo1()->tabStopDistance(), QFontMetricsF(f.memo1()->font()).horizontalAdvance(u' ') * 8);
+    }
+
+    // The list is as wide as the box allows and shows whole rows only, as many as fit above the progress bar, which
+    // keeps to the box's bottom; the caption ends inside the box.
+    void recipientBoxShowsWholeRowsAboveTheProgressBar()
+    {
+        struct Row
+        {
+            const char* name;
+            int windowHeight;
+            const char* lastName;
+            bool scrollBar; // across the list's bottom, for a name wider than the list
+        };
+        const Row rows[] = {{"usual height", 361, "Zed", false},
+                            {"taller", 437, "Zed", false},
+                            {"with a scroll bar", 400, "Maximilian-Alexander", true}};
+        for (const Row& row : rows) {
+            const qbtest::RowTrace trace(row.name);
+            QByteArray users;
+            for (int index = 0; index < 40; ++index)
+                users += "user" + QByteArray::number(index) + "\r\n";
+            MainWindowFixture f(Files{{"users.cfg", users + row.lastName + "\r\n"}});
+            f.show();
+            f.form->resize(f.form->width(), row.windowHeight - (f.form->frameGeometry().height() - f.form->height()));
+            const auto* box = f.child<QGroupBox>("GroupBox2");
+            const QListWidget* list = f.listBox1();
+            const auto* bar = f.child<QProgressBar>("ProgressBar3");
+            QTRY_COMPARE(list->horizontalScrollBar()->isVisible(), row.scrollBar);
+
+            QCOMPARE(list->width(), 93);
+            QCOMPARE(list->viewport()->height() % list->sizeHintForRow(0), 0);
+            QCOMPARE(bar->geometry(), QRect(list->x(), box->contentsRect().bottom() - 16, 93, 16));
+            // No room for another row between the list and the bar.
+            QVERIFY(bar->y() - list->geometry().bottom() <= list->sizeHintForRow(0));
+            QVERIFY(list->geometry().bottom() < bar->y());
+
+            QStyleOptionGroupBox caption;
+            caption.initFrom(box);
+            caption.text = box->title();
+            caption.textAlignment = box->alignment();
+            caption.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+            const QRect label =
+                box->style()->subControlRect(QStyle::CC_GroupBox, &caption, QStyle::SC_GroupBoxLabel, box);
+            QVERIFY2(label.right() < box->width() - 4, qPrintable(QString::number(label.right())));
+            f.form->hide();
+        }
+    }
+
+    void screenReadersHearEachControlByName()
+    {
+        MainWindowFixture f;
+        NoProcesses starter;
+        const TForm2 form2;
+        const TForm3 form3(f.form->view().dialogs(), starter);
+        const TForm4 form4(f.session, f.form->view().dialogs(), starter);
+        struct Row
+        {
+            const QWidget* window;
+            const char* objectName;
+            const char* spoken;
+        };
+        const Row rows[] = {
+            {f.form.get(), "Memo1", "Message"},       {f.form.get(), "Edit2", "Message file"},
+            {f.form.get(), "ListBox1", "Recipients"}, {f.form.get(), "ProgressBar3", "Progress"},
+            {f.form.get(), "ToolBar1", "Tool bar"},   {&form4, "ListBox1", "Mail programs"},
+            {&form2, "ProductName", "Quillbox"},      {&form3, "ProductName", "Quillbox"},
+        };
+        for (const Row& row : rows) {
+            const qbtest::RowTrace trace(row.window->objectName() + " " + row.objectName);
+            QWidget* widget = qbtest::child(*row.window, QString::fromLatin1(row.objectName));
+            QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(widget);
+            QVERIFY(spoken);
+            QCOMPARE(spoken->text(QAccessible::Name), QString::fromLatin1(row.spoken));
+        }
     }
 
     void menuBarHoldsMenusAndItemsInOrder()
@@ -159,6 +237,7 @@ private slots:
                 shown << QStringLiteral("%1 separator %2").arg(widget->objectName()).arg(widget->width());
             } else if (const auto* button = qobject_cast<const QToolButton*>(widget)) {
                 QCOMPARE(action->icon().pixmap(16, 16).size(), QSize(16, 16));
+                QCOMPARE(action->icon().pixmap(QSize(16, 16), 2.0).size(), QSize(32, 32));
                 shown << QStringLiteral("%1 %2 \"%3\"")
                              .arg(widget->objectName(), action->objectName(), button->toolTip());
             } else {
@@ -488,6 +567,9 @@ private slots:
         QVERIFY(!mainWindowShown);
         QVERIFY(f.form->isVisible());
         QVERIFY(!form2->isVisible());
+        // The message editor has the keyboard, not the path field that comes first in the Tab order.
+        QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
+        QTRY_COMPARE(QApplication::focusWidget(), f.memo1());
         f.form->hide();
     }
 

@@ -308,6 +308,22 @@ private slots:
         }
     }
 
+    // Taking the focus makes the first entry current, unselected; Down must not step past it.
+    void listDownWithNothingSelectedSelectsTheFirstEntry()
+    {
+        qb::ListBoxWidget widget;
+        qb::QtListControl list(&widget);
+        for (const char* entry : {"a", "b", "c"})
+            list.add(entry);
+        widget.show();
+        QVERIFY(QTest::qWaitForWindowActive(&widget));
+        widget.setFocus(Qt::TabFocusReason);
+        QTest::keyClick(&widget, Qt::Key_Down);
+        QCOMPARE(list.itemIndex(), 0);
+        QTest::keyClick(&widget, Qt::Key_Down);
+        QCOMPARE(list.itemIndex(), 1);
+    }
+
     void progressRepaintsOnlyWhenTheBarChanges()
     {
         // Name, milliseconds per ten steps, fewest and most window repaints. A slow run paints the window for every

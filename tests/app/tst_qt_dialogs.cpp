@@ -6,7 +6,10 @@
 #include "Errors.h"
 
 #include <QComboBox>
+#include <QHeaderView>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTreeView>
 #include <QWidget>
 
 #include <tuple>
@@ -32,6 +35,8 @@ class QtDialogsTest : public QObject
     Q_OBJECT
 
 private slots:
+    // What the file dialogs remember goes to Qt's test folders, never into the user's own settings.
+    void initTestCase() { QVERIFY(QStandardPaths::isTestModeEnabled()); }
     void cleanup() { QCOMPARE(qbtest::visibleTopLevelWindows(), QStringList()); }
 
     void messageBoxLooksAndAnswers()
@@ -239,6 +244,40 @@ private slots:
         QCOMPARE(keptFilter, shownFilters.value(2));
         // The save dialog is a dialog of its own: nothing accepted there yet.
         QCOMPARE(dialogs.saveDialogFileName(), std::string());
+    }
+
+    void fileDialogShowsEveryColumnWhole()
+    {
+        QTemporaryDir dir;
+        qbtest::writeFile(dir.filePath("letter.txt"), QByteArray(24600, 'x'));
+        qbtest::writeFile(dir.filePath("friend.key"), "k");
+        QWidget parent;
+        qb::QtDialogs dialogs(&parent);
+        qbtest::ModalScript modal;
+        modal.then([&](QWidget* widget) {
+            static_cast<QFileDialog*>(widget)->setDirectory(dir.path());
+            // Through the base, where the size a column wants is public.
+            const QAbstractItemView* view = widget->findChild<QTreeView*>(QStringLiteral("treeView"));
+            QVERIFY(view);
+            // Each column as "column: width wanted > width shown" where it is cut.
+            const auto cutColumns = [view] {
+                QStringList cut;
+                const QHeaderView* header = static_cast<const QTreeView*>(view)->header();
+                for (int column = 0; column < header->count(); ++column) {
+                    const int wanted = view->sizeHintForColumn(column);
+                    const int shown = header->sectionSize(column);
+                    if (wanted > shown)
+                        cut << QStringLiteral("%1: %2 > %3").arg(column).arg(wanted).arg(shown);
+                }
+                return cut;
+            };
+            QTRY_COMPARE(view->model()->rowCount(view->rootIndex()), 2);
+            QTRY_COMPARE(cutColumns(), QStringList());
+            static_cast<QDialog*>(widget)->reject();
+        });
+        dialogs.executeOpenDialog();
+        QVERIFY(modal.done());
+        QCOMPARE(modal.unexpected(), QStringList());
     }
 
     void fileDialogLeavesNoCompletionBehind()

@@ -12,6 +12,7 @@
 #include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -75,12 +76,12 @@ public:
 
 using qbtest::child;
 
-// Positions, and sizes where given, of named children.
+// Positions in the window, and sizes where given, of named children.
 void checkPlacements(const QWidget& window, const std::vector<std::pair<QString, QRect>>& placements)
 {
     for (const auto& [name, geometry] : placements) {
         const QWidget* widget = child(window, name);
-        QCOMPARE(widget->pos(), geometry.topLeft());
+        QCOMPARE(widget->mapTo(&window, QPoint(0, 0)), geometry.topLeft());
         if (!geometry.size().isEmpty())
             QCOMPARE(widget->size(), geometry.size());
     }
@@ -163,6 +164,21 @@ private slots:
         QVERIFY(!form2.isVisible());
     }
 
+    // The welcome window is white whatever the palette, so its text must stay dark under a dark palette.
+    void welcomeTextStaysDarkUnderADarkPalette()
+    {
+        const QPalette before = QApplication::palette();
+        const auto restore = qScopeGuard([&before] { QApplication::setPalette(before); });
+        QPalette dark = before;
+        dark.setColor(QPalette::Window, QColor(45, 45, 48));
+        dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+        QApplication::setPalette(dark);
+        const TForm2 form2;
+        QCOMPARE(form2.palette().color(QPalette::Window), QColor(Qt::white));
+        for (const char* label : {"Label1", "Label3"})
+            QVERIFY2(child(form2, label)->palette().color(QPalette::WindowText).lightness() < 64, label);
+    }
+
     void aboutWindow()
     {
         TestDialogs dialogs;
@@ -196,10 +212,10 @@ private slots:
         QCOMPARE(label5.color(QPalette::WindowText), QColor(Qt::white));
         // The texts fit the fixed layout: inside the window and clear of the buttons.
         for (const QLabel* label : form3.findChildren<QLabel*>()) {
-            QVERIFY(form3.rect().contains(label->geometry()));
+            const QRect placed(label->mapTo(&form3, QPoint(0, 0)), label->size());
+            QVERIFY(form3.rect().contains(placed));
             for (const char* button : {"Button1", "Button2"})
-                QVERIFY2(!label->geometry().intersects(child(form3, button)->geometry()),
-                         qPrintable(label->objectName()));
+                QVERIFY2(!placed.intersects(child(form3, button)->geometry()), qPrintable(label->objectName()));
         }
 
         // "&Close", and a click on the bare background (not on a label), close it.

@@ -1,0 +1,126 @@
+#include "AppTestSupport.h"
+
+#include "Pictures.h"
+#include "QtDialogs.h"
+#include "QtProcessStarter.h"
+#include "ToolbarImages.h"
+#include "Unit2.h"
+#include "Unit3.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPainter>
+
+namespace {
+
+using qb::ToolbarPicture;
+
+// The box around a picture's visible pixels, in device-independent pixels.
+QRectF drawnArea(const QPixmap& pixmap)
+{
+    const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+    QRect area;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(image.pixel(x, y)) > 0)
+                area |= QRect(x, y, 1, 1);
+        }
+    }
+    const qreal ratio = pixmap.devicePixelRatio();
+    return QRectF(area.x() / ratio, area.y() / ratio, area.width() / ratio, area.height() / ratio);
+}
+
+// How many pixels of `picture` laid on `ground` are lighter than 160, and how many darker than 96.
+std::pair<int, int> lightAndDarkOn(const QColor& ground, ToolbarPicture picture)
+{
+    QImage laid(16, 16, QImage::Format_RGB32);
+    laid.fill(ground);
+    QPainter(&laid).drawPixmap(0, 0, qb::toolbarPixmap(picture));
+    std::pair<int, int> counts;
+    for (int y = 0; y < laid.height(); ++y) {
+        for (int x = 0; x < laid.width(); ++x) {
+            const int lightness = laid.pixelColor(x, y).lightness();
+            counts.first += lightness > 160;
+            counts.second += lightness < 96;
+        }
+    }
+    return counts;
+}
+
+} // namespace
+
+// Runs on a screen of two device pixels per pixel.
+class PicturesTest : public QObject
+{
+    Q_OBJECT
+
+public:
+    static void initMain() { qputenv("QT_SCALE_FACTOR", "2"); }
+
+private slots:
+    void initTestCase() { QCOMPARE(qApp->devicePixelRatio(), 2.0); }
+
+    void picturesAreDrawnForTheirPixelRatio()
+    {
+        struct Row
+        {
+            const char* name;
+            QPixmap atOne;
+            QPixmap atTwo;
+        };
+        const Row rows[] = {
+            {"padlock", qb::padlockPixmap(32), qb::padlockPixmap(32, 2.0)},
+            {"letter tile", qb::letterTile(u'Q'), qb::letterTile(u'Q', 2.0)},
+            {"tool bar picture", qb::toolbarPixmap(ToolbarPicture::Scissors),
+             qb::toolbarPixmap(ToolbarPicture::Scissors, 2.0)},
+        };
+        for (const Row& row : rows) {
+            const qbtest::RowTrace trace(row.name);
+            // The plain picture stays as icon files are rendered from it: its size in pixels, at ratio 1.
+            QCOMPARE(row.atOne.devicePixelRatio(), 1.0);
+            QCOMPARE(row.atTwo.devicePixelRatio(), 2.0);
+            QCOMPARE(row.atTwo.size(), row.atOne.size() * 2);
+            // Drawn over the whole, not into one corner or scaled from the small one's pixels.
+            const QRectF one = drawnArea(row.atOne);
+            const QRectF two = drawnArea(row.atTwo);
+            QVERIFY(one.adjusted(-1, -1, 1, 1).contains(two) && two.adjusted(-1, -1, 1, 1).contains(one));
+            QVERIFY(row.atTwo.toImage() != row.atOne.scaled(row.atTwo.size()).toImage());
+        }
+    }
+
+    void windowsShowPicturesAtTheScreensRatio()
+    {
+        TForm2 form2;
+        qb::QtDialogs dialogs(nullptr);
+        qb::QtProcessStarter starter; // never reached: nothing is clicked
+        TForm3 form3(dialogs, starter);
+        struct Row
+        {
+            const QWidget* window;
+            const char* name;
+            QSizeF size; // device-independent pixels
+        };
+        const Row rows[] = {{&form2, "Image1", {32, 32}}, {&form3, "Image10", {45, 35}}};
+        for (const Row& row : rows) {
+            const qbtest::RowTrace trace(row.window->objectName() + " " + row.name);
+            const QPixmap shown = qbtest::child<QLabel>(*row.window, QString::fromLatin1(row.name))->pixmap();
+            QCOMPARE(shown.devicePixelRatio(), 2.0);
+            QCOMPARE(shown.deviceIndependentSize(), row.size);
+        }
+    }
+
+    // Dark outlines and navy shapes must stay visible on a dark tool bar, and the pictures keep their dark lines on a
+    // light one.
+    void toolbarPicturesShowOnDarkAndLightBars()
+    {
+        for (int index = 0; index <= static_cast<int>(ToolbarPicture::CapitalA); ++index) {
+            const qbtest::RowTrace trace(QString::number(index));
+            const auto picture = static_cast<ToolbarPicture>(index);
+            QVERIFY(lightAndDarkOn(QColor(45, 45, 48), picture).first >= 8);
+            QVERIFY(lightAndDarkOn(QColor(239, 239, 239), picture).second >= 8);
+        }
+    }
+};
+
+QTEST_MAIN(PicturesTest)
+#include "tst_pictures.moc"
