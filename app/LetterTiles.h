@@ -11,7 +11,6 @@ class LetterTiles : public QWidget
     Q_OBJECT
 
 public:
-    static constexpr int kTileWidth = 45;
     static constexpr int kTileStep = 40;
     static constexpr int kTileCount = 8;
 

@@ -12,8 +12,8 @@ namespace qb {
 
 namespace {
 
-constexpr int kTileWidth = 45;
-constexpr int kTileHeight = 35;
+constexpr int kTileWidth = kLetterTileSize.width();
+constexpr int kTileHeight = kLetterTileSize.height();
 
 } // namespace
 

@@ -19,7 +19,9 @@ QPixmap padlockPixmap(int size);
 QPixmap padlockPixmap(int size, qreal devicePixelRatio);
 // The window icon: the padlock at the usual icon sizes.
 QIcon padlockIcon();
-// One 45 x 35 tile of the product name: a heavy blue capital with a grey drop shadow on a near-white ground,
+// The size of one letter tile, in pixels.
+constexpr QSize kLetterTileSize(45, 35);
+// One tile of the product name: a heavy blue capital with a grey drop shadow on a near-white ground,
 // drawn for a screen of `devicePixelRatio`.
 QPixmap letterTile(QChar letter, qreal devicePixelRatio = 1.0);
 

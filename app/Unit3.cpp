@@ -18,7 +18,6 @@ namespace {
 
 constexpr int kClientWidth = 374;
 constexpr int kClientHeight = 204;
-constexpr int kTileHeight = 35;
 const char* const kCommentsText = "Please send your comments and suggestions to:";
 const char* const kGotoText = "Goto My Page!";
 constexpr int kButtonLeft = 272;
@@ -94,7 +93,7 @@ void TForm3::buildPictures()
     padlock->setGeometry(8, 8, 32, 32);
     padlock->setAttribute(Qt::WA_NoMousePropagation);
 
-    auto* tiles = new qb::LetterTiles(kTileHeight, this);
+    auto* tiles = new qb::LetterTiles(qb::kLetterTileSize.height(), this);
     tiles->move(40, 8);
 }
 
