@@ -1,7 +1,7 @@
 #include "MailPrograms.h"
 
 #include "Errors.h"
-#include "FileOps.h"
+#include "ListFiles.h"
 #include "TextFile.h"
 
 namespace qb {
@@ -26,6 +26,7 @@ MailPrograms::MailPrograms(Session& session, Dialogs& dialogs, MailProgramsView&
 void MailPrograms::newprogramfile()
 {
     if (resetProbe(m_session.io, m_session.mailFilePath()) != 0) {
+        requireListMissing(m_session.io, m_session.mailFilePath());
         createEmptyFile("Please restart before using this function");
         return;
     }
@@ -62,6 +63,7 @@ void MailPrograms::AddProgram1Click()
     IoContext& io = m_session.io;
     const std::string path = m_session.mailFilePath();
     if (appendProbe(io, path) != 0) {
+        requireListMissing(io, path);
         const Answer answer = m_dialogs.messageBox("Mail Program File Does not exist. Do you want to create one?",
                                                    MessageKind::Confirmation, MessageButtons::YesNoCancel);
         if (answer != Answer::Yes) {
@@ -84,8 +86,9 @@ void MailPrograms::AddProgram1Click()
         mailfile.writeLine(program);
         io.check();
     }
-    m_dialogs.messageBox(name + " added to database!", MessageKind::Information, MessageButtons::Ok);
+    // The record reaches the file whole at the close, and the box announces it only once it is there.
     closeChecked(mailfile);
+    m_dialogs.messageBox(name + " added to database!", MessageKind::Information, MessageButtons::Ok);
     updateprograms();
 }
 

@@ -1,8 +1,11 @@
 #include "MessageCipher.h"
 
+#include "EditorFile.h"
 #include "Errors.h"
-#include "FileOps.h"
+#include "IoCodes.h"
 #include "MailText.h"
+#include "Replacement.h"
+#include "StoredFiles.h"
 #include "TextFile.h"
 
 #include <algorithm>
@@ -89,22 +92,26 @@ public:
     virtual void combined(const unsigned char* data, std::size_t count) = 0;
 };
 
-// Read from one file, written to another, through one buffer.
+// Read from the message file, written to the new file that will replace it, through one buffer.
 class FileStream : public MessageStream
 {
 public:
-    FileStream(IoContext& io, TextFile& from, TextFile& to) : m_io(io), m_from(from), m_to(to), m_buffer(kChunkSize) {}
+    FileStream(IoContext& io, TextFile& from, Replacement& to, const std::string& toName)
+        : m_io(io), m_from(from), m_to(to), m_toName(toName), m_buffer(kChunkSize)
+    {
+    }
     unsigned char* next(std::size_t count) override;
     void combined(const unsigned char* data, std::size_t count) override
     {
-        m_to.writeBytes(data, count);
-        m_io.check();
+        if (const int error = m_to.file().writeAll(m_io.faults(), data, count))
+            throw EInOutError(ioCodeFromErrno(error, m_toName));
     }
 
 private:
     IoContext& m_io;
     TextFile& m_from;
-    TextFile& m_to;
+    Replacement& m_to;
+    const std::string& m_toName;
     std::vector<unsigned char> m_buffer;
 };
 
@@ -271,49 +278,31 @@ void MessageCipher::Encrypt1Click()
         throw EInOutError(IoCode::SharingViolation);
 
     IoContext& io = m_session.io;
+    // The ciphertext is shown with one character a byte, so the editor must take a file of the text's size.
+    requireEditorCapacity(static_cast<std::int64_t>(editor.textSize()));
     saveEditorToFile(io, editor, path);
     const std::int64_t size = fileSizeChecked(io, path);
     m_view.progressBar3().setMaximum(size);
+    requireEditorCapacity(size);
 
-    // Declared before the files so that it acts after they are closed.
-    // Removes the temporary file when Encrypt fails before the copy-back has begun.
-    CreatedFileGuard guard(tempPath);
+    // The ciphertext goes to the temporary file, which is renamed over the message once it is whole on disk: until
+    // then the message is untouched, and a failed or cut-off Encrypt leaves no temporary file behind.
+    Replacement ciphertext(io.faults(), io.openFiles());
     {
-        TextFile message(io, TextFile::Reading::PlainBytes, kFileBufferSize);
-        resetChecked(message, path);
-        TextFile temp(io, TextFile::Reading::PlainBytes, kFileBufferSize);
-        rewriteChecked(temp, tempPath);
-        guard.arm();
-
-        FileStream stream(io, message, temp);
-        runKeyLoop(m_session, m_view, size, stream);
-        closeChecked(message);
-        closeChecked(temp);
-    }
-
-    {
-        TextFile temp(io, TextFile::Reading::PlainBytes, kFileBufferSize);
-        resetChecked(temp, tempPath);
-        TextFile message(io, TextFile::Reading::PlainBytes, kFileBufferSize);
-        rewriteChecked(message, path);
-        // The message file is being overwritten: until it is complete the temporary file holds the only
-        // complete ciphertext, so it stays whatever happens.
-        guard.keep();
-
-        auto copied = static_cast<std::int64_t>(temp.copyTo(message, static_cast<std::uint64_t>(size)));
+        FilePlace place;
+        io.fail(io.locate(path, place));
         io.check();
-        // Past the temporary file's end a read yields 26, as a byte-wise copy would.
-        if (copied < size) {
-            const std::vector<unsigned char> marks(chunkFor(size - copied), kEndOfDataMark);
-            for (; copied < size; copied += static_cast<std::int64_t>(chunkFor(size - copied))) {
-                message.writeBytes(marks.data(), chunkFor(size - copied));
-                io.check();
-            }
-        }
-        closeChecked(temp);
-        closeChecked(message);
+        const std::string tempName = tempPath.substr(tempPath.rfind('/') + 1);
+        if (const int error = ciphertext.begin(std::move(place), Replacement::Hold::Nothing, tempName))
+            throw EInOutError(ioCodeFromErrno(error, tempPath));
     }
-    eraseFileChecked(io, tempPath);
+    TextFile message(io, TextFile::Reading::PlainBytes, kFileBufferSize);
+    resetChecked(message, path);
+    FileStream stream(io, message, ciphertext, tempPath);
+    runKeyLoop(m_session, m_view, size, stream);
+    closeChecked(message);
+    if (const int error = ciphertext.commit())
+        throw EInOutError(ioCodeFromErrno(error, path));
 
     m_view.progressBar3().setPosition(0);
     // The ciphertext is shown whole, so that what is copied from the editor decrypts.
@@ -335,6 +324,8 @@ void MessageCipher::Decrypt1Click()
     if (size == 0)
         Abort();
     m_view.progressBar3().setMaximum(size);
+    // Checked before the file changes: the plaintext is never longer than the ciphertext it comes from.
+    requireEditorCapacity(size);
 
     // One buffer of the message's size serves the whole command: the file is read into it, combined in place,
     // written back from it, and handed on to the reload, which reads the rewritten file into it and gives it to
@@ -358,6 +349,7 @@ void MessageCipher::Decrypt1Click()
     MemoryStream stream(message);
     runKeyLoop(m_session, m_view, static_cast<std::int64_t>(message.size()), stream);
     {
+        // New content for the file, replacing the ciphertext only once it is whole on disk.
         TextFile file(io, TextFile::Reading::PlainBytes, kFileBufferSize);
         rewriteChecked(file, path);
         file.writeString(message);

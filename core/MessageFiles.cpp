@@ -1,9 +1,10 @@
 #include "MessageFiles.h"
 
+#include "EditorFile.h"
 #include "Errors.h"
-#include "FileOps.h"
 #include "ProductInfo.h"
 #include "Session.h"
+#include "StoredFiles.h"
 #include "TextFile.h"
 #include "Ui.h"
 
@@ -16,10 +17,10 @@ constexpr const char* kUntitled = "Untitled";
 // Message files may be large; the copy moves them in blocks, not a byte per call.
 constexpr std::size_t kCopyBufferSize = std::size_t(64) << 10;
 
-// Copies `sourceName` to `targetName` byte for byte, byte 26 and all after it included. The source is
-// opened first, so a missing or empty source name, or a target that is the source under any spelling
-// (the open-file table refuses it with code 32), fails before the target is created or truncated.
-// Both files are closed on every path.
+// Copies `sourceName` to `targetName` byte for byte, byte 26 and all after it included; the target's old content
+// is replaced only once the copy is whole. The source is opened first, so a missing or empty source name, or a target
+// that is the source under any spelling (the open-file table refuses it with code 32), fails before the target is
+// created or truncated. Both files are closed on every path.
 void copyMessageFile(IoContext& io, const std::string& sourceName, const std::string& targetName)
 {
     TextFile source(io, TextFile::Reading::PlainBytes, kCopyBufferSize);
@@ -78,8 +79,8 @@ bool MessageFiles::saveMessageAs()
     if (!dialogs.executeSaveDialog())
         return false;
     const std::string target = dialogs.saveDialogFileName();
-    if (fileExists(target) && dialogs.messageBox("OK to overwrite " + target, MessageKind::Confirmation,
-                                                 MessageButtons::YesNoCancel) != Answer::Yes)
+    if (fileExists(m_session.io, target) && dialogs.messageBox("OK to overwrite " + target, MessageKind::Confirmation,
+                                                               MessageButtons::YesNoCancel) != Answer::Yes)
         return false;
 
     copyMessageFile(m_session.io, m_view.edit2().text(), target);

@@ -1,7 +1,9 @@
 #include "Recipients.h"
 
 #include "Errors.h"
-#include "FileOps.h"
+#include "IoCodes.h"
+#include "ListFiles.h"
+#include "StoredFiles.h"
 #include "TextFile.h"
 
 #include <cstdio>
@@ -19,6 +21,17 @@ void requireRecipientName(const std::string& name)
         throw EInOutError(IoCode::PathNotFound);
 }
 
+void requireRecipientFiles(const Session& session, const std::string& name)
+{
+    // Every file the name gives must be nameable: a path the file system would refuse, or cut, could make two of
+    // them one (the key and the message).
+    const std::string message = session.messageFilePath(name);
+    for (const std::string& path : {session.keyFilePath(name), message, tempPathFor(message)}) {
+        if (!fitsPathLimits(path))
+            throw EInOutError(IoCode::PathNotFound);
+    }
+}
+
 Recipients::Recipients(Session& session, MainView& view, Clock& clock) : m_session(session), m_view(view), m_keys(clock)
 {
 }
@@ -34,13 +47,12 @@ void Recipients::newrecipiantfile()
 {
     IoContext& io = m_session.io;
     const std::string path = m_session.usersFilePath();
-    if (resetProbe(io, path) == 0 &&
-        m_view.dialogs().messageBox("Are you sure you want to overwrite the old one?", MessageKind::Confirmation,
-                                    MessageButtons::YesNoCancel) != Answer::Yes)
+    if (resetProbe(io, path) != 0)
+        requireListMissing(io, path);
+    else if (m_view.dialogs().messageBox("Are you sure you want to overwrite the old one?", MessageKind::Confirmation,
+                                         MessageButtons::YesNoCancel) != Answer::Yes)
         return;
-    TextFile users(io);
-    rewriteChecked(users, path);
-    closeChecked(users);
+    createEmptyList(io, path);
     inform("New User File created!");
     updateusers();
 }
@@ -49,6 +61,7 @@ void Recipients::NewKey1Click()
 {
     const std::string name = askName("New Recipiant/Sender", "Name of Person");
     if (appendProbe(m_session.io, m_session.usersFilePath()) != 0) {
+        requireListMissing(m_session.io, m_session.usersFilePath());
         Dialogs& dialogs = m_view.dialogs();
         if (dialogs.messageBox("Users file does not exist do you want to create one?", MessageKind::Confirmation,
                                MessageButtons::YesNoCancel) != Answer::Yes) {
@@ -60,9 +73,11 @@ void Recipients::NewKey1Click()
         }
         newrecipiantfile();
     }
-    appendToUsersFile(name);
-    createDirectory(m_session.recipientFolder(name));
+    // The key is complete on disk before the name is listed, so a listed name always has a whole key; a re-keyed
+    // name keeps its old key until the new one is whole.
+    createDirectory(m_session.io, m_session.recipientFolder(name));
     writeGeneratedKey(m_session.keyFilePath(name));
+    appendToUsersFile(name);
     inform("New Directory and Key has been created for " + name);
     m_view.memo1().setModified(false);
     updateusers();
@@ -71,17 +86,21 @@ void Recipients::NewKey1Click()
 void Recipients::ImportKey1Click()
 {
     const std::string name = askName("Import New Key", "Enter a name for person");
-    if (appendProbe(m_session.io, m_session.usersFilePath()) != 0)
+    if (appendProbe(m_session.io, m_session.usersFilePath()) != 0) {
+        requireListMissing(m_session.io, m_session.usersFilePath());
         newrecipiantfile();
-    appendToUsersFile(name);
-    createDirectory(m_session.recipientFolder(name));
+    }
+    createDirectory(m_session.io, m_session.recipientFolder(name));
     const std::string keyPath = m_session.keyFilePath(name);
-    if (fileExists(keyPath)) {
+    if (fileExists(m_session.io, keyPath)) {
+        appendToUsersFile(name);
         inform("A new Directory and key has been imported for " + name);
         updateusers();
         Abort();
     }
+    // Listed only once its key is whole: a cancel or a failure leaves the list as it was.
     importKeyFile(keyPath);
+    appendToUsersFile(name);
     inform("A new Directory and key has been imported for " + name);
     updateusers();
 }
@@ -93,17 +112,13 @@ std::string Recipients::askName(const std::string& caption, const std::string& p
         Abort();
     // Refused before users.cfg, a folder or a key is touched.
     requireRecipientName(name);
+    requireRecipientFiles(m_session, name);
     return name;
 }
 
 void Recipients::appendToUsersFile(const std::string& name)
 {
-    IoContext& io = m_session.io;
-    TextFile users(io);
-    appendChecked(users, m_session.usersFilePath());
-    users.writeLine(name);
-    io.check();
-    closeChecked(users);
+    appendRecord(m_session.io, m_session.usersFilePath(), {name});
 }
 
 void Recipients::writeGeneratedKey(const std::string& keyPath)
@@ -121,15 +136,9 @@ void Recipients::writeGeneratedKey(const std::string& keyPath)
 void Recipients::importKeyFile(const std::string& keyPath)
 {
     IoContext& io = m_session.io;
-    // Declared before the files so they are closed before a half-made key is removed.
-    // Removes a half-made key file, so a listed name never has an empty or truncated key (an empty key would
-    // encrypt every byte with 26).
-    CreatedFileGuard guard(keyPath);
+    // The new key replaces nothing until it is closed whole: a command that stops first leaves no partial key.
     TextFile key(io);
-    key.assign(keyPath);
-    key.rewrite();
-    io.check();
-    guard.arm();
+    rewriteChecked(key, keyPath);
 
     Dialogs& dialogs = m_view.dialogs();
     // A cancelled dialog still holds the name last accepted for some other purpose; it is not a key.
@@ -156,7 +165,6 @@ void Recipients::importKeyFile(const std::string& keyPath)
         io.check();
     } while (!atEnd);
     closeChecked(key);
-    guard.keep();
     closeChecked(source);
 }
 

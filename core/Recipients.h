@@ -46,5 +46,8 @@ private:
 // Raises "Invalid filename" for a name that cannot be one folder name under the data directory, or that
 // would not stay one line of users.cfg.
 void requireRecipientName(const std::string& name);
+// Raises "Invalid filename" for a name whose folder, key, message or temporary file would not fit Linux's limits on
+// names and paths under the session's data directory.
+void requireRecipientFiles(const Session& session, const std::string& name);
 
 } // namespace qb

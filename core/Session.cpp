@@ -1,6 +1,6 @@
 #include "Session.h"
 
-#include "FileOps.h"
+#include "StoredFiles.h"
 
 #include <climits>
 #include <unistd.h>

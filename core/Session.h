@@ -14,6 +14,10 @@ struct Session
     std::string currentuser;
     IoContext io;
 
+    Session() { io.keepInside(&currentdirectory); }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
     // Captures the process's working directory as the data directory.
     void getcurrentdirectory();
 

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace qb {
 
@@ -17,88 +16,7 @@ constexpr std::size_t kAppendScanLength = 128;
 constexpr std::uint64_t kCopyChunk = 64 * 1024;
 constexpr std::uint64_t kKernelCopyStep = std::uint64_t(1) << 30;
 
-bool parentFolderExists(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos || slash == 0)
-        return true; // the working directory or the root
-    struct stat info
-    {
-    };
-    return ::stat(path.substr(0, slash).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-// Writes everything or returns the errno that stopped it; a write that makes no progress counts as a full disk.
-int writeAll(int fd, const unsigned char* data, std::size_t count)
-{
-    while (count > 0) {
-        const ssize_t written = ::write(fd, data, count);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (written == 0)
-            return ENOSPC;
-        data += written;
-        count -= static_cast<std::size_t>(written);
-    }
-    return 0;
-}
-
-ssize_t readSome(int fd, unsigned char* out, std::size_t count)
-{
-    ssize_t got;
-    do
-        got = ::read(fd, out, count);
-    while (got < 0 && errno == EINTR);
-    return got;
-}
-
 } // namespace
-
-// Linux errno values mapped onto the codes the rest of the program reports:
-//   ENOENT                      -> 2 (file not found), or 3 when the folder holding the file is missing
-//   ENOTDIR, ENAMETOOLONG, ELOOP -> 3 (the path itself cannot name a file: "Invalid filename")
-//   EMFILE, ENFILE              -> 4 (too many open files)
-//   EACCES, EPERM, EROFS, EISDIR -> 5 (access denied)
-//   EBADF                       -> 6 (invalid handle)
-//   ENOMEM                      -> 8 (not enough memory)
-//   EBUSY, ETXTBSY              -> 32 (in use elsewhere: a sharing conflict)
-//   ENOSPC, EDQUOT, EFBIG       -> 101 (disk full)
-//   any other errno e           -> 1000 + e, so it never collides with the codes above
-int ioCodeFromErrno(int error, const std::string& path)
-{
-    switch (error) {
-    case ENOENT:
-        return parentFolderExists(path) ? IoCode::FileNotFound : IoCode::PathNotFound;
-    case ENOTDIR:
-    case ENAMETOOLONG:
-    case ELOOP:
-        return IoCode::PathNotFound;
-    case EMFILE:
-    case ENFILE:
-        return IoCode::TooManyOpenFiles;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR:
-        return IoCode::AccessDenied;
-    case EBADF:
-        return IoCode::InvalidHandle;
-    case ENOMEM:
-        return 8;
-    case EBUSY:
-    case ETXTBSY:
-        return IoCode::SharingViolation;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-        return 101;
-    default:
-        return 1000 + error;
-    }
-}
 
 TextFile::TextFile(IoContext& io, Reading reading, std::size_t bufferSize)
     : m_io(io), m_reading(reading), m_bufferSize(std::max<std::size_t>(bufferSize, 1)), m_buffer(m_bufferSize)
@@ -107,17 +25,12 @@ TextFile::TextFile(IoContext& io, Reading reading, std::size_t bufferSize)
 
 TextFile::~TextFile()
 {
-    release();
-}
-
-std::string fileSystemName(const std::string& name)
-{
-    return name.substr(0, kMaxFileNameLength);
+    release(false);
 }
 
 void TextFile::assign(const std::string& name)
 {
-    m_name = fileSystemName(name);
+    m_name = name;
 }
 
 bool TextFile::isOpen() const
@@ -128,48 +41,40 @@ bool TextFile::isOpen() const
 bool TextFile::prepareOpen()
 {
     // Opening an open file closes it first; a failure to write its last bytes is still reported.
-    if (const int code = release())
+    if (const int code = release(true))
         m_io.fail(code);
     // An empty name never falls back to standard input or output: it names no file.
-    if (m_name.empty()) {
-        m_io.fail(IoCode::FileNotFound);
-        return false;
-    }
-    // A name with a NUL byte would silently open a shorter name.
-    if (m_name.find('\0') != std::string::npos) {
-        m_io.fail(IoCode::PathNotFound);
+    if (const int code = nameCode(m_name)) {
+        m_io.fail(code);
         return false;
     }
     return true;
 }
 
-bool TextFile::openFile(int flags, OpenFileTable::Access access)
+bool TextFile::openExisting(int flags, OpenFileTable::Access access)
 {
-    // Never created with O_TRUNC: the sharing check needs the file's identity before anything changes.
-    const int fd = ::open(m_name.c_str(), flags | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        m_io.fail(ioCodeFromErrno(errno, m_name));
-        return false;
-    }
+    FilePlace place;
+    int code = m_io.locate(m_name, place);
     struct stat info
     {
     };
-    int code = 0;
-    if (::fstat(fd, &info) != 0)
-        code = ioCodeFromErrno(errno, m_name);
-    else if (S_ISDIR(info.st_mode))
-        code = IoCode::AccessDenied;
-    else if (!m_io.openFiles().mayOpen({info.st_dev, info.st_ino}, access))
-        code = IoCode::SharingViolation;
+    if (code == 0) {
+        if (const int error = place.openRegular(flags, m_file, info))
+            code = ioCodeFromErrno(error, m_name);
+        else if (!m_io.openFiles().mayOpen({info.st_dev, info.st_ino}, access))
+            code = IoCode::SharingViolation;
+        else if (const int locked = m_file.lock(access == OpenFileTable::Access::Write))
+            code = ioCodeFromErrno(locked, m_name);
+    }
     if (code != 0) {
-        ::close(fd);
+        m_file.close();
         m_io.fail(code);
         return false;
     }
     m_id = {info.st_dev, info.st_ino};
     m_io.openFiles().add(m_id, access);
-    m_fd = fd;
-    m_mode = access == OpenFileTable::Access::Read ? Mode::Input : Mode::Output;
+    m_fd = m_file.descriptor();
+    m_mode = access == OpenFileTable::Access::Read ? Mode::Input : Mode::Append;
     m_bufferPos = 0;
     m_bufferEnd = 0;
     m_physicalEnd = false;
@@ -181,73 +86,117 @@ bool TextFile::openFile(int flags, OpenFileTable::Access access)
 void TextFile::reset()
 {
     if (prepareOpen())
-        openFile(O_RDONLY, OpenFileTable::Access::Read);
+        openExisting(O_RDONLY, OpenFileTable::Access::Read);
 }
 
 void TextFile::rewrite()
 {
-    if (!prepareOpen() || !openFile(O_WRONLY | O_CREAT, OpenFileTable::Access::Write))
+    if (!prepareOpen())
         return;
-    if (::ftruncate(m_fd, 0) != 0) {
-        const int code = ioCodeFromErrno(errno, m_name);
-        release();
-        m_io.fail(code);
+    FilePlace place;
+    int code = m_io.locate(m_name, place);
+    auto replacement = std::make_unique<Replacement>(m_io.faults(), m_io.openFiles());
+    if (code == 0) {
+        if (const int error = replacement->begin(std::move(place), Replacement::Hold::Target))
+            code = ioCodeFromErrno(error, m_name);
     }
+    if (code != 0) {
+        m_io.fail(code);
+        return;
+    }
+    m_replacement = std::move(replacement);
+    m_fd = m_replacement->file().descriptor();
+    m_mode = Mode::Output;
+    m_bufferPos = 0;
+    m_bufferEnd = 0;
 }
 
 void TextFile::append()
 {
-    if (prepareOpen() && openFile(O_RDWR, OpenFileTable::Access::Write))
+    if (prepareOpen() && openExisting(O_RDWR, OpenFileTable::Access::Write))
         cutAtEndOfDataMark();
 }
 
 void TextFile::cutAtEndOfDataMark()
 {
-    int error = 0;
     struct stat info
     {
     };
-    if (::fstat(m_fd, &info) != 0) {
-        error = errno;
-    } else {
+    int error = m_file.status(info);
+    if (error == 0) {
         const off_t size = info.st_size;
         const std::size_t tail = static_cast<std::size_t>(std::min<off_t>(size, kAppendScanLength));
         unsigned char last[kAppendScanLength];
-        const ssize_t got = ::pread(m_fd, last, tail, size - static_cast<off_t>(tail));
-        if (got < 0) {
-            error = errno;
-        } else if (const void* mark = std::memchr(last, kEndOfDataMark, static_cast<std::size_t>(got))) {
-            const off_t cut = size - static_cast<off_t>(tail) + (static_cast<const unsigned char*>(mark) - last);
-            if (::ftruncate(m_fd, cut) != 0)
-                error = errno;
+        std::size_t got = 0;
+        error = m_file.readAt(last, tail, size - static_cast<off_t>(tail), got);
+        m_appendStart = size;
+        if (error == 0) {
+            if (const void* mark = std::memchr(last, kEndOfDataMark, got)) {
+                m_appendStart = size - static_cast<off_t>(tail) + (static_cast<const unsigned char*>(mark) - last);
+                error = m_file.truncate(m_io.faults(), m_appendStart);
+            }
         }
     }
-    if (error == 0 && ::lseek(m_fd, 0, SEEK_END) < 0)
-        error = errno;
+    if (error == 0)
+        error = m_file.seekToEnd();
     if (error != 0) {
-        release();
+        release(false);
         m_io.fail(ioCodeFromErrno(error, m_name));
     }
+}
+
+int TextFile::writeRecord()
+{
+    // One write and a flush to disk: the record is whole on disk or, when the write fails, taken back.
+    int error = m_file.writeAll(m_io.faults(), m_record.data(), m_record.size());
+    if (error == 0)
+        error = m_file.syncData();
+    if (error != 0)
+        m_file.truncate(m_io.faults(), m_appendStart);
+    m_record.clear();
+    return error == 0 ? 0 : ioCodeFromErrno(error, m_name);
 }
 
 int TextFile::flushBuffer()
 {
     const std::size_t pending = m_bufferPos;
     m_bufferPos = 0; // a failed flush drops the bytes rather than growing or retrying
-    const int error = writeAll(m_fd, m_buffer.data(), pending);
+    const int error = m_replacement->file().writeAll(m_io.faults(), m_buffer.data(), pending);
     return error == 0 ? 0 : ioCodeFromErrno(error, m_name);
 }
 
-int TextFile::release()
+int TextFile::release(bool complete)
 {
     if (m_mode == Mode::Closed)
         return 0;
     int code = 0;
-    if (m_mode == Mode::Output && m_bufferPos > 0)
-        code = flushBuffer();
-    if (::close(m_fd) != 0 && code == 0)
-        code = ioCodeFromErrno(errno, m_name);
-    m_io.openFiles().remove(m_id, m_mode == Mode::Input ? OpenFileTable::Access::Read : OpenFileTable::Access::Write);
+    switch (m_mode) {
+    case Mode::Output:
+        // Only a file completed by closing replaces the old content.
+        if (complete) {
+            if (m_bufferPos > 0)
+                code = flushBuffer();
+            if (code == 0) {
+                if (const int error = m_replacement->commit())
+                    code = ioCodeFromErrno(error, m_name);
+            }
+        }
+        m_replacement.reset();
+        break;
+    case Mode::Append:
+        if (complete && !m_record.empty())
+            code = writeRecord();
+        [[fallthrough]];
+    case Mode::Input:
+        if (const int error = m_file.close(); error != 0 && code == 0)
+            code = ioCodeFromErrno(error, m_name);
+        m_io.openFiles().remove(m_id,
+                                m_mode == Mode::Input ? OpenFileTable::Access::Read : OpenFileTable::Access::Write);
+        break;
+    case Mode::Closed:
+        break;
+    }
+    m_record.clear();
     m_fd = -1;
     m_mode = Mode::Closed;
     m_bufferPos = 0;
@@ -262,7 +211,7 @@ void TextFile::close()
         m_io.fail(IoCode::FileNotOpen);
         return;
     }
-    if (const int code = release())
+    if (const int code = release(true))
         m_io.fail(code);
 }
 
@@ -276,7 +225,7 @@ bool TextFile::checkReadable()
 
 bool TextFile::checkWritable()
 {
-    if (m_mode == Mode::Output)
+    if (m_mode == Mode::Output || m_mode == Mode::Append)
         return true;
     m_io.fail(m_mode == Mode::Closed ? IoCode::FileNotOpen : IoCode::NotOpenForOutput);
     return false;
@@ -287,17 +236,15 @@ bool TextFile::readDirect(unsigned char* out, std::size_t count, std::size_t& go
     got = 0;
     if (m_physicalEnd)
         return false;
-    const ssize_t result = readSome(m_fd, out, count);
-    if (result < 0) {
-        m_io.fail(ioCodeFromErrno(errno, m_name));
+    if (const int error = m_file.readSome(out, count, got)) {
+        m_io.fail(ioCodeFromErrno(error, m_name));
         return false;
     }
-    if (result == 0) {
+    if (got == 0) {
         m_physicalEnd = true;
         return false;
     }
-    got = static_cast<std::size_t>(result);
-    m_bytesRead += result;
+    m_bytesRead += static_cast<std::int64_t>(got);
     // All the file held when opened is read: a further read would return nothing. Files that report no
     // size (as some system files do) are read until a read returns nothing.
     if (m_sizeAtOpen > 0 && m_bytesRead == m_sizeAtOpen)
@@ -447,7 +394,7 @@ bool TextFile::kernelCopy(TextFile& target, std::uint64_t count, std::uint64_t& 
             return false;
         }
     }
-    if (done == count || m_physicalEnd)
+    if (done == count || m_physicalEnd || target.m_mode != Mode::Output)
         return true;
     if (target.m_bufferPos > 0) {
         if (const int code = target.flushBuffer()) {
@@ -457,14 +404,12 @@ bool TextFile::kernelCopy(TextFile& target, std::uint64_t count, std::uint64_t& 
     }
     while (done < count && !m_physicalEnd) {
         const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(count - done, kKernelCopyStep));
-        const ssize_t copied = ::copy_file_range(m_fd, nullptr, target.m_fd, nullptr, want, 0);
-        if (copied < 0) {
-            if (errno == EINTR)
-                continue;
+        std::size_t copied = 0;
+        if (const int error = target.m_replacement->file().copyFrom(m_io.faults(), m_file, want, copied)) {
             // Nothing was copied by the failed call, so the ordinary way can take over from here.
-            if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)
+            if (error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP)
                 return true;
-            m_io.fail(ioCodeFromErrno(errno, target.m_name));
+            m_io.fail(ioCodeFromErrno(error, target.m_name));
             return false;
         }
         if (copied == 0) {
@@ -472,7 +417,7 @@ bool TextFile::kernelCopy(TextFile& target, std::uint64_t count, std::uint64_t& 
             break;
         }
         done += static_cast<std::uint64_t>(copied);
-        m_bytesRead += copied;
+        m_bytesRead += static_cast<std::int64_t>(copied);
         if (m_sizeAtOpen > 0 && m_bytesRead == m_sizeAtOpen)
             m_physicalEnd = true;
     }
@@ -483,6 +428,10 @@ void TextFile::writeByteSlow(unsigned char byte)
 {
     if (!checkWritable())
         return;
+    if (m_mode == Mode::Append) {
+        m_record.push_back(static_cast<char>(byte));
+        return;
+    }
     if (const int code = flushBuffer())
         m_io.fail(code);
     m_buffer[m_bufferPos++] = byte;
@@ -498,9 +447,13 @@ void TextFile::writeBytes(const unsigned char* data, std::size_t count)
 
 int TextFile::put(const unsigned char* data, std::size_t count)
 {
+    if (m_mode == Mode::Append) {
+        m_record.append(reinterpret_cast<const char*>(data), count);
+        return 0;
+    }
     // A stretch that would fill an empty buffer goes straight to the file.
     if (m_bufferPos == 0 && count >= m_bufferSize) {
-        const int error = writeAll(m_fd, data, count);
+        const int error = m_replacement->file().writeAll(m_io.faults(), data, count);
         return error == 0 ? 0 : ioCodeFromErrno(error, m_name);
     }
     const std::size_t room = m_bufferSize - m_bufferPos;
@@ -516,7 +469,7 @@ int TextFile::put(const unsigned char* data, std::size_t count)
     count -= room;
     int code = flushBuffer();
     if (count >= m_bufferSize) {
-        if (const int error = writeAll(m_fd, data, count))
+        if (const int error = m_replacement->file().writeAll(m_io.faults(), data, count))
             code = ioCodeFromErrno(error, m_name);
         return code;
     }

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "IoCodes.h"
 #include "IoContext.h"
+#include "Replacement.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,30 +14,7 @@
 namespace qb {
 
 constexpr unsigned char kEndOfDataMark = 26;
-// Longer names are cut by the file layer, as the platform's path limit would.
-constexpr std::size_t kMaxFileNameLength = 259;
 constexpr std::size_t kTextBufferSize = 128;
-
-// Operating-system codes the file layer reports (Linux errno values are mapped onto these).
-namespace IoCode {
-constexpr int FileNotFound = 2;
-constexpr int PathNotFound = 3;
-constexpr int TooManyOpenFiles = 4;
-constexpr int AccessDenied = 5;
-constexpr int InvalidHandle = 6;
-constexpr int SharingViolation = 32;
-constexpr int FileNotAssigned = 102;
-constexpr int FileNotOpen = 103;
-constexpr int NotOpenForInput = 104;
-constexpr int NotOpenForOutput = 105;
-} // namespace IoCode
-
-// The name as the file layer hands it to the file system: cut to kMaxFileNameLength characters. Every operation
-// that touches a file by name goes through this, so the two halves of one command never see different files.
-std::string fileSystemName(const std::string& name);
-
-// Maps an errno value to the code the rest of the program speaks (documented in TextFile.cpp).
-int ioCodeFromErrno(int error, const std::string& path);
 
 // A file in text mode. Every operation is quiet: a failure sets the context's pending code and the
 // caller checks it (IoContext::check) or takes it (IoContext::ioResult). Destruction closes the file,
@@ -55,10 +35,14 @@ public:
     const std::string& name() const { return m_name; }
     IoContext& io() const { return m_io; }
 
-    void reset();   // open an existing file for reading
-    void rewrite(); // create or truncate, open for writing
-    void append();  // open an existing file for writing at its end, after the end-of-data cut
-    void close();   // 103 when not open
+    void reset(); // open an existing regular file for reading
+    // Open for writing new content, which replaces the file's at close: until then the old content is whole, and a
+    // file dropped unclosed keeps it.
+    void rewrite();
+    // Open an existing regular file for writing at its end, after the end-of-data cut. What is written reaches the
+    // file in one write at close, so a list gains a whole record or none.
+    void append();
+    void close(); // 103 when not open
     bool isOpen() const;
 
     // Text mode: at end of data returns 26 and does not move.
@@ -83,8 +67,12 @@ private:
     Reading m_reading;
     std::size_t m_bufferSize;
     std::string m_name;
-    int m_fd = -1;
-    enum class Mode { Closed, Input, Output } m_mode = Mode::Closed;
+    int m_fd = -1; // the descriptor of m_file or of the replacement's new file
+    PosixFile m_file;
+    std::unique_ptr<Replacement> m_replacement;
+    std::string m_record; // what an append writes at close
+    off_t m_appendStart = 0;
+    enum class Mode { Closed, Input, Output, Append } m_mode = Mode::Closed;
     OpenFileTable::FileId m_id{};
     std::vector<unsigned char> m_buffer;
     std::size_t m_bufferPos = 0;
@@ -105,8 +93,10 @@ private:
     // Both return the code of a failure (0 when none) rather than recording it, so closing from the
     // destructor stays quiet.
     int flushBuffer();
-    int release();
-    bool openFile(int flags, OpenFileTable::Access access);
+    // `complete`: the file was closed, not dropped, so a replacement or a record is written.
+    int release(bool complete);
+    bool openExisting(int flags, OpenFileTable::Access access);
+    int writeRecord();
 
     // Slow paths of the inline operations below: buffer refills and flushes, and wrong-mode errors.
     unsigned char readByteSlow();

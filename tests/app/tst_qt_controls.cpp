@@ -2,7 +2,8 @@
 #include "QtControls.h"
 
 #include "Errors.h"
-#include "FileOps.h"
+#include "EditorFile.h"
+#include "StoredFiles.h"
 #include "IoContext.h"
 
 #include <QApplication>

@@ -1,6 +1,9 @@
+#include "EditorFile.h"
 #include "Errors.h"
-#include "FileOps.h"
+#include "LineBreaks.h"
+#include "ListFiles.h"
 #include "ScriptedUi.h"
+#include "StoredFiles.h"
 #include "TempDir.h"
 #include "TestFiles.h"
 #include "TextFile.h"
@@ -58,14 +61,14 @@ TEST_F(FileOpsTest, FileExistsIsTrueOnlyForFilesWithWildcardsInTheLastComponent)
     ASSERT_EQ(::symlink("gone", dir.file("dangling").c_str()), 0);
     for (const char* name :
          {"mail.cfg", "link", "*.cfg", "?ail.cfg", "m*", "[x].cfg", "[x]*", "*", "folder/../mail.cfg"})
-        EXPECT_TRUE(qb::fileExists(dir.file(name))) << name;
+        EXPECT_TRUE(qb::fileExists(io, dir.file(name))) << name;
     for (const char* name : {"folder", "missing", "dangling", "*.key", "sub*", "f?lder", "x*", "nofolder/*"})
-        EXPECT_FALSE(qb::fileExists(dir.file(name))) << name;
-    EXPECT_FALSE(qb::fileExists(""));
+        EXPECT_FALSE(qb::fileExists(io, dir.file(name))) << name;
+    EXPECT_FALSE(qb::fileExists(io, ""));
     qbtest::ScopedWorkingDirectory cwd(dir.path());
-    EXPECT_TRUE(qb::fileExists("*.cfg"));
-    EXPECT_TRUE(qb::fileExists("mail.cfg"));
-    EXPECT_FALSE(qb::fileExists("folder"));
+    EXPECT_TRUE(qb::fileExists(io, "*.cfg"));
+    EXPECT_TRUE(qb::fileExists(io, "mail.cfg"));
+    EXPECT_FALSE(qb::fileExists(io, "folder"));
 }
 
 TEST_F(FileOpsTest, FileSizeCheckedGivesTheFullSizeOrRaisesTheCode)
@@ -123,30 +126,42 @@ TEST_F(FileOpsTest, ProbesTakeTheirCodeAndFailWhereTheOpenWould)
     EXPECT_EQ(qb::resetProbe(io, dir.file("users.cfg")), 0);
 }
 
-TEST_F(FileOpsTest, EveryOperationSeesTheSameCutLongName)
+TEST_F(FileOpsTest, LongNamesAreUsedWholeUpToLinuxLimitsAndRefusedPastThem)
 {
-    const std::string folder = dir.file(std::string(200, 'd'));
-    qb::createDirectory(folder);
-    const std::string longName = folder + "/" + std::string(100, 'n') + ".key";
-    ASSERT_GT(longName.size(), qb::kMaxFileNameLength);
-    qbtest::openFile(io, longName, &qb::TextFile::rewrite)->writeString("key");
+    const std::string folder = dir.file(std::string(255, 'd'));
+    qb::createDirectory(io, folder);
+    const std::string longName = folder + "/" + std::string(251, 'n') + ".key";
+    const auto key = qbtest::openFile(io, longName, &qb::TextFile::rewrite);
+    key->writeString("key");
+    key->close();
     ASSERT_EQ(io.ioResult(), 0);
-
-    EXPECT_TRUE(qb::fileExists(longName));
+    EXPECT_TRUE(qb::fileExists(io, longName));
     EXPECT_EQ(qb::fileSizeChecked(io, longName), 3);
     qbtest::FakeEditor editor;
     qb::loadEditorFromFile(io, editor, longName);
     EXPECT_EQ(editor.text(), "key");
     qb::eraseFileChecked(io, longName);
-    EXPECT_FALSE(qb::fileExists(longName));
+    EXPECT_FALSE(qb::fileExists(io, longName));
+
+    // One byte more in a component, or a path past 4095 bytes, names no file: nothing is cut to fit.
+    std::string deep = dir.path();
+    while (deep.size() < qb::kMaxPathLength)
+        deep += "/" + std::string(200, 'p');
+    for (const std::string& tooLong : {folder + "/" + std::string(256, 'n'), deep}) {
+        SCOPED_TRACE(tooLong.size());
+        qbtest::openFile(io, tooLong, &qb::TextFile::rewrite);
+        EXPECT_EQ(io.ioResult(), 3);
+        EXPECT_EQ(ioCodeOf([&] { qb::fileSizeChecked(io, tooLong); }), 3);
+        EXPECT_FALSE(qb::fileExists(io, tooLong));
+    }
 }
 
 TEST_F(FileOpsTest, CreateDirectoryMakesOneLevelAndReportsNothing)
 {
-    qb::createDirectory(dir.file("bob"));
+    qb::createDirectory(io, dir.file("bob"));
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("bob")));
-    qb::createDirectory(dir.file("bob"));
-    qb::createDirectory(dir.file("a/b"));
+    qb::createDirectory(io, dir.file("bob"));
+    qb::createDirectory(io, dir.file("a/b"));
     EXPECT_FALSE(dir.exists("a"));
 }
 
@@ -368,8 +383,8 @@ TEST_F(FileOpsTest, LoadEditorFailuresNameTheFileAndLeaveTheEditorAlone)
     dir.makeFolder("folder");
     dir.writeFile("held.txt", "x");
     const auto held = qbtest::openFile(io, dir.file("held.txt"));
-    // Exactly the capacity on disk; the final lone LF grows to CR LF and pushes it one byte over.
-    qbtest::makeSparseFile(dir.file("big"), qb::kMemoCapacity, "\n");
+    // One byte past the capacity on disk: refused by its size before it is read.
+    qbtest::makeSparseFile(dir.file("big"), qb::kMemoCapacity + 1);
     qbtest::FakeEditor editor;
     editor.type("kept");
     const std::pair<std::string, std::string> rows[] = {

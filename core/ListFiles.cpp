@@ -1,0 +1,78 @@
+#include "ListFiles.h"
+
+#include "Errors.h"
+#include "IoCodes.h"
+#include "TextFile.h"
+
+#include <cerrno>
+#include <sys/stat.h>
+
+namespace qb {
+
+int appendProbe(IoContext& io, const std::string& name)
+{
+    TextFile file(io);
+    file.assign(name);
+    file.append();
+    file.close();
+    return io.ioResult();
+}
+
+int resetProbe(IoContext& io, const std::string& name)
+{
+    TextFile file(io);
+    file.assign(name);
+    file.reset();
+    file.close();
+    return io.ioResult();
+}
+
+void requireListMissing(const IoContext& io, const std::string& name)
+{
+    FilePlace place;
+    struct stat info
+    {
+    };
+    if (io.locate(name, place) == 0 && place.status(info) != ENOENT)
+        throw EInOutError(IoCode::AccessDenied);
+}
+
+bool readListFile(IoContext& io, const std::string& name, const std::function<void(const std::string&)>& onLine)
+{
+    TextFile list(io);
+    list.assign(name);
+    list.reset();
+    if (io.ioResult() != 0)
+        return false;
+    bool atEnd = false;
+    do {
+        const std::string line = list.readLine();
+        io.check();
+        onLine(line);
+        atEnd = list.eof();
+        io.check();
+    } while (!atEnd);
+    list.close();
+    io.check();
+    return true;
+}
+
+void appendRecord(IoContext& io, const std::string& name, std::initializer_list<std::string> lines)
+{
+    TextFile list(io);
+    appendChecked(list, name);
+    for (const std::string& line : lines) {
+        list.writeLine(line);
+        io.check();
+    }
+    closeChecked(list);
+}
+
+void createEmptyList(IoContext& io, const std::string& name)
+{
+    TextFile list(io);
+    rewriteChecked(list, name);
+    closeChecked(list);
+}
+
+} // namespace qb

@@ -1,0 +1,288 @@
+#include "PosixFile.h"
+
+#include "IoCodes.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/random.h>
+#include <unistd.h>
+
+namespace qb {
+
+int FaultSeam::beforeWrite()
+{
+    beforeChange();
+    ++m_writes;
+    return m_failWriteAt != 0 && m_writes == m_failWriteAt ? m_writeError : 0;
+}
+
+void FaultSeam::beforeChange()
+{
+    ++m_changes;
+    if (m_endAtChange != 0 && m_changes == m_endAtChange)
+        ::_exit(kEndedByFaultSeam);
+}
+
+namespace {
+
+int lastError(int result)
+{
+    return result < 0 ? errno : 0;
+}
+
+template <typename Call> auto retried(Call call)
+{
+    decltype(call()) result;
+    do
+        result = call();
+    while (result < 0 && errno == EINTR);
+    return result;
+}
+
+} // namespace
+
+PosixFile& PosixFile::operator=(PosixFile&& other) noexcept
+{
+    if (this != &other) {
+        close();
+        m_fd = other.m_fd;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+int PosixFile::close()
+{
+    if (m_fd < 0)
+        return 0;
+    const int result = ::close(m_fd);
+    m_fd = -1;
+    return lastError(result);
+}
+
+int PosixFile::status(struct stat& info) const
+{
+    return lastError(::fstat(m_fd, &info));
+}
+
+int PosixFile::readSome(void* out, std::size_t count, std::size_t& got)
+{
+    const ssize_t result = retried([&] { return ::read(m_fd, out, count); });
+    got = result > 0 ? static_cast<std::size_t>(result) : 0;
+    return lastError(static_cast<int>(result < 0 ? -1 : 0));
+}
+
+int PosixFile::readAt(void* out, std::size_t count, off_t offset, std::size_t& got)
+{
+    const ssize_t result = retried([&] { return ::pread(m_fd, out, count, offset); });
+    got = result > 0 ? static_cast<std::size_t>(result) : 0;
+    return lastError(static_cast<int>(result < 0 ? -1 : 0));
+}
+
+int PosixFile::writeAll(FaultSeam& seam, const void* data, std::size_t count)
+{
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    while (count > 0) {
+        if (const int forced = seam.beforeWrite())
+            return forced;
+        const ssize_t written = retried([&] { return ::write(m_fd, bytes, count); });
+        if (written < 0)
+            return errno;
+        if (written == 0)
+            return ENOSPC;
+        bytes += written;
+        count -= static_cast<std::size_t>(written);
+    }
+    return 0;
+}
+
+int PosixFile::copyFrom(FaultSeam& seam, PosixFile& source, std::size_t count, std::size_t& copied)
+{
+    copied = 0;
+    if (const int forced = seam.beforeWrite())
+        return forced;
+    const ssize_t result = retried([&] { return ::copy_file_range(source.m_fd, nullptr, m_fd, nullptr, count, 0); });
+    if (result < 0)
+        return errno;
+    copied = static_cast<std::size_t>(result);
+    return 0;
+}
+
+int PosixFile::truncate(FaultSeam& seam, off_t length)
+{
+    seam.beforeChange();
+    return lastError(retried([&] { return ::ftruncate(m_fd, length); }));
+}
+
+int PosixFile::seekToEnd()
+{
+    return lastError(static_cast<int>(::lseek(m_fd, 0, SEEK_END) < 0 ? -1 : 0));
+}
+
+int PosixFile::syncData()
+{
+    return lastError(retried([&] { return ::fdatasync(m_fd); }));
+}
+
+int PosixFile::setMode(mode_t mode)
+{
+    return lastError(::fchmod(m_fd, mode));
+}
+
+int PosixFile::lock(bool exclusive)
+{
+    struct flock range
+    {
+    };
+    range.l_type = exclusive ? F_WRLCK : F_RDLCK;
+    range.l_whence = SEEK_SET;
+    const int error = lastError(::fcntl(m_fd, F_OFD_SETLK, &range));
+    // EACCES is how some file systems say EAGAIN; ENOLCK and EINVAL mean no locks at all here.
+    if (error == EACCES)
+        return EAGAIN;
+    return error == ENOLCK || error == EINVAL ? 0 : error;
+}
+
+int FilePlace::locate(const std::string& path, const std::string& dataDirectory)
+{
+    m_path = path;
+    if (!fitsPathLimits(path))
+        return ENAMETOOLONG;
+    const bool relative = path.empty() || path[0] != '/';
+    const bool underData = !dataDirectory.empty() && path.size() > dataDirectory.size() &&
+                           path.compare(0, dataDirectory.size(), dataDirectory) == 0 &&
+                           path[dataDirectory.size()] == '/';
+    m_confined = !dataDirectory.empty() && (relative || underData);
+
+    std::string anchor;
+    std::string rest;
+    if (m_confined) {
+        anchor = relative ? "." : dataDirectory;
+        rest = relative ? path : path.substr(dataDirectory.size() + 1);
+    } else {
+        // A link the user chose is replaced at its target, so the place is the target's.
+        char resolved[PATH_MAX];
+        const std::string followed = ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+        const std::size_t slash = followed.rfind('/');
+        anchor = slash == std::string::npos ? "." : slash == 0 ? "/" : followed.substr(0, slash);
+        rest = slash == std::string::npos ? followed : followed.substr(slash + 1);
+    }
+
+    m_folder = PosixFile(::open(anchor.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!m_folder.isOpen())
+        return errno;
+    std::size_t start = 0;
+    for (std::size_t slash = rest.find('/'); slash != std::string::npos; slash = rest.find('/', start)) {
+        const std::string component = rest.substr(start, slash - start);
+        start = slash + 1;
+        if (component.empty())
+            continue;
+        PosixFile next(
+            ::openat(m_folder.descriptor(), component.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!next.isOpen()) {
+            const int error = errno;
+            struct stat info
+            {
+            };
+            if ((error == ENOTDIR || error == ELOOP) &&
+                ::fstatat(m_folder.descriptor(), component.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISLNK(info.st_mode))
+                return kRefusedLink;
+            return error;
+        }
+        m_folder = std::move(next);
+    }
+    m_leaf = rest.substr(start);
+    return m_leaf.empty() ? EISDIR : 0;
+}
+
+int FilePlace::leafFlags() const
+{
+    return O_CLOEXEC | (m_confined ? O_NOFOLLOW : 0);
+}
+
+int FilePlace::openRegular(int accessFlags, PosixFile& file, struct stat& info) const
+{
+    file = PosixFile(::openat(m_folder.descriptor(), m_leaf.c_str(), accessFlags | O_NONBLOCK | leafFlags()));
+    if (!file.isOpen())
+        return m_confined && errno == ELOOP ? kRefusedLink : errno;
+    if (const int error = file.status(info)) {
+        file.close();
+        return error;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        file.close();
+        return S_ISDIR(info.st_mode) ? EISDIR : ENXIO;
+    }
+    // Regular files never block; later reads and writes need not expect EAGAIN.
+    ::fcntl(file.descriptor(), F_SETFL, ::fcntl(file.descriptor(), F_GETFL) & ~O_NONBLOCK);
+    return 0;
+}
+
+int FilePlace::status(struct stat& info) const
+{
+    if (::fstatat(m_folder.descriptor(), m_leaf.c_str(), &info, m_confined ? AT_SYMLINK_NOFOLLOW : 0) != 0)
+        return errno;
+    return S_ISLNK(info.st_mode) ? kRefusedLink : 0;
+}
+
+int FilePlace::siblingStatus(const std::string& name, struct stat& info) const
+{
+    return lastError(::fstatat(m_folder.descriptor(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW));
+}
+
+int FilePlace::makeFolder(FaultSeam& seam) const
+{
+    seam.beforeChange();
+    return lastError(::mkdirat(m_folder.descriptor(), m_leaf.c_str(), 0777));
+}
+
+int FilePlace::createSibling(FaultSeam& seam, const std::string& name, PosixFile& file) const
+{
+    seam.beforeChange();
+    file = PosixFile(
+        ::openat(m_folder.descriptor(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    return file.isOpen() ? 0 : errno;
+}
+
+int FilePlace::removeSibling(FaultSeam& seam, const std::string& name) const
+{
+    seam.beforeChange();
+    return lastError(::unlinkat(m_folder.descriptor(), name.c_str(), 0));
+}
+
+int FilePlace::renameSiblingOver(FaultSeam& seam, const std::string& name) const
+{
+    seam.beforeChange();
+    return lastError(::renameat(m_folder.descriptor(), name.c_str(), m_folder.descriptor(), m_leaf.c_str()));
+}
+
+int FilePlace::syncFolder() const
+{
+    // An O_PATH descriptor cannot be synced; the folder is opened for reading for that.
+    PosixFile folder(::openat(m_folder.descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.isOpen())
+        return errno;
+    return folder.syncData();
+}
+
+std::string randomSuffix()
+{
+    unsigned char bytes[8] = {};
+    if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
+        const auto fallback = static_cast<unsigned long>(::getpid()) ^ reinterpret_cast<std::uintptr_t>(&bytes);
+        for (std::size_t i = 0; i < sizeof bytes; ++i)
+            bytes[i] = static_cast<unsigned char>(fallback >> (8 * (i % sizeof fallback)));
+    }
+    static const char kDigits[] = "0123456789abcdef";
+    std::string suffix;
+    for (const unsigned char byte : bytes) {
+        suffix += kDigits[byte >> 4];
+        suffix += kDigits[byte & 15];
+    }
+    return suffix;
+}
+
+} // namespace qb

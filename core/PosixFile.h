@@ -1,0 +1,117 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+namespace qb {
+
+// Lets tests force what a user's machine meets: the N-th write failing with a chosen errno (a full disk, a failing
+// device), or the process ending at the N-th change it makes to the file system (a crash, a power cut). Counts
+// start at 1; 0 leaves the file layer alone.
+class FaultSeam
+{
+public:
+    void failWrite(std::uint64_t number, int error)
+    {
+        m_failWriteAt = number;
+        m_writeError = error;
+    }
+    void endAtChange(std::uint64_t number) { m_endAtChange = number; }
+    std::uint64_t changes() const { return m_changes; }
+
+    // The file layer calls these before each write (which returns the errno to fail it with, or 0) and before every
+    // other change: creating, truncating, renaming or removing a file, making a folder.
+    int beforeWrite();
+    void beforeChange();
+
+private:
+    std::uint64_t m_failWriteAt = 0;
+    int m_writeError = 0;
+    std::uint64_t m_endAtChange = 0;
+    std::uint64_t m_writes = 0;
+    std::uint64_t m_changes = 0;
+};
+
+// The exit status of a process the seam ended.
+constexpr int kEndedByFaultSeam = 86;
+
+// One open descriptor, closed when it goes out of scope. Every call returns 0 or the errno that stopped it.
+class PosixFile
+{
+public:
+    PosixFile() = default;
+    explicit PosixFile(int fd) : m_fd(fd) {}
+    ~PosixFile() { close(); }
+    PosixFile(PosixFile&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+    PosixFile& operator=(PosixFile&& other) noexcept;
+    PosixFile(const PosixFile&) = delete;
+    PosixFile& operator=(const PosixFile&) = delete;
+
+    bool isOpen() const { return m_fd >= 0; }
+    int descriptor() const { return m_fd; }
+    int close();
+
+    int status(struct stat& info) const;
+    // One read, retried when interrupted; `got` is 0 at the end of the file.
+    int readSome(void* out, std::size_t count, std::size_t& got);
+    int readAt(void* out, std::size_t count, off_t offset, std::size_t& got);
+    // Writes everything; a write that makes no progress counts as a full disk.
+    int writeAll(FaultSeam& seam, const void* data, std::size_t count);
+    // Copies up to `count` bytes from `source`'s position to this file's in the kernel; `copied` is 0 at the end.
+    int copyFrom(FaultSeam& seam, PosixFile& source, std::size_t count, std::size_t& copied);
+    int truncate(FaultSeam& seam, off_t length);
+    int seekToEnd();
+    int syncData();
+    int setMode(mode_t mode);
+    // A lock on the whole file held by this open description, shared for reading and exclusive for writing, so that
+    // two running copies of the program keep the sharing rule between them. A file system without locks refuses
+    // nothing.
+    int lock(bool exclusive);
+
+private:
+    int m_fd = -1;
+};
+
+// Where a named file lives: its folder, held open, and its name in that folder. The files under the data directory
+// (and relative names, which mean the data directory) are the program's own: below the data directory no symbolic
+// link is followed, so nothing outside it is reached through one. Anywhere else a link leads to its target.
+class FilePlace
+{
+public:
+    // errno-style result; kRefusedLink for a link among the program's own files.
+    int locate(const std::string& path, const std::string& dataDirectory);
+
+    const std::string& path() const { return m_path; }
+    const std::string& leaf() const { return m_leaf; }
+
+    // Opens the file itself (no creation) without blocking, so a FIFO or device with no one behind it cannot hang the
+    // program, and refuses anything that is not a regular file.
+    int openRegular(int accessFlags, PosixFile& file, struct stat& info) const;
+    // The entry's status; a link among the program's own files gives kRefusedLink.
+    int status(struct stat& info) const;
+    int makeFolder(FaultSeam& seam) const;
+    // The status of `name` beside the file, the entry itself (a link is not followed).
+    int siblingStatus(const std::string& name, struct stat& info) const;
+    // Creates `name` beside the file, exclusively and never through a link.
+    int createSibling(FaultSeam& seam, const std::string& name, PosixFile& file) const;
+    int removeSibling(FaultSeam& seam, const std::string& name) const;
+    // Renames `name` over the file.
+    int renameSiblingOver(FaultSeam& seam, const std::string& name) const;
+    int syncFolder() const;
+
+private:
+    int leafFlags() const;
+
+    PosixFile m_folder;
+    std::string m_path;
+    std::string m_leaf;
+    bool m_confined = false;
+};
+
+// Sixteen random hexadecimal digits, for names no one else picks.
+std::string randomSuffix();
+
+} // namespace qb

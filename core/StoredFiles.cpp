@@ -1,0 +1,128 @@
+#include "StoredFiles.h"
+
+#include "IoCodes.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+
+namespace qb {
+
+namespace {
+
+// Wildcards match "*" and "?" only; "[" is an ordinary character in names here.
+std::string wildcardPattern(const std::string& name)
+{
+    std::string pattern;
+    pattern.reserve(name.size());
+    for (const char c : name) {
+        if (c == '[')
+            pattern += "[[]";
+        else
+            pattern += c;
+    }
+    return pattern;
+}
+
+bool isRegularFile(const IoContext& io, const std::string& path)
+{
+    FilePlace place;
+    struct stat info
+    {
+    };
+    return io.locate(path, place) == 0 && place.status(info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool anyFileMatches(const IoContext& io, const std::string& folder, const std::string& name)
+{
+    DIR* entries = ::opendir(folder.c_str());
+    if (!entries)
+        return false;
+    const std::string pattern = wildcardPattern(name);
+    bool found = false;
+    while (const dirent* entry = ::readdir(entries)) {
+        if (::fnmatch(pattern.c_str(), entry->d_name, FNM_NOESCAPE) == 0 &&
+            isRegularFile(io, folder + "/" + entry->d_name)) {
+            found = true;
+            break;
+        }
+    }
+    ::closedir(entries);
+    return found;
+}
+
+} // namespace
+
+std::string joinPath(const std::string& directory, const std::string& name)
+{
+    return directory + "/" + name;
+}
+
+std::string tempPathFor(const std::string& messagePath)
+{
+    const std::size_t slash = messagePath.rfind('/');
+    const std::size_t dot = messagePath.rfind('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+        return messagePath.substr(0, dot) + ".tmp";
+    return messagePath + ".tmp";
+}
+
+bool fileExists(const IoContext& io, const std::string& name)
+{
+    const std::size_t slash = name.rfind('/');
+    const std::string last = slash == std::string::npos ? name : name.substr(slash + 1);
+    if (last.find_first_of("*?") == std::string::npos)
+        return isRegularFile(io, name);
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : name.substr(0, slash);
+    return anyFileMatches(io, folder, last);
+}
+
+std::int64_t fileSizeChecked(IoContext& io, const std::string& name)
+{
+    // A file of 1-byte records opened for reading and writing: outside the sharing table, so others
+    // may hold it meanwhile, and a read-only file is refused.
+    FilePlace place;
+    PosixFile file;
+    struct stat info
+    {
+    };
+    int code = io.locate(name, place);
+    if (code == 0) {
+        if (const int error = place.openRegular(O_RDWR, file, info))
+            code = ioCodeFromErrno(error, name);
+    }
+    io.fail(code);
+    io.check();
+    if (const int error = file.close())
+        io.fail(ioCodeFromErrno(error, name));
+    io.check();
+    return static_cast<std::int64_t>(info.st_size);
+}
+
+void createDirectory(IoContext& io, const std::string& path)
+{
+    FilePlace place;
+    if (io.locate(path, place) == 0)
+        place.makeFolder(io.faults());
+}
+
+void eraseFileChecked(IoContext& io, const std::string& name)
+{
+    FilePlace place;
+    int code = io.locate(name, place);
+    struct stat info
+    {
+    };
+    // A file this process holds open cannot be erased, as the sharing rules would have it.
+    if (code == 0 && place.status(info) == 0 && io.openFiles().contains({info.st_dev, info.st_ino}))
+        code = IoCode::SharingViolation;
+    if (code == 0) {
+        if (const int error = place.removeSibling(io.faults(), place.leaf()))
+            code = ioCodeFromErrno(error, name);
+    }
+    io.fail(code);
+    io.check();
+}
+
+} // namespace qb

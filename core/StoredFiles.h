@@ -1,0 +1,31 @@
+#pragma once
+
+#include "IoContext.h"
+
+#include <cstdint>
+#include <string>
+
+namespace qb {
+
+// Path building: the data directory and a name joined with "/".
+std::string joinPath(const std::string& directory, const std::string& name);
+
+// The message path with its extension replaced by ".tmp" (appended when the last component has none).
+std::string tempPathFor(const std::string& messagePath);
+
+// True only for an existing regular file; "*" and "?" in the last component match any file. A symbolic link among
+// the program's own files does not count: such a file is never used.
+bool fileExists(const IoContext& io, const std::string& name);
+
+// Size in bytes as a file of 1-byte records opened for reading and writing; each step is checked,
+// so a missing file raises "File not found", a read-only one "File access denied", and anything but a regular file
+// "File access denied" too.
+std::int64_t fileSizeChecked(IoContext& io, const std::string& name);
+
+// Folder creation, one level, outcome not reported.
+void createDirectory(IoContext& io, const std::string& path);
+
+// Removes a file; checked (raises EInOutError).
+void eraseFileChecked(IoContext& io, const std::string& name);
+
+} // namespace qb
