@@ -14,7 +14,8 @@ struct Session
     std::string currentuser;
     IoContext io;
 
-    // Captures the process's working directory as the data directory.
+    // Captures the process's working directory as the data directory. One that is gone or cannot be listed:
+    // EDataDirectory.
     void getcurrentdirectory();
 
     std::string usersFilePath() const;                          // DIR/users.cfg
