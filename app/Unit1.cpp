@@ -86,6 +86,8 @@ TForm1::TForm1(qb::Session& session, QWidget* parent) : QMainWindow(parent), m_s
 
     resize(kOuterWidth, kOuterHeight);
 
+    // Outside run: without its data directory the program cannot start, so EDataDirectory leaves the constructor.
+    m_session.getcurrentdirectory();
     run([this] { FormCreate(); });
 }
 
@@ -112,7 +114,6 @@ bool TForm1::run(const std::function<void()>& command)
 
 void TForm1::FormCreate()
 {
-    m_session.getcurrentdirectory();
     m_recipients->updateusers();
     m_ticker.start();
     m_timer1->start();

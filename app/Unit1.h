@@ -40,7 +40,8 @@ public:
     static constexpr int kEdit2Left = 248;
     static constexpr int kTickerInterval = 300;
 
-    // Creates the window (FormCreate: captures the data directory, loads the recipient list, starts the ticker).
+    // Creates the window: captures the data directory (EDataDirectory when it is gone or cannot be listed), then
+    // FormCreate loads the recipient list and starts the ticker.
     explicit TForm1(qb::Session& session, QWidget* parent = nullptr);
     ~TForm1() override;
 

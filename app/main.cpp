@@ -1,14 +1,20 @@
 #include "Pictures.h"
+#include "QtDialogs.h"
 #include "QtProcessStarter.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "Unit3.h"
 #include "Unit4.h"
 
+#include "CommandRunner.h"
+#include "Errors.h"
 #include "ProductInfo.h"
 #include "Session.h"
 
 #include <QApplication>
+
+#include <cstdlib>
+#include <memory>
 
 int main(int argc, char* argv[])
 {
@@ -23,13 +29,20 @@ int main(int argc, char* argv[])
     qb::QtProcessStarter starter;
 
     // Form1 first: its creation captures the data directory that Form4's creation reads mail.cfg from.
-    TForm1 form1(session);
-    auto* form2 = new TForm2(&form1);
-    auto* form3 = new TForm3(form1.view().dialogs(), starter, &form1);
-    auto* form4 = new TForm4(session, form1.view().dialogs(), starter, &form1);
-    form1.attachForms(form2, form3, form4);
+    std::unique_ptr<TForm1> form1;
+    try {
+        form1 = std::make_unique<TForm1>(session);
+    } catch (const qb::EDataDirectory& error) {
+        // Every file would land at the root of the file system instead: say why, and do not start.
+        qb::QtDialogs(nullptr).showErrorBox(qb::standardErrorText(error.what()));
+        return EXIT_FAILURE;
+    }
+    auto* form2 = new TForm2(form1.get());
+    auto* form3 = new TForm3(form1->view().dialogs(), starter, form1.get());
+    auto* form4 = new TForm4(session, form1->view().dialogs(), starter, form1.get());
+    form1->attachForms(form2, form3, form4);
 
     // Showing the main window shows the welcome window first, modally.
-    form1.show();
+    form1->show();
     return QApplication::exec();
 }

@@ -1,26 +1,33 @@
 #include "CommandLine.h"
 
+#include <algorithm>
+#include <climits>
+#include <string_view>
 #include <sys/stat.h>
 
 namespace qb {
 
 namespace {
 
+// stat refuses longer paths (ENAMETOOLONG), so a longer prefix needs no look-up. This bounds the search of a
+// long line to its first few thousand bytes.
+constexpr std::size_t kLongestPath = PATH_MAX - 1;
+
 bool namesFile(const std::string& path)
 {
     struct stat info;
-    return !path.empty() && ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+    return !path.empty() && path.size() <= kLongestPath && ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
-std::vector<std::string> splitAtBlanks(const std::string& text)
+std::vector<std::string> splitAtBlanks(std::string_view text)
 {
     std::vector<std::string> pieces;
-    std::string::size_type start = 0;
+    std::string_view::size_type start = 0;
     while (start < text.size()) {
-        const std::string::size_type blank = text.find(' ', start);
-        const std::string::size_type end = blank == std::string::npos ? text.size() : blank;
+        const std::string_view::size_type blank = text.find(' ', start);
+        const std::string_view::size_type end = blank == std::string_view::npos ? text.size() : blank;
         if (end > start)
-            pieces.push_back(text.substr(start, end - start));
+            pieces.emplace_back(text.substr(start, end - start));
         start = end + 1;
     }
     return pieces;
@@ -30,14 +37,19 @@ std::vector<std::string> splitAtBlanks(const std::string& text)
 
 std::optional<CommandLine> splitCommandLine(const std::string& line)
 {
-    if (namesFile(line))
-        return CommandLine{line, {}};
-    // Try the prefixes before each blank, longest first.
-    for (std::string::size_type blank = line.rfind(' '); blank != std::string::npos && blank > 0;
-         blank = line.rfind(' ', blank - 1)) {
-        const std::string program = line.substr(0, blank);
-        if (namesFile(program))
-            return CommandLine{program, splitAtBlanks(line.substr(blank + 1))};
+    // The line ends at its first NUL: nothing after it may reach the program or its arguments.
+    const std::string_view text(line.c_str());
+    std::string candidate(text);
+    if (namesFile(candidate))
+        return CommandLine{std::move(candidate), {}};
+    // Prefixes before each blank, longest first. Each is the one buffer cut short at the blank, which puts the NUL
+    // stat needs in place without copying.
+    for (std::size_t blank = std::min(text.size(), kLongestPath + 1); blank-- > 1;) {
+        if (text[blank] != ' ')
+            continue;
+        candidate.resize(blank);
+        if (namesFile(candidate))
+            return CommandLine{std::move(candidate), splitAtBlanks(text.substr(blank + 1))};
     }
     return std::nullopt;
 }

@@ -17,8 +17,8 @@ struct CommandLine
 
 // Registered command lines are unquoted program paths that may hold blanks, optionally followed by a
 // blank and arguments. The program is the whole line when it names an existing file, otherwise the
-// longest blank-separated prefix that does; the rest is split at blanks. Nothing names a program:
-// std::nullopt.
+// longest blank-separated prefix that does; the rest is split at blanks. The line ends at its first NUL.
+// Nothing names a program: std::nullopt.
 std::optional<CommandLine> splitCommandLine(const std::string& line);
 
 } // namespace qb

@@ -1,5 +1,7 @@
 #include "Errors.h"
 
+#include <cstring>
+
 namespace qb {
 
 std::string ioErrorMessage(int code)
@@ -39,6 +41,11 @@ EListError::EListError(int index) : Error("List index out of bounds (" + std::to
 EDamagedMailText::EDamagedMailText() : Error("The mail text is damaged (checksum mismatch).") {}
 
 EManyMailTexts::EManyMailTexts() : Error("The mail text holds more than one message.") {}
+
+EDataDirectory::EDataDirectory(int code)
+    : Error(std::string("The folder the program was started in cannot be read: ") + std::strerror(code))
+{
+}
 
 void Abort()
 {

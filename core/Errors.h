@@ -75,6 +75,14 @@ public:
     EManyMailTexts();
 };
 
+// The working directory, which is the data directory, is gone or cannot be listed:
+// "The folder the program was started in cannot be read: No such file or directory".
+class EDataDirectory : public Error
+{
+public:
+    explicit EDataDirectory(int code);
+};
+
 // The silent stop: ends the running command without a message. Not an Error, so nothing shows it.
 class EAbort : public std::exception
 {

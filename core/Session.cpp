@@ -1,16 +1,26 @@
 #include "Session.h"
 
+#include "Errors.h"
 #include "StoredFiles.h"
 
+#include <cerrno>
 #include <climits>
+#include <dirent.h>
+#include <memory>
 #include <unistd.h>
 
 namespace qb {
 
 void Session::getcurrentdirectory()
 {
+    // Every stored path is built on this folder; without it they would point at the root, so refuse to go on.
     char buffer[PATH_MAX];
-    currentdirectory = ::getcwd(buffer, sizeof buffer) ? buffer : "";
+    if (!::getcwd(buffer, sizeof buffer))
+        throw EDataDirectory(errno);
+    const std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(buffer), ::closedir);
+    if (!folder)
+        throw EDataDirectory(errno);
+    currentdirectory = buffer;
 }
 
 std::string Session::usersFilePath() const

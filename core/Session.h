@@ -18,7 +18,8 @@ struct Session
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // Captures the process's working directory as the data directory.
+    // Captures the process's working directory as the data directory. One that is gone or cannot be listed:
+    // EDataDirectory.
     void getcurrentdirectory();
 
     std::string usersFilePath() const;                          // DIR/users.cfg

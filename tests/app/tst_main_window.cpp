@@ -120,6 +120,21 @@ private slots:
         QCOMPARE(f.memo1()->tabStopDistance(), QFontMetricsF(f.memo1()->font()).horizontalAdvance(u' ') * 8);
     }
 
+    // Started in a folder removed since, the window is not created: no path may fall back to the root.
+    void refusesToStartInARemovedFolder()
+    {
+        QTemporaryDir dir;
+        const QString gone = dir.path() + "/gone";
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir().mkdir(gone) && QDir::setCurrent(gone) && QDir().rmdir(gone));
+        qb::Session session;
+        const QString error = qbtest::errorFrom<qb::EDataDirectory>([&] { TForm1 form(session); });
+        QDir::setCurrent(previous);
+        QCOMPARE(error,
+                 QStringLiteral("The folder the program was started in cannot be read: No such file or directory"));
+        QVERIFY(session.currentdirectory.empty());
+    }
+
     // The list is as wide as the box allows and shows whole rows only, as many as fit above the progress bar, which
     // keeps to the box's bottom; the caption ends inside the box.
     void recipientBoxShowsWholeRowsAboveTheProgressBar()
