@@ -1,26 +1,37 @@
 #pragma once
 
 #include "Errors.h"
+#include "TempDir.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QListWidget>
 #include <QtTest>
 
+#include <string>
+#include <vector>
+
 namespace qbtest {
 
+// Qt-typed forms of the shared file helpers (TempDir.h). A missing file reads as "<missing>", which a comparison
+// shows, where an exception would end the whole test program.
 inline QByteArray readFile(const QString& path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    return QFile::exists(path) ? QByteArray::fromStdString(readBytes(QFile::encodeName(path).toStdString()))
+                               : QByteArray("<missing>");
 }
 
 inline void writeFile(const QString& path, const QByteArray& bytes)
 {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
+    writeBytes(QFile::encodeName(path).toStdString(), bytes.toStdString());
+}
+
+// For QCOMPARE, which prints a QStringList that differs but not a std::vector.
+inline QStringList qStrings(const std::vector<std::string>& texts)
+{
+    QStringList strings;
+    for (const std::string& text : texts)
+        strings << QString::fromStdString(text);
+    return strings;
 }
 
 inline QStringList entries(const QListWidget& list)

@@ -1,5 +1,6 @@
 #include "AppTestSupport.h"
 #include "ModalScript.h"
+#include "ScriptedUi.h"
 
 #include "ProductInfo.h"
 #include "Session.h"
@@ -21,7 +22,6 @@
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QStyleOptionGroupBox>
-#include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -42,17 +42,12 @@ struct MainWindowFixture
     {
         for (const auto& [name, bytes] : files)
             qbtest::writeFile(path(name), bytes);
-        QDir::setCurrent(dir.path());
         form = std::make_unique<TForm1>(session);
         child<QTimer>("Timer1")->stop();
     }
-    ~MainWindowFixture()
-    {
-        form.reset();
-        QDir::setCurrent(previous);
-    }
 
-    QString path(const QString& relative) const { return dir.path() + "/" + relative; }
+    QString dirPath() const { return QFile::decodeName(dir.path().c_str()); }
+    QString path(const QString& relative) const { return dirPath() + "/" + relative; }
     template <typename T = QWidget> T* child(const char* name) const
     {
         return qbtest::child<T>(*form, QString::fromLatin1(name));
@@ -79,16 +74,11 @@ struct MainWindowFixture
                QString::fromLatin1(form->view().edit2().text().c_str());
     }
 
-    QTemporaryDir dir;
-    QString previous = QDir::currentPath();
+    qbtest::TempDir dir;
+    // Declared after the folder and before the window: the window goes first, then the folder is left.
+    qbtest::ScopedWorkingDirectory workingDirectory{dir.path()};
     qb::Session session;
     std::unique_ptr<TForm1> form;
-};
-
-class NoProcesses : public qb::ProcessStarter
-{
-public:
-    void start(const std::string&) override {}
 };
 
 } // namespace
@@ -104,7 +94,7 @@ private slots:
     {
         MainWindowFixture f(Files{{"users.cfg", "Zed\r\nbob\r\nalice\r\nBob\r\n"}});
         QCOMPARE(f.form->windowTitle(), QStringLiteral("Quillbox 97"));
-        QCOMPARE(f.session.currentdirectory, QDir(f.dir.path()).canonicalPath().toStdString());
+        QCOMPARE(f.session.currentdirectory, QDir(f.dirPath()).canonicalPath().toStdString());
         QCOMPARE(f.edit2()->text(), QString());
         // Case-insensitive, and the two spellings of bob in the order the file lists them.
         QCOMPARE(qbtest::entries(*f.listBox1()), QStringList({"alice", "bob", "Bob", "Zed"}));
@@ -184,7 +174,7 @@ private slots:
     void screenReadersHearEachControlByName()
     {
         MainWindowFixture f;
-        NoProcesses starter;
+        qbtest::RecordingProcessStarter starter;
         const TForm2 form2;
         const TForm3 form3(f.form->view().dialogs(), starter);
         const TForm4 form4(f.session, f.form->view().dialogs(), starter);
@@ -270,7 +260,7 @@ private slots:
     void selectingARecipientSetsPathCaptionAndUser()
     {
         MainWindowFixture f(Files{{"users.cfg", "alice\r\nM\xFCller\r\n\r\n"}});
-        const QString dir = QDir(f.dir.path()).canonicalPath();
+        const QString dir = QDir(f.dirPath()).canonicalPath();
         f.select(QStringLiteral("alice"));
         QCOMPARE(f.selection(), "alice | Quillbox 97 - [alice] | " + dir + "/alice/newmail.txt");
         QCOMPARE(f.edit2()->text(), dir + "/alice/newmail.txt");
@@ -591,7 +581,7 @@ private slots:
     void menuCommandsReachTheirWindowsAndBoxes()
     {
         MainWindowFixture f;
-        NoProcesses starter;
+        qbtest::RecordingProcessStarter starter;
         auto* form3 = new TForm3(f.form->view().dialogs(), starter, f.form.get());
         auto* form4 = new TForm4(f.session, f.form->view().dialogs(), starter, f.form.get());
         f.form->attachForms(nullptr, form3, form4);

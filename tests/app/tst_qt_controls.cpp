@@ -1,5 +1,6 @@
 #include "AppTestSupport.h"
 #include "QtControls.h"
+#include "ScriptedUi.h"
 
 #include "Errors.h"
 #include "EditorFile.h"
@@ -34,14 +35,6 @@ QByteArray everyTextByte()
     }
     return bytes;
 }
-
-class CountingWindow : public qb::Window
-{
-public:
-    void setCaption(const std::string&) override {}
-    void repaintNow() override { ++repaints; }
-    int repaints = 0;
-};
 
 class PaintCounter : public QObject
 {
@@ -339,7 +332,7 @@ private slots:
             QVERIFY(QTest::qWaitForWindowExposed(&bar));
             PaintCounter barPaints;
             bar.installEventFilter(&barPaints);
-            CountingWindow window;
+            qbtest::FakeWindow window;
             std::int64_t now = 1000;
             qb::QtProgressControl progress(&bar, window, [&now] { return now; });
 
@@ -351,10 +344,10 @@ private slots:
                 if (first % 10'000'000 == 0)
                     now += millisecondsPerTenSteps;
             }
-            QVERIFY2(window.repaints >= windowPaintsMin && window.repaints <= windowPaintsMax,
-                     qPrintable(QString::number(window.repaints)));
+            QVERIFY2(window.repaints() >= windowPaintsMin && window.repaints() <= windowPaintsMax,
+                     qPrintable(QString::number(window.repaints())));
             // Every pixel the bar grew by was painted, by the window or by the bar itself.
-            QVERIFY2(window.repaints + barPaints.paints >= 90, qPrintable(QString::number(barPaints.paints)));
+            QVERIFY2(window.repaints() + barPaints.paints >= 90, qPrintable(QString::number(barPaints.paints)));
             QCOMPARE(bar.value(), 9999); // position N-1 of N
             QCOMPARE(progress.position(), total - 1);
 

@@ -1,4 +1,5 @@
 #include "AppTestSupport.h"
+#include "ScriptedUi.h"
 
 #include "ProductInfo.h"
 #include "QtProcessStarter.h"
@@ -16,65 +17,15 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <deque>
 #include <functional>
 
 namespace {
 
 using Texts = std::vector<std::string>;
 
-// Answers message boxes and OpenDialog1 from queues (an empty name cancels) and records what was shown.
-class TestDialogs : public qb::Dialogs
-{
-public:
-    template <typename T> static T next(std::deque<T>& queue, T otherwise)
-    {
-        if (queue.empty())
-            return otherwise;
-        T first = queue.front();
-        queue.pop_front();
-        return first;
-    }
-    qb::Answer messageBox(const std::string& text, qb::MessageKind kind, qb::MessageButtons buttons) override
-    {
-        boxes.push_back({text, kind, buttons});
-        return next(answers, qb::Answer::Cancel);
-    }
-    std::string inputBox(const std::string&, const std::string&, const std::string& text) override { return text; }
-    bool executeOpenDialog() override
-    {
-        ++openShown;
-        const std::string answer = next(openAnswers, std::string());
-        openName = answer.empty() ? openName : answer;
-        return !answer.empty();
-    }
-    std::string openDialogFileName() const override { return openName; }
-    bool executeSaveDialog() override { return false; }
-    std::string saveDialogFileName() const override { return {}; }
-    void showErrorBox(const std::string& text) override { errors.push_back(text); }
-
-    struct Box
-    {
-        std::string text;
-        qb::MessageKind kind;
-        qb::MessageButtons buttons;
-    };
-    std::deque<qb::Answer> answers;
-    std::deque<std::string> openAnswers;
-    std::string openName;
-    int openShown = 0;
-    std::vector<Box> boxes;
-    Texts errors;
-};
-
-class RecordingStarter : public qb::ProcessStarter
-{
-public:
-    void start(const std::string& commandLine) override { started.push_back(commandLine); }
-    Texts started;
-};
-
 using qbtest::child;
+using qbtest::RecordingProcessStarter;
+using qbtest::ScriptedDialogs;
 
 // Positions in the window, and sizes where given, of named children.
 void checkPlacements(const QWidget& window, const std::vector<std::pair<QString, QRect>>& placements)
@@ -181,8 +132,8 @@ private slots:
 
     void aboutWindow()
     {
-        TestDialogs dialogs;
-        RecordingStarter starter;
+        ScriptedDialogs dialogs;
+        RecordingProcessStarter starter;
         TForm3 form3(dialogs, starter);
         checkFixedDialogFrame(form3, QStringLiteral("About"), QSize(374, 204));
         std::vector<std::pair<QString, QRect>> placements = {
@@ -236,8 +187,8 @@ private slots:
     void aboutMemoryFigures()
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        TestDialogs dialogs;
-        RecordingStarter starter;
+        ScriptedDialogs dialogs;
+        RecordingProcessStarter starter;
         TForm3 form3(dialogs, starter);
         // Filled at creation from this machine.
         QVERIFY(QRegularExpression("^\\d{1,3}(,\\d{3})* KB$").match(child<QLabel>(form3, "Label7")->text()).hasMatch());
@@ -274,21 +225,22 @@ private slots:
             {qb::Answer::No, "/home/me/secret.key", "", {}, 1},
         };
         for (const Row& row : rows) {
-            TestDialogs dialogs;
-            RecordingStarter starter;
+            ScriptedDialogs dialogs;
+            RecordingProcessStarter starter;
             TForm3 form3(dialogs, starter);
             form3.show();
-            dialogs.answers = {row.answer};
-            dialogs.openName = row.earlierChoice;
-            dialogs.openAnswers = {row.choice};
+            dialogs.answerMessage(row.answer).keepOpenFileName(row.earlierChoice);
+            if (row.openShown > 0)
+                row.choice.empty() ? dialogs.cancelOpen() : dialogs.acceptOpen(row.choice);
             click(&form3, "Button2");
-            QCOMPARE(dialogs.boxes.size(), std::size_t(1));
-            QCOMPARE(dialogs.boxes[0].text, "My Web Page is best viewed in Netscape. If you installed Netscape in "
-                                            "it's default directory click YES else click NO");
-            QCOMPARE(dialogs.boxes[0].kind, qb::MessageKind::Confirmation);
-            QCOMPARE(dialogs.boxes[0].buttons, qb::MessageButtons::YesNo);
+            QCOMPARE(dialogs.boxes().size(), std::size_t(1));
+            QCOMPARE(dialogs.boxes()[0].text, "My Web Page is best viewed in Netscape. If you installed Netscape in "
+                                              "it's default directory click YES else click NO");
+            QCOMPARE(dialogs.boxes()[0].kind, qb::MessageKind::Confirmation);
+            QCOMPARE(dialogs.boxes()[0].buttons, qb::MessageButtons::YesNo);
             QCOMPARE(starter.started, row.started);
-            QCOMPARE(dialogs.openShown, row.openShown);
+            QCOMPARE(dialogs.openDialogsShown(), row.openShown);
+            QCOMPARE(qbtest::qStrings(dialogs.problems()), QStringList());
             QVERIFY(form3.isVisible());
             form3.hide();
         }
@@ -302,8 +254,8 @@ private slots:
                           "Pine\r\n/usr/bin/pine\r\nCaf\xe9\r\n/opt/cafe\r\nElm\r\n/usr/bin/elm\r\n");
         qb::Session session;
         session.currentdirectory = QFile::encodeName(dir.path()).toStdString();
-        TestDialogs dialogs;
-        RecordingStarter starter;
+        ScriptedDialogs dialogs;
+        RecordingProcessStarter starter;
         TForm4 form4(session, dialogs, starter);
         checkFixedDialogFrame(form4, QStringLiteral("Mail Programs"), QSize(241, 180));
         checkPlacements(form4, {{"ListBox1", QRect(8, 8, 225, 137)},
@@ -320,7 +272,7 @@ private slots:
             QVERIFY(shown->isVisible());
             click(shown, "Button2");
         }));
-        QCOMPARE(dialogs.errors, Texts{"List index out of bounds (-1)"});
+        QCOMPARE(dialogs.errors(), Texts{"List index out of bounds (-1)"});
         QVERIFY(starter.started.empty());
 
         QVERIFY(execWith(form4, [list](QWidget* shown) {
@@ -342,6 +294,7 @@ private slots:
             click(shown, "Button1");
         }));
         QCOMPARE(starter.started, (Texts{"/opt/cafe", "/usr/bin/pine", "/usr/bin/elm"}));
+        QCOMPARE(qbtest::qStrings(dialogs.problems()), QStringList());
     }
 
     void processStarterRunsProgramsWithBlanksInTheirPath()

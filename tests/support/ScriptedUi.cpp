@@ -1,22 +1,22 @@
 #include "ScriptedUi.h"
 
 #include "Errors.h"
+#include "ScriptProblems.h"
 
 #include <algorithm>
-#include <gtest/gtest.h>
 
 namespace qbtest {
 
 ScriptedDialogs::~ScriptedDialogs()
 {
-    EXPECT_TRUE(allAnswersUsed()) << "the command did not show every dialog the test expected";
+    leaveScriptProblems(problems());
 }
 
 qb::Answer ScriptedDialogs::messageBox(const std::string& text, qb::MessageKind kind, qb::MessageButtons buttons)
 {
     m_boxes.push_back({text, kind, buttons});
     if (m_messageAnswers.empty()) {
-        ADD_FAILURE() << "unexpected message box: " << text;
+        m_unexpected.push_back("message box \"" + text + "\"");
         return qb::Answer::Cancel;
     }
     const qb::Answer answer = m_messageAnswers.front();
@@ -29,7 +29,7 @@ std::string ScriptedDialogs::inputBox(const std::string& caption, const std::str
 {
     m_inputBoxes.emplace_back(caption, prompt);
     if (m_inputAnswers.empty()) {
-        ADD_FAILURE() << "unexpected input box: " << caption;
+        m_unexpected.push_back("input box \"" + caption + "\"");
         return defaultText;
     }
     const FileAnswer answer = m_inputAnswers.front();
@@ -39,11 +39,13 @@ std::string ScriptedDialogs::inputBox(const std::string& caption, const std::str
 
 namespace {
 
-// Takes the next queued answer of a file dialog; an accepted name becomes the dialog's kept name.
-template <typename Queue> bool takeFileAnswer(Queue& answers, std::string& keptName, const char* dialog)
+// Takes the next queued answer of a file dialog; an accepted name becomes the dialog's kept name. With none
+// queued the dialog goes into `unexpected` and counts as cancelled.
+template <typename Queue>
+bool takeFileAnswer(Queue& answers, std::string& keptName, const char* dialog, std::vector<std::string>& unexpected)
 {
     if (answers.empty()) {
-        ADD_FAILURE() << "unexpected " << dialog << " dialog";
+        unexpected.push_back(std::string(dialog) + " dialog");
         return false;
     }
     const auto answer = answers.front();
@@ -58,13 +60,13 @@ template <typename Queue> bool takeFileAnswer(Queue& answers, std::string& keptN
 bool ScriptedDialogs::executeOpenDialog()
 {
     ++m_openShown;
-    return takeFileAnswer(m_openAnswers, m_openFileName, "open");
+    return takeFileAnswer(m_openAnswers, m_openFileName, "open", m_unexpected);
 }
 
 bool ScriptedDialogs::executeSaveDialog()
 {
     ++m_saveShown;
-    return takeFileAnswer(m_saveAnswers, m_saveFileName, "save");
+    return takeFileAnswer(m_saveAnswers, m_saveFileName, "save", m_unexpected);
 }
 
 std::vector<std::string> ScriptedDialogs::boxTexts() const
@@ -78,6 +80,29 @@ std::vector<std::string> ScriptedDialogs::boxTexts() const
 bool ScriptedDialogs::allAnswersUsed() const
 {
     return m_messageAnswers.empty() && m_inputAnswers.empty() && m_openAnswers.empty() && m_saveAnswers.empty();
+}
+
+std::vector<std::string> ScriptedDialogs::problems() const
+{
+    std::vector<std::string> found;
+    for (const std::string& dialog : m_unexpected)
+        found.push_back("unexpected " + dialog);
+    if (!allAnswersUsed()) {
+        const std::pair<std::size_t, const char*> left[] = {{m_messageAnswers.size(), "message box"},
+                                                            {m_inputAnswers.size(), "input box"},
+                                                            {m_openAnswers.size(), "open dialog"},
+                                                            {m_saveAnswers.size(), "save dialog"}};
+        std::string unused = "answers never asked for:";
+        const char* separator = " ";
+        for (const auto& [count, dialog] : left) {
+            if (count > 0) {
+                unused += separator + std::to_string(count) + " " + dialog;
+                separator = ", ";
+            }
+        }
+        found.push_back(unused);
+    }
+    return found;
 }
 
 void FakeEditor::setText(const std::string& text)

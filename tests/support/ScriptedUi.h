@@ -18,12 +18,16 @@ struct ShownBox
     qb::MessageButtons buttons;
 };
 
-// Answers dialogs from queues the test fills in advance and records everything shown. A dialog the
-// test did not expect (its queue is empty) fails the test and answers as the close button would.
+// Answers dialogs from queues the test fills in advance and records everything shown. A dialog the test did not
+// expect (its queue is empty) answers as the close button would and is recorded as a problem, as are answers left
+// unused; on destruction the problems go to the shared log (ScriptProblems.h) that the test runner checks.
 class ScriptedDialogs : public qb::Dialogs
 {
 public:
+    ScriptedDialogs() = default;
     ~ScriptedDialogs() override;
+    ScriptedDialogs(const ScriptedDialogs&) = delete;
+    ScriptedDialogs& operator=(const ScriptedDialogs&) = delete;
 
     // Queue answers, in the order the dialogs will appear; an OK-only box needs answerMessage(Answer::Ok) too.
     // Each returns the dialogs, so one line can script a whole command: answerInput("bob").answerMessage(Ok).
@@ -34,6 +38,12 @@ public:
     ScriptedDialogs& cancelOpen() { return queue(m_openAnswers, {false, {}}); }
     ScriptedDialogs& acceptSave(const std::string& fileName) { return queue(m_saveAnswers, {true, fileName}); }
     ScriptedDialogs& cancelSave() { return queue(m_saveAnswers, {false, {}}); }
+    // The name an earlier accepted open dialog left behind, which a cancelled one keeps.
+    ScriptedDialogs& keepOpenFileName(const std::string& fileName)
+    {
+        m_openFileName = fileName;
+        return *this;
+    }
 
     qb::Answer messageBox(const std::string& text, qb::MessageKind kind, qb::MessageButtons buttons) override;
     std::string inputBox(const std::string& caption, const std::string& prompt,
@@ -54,6 +64,11 @@ public:
     int saveDialogsShown() const { return m_saveShown; }
     // True when every queued answer was used.
     bool allAnswersUsed() const;
+    // The dialogs that came with no answer queued, as "message box \"text\"", "input box \"caption\"",
+    // "open dialog" or "save dialog".
+    const std::vector<std::string>& unexpectedDialogs() const { return m_unexpected; }
+    // One line for each unexpected dialog and one naming the answers left unused; empty when the script held.
+    std::vector<std::string> problems() const;
 
 private:
     struct FileAnswer
@@ -73,6 +88,7 @@ private:
     std::vector<ShownBox> m_boxes;
     std::vector<std::string> m_errors;
     std::vector<std::pair<std::string, std::string>> m_inputBoxes;
+    std::vector<std::string> m_unexpected;
     std::string m_openFileName;
     std::string m_saveFileName;
     int m_openShown = 0;

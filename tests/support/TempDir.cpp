@@ -65,6 +65,9 @@ std::string readBytes(const std::string& path)
 
 void writeBytes(const std::string& path, const std::string& bytes)
 {
+    const fs::path folder = fs::path(path).parent_path();
+    if (!folder.empty())
+        fs::create_directories(folder);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out)

@@ -25,7 +25,8 @@ private:
     std::string m_path;
 };
 
-// Reads or writes a whole file by absolute or relative path, bytes unchanged.
+// Reads or writes a whole file by absolute or relative path, bytes unchanged; writing makes the folders the path
+// names first.
 std::string readBytes(const std::string& path);
 void writeBytes(const std::string& path, const std::string& bytes);
 
