@@ -1,5 +1,7 @@
 #include "Replacement.h"
 
+#include "IoCodes.h"
+
 #include <cerrno>
 #include <fcntl.h>
 
@@ -50,12 +52,17 @@ int Replacement::begin(FilePlace&& target, Hold hold, const std::string& newName
     m_newName = newName.empty() ? ".quillbox-" + randomSuffix() + ".new" : newName;
     int error = m_target.createSibling(m_seam, m_newName, m_file);
     if (error == EEXIST && !newName.empty()) {
-        // A leftover of an earlier run goes, unless this process still holds it.
+        // A leftover of an earlier run goes, unless this process still holds it. The program never makes links, so
+        // a link of that name is no leftover: it is refused, not removed.
         struct stat leftover
         {
         };
-        if (m_target.siblingStatus(m_newName, leftover) == 0 && m_openFiles.contains(idOf(leftover)))
-            return EBUSY;
+        if (m_target.siblingStatus(m_newName, leftover) == 0) {
+            if (S_ISLNK(leftover.st_mode))
+                return kRefusedLink;
+            if (m_openFiles.contains(idOf(leftover)))
+                return EBUSY;
+        }
         if (m_target.removeSibling(m_seam, m_newName) == 0)
             error = m_target.createSibling(m_seam, m_newName, m_file);
     }

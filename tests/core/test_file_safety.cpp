@@ -1,0 +1,446 @@
+#include "CommandRunner.h"
+#include "FixedClock.h"
+#include "MailPrograms.h"
+#include "MessageCipher.h"
+#include "MessageFiles.h"
+#include "Recipients.h"
+#include "ScriptedUi.h"
+#include "TempDir.h"
+#include "TextFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using qb::Answer;
+using Texts = std::vector<std::string>;
+using Tree = std::map<std::string, std::string>;
+
+const std::string kPine = "Pine\r\n/usr/bin/pine\r\n";
+const std::string kDenied = "File access denied.";
+
+enum class Command { NewList, NewKey, ImportKey, NewProgramList, AddProgram, Encrypt, Decrypt, SaveAs, Open };
+
+// Every entry below `root`, links not followed: a file's bytes, "/" for a folder, "|" for a FIFO, "-> X" for a link.
+Tree snapshot(const std::string& root)
+{
+    Tree tree;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root)) {
+        const fs::file_status status = entry.symlink_status();
+        std::string& value = tree[entry.path().lexically_relative(root).string()];
+        if (fs::is_symlink(status))
+            value = "-> " + fs::read_symlink(entry.path()).string();
+        else if (fs::is_directory(status))
+            value = "/";
+        else
+            value = fs::is_fifo(status) ? "|" : qbtest::readBytes(entry.path().string());
+    }
+    return tree;
+}
+
+// Names a replacement or Encrypt leaves behind when it is not cleaned up.
+bool hasLeftovers(const Tree& tree)
+{
+    for (const auto& [name, value] : tree) {
+        if (name.find(".quillbox-") != std::string::npos || name.find(".tmp") != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+// A folder `length` bytes long (made of components up to 200 bytes) beginning with `base`.
+std::string folderOfLength(std::string path, std::size_t length)
+{
+    while (path.size() < length) {
+        const std::size_t left = length - path.size() - 1;
+        path += "/" + std::string(left > 250 ? 200 : left, 'd');
+    }
+    fs::create_directories(path);
+    return path;
+}
+
+// A session over `data` with the main window and the Mail Programs window; the editor holds "plain" and the path
+// field names bob's message.
+struct Desk
+{
+    explicit Desk(const std::string& data)
+    {
+        session.currentdirectory = data;
+        session.currentuser = "bob";
+        view.editor.type("plain");
+        view.pathField.setText(data + "/bob/newmail.txt");
+    }
+    ~Desk() { EXPECT_TRUE(session.io.openFiles().empty()) << "a command left a file open"; }
+
+    // Answers the input box with `name` (bob, or Mutt for Add Program), the file dialog with `file`, the overwrite
+    // question with Yes and every other box in `boxes` with OK.
+    void run(Command command, const std::string& file = "", const Texts& boxes = {}, std::string name = "")
+    {
+        if (name.empty())
+            name = command == Command::AddProgram ? "Mutt" : "bob";
+        if (command == Command::NewKey || command == Command::ImportKey || command == Command::AddProgram)
+            view.scripted.answerInput(name);
+        if (!file.empty())
+            command == Command::SaveAs ? view.scripted.acceptSave(file) : view.scripted.acceptOpen(file);
+        for (const std::string& box : boxes)
+            view.scripted.answerMessage(box.rfind("OK to overwrite", 0) == 0 ? Answer::Yes : Answer::Ok);
+        qb::runCommand(view.scripted, [&] {
+            switch (command) {
+            case Command::NewList:
+                return recipients.newrecipiantfile();
+            case Command::NewKey:
+                return recipients.NewKey1Click();
+            case Command::ImportKey:
+                return recipients.ImportKey1Click();
+            case Command::NewProgramList:
+                return programs.newprogramfile();
+            case Command::AddProgram:
+                return programs.AddProgram1Click();
+            case Command::Encrypt:
+                return cipher.Encrypt1Click();
+            case Command::Decrypt:
+                return cipher.Decrypt1Click();
+            case Command::SaveAs:
+                return files.SaveAs1Click();
+            case Command::Open:
+                return files.Open1Click();
+            }
+        });
+    }
+    Texts boxes() const { return view.scripted.boxTexts(); }
+    Texts errors() const { return view.scripted.errors(); }
+
+    qb::Session session;
+    qbtest::ScriptedMainView view;
+    qbtest::ScriptedMailProgramsView programsView;
+    qbtest::RecordingProcessStarter starter;
+    qbtest::FixedClock clock{1u};
+    qb::Recipients recipients{session, view, clock};
+    qb::MailPrograms programs{session, view.scripted, programsView, starter};
+    qb::MessageCipher cipher{session, view};
+    qb::MessageFiles files{session, view};
+};
+
+class FileSafetyTest : public ::testing::Test
+{
+protected:
+    static std::string made(const std::string& path)
+    {
+        fs::create_directories(path);
+        return path;
+    }
+    // The data directory as a user has it: both lists, bob with his key and a ciphertext ("Hello" under the key);
+    // beside it a folder of the user's own holding one more ciphertext.
+    void lay() const
+    {
+        for (const std::string& folder : {data, outside}) {
+            for (const fs::directory_entry& entry : fs::directory_iterator(folder))
+                fs::remove_all(entry.path());
+        }
+        dir.writeFile("data/users.cfg", "bob\r\n");
+        dir.writeFile("data/mail.cfg", kPine);
+        dir.makeFolder("data/bob");
+        dir.makeFolder("data/amy");
+        dir.writeFile("data/bob/bob.key", "\x01");
+        dir.writeFile("data/bob/newmail.txt", "Idmmn");
+        dir.writeFile("outside/target", "Idmmn");
+    }
+
+    qbtest::TempDir dir;
+    const std::string data = made(dir.file("data"));
+    const std::string outside = made(dir.file("outside"));
+    qbtest::ScopedWorkingDirectory cwd{data};
+};
+
+TEST_F(FileSafetyTest, NoSymbolicLinkIsFollowedAmongTheProgramsOwnFiles)
+{
+    const std::string message = data + "/bob/newmail.txt";
+    const struct
+    {
+        const char* link; // under the temporary folder, to `to`
+        const char* to;
+        Command command;
+        std::string path;  // the path field
+        std::string error; // none: the command succeeds and decrypts the target
+    } rows[] = {
+        {"data/users.cfg", "outside/target", Command::NewList, message, kDenied},
+        {"data/users.cfg", "outside/target", Command::NewKey, message, kDenied},
+        {"data/users.cfg", "outside/target", Command::ImportKey, message, kDenied},
+        {"data/mail.cfg", "outside/target", Command::NewProgramList, message, kDenied},
+        {"data/mail.cfg", "outside/target", Command::AddProgram, message, kDenied},
+        {"data/bob", "outside", Command::NewKey, message, kDenied},
+        {"data/bob", "outside", Command::Decrypt, message, kDenied},
+        {"data/bob/bob.key", "outside/target", Command::NewKey, message, kDenied},
+        {"data/bob/bob.key", "outside/target", Command::ImportKey, message, kDenied},
+        {"data/bob/newmail.txt", "outside/target", Command::Encrypt, message, "Cannot create file " + message + "."},
+        {"data/bob/newmail.txt", "outside/target", Command::Decrypt, message, kDenied},
+        {"data/bob/newmail.tmp", "outside/target", Command::Encrypt, message, kDenied},
+        {"data/Untitled", "outside/target", Command::Decrypt, "Untitled", "Cannot create file Untitled."},
+        {"data/Untitled", "outside/target", Command::Encrypt, "Untitled", "Cannot create file Untitled."},
+        // A link the user picked outside the data directory is replaced at its target.
+        {"outside/link.txt", "outside/target", Command::Decrypt, outside + "/link.txt", ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.link) + " for command " + std::to_string(static_cast<int>(row.command)));
+        lay();
+        fs::remove_all(dir.file(row.link));
+        fs::create_symlink(dir.file(row.to), dir.file(row.link));
+        Tree expected = snapshot(outside);
+        expected["target"] = row.error.empty() ? "Hello" : "Idmmn";
+
+        Desk d(data);
+        d.view.pathField.setText(row.path);
+        d.run(row.command);
+        EXPECT_EQ(d.errors(), row.error.empty() ? Texts{} : Texts{row.error});
+        EXPECT_EQ(snapshot(outside), expected) << "written outside the data directory";
+        EXPECT_TRUE(fs::is_symlink(dir.file(row.link)));
+    }
+}
+
+TEST_F(FileSafetyTest, FifosDevicesAndFoldersAreRefusedWithoutWaiting)
+{
+    enum Kind { Fifo, Device, Folder };
+    const struct
+    {
+        const char* role;
+        Command command;
+        const char* at; // where the FIFO or folder is made; a device is /dev/zero
+        bool asPath;    // the path field names it, else the file dialog does
+        Texts boxes;
+        const char* error; // "%" stands for its name
+    } rows[] = {
+        {"message to encrypt", Command::Encrypt, "unusual", true, {}, "Cannot create file %."},
+        {"message to decrypt", Command::Decrypt, "unusual", true, {}, "File access denied."},
+        {"key", Command::Decrypt, "bob/bob.key", false, {"Please select a Recipiant/Sender!"}, ""},
+        // An import source that cannot be read ends the command silently, with no key.
+        {"import source", Command::ImportKey, "unusual", false, {}, ""},
+        {"Save As source", Command::SaveAs, "unusual", true, {}, "File access denied."},
+        {"Open source", Command::Open, "unusual", false, {}, "Cannot open file %."},
+    };
+    for (const auto& row : rows) {
+        for (const Kind kind : {Fifo, Device, Folder}) {
+            SCOPED_TRACE(std::string(row.role) + " of kind " + std::to_string(kind));
+            if (kind == Device && std::string(row.at) == "bob/bob.key")
+                continue; // no device can be made there without privileges
+            lay();
+            fs::remove_all(row.at);
+            if (kind == Fifo) {
+                ASSERT_EQ(::mkfifo(row.at, 0600), 0);
+            } else if (kind == Folder) {
+                fs::create_directory(row.at);
+            }
+            const std::string name = kind == Device ? "/dev/zero" : row.at;
+            const Tree before = snapshot(data);
+
+            Desk d(data);
+            if (row.asPath)
+                d.view.pathField.setText(name);
+            const bool chooses = !row.asPath && row.command != Command::Decrypt;
+            d.run(row.command, row.command == Command::SaveAs ? "copy.txt" : chooses ? name : "", row.boxes, "amy");
+            std::string error = row.error;
+            if (const std::size_t at = error.find('%'); at != std::string::npos)
+                error.replace(at, 1, name);
+            EXPECT_EQ(d.boxes(), row.boxes);
+            EXPECT_EQ(d.errors(), error.empty() ? Texts{} : Texts{error});
+            EXPECT_EQ(snapshot(data), before);
+            EXPECT_EQ(d.view.editor.text(), "plain");
+        }
+    }
+}
+
+TEST(LongNames, ARecipientWhoseFilesWouldNotFitIsRefusedBeforeAnythingIsWritten)
+{
+    const struct
+    {
+        const char* what;
+        std::size_t dataLength; // 0: a short data directory
+        std::size_t nameLength;
+        Command command;
+        bool accepted;
+    } rows[] = {
+        {"key name of 256 bytes", 0, 252, Command::NewKey, false},
+        {"key name of 256 bytes, imported", 0, 252, Command::ImportKey, false},
+        {"key name of 255 bytes", 0, 251, Command::NewKey, true},
+        {"key path of 4096 bytes", 3690, 200, Command::NewKey, false},
+        {"key path of 4095 bytes", 3689, 200, Command::NewKey, true},
+        {"message path of 4096 bytes", 4082, 1, Command::NewKey, false},
+        {"message path of 4095 bytes", 4081, 1, Command::NewKey, true},
+    };
+    qbtest::TempDir dir;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string data = folderOfLength(dir.file(std::to_string(&row - rows)), row.dataLength);
+        qbtest::writeBytes(data + "/users.cfg", "");
+        const Tree before = snapshot(data);
+        const std::string name(row.nameLength, 'n');
+        const Texts created = {"New Directory and Key has been created for " + name};
+
+        Desk d(data);
+        d.run(row.command, "", row.accepted ? created : Texts{}, name);
+        EXPECT_EQ(d.errors(), row.accepted ? Texts{} : Texts{"Invalid filename."});
+        EXPECT_EQ(d.boxes(), row.accepted ? created : Texts{});
+        if (row.accepted) {
+            EXPECT_EQ(qbtest::readBytes(data + "/" + name + "/" + name + ".key").size(), 1000u);
+            EXPECT_EQ(qbtest::readBytes(data + "/users.cfg"), name + "\r\n");
+        } else {
+            EXPECT_EQ(snapshot(data), before);
+        }
+    }
+}
+
+// Run unprivileged too (PermissionChecksUnprivileged): root may read any file, so those rows skip as root.
+TEST_F(FileSafetyTest, AListThatExistsButCannotBeUsedIsNeverRecreated)
+{
+    enum Kind { Folder, Unreadable };
+    const struct
+    {
+        const char* list;
+        Command command;
+    } rows[] = {
+        {"users.cfg", Command::NewList},       {"users.cfg", Command::NewKey},    {"users.cfg", Command::ImportKey},
+        {"mail.cfg", Command::NewProgramList}, {"mail.cfg", Command::AddProgram},
+    };
+    bool skipped = false;
+    for (const auto& row : rows) {
+        for (const Kind kind : {Folder, Unreadable}) {
+            SCOPED_TRACE(std::string(row.list) + (kind == Folder ? " as a folder" : " unreadable"));
+            if (kind == Unreadable && ::geteuid() == 0) {
+                skipped = true;
+                continue;
+            }
+            lay();
+            if (kind == Folder) {
+                fs::remove(row.list);
+                fs::create_directory(row.list);
+            }
+            const Tree before = snapshot(data);
+            if (kind == Unreadable) {
+                ASSERT_EQ(::chmod(row.list, 0), 0);
+            }
+            // The entry's inode and mode: the same entry, untouched, when the list was not re-created.
+            const auto identity = [&] {
+                struct stat info = {};
+                ::lstat(row.list, &info);
+                return std::pair(info.st_ino, info.st_mode);
+            };
+            const auto was = identity();
+
+            Desk d(data);
+            d.run(row.command);
+            EXPECT_EQ(identity(), was) << "re-created";
+            ::chmod(row.list, kind == Folder ? 0755 : 0644);
+            EXPECT_EQ(d.errors(), Texts{kDenied});
+            EXPECT_EQ(d.boxes(), Texts{});
+            EXPECT_EQ(snapshot(data), before);
+        }
+    }
+    if (skipped)
+        GTEST_SKIP() << "the unreadable rows need an unprivileged user";
+}
+
+TEST_F(FileSafetyTest, AFailingWriteLeavesTheOldContentWholeAndNothingBehind)
+{
+    const struct
+    {
+        const char* what;
+        Command command;
+        std::uint64_t failAt; // the write that fails
+        int error;
+        const char* chosen; // in the save or open dialog
+        Texts boxes;
+        std::string shown;
+        const char* file;
+        std::string old;
+    } rows[] = {
+        {"Decrypt's rewrite", Command::Decrypt, 1, ENOSPC, "", {}, "Disk full.", "bob/newmail.txt", "Idmmn"},
+        {"Decrypt, device fault", Command::Decrypt, 1, EIO, "", {}, "I/O error 1005.", "bob/newmail.txt", "Idmmn"},
+        {"Save As", Command::SaveAs, 1, ENOSPC, "copy", {"OK to overwrite copy"}, "Disk full.", "copy", "old copy"},
+        {"editor save", Command::Encrypt, 1, ENOSPC, "", {}, "Stream write error.", "bob/newmail.txt", "Idmmn"},
+        {"Encrypt's ciphertext", Command::Encrypt, 2, ENOSPC, "", {}, "Disk full.", "bob/newmail.txt", "plain"},
+        {"New Recipiant's key", Command::NewKey, 1, ENOSPC, "", {}, "Disk full.", "bob/bob.key", "\x01"},
+        {"New Recipiant's record", Command::NewKey, 9, ENOSPC, "", {}, "Disk full.", "users.cfg", "bob\r\n"},
+        {"Add Program's record", Command::AddProgram, 1, ENOSPC, "/usr/bin/mutt", {}, "Disk full.", "mail.cfg", kPine},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        lay();
+        dir.writeFile("data/copy", "old copy");
+        Desk d(data);
+        d.session.io.faults().failWrite(row.failAt, row.error);
+        d.run(row.command, row.chosen, row.boxes);
+        EXPECT_EQ(d.boxes(), row.boxes);
+        EXPECT_EQ(d.errors(), Texts{row.shown});
+        EXPECT_EQ(dir.readFile(std::string("data/") + row.file), row.old);
+        EXPECT_EQ(dir.readFile("data/users.cfg"), "bob\r\n");
+        EXPECT_EQ(dir.readFile("data/mail.cfg"), kPine);
+        EXPECT_FALSE(hasLeftovers(snapshot(data)));
+    }
+}
+
+TEST_F(FileSafetyTest, AFileAnotherProcessHoldsForReadingIsNotReplaced)
+{
+    const std::string path = data + "/shared.txt";
+    qbtest::writeBytes(path, "old");
+    int held[2];
+    int stop[2];
+    ASSERT_EQ(::pipe(held), 0);
+    ASSERT_EQ(::pipe(stop), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Another copy of the program, reading the file until the parent is done.
+        ::close(held[0]);
+        ::close(stop[1]);
+        qb::IoContext io;
+        qb::TextFile reader(io);
+        reader.assign(path);
+        reader.reset();
+        const char opened = io.ioResult() == 0 ? 'y' : 'n';
+        char ignored = 0;
+        const bool told = ::write(held[1], &opened, 1) == 1 && ::read(stop[0], &ignored, 1) >= 0;
+        ::_exit(told ? 0 : 1);
+    }
+    ::close(held[1]);
+    ::close(stop[0]);
+    char opened = 0;
+    const bool heard = ::read(held[0], &opened, 1) == 1;
+
+    qb::Session session;
+    session.currentdirectory = data;
+    const auto replace = [&] {
+        qb::TextFile writer(session.io);
+        writer.assign(path);
+        writer.rewrite();
+        if (const int code = session.io.ioResult())
+            return code;
+        writer.writeString("new");
+        writer.close();
+        return session.io.ioResult();
+    };
+    const int whileHeld = replace();
+    const std::string contentWhileHeld = qbtest::readBytes(path);
+    ::close(stop[1]);
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    ::close(held[0]);
+
+    ASSERT_TRUE(heard && opened == 'y') << "the other process could not open the file";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(whileHeld, 32);
+    EXPECT_EQ(contentWhileHeld, "old");
+    EXPECT_EQ(replace(), 0) << "refused once the other process has ended";
+    EXPECT_EQ(qbtest::readBytes(path), "new");
+}
+
+} // namespace
