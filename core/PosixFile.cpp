@@ -216,8 +216,7 @@ int FilePlace::openRegular(int accessFlags, PosixFile& file, struct stat& info) 
         file.close();
         return S_ISDIR(info.st_mode) ? EISDIR : ENXIO;
     }
-    // Regular files never block; later reads and writes need not expect EAGAIN.
-    ::fcntl(file.descriptor(), F_SETFL, ::fcntl(file.descriptor(), F_GETFL) & ~O_NONBLOCK);
+    // O_NONBLOCK stays: reads and writes of regular files ignore it.
     return 0;
 }
 
