@@ -197,8 +197,11 @@ private:
     void openPass()
     {
         m_file.reset();
-        if (m_session.io.ioResult() != 0) {
+        if (const int code = m_session.io.ioResult()) {
             m_progress.flush();
+            // A key reached through a link is refused as such: it is there, only never used.
+            if (reachedThroughLink(m_session.io, m_file.name()))
+                throw EInOutError(code);
             warnNoRecipient(m_view);
         }
         m_yielded = false;

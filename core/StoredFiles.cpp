@@ -78,6 +78,16 @@ bool fileExists(const IoContext& io, const std::string& name)
     return anyFileMatches(io, folder, last);
 }
 
+bool reachedThroughLink(const IoContext& io, const std::string& name)
+{
+    FilePlace place;
+    struct stat info
+    {
+    };
+    const int error = place.locate(name, io.dataDirectory());
+    return error == kRefusedLink || (error == 0 && place.status(info) == kRefusedLink);
+}
+
 std::int64_t fileSizeChecked(IoContext& io, const std::string& name)
 {
     // A file of 1-byte records opened for reading and writing: outside the sharing table, so others

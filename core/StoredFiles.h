@@ -17,6 +17,10 @@ std::string tempPathFor(const std::string& messagePath);
 // the program's own files does not count: such a file is never used.
 bool fileExists(const IoContext& io, const std::string& name);
 
+// True when `name` is one of the program's own files and a symbolic link stands on its way: such a file is refused
+// with "File access denied", never taken as missing.
+bool reachedThroughLink(const IoContext& io, const std::string& name);
+
 // Size in bytes as a file of 1-byte records opened for reading and writing; each step is checked,
 // so a missing file raises "File not found", a read-only one "File access denied", and anything but a regular file
 // "File access denied" too.

@@ -183,6 +183,7 @@ TEST_F(FileSafetyTest, NoSymbolicLinkIsFollowedAmongTheProgramsOwnFiles)
         {"data/bob", "outside", Command::Decrypt, message, kDenied},
         {"data/bob/bob.key", "outside/target", Command::NewKey, message, kDenied},
         {"data/bob/bob.key", "outside/target", Command::ImportKey, message, kDenied},
+        {"data/bob/bob.key", "outside/target", Command::Decrypt, message, kDenied},
         {"data/bob/newmail.txt", "outside/target", Command::Encrypt, message, "Cannot create file " + message + "."},
         {"data/bob/newmail.txt", "outside/target", Command::Decrypt, message, kDenied},
         {"data/bob/newmail.tmp", "outside/target", Command::Encrypt, message, kDenied},
