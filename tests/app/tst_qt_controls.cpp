@@ -2,10 +2,10 @@
 #include "QtControls.h"
 #include "ScriptedUi.h"
 
-#include "Errors.h"
 #include "EditorFile.h"
-#include "StoredFiles.h"
+#include "Errors.h"
 #include "IoContext.h"
+#include "StoredFiles.h"
 
 #include <QApplication>
 #include <QClipboard>
