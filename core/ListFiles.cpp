@@ -2,10 +2,10 @@
 
 #include "Errors.h"
 #include "IoCodes.h"
+#include "StoredFiles.h"
 #include "TextFile.h"
 
 #include <cerrno>
-#include <sys/stat.h>
 
 namespace qb {
 
@@ -35,11 +35,10 @@ int resetProbe(IoContext& io, const std::string& name)
 
 void requireListMissing(const IoContext& io, const std::string& name)
 {
-    FilePlace place;
     struct stat info
     {
     };
-    if (io.locate(name, place) == 0 && place.status(info) != ENOENT)
+    if (entryStatus(io, name, info) != ENOENT)
         throw EInOutError(IoCode::AccessDenied);
 }
 

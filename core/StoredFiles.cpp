@@ -2,6 +2,7 @@
 
 #include "IoCodes.h"
 
+#include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
@@ -27,11 +28,10 @@ std::string wildcardPattern(const std::string& name)
 
 bool isRegularFile(const IoContext& io, const std::string& path)
 {
-    FilePlace place;
     struct stat info
     {
     };
-    return io.locate(path, place) == 0 && place.status(info) == 0 && S_ISREG(info.st_mode);
+    return entryStatus(io, path, info) == 0 && S_ISREG(info.st_mode);
 }
 
 bool anyFileMatches(const IoContext& io, const std::string& folder, const std::string& name)
@@ -78,14 +78,21 @@ bool fileExists(const IoContext& io, const std::string& name)
     return anyFileMatches(io, folder, last);
 }
 
+int entryStatus(const IoContext& io, const std::string& name, struct stat& info)
+{
+    if (nameCode(name) != 0)
+        return ENOENT;
+    FilePlace place;
+    const int error = place.locate(name, io.dataDirectory());
+    return error != 0 ? error : place.status(info);
+}
+
 bool reachedThroughLink(const IoContext& io, const std::string& name)
 {
-    FilePlace place;
     struct stat info
     {
     };
-    const int error = place.locate(name, io.dataDirectory());
-    return error == kRefusedLink || (error == 0 && place.status(info) == kRefusedLink);
+    return entryStatus(io, name, info) == kRefusedLink;
 }
 
 std::int64_t fileSizeChecked(IoContext& io, const std::string& name)

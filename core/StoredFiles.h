@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <sys/stat.h>
 
 namespace qb {
 
@@ -16,6 +17,10 @@ std::string tempPathFor(const std::string& messagePath);
 // True only for an existing regular file; "*" and "?" in the last component match any file. A symbolic link among
 // the program's own files does not count: such a file is never used.
 bool fileExists(const IoContext& io, const std::string& name);
+
+// The status of the entry `name` names, under the data directory rule: 0, or the errno-style reason there is
+// none to use (ENOENT when missing, kRefusedLink for a link among the program's own files).
+int entryStatus(const IoContext& io, const std::string& name, struct stat& info);
 
 // True when `name` is one of the program's own files and a symbolic link stands on its way: such a file is refused
 // with "File access denied", never taken as missing.
