@@ -121,7 +121,11 @@ void loadEditorFromFile(IoContext& io, Editor& editor, const std::string& name, 
     std::string text = std::move(storage);
     ShownTextScan shown;
     readEditorFile(io, name, text, &shown);
+    showEditorText(editor, std::move(text), shown);
+}
 
+void showEditorText(Editor& editor, std::string&& text, const ShownTextScan& shown)
+{
     // The adjusted text is longer than the file by one byte per lone break, so it can equal the editor's text only
     // where the editor's length lies between the file's and twice it.
     const std::size_t length = text.size();
@@ -142,6 +146,11 @@ void loadEditorWithAllBytes(IoContext& io, Editor& editor, const std::string& na
 {
     std::string bytes;
     readEditorFile(io, name, bytes, nullptr);
+    showEditorBytes(editor, std::move(bytes));
+}
+
+void showEditorBytes(Editor& editor, std::string&& bytes)
+{
     if (bytes.size() == editor.textSize() && bytes == editor.text())
         return;
     editor.takeAllBytes(std::move(bytes));

@@ -9,6 +9,7 @@
 namespace qb {
 
 class Editor;
+class ShownTextScan;
 
 // The editor's own file access: the file is held exclusively while it is read or written.
 
@@ -31,10 +32,14 @@ void loadEditorFromFile(IoContext& io, Editor& editor, const std::string& name);
 // The same, reading into `storage` (whose contents are discarded) when its capacity suffices, so a
 // caller done with a buffer of the file's size spares the allocation of another.
 void loadEditorFromFile(IoContext& io, Editor& editor, const std::string& name, std::string&& storage);
+// What loadEditorFromFile does once it has read the file: `text` holds its bytes, which `shown` has scanned whole.
+void showEditorText(Editor& editor, std::string&& text, const ShownTextScan& shown);
 // Reads the whole file as the editor does and gives it every byte shown (Editor::takeAllBytes), unless it already
 // holds exactly these bytes: the way a ciphertext is shown, so that what is copied from the editor is what the file
 // holds.
 void loadEditorWithAllBytes(IoContext& io, Editor& editor, const std::string& name);
+// What loadEditorWithAllBytes does once it has read the file's `bytes`.
+void showEditorBytes(Editor& editor, std::string&& bytes);
 // An empty buffer for loading a file of `size` bytes: with room for the line breaks that the
 // adjustment typically adds, so they go in without moving the text, and its memory made ready at once
 // rather than page by page as it fills.

@@ -1,8 +1,10 @@
 #include "MessageCipher.h"
 
+#include "CipherKey.h"
 #include "EditorFile.h"
 #include "Errors.h"
 #include "IoCodes.h"
+#include "LineBreaks.h"
 #include "MailText.h"
 #include "Replacement.h"
 #include "StoredFiles.h"
@@ -10,7 +12,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <unistd.h>
 #include <utility>
@@ -23,7 +24,7 @@ namespace {
 const char* const kSelectRecipient = "Please select a Recipiant/Sender!";
 const char* const kUntitled = "Untitled";
 
-// Message and temporary files move through large buffers; the key is small and reopened every pass.
+// Files are read and written through large buffers; the key loop works a chunk at a time.
 constexpr std::size_t kFileBufferSize = 64 * 1024;
 constexpr std::size_t kChunkSize = 64 * 1024;
 
@@ -82,54 +83,34 @@ private:
     std::int64_t m_reported = 0;
 };
 
-// The message bytes as the key loop takes them: `next` gives where the next `count` bytes lie, to be combined in
-// place; `combined` takes them back once they are.
-class MessageStream
+// The selected correspondent's key, opened once for the command and held (so no one else writes it) until the last
+// message byte is combined. Only as many key bytes are read as the message can use.
+class HeldKey
 {
 public:
-    virtual ~MessageStream() = default;
-    virtual unsigned char* next(std::size_t count) = 0;
-    virtual void combined(const unsigned char* data, std::size_t count) = 0;
-};
+    HeldKey(Session& session, MainView& view, ProgressBatcher& progress, std::int64_t total) : m_file(session.io)
+    {
+        IoContext& io = session.io;
+        m_file.assign(session.keyFilePath(session.currentuser));
+        m_file.reset();
+        if (const int code = io.ioResult()) {
+            progress.flush();
+            // A key reached through a link is refused as such: it is there, only never used.
+            if (reachedThroughLink(io, m_file.name()))
+                throw EInOutError(code);
+            warnNoRecipient(view);
+        }
+        const std::string pass = readKeyPass(m_file, static_cast<std::uint64_t>(total));
+        io.check();
+        m_key.emplace(pass);
+    }
 
-// Read from the message file, written to the new file that will replace it, through one buffer.
-class FileStream : public MessageStream
-{
-public:
-    FileStream(IoContext& io, TextFile& from, Replacement& to, const std::string& toName)
-        : m_io(io), m_from(from), m_to(to), m_toName(toName), m_buffer(kChunkSize)
-    {
-    }
-    unsigned char* next(std::size_t count) override;
-    void combined(const unsigned char* data, std::size_t count) override
-    {
-        if (const int error = m_to.file().writeAll(m_io.faults(), data, count))
-            throw EInOutError(ioCodeFromErrno(error, m_toName));
-    }
+    RepeatingKey& key() { return *m_key; }
+    void finish() { closeChecked(m_file); }
 
 private:
-    IoContext& m_io;
-    TextFile& m_from;
-    Replacement& m_to;
-    const std::string& m_toName;
-    std::vector<unsigned char> m_buffer;
-};
-
-// Combined where it lies in memory.
-class MemoryStream : public MessageStream
-{
-public:
-    explicit MemoryStream(std::string& bytes) : m_bytes(reinterpret_cast<unsigned char*>(bytes.data())) {}
-    unsigned char* next(std::size_t count) override
-    {
-        unsigned char* at = m_bytes;
-        m_bytes += count;
-        return at;
-    }
-    void combined(const unsigned char*, std::size_t) override {}
-
-private:
-    unsigned char* m_bytes;
+    TextFile m_file;
+    std::optional<RepeatingKey> m_key;
 };
 
 // Reads exactly `count` bytes; past the physical end a read yields 26, as a byte-wise read would.
@@ -140,129 +121,35 @@ void readExactly(IoContext& io, TextFile& file, unsigned char* out, std::size_t 
     std::fill(out + got, out + count, kEndOfDataMark);
 }
 
-unsigned char* FileStream::next(std::size_t count)
-{
-    readExactly(m_io, m_from, m_buffer.data(), count);
-    return m_buffer.data();
-}
-
-// Combines `count` bytes with a run of key bytes, a word at a time.
-void xorBytes(unsigned char* out, const unsigned char* key, std::size_t count)
-{
-    std::size_t at = 0;
-    for (; count - at >= sizeof(std::uint64_t); at += sizeof(std::uint64_t)) {
-        std::uint64_t word;
-        std::uint64_t keyWord;
-        std::memcpy(&word, out + at, sizeof word);
-        std::memcpy(&keyWord, key + at, sizeof keyWord);
-        word ^= keyWord;
-        std::memcpy(out + at, &word, sizeof word);
-    }
-    for (; at < count; ++at)
-        out[at] ^= key[at];
-}
-
-// The key as the loop consumes it. Every pass opens the key file afresh and reads it from its first byte
-// up to its end of data; a pass that finds no byte at all still yields one, 26, as a read at the end does.
-class KeyStream
-{
-public:
-    KeyStream(Session& session, MainView& view, ProgressBatcher& progress)
-        : m_session(session), m_view(view), m_progress(progress), m_file(session.io), m_buffer(kChunkSize)
-    {
-        // One file object serves every pass; only the opening is repeated.
-        m_file.assign(m_session.keyFilePath(m_session.currentuser));
-        openPass();
-    }
-
-    // The next run of key bytes: at least one, at most `limit`.
-    std::pair<const unsigned char*, std::size_t> next(std::size_t limit)
-    {
-        if (m_pos == m_end)
-            refill();
-        const std::size_t count = std::min(limit, m_end - m_pos);
-        const unsigned char* run = m_buffer.data() + m_pos;
-        m_pos += count;
-        return {run, count};
-    }
-
-    // Closes the key file once the last message byte is done.
-    void finish()
-    {
-        if (m_file.isOpen())
-            closeChecked(m_file);
-    }
-
-private:
-    void openPass()
-    {
-        m_file.reset();
-        if (const int code = m_session.io.ioResult()) {
-            m_progress.flush();
-            // A key reached through a link is refused as such: it is there, only never used.
-            if (reachedThroughLink(m_session.io, m_file.name()))
-                throw EInOutError(code);
-            warnNoRecipient(m_view);
-        }
-        m_yielded = false;
-        m_spent = false;
-    }
-
-    void refill()
-    {
-        for (;;) {
-            if (!m_spent) {
-                m_pos = 0;
-                // Read straight into this buffer: a key up to its size takes one read a pass.
-                m_end = m_file.readBytes(m_buffer.data(), m_buffer.size());
-                m_session.io.check();
-                if (m_end > 0) {
-                    m_yielded = true;
-                    return;
-                }
-                if (!m_yielded) {
-                    m_buffer[0] = kEndOfDataMark;
-                    m_end = 1;
-                    m_spent = true;
-                    return;
-                }
-            }
-            closeChecked(m_file);
-            openPass();
-        }
-    }
-
-    Session& m_session;
-    MainView& m_view;
-    ProgressBatcher& m_progress;
-    TextFile m_file;
-    std::vector<unsigned char> m_buffer;
-    std::size_t m_pos = 0;
-    std::size_t m_end = 0;
-    bool m_yielded = false; // this pass has read bytes from the file
-    bool m_spent = false;   // this pass is over
-};
-
-// The common key loop: `total` message bytes combined with the key. The message moves in large chunks;
-// the key restarts wherever a pass ends, and no key byte is read once the last message byte is done.
-void runKeyLoop(Session& session, MainView& view, std::int64_t total, MessageStream& message)
+// The common key loop: the `total` message bytes at `bytes` combined in place with the key, chunk by chunk so that
+// the progress bar moves and `scan`, if given, looks at each chunk while it is still in the cache.
+void runKeyLoop(Session& session, MainView& view, unsigned char* bytes, std::int64_t total, ShownTextScan* scan)
 {
     ProgressBatcher progress(view.progressBar3(), total);
-    KeyStream key(session, view, progress);
+    HeldKey key(session, view, progress, total);
     for (std::int64_t done = 0; done < total;) {
         const std::size_t count = chunkFor(total - done);
-        unsigned char* bytes = message.next(count);
-        for (std::size_t at = 0; at < count;) {
-            const auto [run, length] = key.next(count - at);
-            xorBytes(bytes + at, run, length);
-            at += length;
-            progress.advance(static_cast<std::int64_t>(length));
-        }
-        message.combined(bytes, count);
+        key.key().combine(bytes + done, count);
         done += static_cast<std::int64_t>(count);
+        if (scan)
+            scan->advance(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(done), done == total);
+        progress.advance(static_cast<std::int64_t>(count));
     }
     progress.flush();
     key.finish();
+}
+
+// The message file's `size` bytes, read in one go into a buffer with room for the editor's line breaks; a file
+// that has shrunk meanwhile reads as 26 past its end.
+std::string readMessage(IoContext& io, const std::string& path, std::int64_t size)
+{
+    std::string bytes = editorLoadBuffer(static_cast<std::size_t>(size));
+    TextFile file(io, TextFile::Reading::PlainBytes, kFileBufferSize);
+    resetChecked(file, path);
+    bytes.resize(static_cast<std::size_t>(size));
+    readExactly(io, file, reinterpret_cast<unsigned char*>(bytes.data()), bytes.size());
+    closeChecked(file);
+    return bytes;
 }
 
 } // namespace
@@ -299,18 +186,18 @@ void MessageCipher::Encrypt1Click()
         if (const int error = ciphertext.begin(std::move(place), Replacement::Hold::Nothing, tempName))
             throw EInOutError(ioCodeFromErrno(error, tempPath));
     }
-    TextFile message(io, TextFile::Reading::PlainBytes, kFileBufferSize);
-    resetChecked(message, path);
-    FileStream stream(io, message, ciphertext, tempPath);
-    runKeyLoop(m_session, m_view, size, stream);
-    closeChecked(message);
+    // The message is read into the buffer that becomes the editor's bytes, combined there and written out whole.
+    std::string bytes = readMessage(io, path, size);
+    runKeyLoop(m_session, m_view, reinterpret_cast<unsigned char*>(bytes.data()), size, nullptr);
+    if (const int error = ciphertext.file().writeAll(io.faults(), bytes.data(), bytes.size()))
+        throw EInOutError(ioCodeFromErrno(error, tempPath));
     if (const int error = ciphertext.commit())
         throw EInOutError(ioCodeFromErrno(error, path));
 
     m_view.progressBar3().setPosition(0);
     // The ciphertext is shown whole, so that what is copied from the editor decrypts.
     m_view.memo1().clear();
-    loadEditorWithAllBytes(io, m_view.memo1(), path);
+    showEditorBytes(m_view.memo1(), std::move(bytes));
 }
 
 void MessageCipher::Decrypt1Click()
@@ -331,16 +218,8 @@ void MessageCipher::Decrypt1Click()
     requireEditorCapacity(size);
 
     // One buffer of the message's size serves the whole command: the file is read into it, combined in place,
-    // written back from it, and handed on to the reload, which reads the rewritten file into it and gives it to
-    // the editor as its text.
-    std::string message = editorLoadBuffer(static_cast<std::size_t>(size));
-    {
-        TextFile file(io, TextFile::Reading::PlainBytes, kFileBufferSize);
-        resetChecked(file, path);
-        message.resize(static_cast<std::size_t>(size));
-        readExactly(io, file, reinterpret_cast<unsigned char*>(message.data()), message.size());
-        closeChecked(file);
-    }
+    // written back from it, and given to the editor as its text.
+    std::string message = readMessage(io, path, size);
     if (!savedFromMailText) {
         if (std::optional<std::string> bytes = readMailText(message)) {
             if (bytes->empty())
@@ -349,8 +228,9 @@ void MessageCipher::Decrypt1Click()
             m_view.progressBar3().setMaximum(static_cast<std::int64_t>(message.size()));
         }
     }
-    MemoryStream stream(message);
-    runKeyLoop(m_session, m_view, static_cast<std::int64_t>(message.size()), stream);
+    ShownTextScan shown;
+    runKeyLoop(m_session, m_view, reinterpret_cast<unsigned char*>(message.data()),
+               static_cast<std::int64_t>(message.size()), &shown);
     {
         // New content for the file, replacing the ciphertext only once it is whole on disk.
         TextFile file(io, TextFile::Reading::PlainBytes, kFileBufferSize);
@@ -362,7 +242,8 @@ void MessageCipher::Decrypt1Click()
 
     m_view.progressBar3().setPosition(0);
     m_view.memo1().clear();
-    loadEditorFromFile(io, m_view.memo1(), path, std::move(message));
+    // The file now holds exactly these bytes, so they are shown without reading it again.
+    showEditorText(m_view.memo1(), std::move(message), shown);
 }
 
 bool MessageCipher::saveUntitled(Editor& editor)

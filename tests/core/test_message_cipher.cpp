@@ -161,14 +161,43 @@ TEST_F(MessageCipherTest, RestartsTheKeyForEachPassAndStepsTheProgressOverEveryB
     }
 }
 
-TEST_F(MessageCipherTest, ReopensTheKeyFileForEveryPass)
+TEST_F(MessageCipherTest, KeysOfEveryLengthAgainstTheReadBufferRepeatAcrossChunkEdges)
 {
-    setKey(""); // one byte per pass
-    view->hooked.duringRun = [&] { setKey("\x01"); };
-    run(kDecrypt, std::string(300, 'a'));
-    ASSERT_FALSE(view->hooked.steps.empty());
-    const std::size_t changedAt = static_cast<std::size_t>(view->hooked.steps[0].second) + 1;
-    EXPECT_EQ(message(), std::string(changedAt, 'a' ^ 26) + std::string(300 - changedAt, 'a' ^ 1));
+    // The key is read once, in 64 KiB steps, and combined 64 KiB of message at a time: lengths either side of those
+    // edges, with 26 ending the key's data inside or past a step.
+    struct Row
+    {
+        const char* what;
+        std::size_t keyLength;
+        std::size_t markAt; // where a 26 is put into the key file, npos for none
+        std::size_t messageLength;
+    };
+    constexpr std::size_t kStep = 64 * 1024;
+    constexpr std::size_t npos = std::string::npos;
+    const Row rows[] = {
+        {"one byte", 1, npos, 3 * kStep + 5},
+        {"shorter than a step", 999, npos, 2 * kStep + 1},
+        {"one less than a step", kStep - 1, npos, 3 * kStep},
+        {"exactly a step", kStep, npos, 2 * kStep + 3},
+        {"one more than a step", kStep + 1, npos, 3 * kStep + 7},
+        {"26 inside the second step", 3 * kStep, kStep + 10, 4 * kStep + 1},
+        {"longer than the message", 5 * kStep, npos, kStep + 9},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::string key = randomBytes(row.keyLength, 11, 25);
+        if (row.markAt != npos)
+            key[row.markAt] = '\x1a';
+        setKey(key);
+        const std::string text = randomBytes(row.messageLength, 12);
+        const std::string used = key.substr(0, row.markAt);
+        for (const auto& [commandName, command] : kCommands) {
+            SCOPED_TRACE(commandName);
+            renew();
+            run(command, text);
+            EXPECT_TRUE(message() == xorRepeating(text, used)) << "differs from the byte-by-byte reference";
+        }
+    }
 }
 
 TEST_F(MessageCipherTest, ReportsProgressInBatchesOfAtMostAPercent)
