@@ -1,6 +1,7 @@
 #include "LineBreaks.h"
 
 #include <cstddef>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -76,6 +77,26 @@ BreakCount countLoneBreaks(const char* begin, const char* from, const char* to, 
     return {lone, to};
 }
 
+// The last lone break in [begin, to) of the text [begin, end), or nullptr; the byte at `to` must be readable.
+const char* lastLoneBreak(const char* begin, const char* to, const char* end)
+{
+    const char* p = to;
+#if defined(__SSE2__)
+    // Blocks [p - 16, p), each with the byte before it inside the text.
+    for (; p - begin > kBlock; p -= kBlock) {
+        const char* block = p - kBlock;
+        if (const unsigned mask = loneBreakMask(block, _mm_loadu_si128(reinterpret_cast<const __m128i*>(block))))
+            return block + (31 - __builtin_clz(mask));
+    }
+#endif
+    while (p != begin) {
+        --p;
+        if (isLoneBreak(begin, end, p))
+            return p;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 std::size_t countLoneBreaks(const std::string& text)
@@ -85,40 +106,28 @@ std::size_t countLoneBreaks(const std::string& text)
     return countLoneBreaks(begin, begin, end, end, false).lone;
 }
 
-// Turns the `lone` lone CRs and LFs of `text` into CR LF where the text lies, working from the end:
-// each byte moves once, by the number of lone breaks before it, and bytes before the first lone break
-// do not move at all.
+// Widens in place, so it works from the end: each run between lone breaks moves once, as a whole, by the number of
+// lone breaks before it, and the text before the first lone break does not move at all. (Going forwards would
+// overwrite text not yet moved, or need a second buffer of the text's size.)
 void widenLoneBreaks(std::string& text, std::size_t lone)
 {
     if (lone == 0)
         return;
     const std::size_t length = text.size();
-    text.resize(length + lone);
+    text.resize(length + lone); // zeros past the end: a CR there is seen as lone, as it is
     char* const begin = &text[0];
-    const char* const end = begin + length; // the text as read; what lies past it is being written
-    char* p = begin + length;               // [begin, p) is still to move
-    std::size_t shift = lone;
-    // Writes land at or beyond p + shift - 1 >= p while a lone break remains, so the bytes at and
-    // before p, which the neighbour tests read, are still the text as read.
-    while (shift > 0) {
-#if defined(__SSE2__)
-        if (p < end && p - begin > kBlock) {
-            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p - kBlock));
-            if (loneBreakMask(p - kBlock, block) == 0) {
-                p -= kBlock;
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(p + shift), block);
-                continue;
-            }
-        }
-#endif
-        --p;
-        if (isLoneBreak(begin, end, p)) {
-            p[shift] = '\n';
-            p[shift - 1] = '\r';
-            --shift;
-        } else {
-            p[shift] = *p;
-        }
+    const char* const end = begin + length;
+    char* unmoved = begin + length; // [begin, unmoved) is still where it was read
+    // Writes land at or past the last break found plus one while another break remains, so the bytes the next search
+    // looks at, up to and including `unmoved`, are still the text as read.
+    for (std::size_t shift = lone; shift > 0; --shift) {
+        char* const found = const_cast<char*>(lastLoneBreak(begin, unmoved, end));
+        if (found == nullptr)
+            break; // `lone` overstated the count: the rest stays as it is
+        std::memmove(found + 1 + shift, found + 1, static_cast<std::size_t>(unmoved - (found + 1)));
+        found[shift - 1] = '\r';
+        found[shift] = '\n';
+        unmoved = found;
     }
 }
 

@@ -9,7 +9,7 @@ namespace qb {
 // LF CR becomes two).
 
 std::size_t countLoneBreaks(const std::string& text);
-// Turns the `lone` lone CRs and LFs of `text` into CR LF where the text lies, in one pass from the end.
+// Turns the `lone` lone CRs and LFs of `text` into CR LF where the text lies, in one pass moving whole runs.
 void widenLoneBreaks(std::string& text, std::size_t lone);
 // The text with every lone break widened.
 std::string normalizeLineBreaks(const std::string& bytes);

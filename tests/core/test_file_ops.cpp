@@ -199,22 +199,6 @@ TEST(NormalizeLineBreaks, LoneCrAndLoneLfBecomeCrLf)
         EXPECT_EQ(qb::normalizeLineBreaks(in), out) << ::testing::PrintToString(in);
 }
 
-// The adjustment written out byte by byte, to check the block-wise one against.
-std::string adjustedByHand(const std::string& bytes)
-{
-    std::string out;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\r' || bytes[i] == '\n') {
-            out += "\r\n";
-            if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
-                ++i;
-        } else {
-            out += bytes[i];
-        }
-    }
-    return out;
-}
-
 // Letters with CR, LF and 0 bytes mixed in at the given odds (out of 100), so pairs and lone breaks
 // fall at every offset of the blocks the adjustment works in.
 std::string textWithBreaks(std::mt19937& random, std::size_t length, unsigned oddsOfBreak, unsigned oddsOfZero)
@@ -239,7 +223,7 @@ TEST(NormalizeLineBreaks, AgreesWithTheByteByByteAdjustmentWhereverBreaksFall)
         for (const unsigned odds : {3u, 30u, 90u}) {
             for (int round = 0; round < 20; ++round) {
                 const std::string text = textWithBreaks(random, length, odds, 2);
-                ASSERT_EQ(qb::normalizeLineBreaks(text), adjustedByHand(text)) << ::testing::PrintToString(text);
+                ASSERT_EQ(qb::normalizeLineBreaks(text), qbtest::widenedByHand(text)) << ::testing::PrintToString(text);
             }
         }
     }
@@ -363,7 +347,7 @@ TEST_F(FileOpsTest, LoadEditorAdjustsLargeFilesWholeWhateverBufferIsGiven)
     for (const std::size_t storage : {std::size_t(0), std::size_t(800000), std::size_t(100), bytes.size()}) {
         qbtest::FakeEditor editor;
         qb::loadEditorFromFile(io, editor, dir.file("msg.txt"), std::string(storage, 'z'));
-        ASSERT_EQ(editor.text(), adjustedByHand(bytes)) << storage;
+        ASSERT_EQ(editor.text(), qbtest::widenedByHand(bytes)) << storage;
         EXPECT_EQ(editor.changeNotifications(), 1);
     }
     // A byte 0 far in: the editor shows the adjusted text before it.
@@ -371,7 +355,7 @@ TEST_F(FileOpsTest, LoadEditorAdjustsLargeFilesWholeWhateverBufferIsGiven)
     dir.writeFile("msg.txt", bytes);
     qbtest::FakeEditor editor;
     qb::loadEditorFromFile(io, editor, dir.file("msg.txt"));
-    EXPECT_EQ(editor.text(), adjustedByHand(bytes.substr(0, 600001)));
+    EXPECT_EQ(editor.text(), qbtest::widenedByHand(bytes.substr(0, 600001)));
     // Loading the same file again: the full adjusted text differs from the shown one, so it reloads.
     qb::loadEditorFromFile(io, editor, dir.file("msg.txt"));
     EXPECT_EQ(editor.changeNotifications(), 2);

@@ -200,6 +200,28 @@ TEST_F(MessageCipherTest, KeysOfEveryLengthAgainstTheReadBufferRepeatAcrossChunk
     }
 }
 
+TEST_F(MessageCipherTest, DecryptShowsTheTextWithLoneBreaksWidenedAcrossChunkEdges)
+{
+    // Decrypt finds the lone breaks chunk by chunk as it combines: breaks and a CR LF pair on chunk edges, long runs
+    // without any, and a byte 0 that ends what is shown.
+    constexpr std::size_t kChunk = 64 * 1024;
+    std::string text = randomBytes(3 * kChunk + 100, 21, 25);
+    for (char& c : text)
+        c = static_cast<char>('a' + c);
+    for (const std::size_t at : {std::size_t(0), kChunk - 2, kChunk, kChunk + 1, 2 * kChunk + 40})
+        text[at] = at % 2 ? '\r' : '\n';
+    text[2 * kChunk - 1] = '\r';
+    text[2 * kChunk] = '\n';
+    text[3 * kChunk - 1] = '\r';
+    const std::size_t zeroAt = 3 * kChunk + 50;
+    text[zeroAt] = '\0';
+    const std::string key = randomBytes(1000, 22, 25);
+    setKey(key);
+    run(kDecrypt, xorRepeating(text, key));
+    EXPECT_EQ(message(), text);
+    EXPECT_TRUE(view->editor.text() == qbtest::widenedByHand(text.substr(0, zeroAt))) << "differs from the reference";
+}
+
 TEST_F(MessageCipherTest, ReportsProgressInBatchesOfAtMostAPercent)
 {
     setKey(randomBytes(1000, 3, 9));

@@ -20,6 +20,21 @@ std::string randomBytes(std::size_t size, unsigned seed, int highest)
     return bytes;
 }
 
+std::string widenedByHand(const std::string& bytes)
+{
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' || bytes[i] == '\n') {
+            out += "\r\n";
+            if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+                ++i;
+        } else {
+            out += bytes[i];
+        }
+    }
+    return out;
+}
+
 void makeSparseFile(const std::string& path, std::int64_t size, const std::string& tail)
 {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);

@@ -12,6 +12,9 @@ namespace qbtest {
 // `size` bytes drawn from a fixed seed, each at most `highest`: the same bytes on every run.
 std::string randomBytes(std::size_t size, unsigned seed, int highest = 255);
 
+// Every lone CR and lone LF turned into CR LF, written out byte by byte: the reference for the block-wise adjustment.
+std::string widenedByHand(const std::string& bytes);
+
 // A file of `size` bytes, zero but for `tail` at its end, that takes no room on disk (sizes past 4 GiB).
 void makeSparseFile(const std::string& path, std::int64_t size, const std::string& tail = "");
 
