@@ -108,7 +108,10 @@ TEST_F(CliTest, DecryptTakesRawBytesOrMailTextBack)
     {
         const char* name;
         std::string input;
-    } rows[] = {{"raw bytes", raw}, {"mail text", armored}, {"a quoted mail with text around", quoted + "Bye\n"}};
+    } rows[] = {{"raw bytes", raw},
+                {"mail text", armored},
+                {"a quoted mail with text around", quoted + "Bye\n"},
+                {"mail text after more text than is read at a time", std::string(3 << 20, '-') + "\n" + armored}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         dir.writeFile("input", row.input);
