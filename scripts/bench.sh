@@ -12,3 +12,6 @@ cmake --build "$build" --target quillbox_bench quillbox_window_bench --parallel 
 "$build/bench/quillbox_bench" "$@"
 echo
 QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$build/bench/app/quillbox_window_bench"
+echo
+cmake --build "$build" --target quillbox_cli_bench --parallel "$(nproc)"
+"$build/bench/quillbox_cli_bench"
