@@ -20,6 +20,8 @@ public:
 
     // Combines `count` bytes by exclusive-or with the key, going on from where the previous call stopped.
     void combine(unsigned char* data, std::size_t count);
+    // Goes back to the key's first byte, for a message that starts over.
+    void restart() { m_offset = 0; }
     // The key's length in bytes: where a pass ends.
     std::size_t passLength() const { return m_passLength; }
 

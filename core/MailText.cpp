@@ -4,6 +4,7 @@
 
 #include <sodium/utils.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
@@ -77,44 +78,68 @@ bool decodeBase64(const std::string& text, std::string& bytes)
     return true;
 }
 
-bool isBlank(char c)
+constexpr const char* kBlanks = " \t";
+// Quote markers and blanks, which a line's content does not begin with.
+constexpr const char* kQuoteOrBlank = "> \t";
+// A marker line's content and one character more: enough to tell whether a line may still be one.
+constexpr std::size_t kLongestLineKept = 36;
+// Base64 characters decoded at a time as a block is read.
+constexpr std::size_t kDecodeBatch = 4096;
+
+// Whether a line whose content starts with `content` may be the marker line `marker`: the marker, then only blanks.
+bool canBecome(std::string_view content, std::string_view marker)
 {
-    return c == ' ' || c == '\t';
+    const std::size_t shared = std::min(content.size(), marker.size());
+    return content.substr(0, shared) == marker.substr(0, shared) &&
+           content.find_first_not_of(kBlanks, shared) == std::string_view::npos;
 }
 
-// A line as the mail text reads it: quote markers and blanks before it and blanks after it are not part of it.
-std::string_view lineContent(std::string_view line)
+std::string_view trimTrailingBlanks(std::string_view line)
 {
-    std::size_t first = 0;
-    while (first < line.size() && (line[first] == '>' || isBlank(line[first])))
-        ++first;
-    std::size_t last = line.size();
-    while (last > first && isBlank(line[last - 1]))
-        --last;
-    return line.substr(first, last - first);
+    const std::size_t last = line.find_last_not_of(kBlanks);
+    return line.substr(0, last == std::string_view::npos ? 0 : last + 1);
 }
 
-// Calls `onLine` with the content of each line; CR LF, LF and CR all end a line.
-template <typename OnLine> void forEachLine(std::string_view text, OnLine&& onLine)
+// Where the line from `start` ends: at its CR or LF, or at the end of the text. CR LF, LF and CR all end a line; a
+// CR LF pair reads as two line ends with an empty line between, which is the same to the mail text.
+std::size_t lineBreakFrom(std::string_view text, std::size_t start)
 {
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos)
-            end = text.size();
-        onLine(lineContent(text.substr(start, end - start)));
-        if (end == text.size())
-            break;
-        start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+    const char* p = text.data() + start;
+    const char* const end = text.data() + text.size();
+    while (p != end && *p != '\r' && *p != '\n')
+        ++p;
+    return static_cast<std::size_t>(p - text.data());
+}
+
+// Encodes whole lines of bytes (the last may be shorter) at the end of `text`, each line ended by LF.
+void appendLines(std::string_view bytes, std::string& text)
+{
+    if (bytes.empty())
+        return;
+    const std::size_t lines = (bytes.size() + kLineBytes - 1) / kLineBytes;
+    std::size_t at = text.size();
+    // One byte spare for the NUL the last encoding writes.
+    text.resize(at + encodedLength(bytes.size()) + lines + 1);
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (std::size_t done = 0; done < bytes.size(); done += kLineBytes) {
+        const std::size_t count = std::min(kLineBytes, bytes.size() - done);
+        encodeBase64(&text[at], data + done, count);
+        at += encodedLength(count);
+        text[at++] = '\n';
     }
+    text.resize(at);
 }
 
 } // namespace
 
 std::uint32_t crc24(std::string_view bytes)
 {
+    return crc24Continue(kCrcInit, bytes);
+}
+
+std::uint32_t crc24Continue(std::uint32_t crc, std::string_view bytes)
+{
     const CrcTables& t = crcTables();
-    std::uint32_t crc = kCrcInit;
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     std::size_t left = bytes.size();
     for (; left >= 8; left -= 8, p += 8) {
@@ -129,37 +154,59 @@ std::uint32_t crc24(std::string_view bytes)
 
 std::string armorMailText(std::string_view bytes)
 {
-    const std::size_t beginLength = std::strlen(kMailTextBegin);
-    const std::size_t endLength = std::strlen(kMailTextEnd);
-    const std::size_t characters = encodedLength(bytes.size());
-    const std::size_t lines = (characters + kLineCharacters - 1) / kLineCharacters;
-    // Begin line, empty line, the lines, "=" and four characters, end line: each with its LF, and one byte spare
-    // for the NUL the last encoding writes.
-    std::string text(beginLength + 2 + characters + lines + 6 + endLength + 1 + 1, '\0');
-    char* out = text.data();
-    std::memcpy(out, kMailTextBegin, beginLength);
-    out += beginLength;
-    *out++ = '\n';
-    *out++ = '\n';
-    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-    for (std::size_t done = 0; done < bytes.size(); done += kLineBytes) {
-        const std::size_t count = std::min(kLineBytes, bytes.size() - done);
-        encodeBase64(out, data + done, count);
-        out += encodedLength(count);
-        *out++ = '\n';
-    }
-    const std::uint32_t crc = crc24(bytes);
-    const unsigned char checksum[3] = {static_cast<unsigned char>(crc >> 16), static_cast<unsigned char>(crc >> 8),
-                                       static_cast<unsigned char>(crc)};
-    *out++ = '=';
-    encodeBase64(out, checksum, sizeof checksum);
-    out += 4;
-    *out++ = '\n';
-    std::memcpy(out, kMailTextEnd, endLength);
-    out += endLength;
-    *out++ = '\n';
-    text.resize(static_cast<std::size_t>(out - text.data()));
+    std::string text;
+    // One allocation for the whole text, and a byte spare for the NUL the last encoding writes.
+    text.reserve(std::strlen(kMailTextBegin) + 2 + MailTextWriter::bodyLength(bytes.size()) + 1);
+    MailTextWriter writer(text);
+    writer.write(bytes, text);
+    writer.finish(text);
     return text;
+}
+
+MailTextWriter::MailTextWriter(std::string& text) : m_crc(kCrcInit)
+{
+    text.append(kMailTextBegin);
+    text.append("\n\n");
+}
+
+std::size_t MailTextWriter::bodyLength(std::size_t bytes)
+{
+    const std::size_t characters = encodedLength(bytes);
+    const std::size_t lines = (characters + kLineCharacters - 1) / kLineCharacters;
+    // The lines with their LFs, "=" and four characters and LF, the end line and its LF.
+    return characters + lines + 6 + std::strlen(kMailTextEnd) + 1;
+}
+
+void MailTextWriter::write(std::string_view bytes, std::string& text)
+{
+    m_crc = crc24Continue(m_crc, bytes);
+    if (!m_partialLine.empty()) {
+        const std::size_t take = std::min(kLineBytes - m_partialLine.size(), bytes.size());
+        m_partialLine.append(bytes.substr(0, take));
+        bytes.remove_prefix(take);
+        if (m_partialLine.size() < kLineBytes)
+            return;
+        appendLines(m_partialLine, text);
+        m_partialLine.clear();
+    }
+    const std::size_t whole = bytes.size() / kLineBytes * kLineBytes;
+    appendLines(bytes.substr(0, whole), text);
+    m_partialLine.assign(bytes.substr(whole));
+}
+
+void MailTextWriter::finish(std::string& text)
+{
+    appendLines(m_partialLine, text);
+    m_partialLine.clear();
+    const unsigned char checksum[3] = {static_cast<unsigned char>(m_crc >> 16), static_cast<unsigned char>(m_crc >> 8),
+                                       static_cast<unsigned char>(m_crc)};
+    const std::size_t at = text.size();
+    text.resize(at + 1 + 4 + 1);
+    text[at] = '=';
+    encodeBase64(&text[at + 1], checksum, sizeof checksum);
+    text.back() = '\n';
+    text.append(kMailTextEnd);
+    text.push_back('\n');
 }
 
 std::optional<std::string> readMailText(std::string_view text)
@@ -168,40 +215,162 @@ std::optional<std::string> readMailText(std::string_view text)
     // (glibc's memmem looks for the marker many bytes at a time; string_view::find stops at every '-'.)
     if (::memmem(text.data(), text.size(), kMailTextBegin, std::strlen(kMailTextBegin)) == nullptr)
         return std::nullopt;
-
-    enum class Where { Before, Inside, After } where = Where::Before;
-    int blocks = 0;
-    std::string body;
-    forEachLine(text, [&](std::string_view line) {
-        if (line == kMailTextBegin) {
-            ++blocks;
-            where = where == Where::Before ? Where::Inside : where;
-        } else if (where == Where::Inside) {
-            if (line == kMailTextEnd)
-                where = Where::After;
-            else
-                body.append(line);
-        }
-    });
-    if (blocks == 0)
+    MailTextReader reader;
+    std::string bytes;
+    reader.read(text, bytes);
+    if (!reader.finish(bytes))
         return std::nullopt; // the marker stands inside a line of other text
-    if (blocks > 1)
-        throw EManyMailTexts();
+    return bytes;
+}
+
+MailTextReader::MailTextReader() : m_crc(kCrcInit) {}
+
+void MailTextReader::read(std::string_view piece, std::string& bytes)
+{
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = lineBreakFrom(piece, start);
+        addToLine(piece.substr(start, end - start), bytes);
+        if (end == piece.size())
+            return;
+        endLine(bytes);
+        start = end + 1;
+    }
+}
+
+bool MailTextReader::finish(std::string& bytes)
+{
+    endLine(bytes);
+    if (m_blocks == 0)
+        return false;
     // The body ends with "=" and the four characters of the checksum; what comes before is the message's base64.
-    const std::size_t checksumAt = body.size() >= 5 ? body.size() - 5 : std::string::npos;
-    if (where != Where::After || checksumAt == std::string::npos || body[checksumAt] != '=')
+    const std::size_t checksumAt = m_pending.size() >= 5 ? m_pending.size() - 5 : std::string::npos;
+    if (m_where != Where::After || m_damaged || checksumAt == std::string::npos || m_pending[checksumAt] != '=')
         throw EDamagedMailText();
     std::string checksum;
-    std::string bytes;
-    if (!decodeBase64(body.substr(checksumAt + 1), checksum) || checksum.size() != 3 ||
-        !decodeBase64(body.substr(0, checksumAt), bytes))
+    std::string last;
+    if (!decodeBase64(m_pending.substr(checksumAt + 1), checksum) || checksum.size() != 3 ||
+        !decodeBase64(m_pending.substr(0, checksumAt), last))
         throw EDamagedMailText();
+    decoded(last, bytes);
     const auto c = [&checksum](std::size_t i) {
         return static_cast<std::uint32_t>(static_cast<unsigned char>(checksum[i]));
     };
-    if (((c(0) << 16) | (c(1) << 8) | c(2)) != crc24(bytes))
+    if (((c(0) << 16) | (c(1) << 8) | c(2)) != m_crc)
         throw EDamagedMailText();
-    return bytes;
+    return true;
+}
+
+bool MailTextReader::mayBeMarker(std::string_view content) const
+{
+    return canBecome(content, kMailTextBegin) || (m_where == Where::Inside && canBecome(content, kMailTextEnd));
+}
+
+void MailTextReader::addToLine(std::string_view run, std::string& bytes)
+{
+    if (m_inLinePrefix) {
+        const std::size_t content = run.find_first_not_of(kQuoteOrBlank);
+        if (content == std::string_view::npos)
+            return;
+        run.remove_prefix(content);
+        m_inLinePrefix = false;
+    }
+    if (m_lineIsText) {
+        if (m_where == Where::Inside)
+            addBodyText(run, bytes);
+        return;
+    }
+    // A marker line is short: its start is kept only while the line may still be one.
+    const std::size_t room = kLongestLineKept - m_line.size();
+    m_line.append(run.substr(0, room));
+    run.remove_prefix(std::min(room, run.size()));
+    if (run.find_first_not_of(kBlanks) == std::string_view::npos && mayBeMarker(m_line))
+        return;
+    m_lineIsText = true;
+    if (m_where == Where::Inside) {
+        addBodyText(m_line, bytes);
+        addBodyText(run, bytes);
+    }
+    m_line.clear();
+}
+
+void MailTextReader::endLine(std::string& bytes)
+{
+    if (!m_lineIsText && !m_line.empty()) {
+        const std::string_view content = trimTrailingBlanks(m_line);
+        if (content == kMailTextBegin) {
+            if (++m_blocks > 1)
+                throw EManyMailTexts();
+            m_where = Where::Inside;
+        } else if (m_where == Where::Inside && content == kMailTextEnd) {
+            m_where = Where::After;
+        } else if (m_where == Where::Inside) {
+            addBodyText(content, bytes);
+        }
+    }
+    m_inLinePrefix = true;
+    m_lineIsText = false;
+    m_line.clear();
+    m_blankPending = false; // blanks at a line's end are not part of it
+}
+
+void MailTextReader::addBodyText(std::string_view text, std::string& bytes)
+{
+    while (!text.empty()) {
+        const std::size_t blank = std::min(text.find_first_of(kBlanks), text.size());
+        if (blank > 0) {
+            // Base64 has no blanks: one between characters of a line damages the body.
+            if (m_blankPending)
+                m_damaged = true;
+            m_blankPending = false;
+            addBodyCharacters(text.substr(0, blank), bytes);
+            text.remove_prefix(blank);
+        }
+        const std::size_t next = std::min(text.find_first_not_of(kBlanks), text.size());
+        if (next > 0)
+            m_blankPending = true;
+        text.remove_prefix(next);
+    }
+}
+
+void MailTextReader::addBodyCharacters(std::string_view characters, std::string& bytes)
+{
+    if (m_damaged)
+        return;
+    m_pending.append(characters);
+    if (m_pending.size() >= kDecodeBatch + 5)
+        decodeReady(bytes);
+}
+
+void MailTextReader::decodeReady(std::string& bytes)
+{
+    // The last five characters may be the checksum line; before them all is the message's base64, decoded in whole
+    // groups of four. Padding may stand only in its last group.
+    const std::size_t known = m_pending.size() - 5;
+    std::size_t whole = known / 4 * 4;
+    const std::size_t padding = m_pending.find('=');
+    if (padding < whole) {
+        whole = padding / 4 * 4;
+        if (known > whole + 4) {
+            m_damaged = true;
+            return;
+        }
+    }
+    if (whole == 0)
+        return;
+    std::string chunk;
+    if (!decodeBase64(m_pending.substr(0, whole), chunk)) {
+        m_damaged = true;
+        return;
+    }
+    m_pending.erase(0, whole);
+    decoded(chunk, bytes);
+}
+
+void MailTextReader::decoded(std::string_view chunk, std::string& bytes)
+{
+    m_crc = crc24Continue(m_crc, chunk);
+    bytes.append(chunk);
 }
 
 } // namespace qb

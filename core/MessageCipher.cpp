@@ -1,6 +1,7 @@
 #include "MessageCipher.h"
 
 #include "CipherKey.h"
+#include "CorrespondentKey.h"
 #include "EditorFile.h"
 #include "Errors.h"
 #include "IoCodes.h"
@@ -21,7 +22,6 @@ namespace qb {
 
 namespace {
 
-const char* const kSelectRecipient = "Please select a Recipiant/Sender!";
 const char* const kUntitled = "Untitled";
 
 // Files are read and written through large buffers; the key loop works a chunk at a time.
@@ -35,7 +35,7 @@ std::size_t chunkFor(std::int64_t remaining)
 
 [[noreturn]] void warnNoRecipient(MainView& view)
 {
-    view.dialogs().messageBox(kSelectRecipient, MessageKind::Warning, MessageButtons::Ok);
+    view.dialogs().messageBox(kSelectRecipientWarning, MessageKind::Warning, MessageButtons::Ok);
     Abort();
 }
 
@@ -88,28 +88,21 @@ private:
 class HeldKey
 {
 public:
-    HeldKey(Session& session, MainView& view, ProgressBatcher& progress, std::int64_t total) : m_file(session.io)
+    HeldKey(Session& session, MainView& view, ProgressBatcher& progress, std::int64_t total)
+        : m_file(session, session.currentuser)
     {
-        IoContext& io = session.io;
-        m_file.assign(session.keyFilePath(session.currentuser));
-        m_file.reset();
-        if (const int code = io.ioResult()) {
+        if (!m_file.isOpen()) {
             progress.flush();
-            // A key reached through a link is refused as such: it is there, only never used.
-            if (reachedThroughLink(io, m_file.name()))
-                throw EInOutError(code);
             warnNoRecipient(view);
         }
-        const std::string pass = readKeyPass(m_file, static_cast<std::uint64_t>(total));
-        io.check();
-        m_key.emplace(pass);
+        m_key.emplace(m_file.readPass(static_cast<std::uint64_t>(total)));
     }
 
     RepeatingKey& key() { return *m_key; }
-    void finish() { closeChecked(m_file); }
+    void finish() { m_file.finish(); }
 
 private:
-    TextFile m_file;
+    CorrespondentKey m_file;
     std::optional<RepeatingKey> m_key;
 };
 

@@ -32,7 +32,8 @@ void requireRecipientFiles(const Session& session, const std::string& name)
     }
 }
 
-Recipients::Recipients(Session& session, MainView& view, Clock& clock) : m_session(session), m_view(view), m_keys(clock)
+Recipients::Recipients(Session& session, MainView& view, Clock& clock)
+    : m_session(session), m_view(view), m_keys(clock), m_files(session)
 {
 }
 
@@ -40,7 +41,7 @@ void Recipients::updateusers()
 {
     ListControl& list = m_view.listBox1();
     list.clear();
-    readListFile(m_session.io, m_session.usersFilePath(), [&list](const std::string& line) { list.add(line); });
+    m_files.readNames([&list](const std::string& line) { list.add(line); });
 }
 
 void Recipients::newrecipiantfile()
@@ -52,7 +53,7 @@ void Recipients::newrecipiantfile()
     else if (m_view.dialogs().messageBox("Are you sure you want to overwrite the old one?", MessageKind::Confirmation,
                                          MessageButtons::YesNoCancel) != Answer::Yes)
         return;
-    createEmptyList(io, path);
+    m_files.createUsersFile();
     inform("New User File created!");
     updateusers();
 }
@@ -60,8 +61,7 @@ void Recipients::newrecipiantfile()
 void Recipients::NewKey1Click()
 {
     const std::string name = askName("New Recipiant/Sender", "Name of Person");
-    if (appendProbe(m_session.io, m_session.usersFilePath()) != 0) {
-        requireListMissing(m_session.io, m_session.usersFilePath());
+    if (!m_files.usersFileReady()) {
         Dialogs& dialogs = m_view.dialogs();
         if (dialogs.messageBox("Users file does not exist do you want to create one?", MessageKind::Confirmation,
                                MessageButtons::YesNoCancel) != Answer::Yes) {
@@ -75,9 +75,9 @@ void Recipients::NewKey1Click()
     }
     // The key is complete on disk before the name is listed, so a listed name always has a whole key; a re-keyed
     // name keeps its old key until the new one is whole.
-    createDirectory(m_session.io, m_session.recipientFolder(name));
-    writeGeneratedKey(m_session.keyFilePath(name));
-    appendToUsersFile(name);
+    m_files.makeFolder(name);
+    m_files.writeGeneratedKey(name, m_keys);
+    m_files.list(name);
     inform("New Directory and Key has been created for " + name);
     m_view.memo1().setModified(false);
     updateusers();
@@ -86,21 +86,18 @@ void Recipients::NewKey1Click()
 void Recipients::ImportKey1Click()
 {
     const std::string name = askName("Import New Key", "Enter a name for person");
-    if (appendProbe(m_session.io, m_session.usersFilePath()) != 0) {
-        requireListMissing(m_session.io, m_session.usersFilePath());
+    if (!m_files.usersFileReady())
         newrecipiantfile();
-    }
-    createDirectory(m_session.io, m_session.recipientFolder(name));
-    const std::string keyPath = m_session.keyFilePath(name);
-    if (fileExists(m_session.io, keyPath)) {
-        appendToUsersFile(name);
+    m_files.makeFolder(name);
+    if (m_files.hasKey(name)) {
+        m_files.list(name);
         inform("A new Directory and key has been imported for " + name);
         updateusers();
         Abort();
     }
     // Listed only once its key is whole: a cancel or a failure leaves the list as it was.
-    importKeyFile(keyPath);
-    appendToUsersFile(name);
+    importKeyFile(name);
+    m_files.list(name);
     inform("A new Directory and key has been imported for " + name);
     updateusers();
 }
@@ -111,61 +108,23 @@ std::string Recipients::askName(const std::string& caption, const std::string& p
     if (name.empty())
         Abort();
     // Refused before users.cfg, a folder or a key is touched.
-    requireRecipientName(name);
-    requireRecipientFiles(m_session, name);
+    m_files.requireUsableName(name);
     return name;
 }
 
-void Recipients::appendToUsersFile(const std::string& name)
+void Recipients::importKeyFile(const std::string& name)
 {
-    appendRecord(m_session.io, m_session.usersFilePath(), {name});
-}
-
-void Recipients::writeGeneratedKey(const std::string& keyPath)
-{
-    IoContext& io = m_session.io;
-    TextFile key(io);
-    rewriteChecked(key, keyPath);
-    for (const unsigned char value : m_keys.generate()) {
-        key.writeByte(value);
-        io.check();
-    }
-    closeChecked(key);
-}
-
-void Recipients::importKeyFile(const std::string& keyPath)
-{
-    IoContext& io = m_session.io;
-    // The new key replaces nothing until it is closed whole: a command that stops first leaves no partial key.
-    TextFile key(io);
-    rewriteChecked(key, keyPath);
-
+    // The new key replaces nothing until it is complete: a command that stops first leaves no partial key.
+    KeyImport import(m_session, name);
     Dialogs& dialogs = m_view.dialogs();
     // A cancelled dialog still holds the name last accepted for some other purpose; it is not a key.
     if (!dialogs.executeOpenDialog())
         Abort();
     openkey();
     const std::string sourcePath = dialogs.openDialogFileName();
-    if (sourcePath.empty())
+    if (sourcePath.empty() || !import.openSource(sourcePath))
         Abort();
-
-    TextFile source(io);
-    source.assign(sourcePath);
-    source.reset();
-    if (io.ioResult() != 0)
-        Abort();
-    // The byte read is written before the end test, so an empty source gives the one-byte key 26.
-    bool atEnd = false;
-    do {
-        const unsigned char byte = source.readByte();
-        io.check();
-        key.writeByte(byte);
-        io.check();
-        atEnd = source.eof();
-        io.check();
-    } while (!atEnd);
-    closeChecked(key);
-    closeChecked(source);
+    import.copyAndFinish();
 }
 
 void Recipients::inform(const std::string& text)

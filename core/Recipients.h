@@ -2,6 +2,7 @@
 
 #include "Clock.h"
 #include "KeyGenerator.h"
+#include "RecipientFiles.h"
 #include "Session.h"
 #include "Ui.h"
 
@@ -31,16 +32,15 @@ public:
 private:
     // Asks for a name; an empty answer (or a cancelled box) ends the command.
     std::string askName(const std::string& caption, const std::string& prompt) const;
-    void appendToUsersFile(const std::string& name);
-    void writeGeneratedKey(const std::string& keyPath);
-    // Copies the chosen file, text-mode, into a new key file; stops silently, leaving no key file, when
+    // Copies the chosen file, text-mode, into the name's new key file; stops silently, leaving no key file, when
     // no file is chosen or it cannot be read.
-    void importKeyFile(const std::string& keyPath);
+    void importKeyFile(const std::string& name);
     void inform(const std::string& text);
 
     Session& m_session;
     MainView& m_view;
     KeyGenerator m_keys;
+    RecipientFiles m_files;
 };
 
 // Raises "Invalid filename" for a name that cannot be one folder name under the data directory, or that

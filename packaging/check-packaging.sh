@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Packaging checks that ctest runs against a built tree.
 #   install:  a DESTDIR install has every file where desktops look for it, and the menu entry and AppStream
-#             metadata pass Debian's validators and name each other, the launcher and the icons consistently.
+#             metadata pass Debian's validators and name each other, the launcher and the icons consistently;
+#             quillbox-cli and its manual page are on the PATH and MANPATH.
 #   deb:      cpack makes a .deb with those files whose Depends carry Qt and the run-time-only packages.
 #   launcher: the installed launcher makes and enters the data directory, and refuses in one line when it cannot.
 # Usage: check-packaging.sh install|deb|launcher BUILD_DIR APP_ID ICON_SIZE...   (CMAKE and CPACK name the tools)
@@ -30,7 +31,9 @@ stage() {
 # The files a package must hold, relative to /.
 expected_files() {
     echo usr/bin/quillbox
+    echo usr/bin/quillbox-cli
     echo usr/libexec/quillbox/quillbox
+    echo usr/share/man/man1/quillbox-cli.1.gz
     echo "usr/share/applications/$id.desktop"
     echo "usr/share/metainfo/$id.metainfo.xml"
     echo "usr/share/icons/hicolor/scalable/apps/$id.svg"
@@ -49,6 +52,11 @@ check_install() {
     [[ -x $root/usr/bin/quillbox ]] || fail "the launcher is not executable"
     file -b "$root/usr/libexec/quillbox/quillbox" | grep -q '^ELF .* executable' ||
         fail "the program is not an executable: $(file -b "$root/usr/libexec/quillbox/quillbox")"
+    file -b "$root/usr/bin/quillbox-cli" | grep -q '^ELF .* executable' ||
+        fail "quillbox-cli is not an executable: $(file -b "$root/usr/bin/quillbox-cli")"
+    [[ $("$root/usr/bin/quillbox-cli" --version) == "quillbox-cli "* ]] || fail "quillbox-cli --version does not run"
+    zgrep -q 'armor' "$root/usr/share/man/man1/quillbox-cli.1.gz" ||
+        fail "the manual page of quillbox-cli does not describe its options"
     file -b "$root/usr/share/icons/hicolor/scalable/apps/$id.svg" | grep -q '^SVG' || fail "the scalable icon is no SVG"
     for size in "${sizes[@]}"; do
         local png=$root/usr/share/icons/hicolor/${size}x$size/apps/$id.png

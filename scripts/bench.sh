@@ -16,6 +16,9 @@ trap 'rm -f "$log"' EXIT
 "$build/bench/quillbox_bench" "$@" | tee "$log"
 echo
 QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$build/bench/app/quillbox_window_bench" | tee -a "$log"
+echo
+cmake --build "$build" --target quillbox_cli_bench --parallel "$(nproc)"
+"$build/bench/quillbox_cli_bench" | tee -a "$log"
 
 # Each benchmark prints its own "... ratios:" line; the summary takes every value from them, in a fixed order.
 ratio() { grep -o " $1=[^ ]*" "$log" | tail -1 | cut -d= -f2 || echo "?"; }

@@ -129,4 +129,75 @@ TEST(MailText, RefusesDamagedAndDoubledBlocks)
     }
 }
 
+// What reading `text` in pieces of `size` gives: the block's bytes, "no block", or the error's text.
+std::string readInPieces(const std::string& text, std::size_t size)
+{
+    qb::MailTextReader reader;
+    std::string bytes;
+    const std::string error = qbtest::errorTextOf([&] {
+        for (std::size_t at = 0; at < text.size(); at += size)
+            reader.read(std::string_view(text).substr(at, size), bytes);
+        if (!reader.finish(bytes))
+            bytes = "no block";
+    });
+    return error.empty() ? bytes : error;
+}
+
+std::string readWhole(const std::string& text)
+{
+    std::string result;
+    const std::string error = qbtest::errorTextOf([&] { result = qb::readMailText(text).value_or("no block"); });
+    return error.empty() ? result : error;
+}
+
+TEST(MailText, ReadingInPiecesGivesWhatReadingAtOnceGives)
+{
+    const std::string large = qb::armorMailText(qbtest::randomBytes(20000, 21));
+    std::string paddedInside = large;
+    paddedInside.replace(paddedInside.find('\n', 9000) - 4, 4, "QQ==");
+    std::string blankInside = large;
+    blankInside[blankInside.find('\n', 5000) - 10] = ' ';
+    const struct
+    {
+        const char* name;
+        std::string text;
+    } rows[] = {
+        {"a long block", large},
+        {"quoted with CR LF, text around", "Hi\r\n" + everyLine(large, "> > ", " \r\n") + "Bye"},
+        {"one long base64 line", everyLine(large, "", "")},
+        {"marker with trailing blanks", everyLine(kSampleArmor, "", " \t\n")},
+        {"marker inside a sentence", "see -----BEGIN QUILLBOX 97 MESSAGE----- in a sentence"},
+        {"no mail text", qbtest::randomBytes(5000, 22)},
+        {"padding before the last group", paddedInside},
+        {"a blank between base64 characters", blankInside},
+        {"a marker line continued by text", std::string(kSampleArmor).insert(kSampleArmor.find("-----\n") + 5, "  x")},
+        {"cut before its end", large.substr(0, large.size() / 2)},
+        {"two blocks", kSampleArmor + large},
+        {"empty body", "-----BEGIN QUILLBOX 97 MESSAGE-----\n=\n-----END QUILLBOX 97 MESSAGE-----\n"},
+    };
+    for (const auto& row : rows) {
+        const std::string whole = readWhole(row.text);
+        for (const std::size_t size : {1, 3, 64, 4099}) {
+            SCOPED_TRACE(std::string(row.name) + ", pieces of " + std::to_string(size));
+            EXPECT_TRUE(readInPieces(row.text, size) == whole) << "differs from reading at once: " << whole.size();
+        }
+    }
+    EXPECT_EQ(readWhole(paddedInside), "The mail text is damaged (checksum mismatch).");
+    EXPECT_EQ(readWhole(blankInside), "The mail text is damaged (checksum mismatch).");
+}
+
+TEST(MailText, WritingInPiecesGivesTheArmorOfTheWhole)
+{
+    const std::string bytes = qbtest::randomBytes(5000, 23);
+    for (const std::size_t size : {1, 47, 48, 49, 4096}) {
+        SCOPED_TRACE(size);
+        std::string text;
+        qb::MailTextWriter writer(text);
+        for (std::size_t at = 0; at < bytes.size(); at += size)
+            writer.write(std::string_view(bytes).substr(at, size), text);
+        writer.finish(text);
+        EXPECT_EQ(text, qb::armorMailText(bytes));
+    }
+}
+
 } // namespace

@@ -1,0 +1,170 @@
+// quillbox-cli encrypt of a large file into a file, against a plain streaming exclusive-or of the same file in the
+// same run, and the program's peak memory at several sizes. Not a test: it prints its figures and goals.
+// Usage: quillbox_cli_bench [MiB for the timing (256)] [runs (5)]
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kBufferSize = 1 << 20;
+constexpr double kRatioGoal = 1.2;
+constexpr double kMemoryGoalMiB = 16;
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+// Bytes from a fixed seed, the same on every run.
+void writeMessage(const std::string& path, std::size_t size)
+{
+    std::vector<unsigned char> buffer(kBufferSize);
+    std::uint32_t state = 12345;
+    const int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    for (std::size_t done = 0; done < size; done += buffer.size()) {
+        for (unsigned char& byte : buffer) {
+            state = state * 1664525u + 1013904223u;
+            byte = static_cast<unsigned char>(state >> 24);
+        }
+        const std::size_t count = std::min(buffer.size(), size - done);
+        if (::write(out, buffer.data(), count) != static_cast<ssize_t>(count))
+            throw std::runtime_error("cannot write the message");
+    }
+    ::close(out);
+}
+
+// The same work done plainly: one read and one write a buffer, the key repeating across buffers. With `flush` the
+// output is a new file put on disk before it is closed, as quillbox-cli -o does with its own.
+void plainXor(const std::string& from, const std::string& to, const std::string& key, bool flush)
+{
+    fs::remove(to);
+    const int in = ::open(from.c_str(), O_RDONLY);
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    if (in < 0 || out < 0)
+        throw std::runtime_error("plain pass cannot open its files");
+    std::vector<unsigned char> buffer(kBufferSize);
+    std::size_t keyIndex = 0;
+    for (ssize_t got; (got = ::read(in, buffer.data(), buffer.size())) > 0;) {
+        for (ssize_t i = 0; i < got; ++i) {
+            buffer[static_cast<std::size_t>(i)] ^= static_cast<unsigned char>(key[keyIndex]);
+            if (++keyIndex == key.size())
+                keyIndex = 0;
+        }
+        if (::write(out, buffer.data(), static_cast<std::size_t>(got)) != got)
+            throw std::runtime_error("plain pass: short write");
+    }
+    if (flush && ::fdatasync(out) != 0)
+        throw std::runtime_error("plain pass: fdatasync failed");
+    ::close(in);
+    ::close(out);
+}
+
+struct ChildRun
+{
+    double seconds;
+    double peakMiB;
+};
+
+// quillbox-cli with `arguments`, its time and its own peak resident memory.
+ChildRun runCli(const std::vector<std::string>& arguments)
+{
+    std::vector<char*> argv{const_cast<char*>(QUILLBOX_CLI)};
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::execv(QUILLBOX_CLI, argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    ::wait4(child, &status, 0, &usage);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error("quillbox-cli failed");
+    return {took.count(), static_cast<double>(usage.ru_maxrss) / 1024};
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::size_t timedMiB = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 256;
+    const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
+    std::string root = (fs::temp_directory_path() / "quillbox-cli-bench-XXXXXX").string();
+    if (!::mkdtemp(root.data()))
+        return 1;
+    const std::string data = root + "/data";
+    fs::create_directories(data + "/bob");
+    std::string key(1000, '\0');
+    for (std::size_t i = 0; i < key.size(); ++i)
+        key[i] = static_cast<char>(i * 7 % 10); // generated keys are values 0 to 9
+    std::FILE* keyFile = std::fopen((data + "/bob/bob.key").c_str(), "wb");
+    std::fwrite(key.data(), 1, key.size(), keyFile);
+    std::fclose(keyFile);
+    std::FILE* users = std::fopen((data + "/users.cfg").c_str(), "wb");
+    std::fputs("bob\r\n", users);
+    std::fclose(users);
+    const std::string message = root + "/message";
+    const std::string out = root + "/out";
+    const auto encrypt = [&](bool armor) {
+        std::vector<std::string> arguments{"--data", data, "encrypt", "-r", "bob", "-o", out, message};
+        if (armor)
+            arguments.push_back("--armor");
+        return runCli(arguments);
+    };
+
+    std::printf("quillbox-cli encrypt -r bob -o OUT FILE, 1000-byte key, median of %d runs\n", runs);
+    bool memoryMet = true;
+    for (const std::size_t mib : {std::size_t(1), std::size_t(16), timedMiB}) {
+        writeMessage(message, mib << 20);
+        const ChildRun raw = encrypt(false);
+        const ChildRun armored = encrypt(true);
+        std::printf("peak memory, %4zu MiB message: %.1f MiB raw, %.1f MiB --armor\n", mib, raw.peakMiB,
+                    armored.peakMiB);
+        memoryMet = memoryMet && raw.peakMiB < kMemoryGoalMiB && armored.peakMiB < kMemoryGoalMiB;
+    }
+
+    std::vector<double> flushed;
+    std::vector<double> unflushed;
+    std::vector<double> command;
+    for (int run = 0; run < runs; ++run) {
+        const auto time = [](auto&& work) {
+            // Each starts with nothing waiting to be written, so none pays for the write-back another left behind.
+            ::sync();
+            const auto start = std::chrono::steady_clock::now();
+            work();
+            return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        };
+        flushed.push_back(time([&] { plainXor(message, root + "/plain", key, true); }));
+        unflushed.push_back(time([&] { plainXor(message, root + "/plain", key, false); }));
+        command.push_back(time([&] { encrypt(false); }));
+    }
+    const double ratio = median(command) / median(flushed);
+    std::printf("plain exclusive-or + fdatasync, %zu MiB: %.0f ms\n", timedMiB, median(flushed) * 1000);
+    std::printf("plain exclusive-or, unflushed:      %.0f ms\n", median(unflushed) * 1000);
+    std::printf("quillbox-cli encrypt -o:            %.0f ms\n", median(command) * 1000);
+    std::printf("ratio vs the flushed pass: %.2f x (goal at most %.1f x: %s); vs the unflushed pass: %.2f x\n", ratio,
+                kRatioGoal, ratio <= kRatioGoal ? "met" : "missed", median(command) / median(unflushed));
+    std::printf("peak memory under %.0f MiB at every size: %s\n", kMemoryGoalMiB, memoryMet ? "met" : "missed");
+    fs::remove_all(root);
+    return 0;
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "Session.h"
+
+#include <string>
+
+namespace qbcli {
+
+struct CipherRequest
+{
+    std::string recipient;
+    std::string input;  // empty or "-": standard input
+    std::string output; // empty or "-": standard output
+    bool armor = false;
+};
+
+// The window's Encrypt on a stream: the bytes combined with the recipient's key, as they are or as mail text.
+void encryptStream(qb::Session& session, const CipherRequest& request);
+// The window's Decrypt on a stream: raw bytes, or the one block of mail text the input holds, combined with the key.
+// Damaged mail text is refused with nothing written.
+void decryptStream(qb::Session& session, const CipherRequest& request);
+
+} // namespace qbcli

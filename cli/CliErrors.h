@@ -1,0 +1,23 @@
+#pragma once
+
+#include "Errors.h"
+
+#include <string>
+
+namespace qbcli {
+
+// A command line the program cannot run: unknown options, a missing or surplus argument. Exit status 2.
+class UsageError : public qb::Error
+{
+public:
+    using qb::Error::Error;
+};
+
+// A failure tied to a file the user named (or standard input and output): its text after the name.
+class FileError : public qb::Error
+{
+public:
+    FileError(const std::string& file, const std::string& text) : qb::Error(file + ": " + text) {}
+};
+
+} // namespace qbcli

@@ -1,0 +1,153 @@
+#include "CliOptions.h"
+
+#include "CliErrors.h"
+#include "ProductInfo.h"
+
+#include <getopt.h>
+
+#include <map>
+#include <utility>
+
+namespace qbcli {
+
+const char* const kProgramName = "quillbox-cli";
+
+namespace {
+
+using Command = CliOptions::Command;
+
+struct CommandRule
+{
+    Command command;
+    std::size_t leastOperands;
+    std::size_t mostOperands;
+    bool takesCipherOptions;
+};
+
+const std::map<std::string, CommandRule>& commandRules()
+{
+    static const std::map<std::string, CommandRule> rules = {
+        {"encrypt", {Command::Encrypt, 0, 1, true}},        {"decrypt", {Command::Decrypt, 0, 1, true}},
+        {"recipients", {Command::Recipients, 0, 0, false}}, {"add", {Command::Add, 1, 1, false}},
+        {"import", {Command::Import, 2, 2, false}},         {"programs", {Command::Programs, 0, 0, false}},
+    };
+    return rules;
+}
+
+const option kLongOptions[] = {
+    {"recipient", required_argument, nullptr, 'r'},
+    {"armor", no_argument, nullptr, 'a'},
+    {"output", required_argument, nullptr, 'o'},
+    {"data", required_argument, nullptr, 'd'},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0},
+};
+
+} // namespace
+
+CliOptions parseOptions(int argc, char* argv[])
+{
+    CliOptions options;
+    bool help = false;
+    bool version = false;
+    bool cipherOptionGiven = false;
+    bool armorGiven = false;
+    // Errors are reported here, in the program's own words; getopt's state starts afresh.
+    opterr = 0;
+    optind = 1;
+    for (int option; (option = getopt_long(argc, argv, ":r:ao:d:hV", kLongOptions, nullptr)) != -1;) {
+        switch (option) {
+        case 'r':
+            options.recipient = optarg;
+            cipherOptionGiven = true;
+            break;
+        case 'a':
+            options.armor = true;
+            armorGiven = true;
+            break;
+        case 'o':
+            options.output = optarg;
+            cipherOptionGiven = true;
+            break;
+        case 'd':
+            options.dataDirectory = optarg;
+            break;
+        case 'h':
+            help = true;
+            break;
+        case 'V':
+            version = true;
+            break;
+        case ':':
+            throw UsageError(std::string("option '") + argv[optind - 1] + "' requires an argument");
+        default:
+            throw UsageError(std::string("unrecognized option '") + argv[optind - 1] + "'");
+        }
+    }
+    if (help || version) {
+        options.command = help ? Command::Help : Command::Version;
+        return options;
+    }
+    if (optind >= argc)
+        throw UsageError("no command given");
+    const std::string name = argv[optind++];
+    const auto rule = commandRules().find(name);
+    if (rule == commandRules().end())
+        throw UsageError("unknown command '" + name + "'");
+    options.command = rule->second.command;
+    options.operands.assign(argv + optind, argv + argc);
+    const std::size_t count = options.operands.size();
+    if (count < rule->second.leastOperands)
+        throw UsageError(name + ": missing operand");
+    if (count > rule->second.mostOperands)
+        throw UsageError(name + ": extra operand '" + options.operands[rule->second.mostOperands] + "'");
+    if (!rule->second.takesCipherOptions && (cipherOptionGiven || armorGiven))
+        throw UsageError(name + " takes no -r, -o or --armor");
+    if (options.command == Command::Decrypt && armorGiven)
+        throw UsageError("decrypt takes no --armor: it reads raw bytes and mail text alike");
+    if (rule->second.takesCipherOptions && options.recipient.empty())
+        throw UsageError(name + ": -r NAME is required");
+    return options;
+}
+
+std::string helpText()
+{
+    return std::string("Usage: ") + kProgramName + " [--data DIR] COMMAND [ARGUMENTS]\n" +
+           "Encrypts and decrypts the text of e-mail messages with a correspondent's key file, as " +
+           qb::kApplicationTitle +
+           " does,\n"
+           "for scripts and terminal mail programs.\n"
+           "\n"
+           "Commands:\n"
+           "  encrypt -r NAME [--armor] [-o OUT] [FILE]\n"
+           "                        combine FILE (or standard input) with NAME's key\n"
+           "  decrypt -r NAME [-o OUT] [FILE]\n"
+           "                        the same backwards; FILE may hold raw bytes or mail text\n"
+           "  recipients            list the correspondents, one a line, in the order registered\n"
+           "  add NAME              register NAME with a newly generated 1000-byte key\n"
+           "  import NAME KEYFILE   register NAME with a copy of the key in KEYFILE\n"
+           "  programs              list the mail programs: name, a tab, command line\n"
+           "\n"
+           "Options:\n"
+           "  -r, --recipient=NAME  the correspondent whose key is used\n"
+           "  -a, --armor           write mail text (base64 lines with a checksum) instead of raw bytes\n"
+           "  -o, --output=OUT      write to OUT instead of standard output; OUT is replaced only once the\n"
+           "                        result is complete\n"
+           "  -d, --data=DIR        the data directory (default: $QUILLBOX_DATA, else ~/Quillbox)\n"
+           "  -h, --help            show this help and exit\n"
+           "  -V, --version         show the version and exit\n"
+           "\n"
+           "A FILE or OUT of - means standard input or output. Exit status: 0 on success, 2 for a usage\n"
+           "error, 1 for any other failure.\n"
+           "\n"
+           "Example: in mutt, decrypt the mail text of the message shown by piping it to\n"
+           "  | quillbox-cli decrypt -r alice\n";
+}
+
+std::string versionText()
+{
+    return std::string(kProgramName) + " (" + qb::kApplicationTitle + ") " + QUILLBOX_VERSION + "\n";
+}
+
+} // namespace qbcli

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace qbcli {
+
+// What the command line asks for, as getopt_long reads it.
+struct CliOptions
+{
+    enum class Command { Help, Version, Encrypt, Decrypt, Recipients, Add, Import, Programs };
+
+    Command command = Command::Help;
+    std::string recipient;
+    bool armor = false;
+    std::string output;
+    std::string dataDirectory;
+    // The command's operands: the input file, or the name and key file.
+    std::vector<std::string> operands;
+};
+
+// Reads argv; raises UsageError for options or operands the command does not take.
+CliOptions parseOptions(int argc, char* argv[]);
+
+extern const char* const kProgramName;
+std::string helpText();
+std::string versionText();
+
+} // namespace qbcli

@@ -1,0 +1,84 @@
+#include "DataDirectory.h"
+
+#include "Errors.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <memory>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qbcli {
+
+namespace {
+
+std::string homeDirectory()
+{
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return home;
+    if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir)
+        return entry->pw_dir;
+    return "";
+}
+
+[[noreturn]] void cannotCreate(const std::string& path)
+{
+    throw qb::Error("cannot create the data directory " + path + "; set QUILLBOX_DATA to a folder you can write to.");
+}
+
+} // namespace
+
+std::string chooseDataDirectory(const std::string& fromOption)
+{
+    if (!fromOption.empty())
+        return fromOption;
+    if (const char* fromEnvironment = std::getenv("QUILLBOX_DATA"); fromEnvironment && *fromEnvironment)
+        return fromEnvironment;
+    return homeDirectory() + "/Quillbox";
+}
+
+void makeDataDirectory(const std::string& path)
+{
+    // Folders above it as the user's umask makes them; only the data directory itself holds keys.
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+        if (::mkdir(path.substr(0, slash).c_str(), 0777) != 0 && errno != EEXIST)
+            cannotCreate(path);
+    }
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+        cannotCreate(path);
+    struct stat info
+    {
+    };
+    if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        cannotCreate(path);
+}
+
+void enterDataDirectory(qb::Session& session, const std::string& path)
+{
+    const auto refuse = [&path](int error) {
+        throw qb::Error("cannot read the data directory " + path + ": " + std::strerror(error));
+    };
+    char resolved[PATH_MAX];
+    if (!::realpath(path.c_str(), resolved))
+        refuse(errno);
+    const std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(resolved), ::closedir);
+    if (!folder)
+        refuse(errno);
+    session.currentdirectory = resolved;
+}
+
+std::string absolutePath(const std::string& path)
+{
+    if (path.empty() || path[0] == '/')
+        return path;
+    char here[PATH_MAX];
+    if (!::getcwd(here, sizeof here))
+        throw qb::EDataDirectory(errno);
+    return std::string(here) + "/" + path;
+}
+
+} // namespace qbcli

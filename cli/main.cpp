@@ -1,0 +1,93 @@
+// quillbox-cli: the commands of Quillbox 97 for scripts and terminal mail programs, on the same core as the window.
+#include "CipherCommands.h"
+#include "CliErrors.h"
+#include "CliOptions.h"
+#include "DataDirectory.h"
+#include "OutputTarget.h"
+#include "RecipientCommands.h"
+
+#include "Errors.h"
+#include "IoCodes.h"
+#include "Session.h"
+
+#include <cstdlib>
+#include <iostream>
+#include <new>
+
+namespace {
+
+constexpr int kUsageStatus = 2;
+
+void complain(const std::string& text)
+{
+    std::cerr << qbcli::kProgramName << ": " << text << "\n";
+}
+
+void printText(const std::string& text)
+{
+    qb::IoContext io;
+    const auto output = qbcli::openOutput(io, "", qbcli::Retraction::Never);
+    output->write(text.data(), text.size());
+    output->commit();
+}
+
+void run(const qbcli::CliOptions& options)
+{
+    using Command = qbcli::CliOptions::Command;
+    if (options.command == Command::Help)
+        return printText(qbcli::helpText());
+    if (options.command == Command::Version)
+        return printText(qbcli::versionText());
+
+    const std::string dataDirectory = qbcli::chooseDataDirectory(options.dataDirectory);
+    // Registering makes the data directory as the window's launcher does; the other commands only read it.
+    if (options.command == Command::Add || options.command == Command::Import)
+        qbcli::makeDataDirectory(dataDirectory);
+    qb::Session session;
+    qbcli::enterDataDirectory(session, dataDirectory);
+
+    const qbcli::CipherRequest cipher{options.recipient, options.operands.empty() ? "" : options.operands[0],
+                                      options.output, options.armor};
+    switch (options.command) {
+    case Command::Encrypt:
+        return qbcli::encryptStream(session, cipher);
+    case Command::Decrypt:
+        return qbcli::decryptStream(session, cipher);
+    case Command::Recipients:
+        return qbcli::listRecipients(session);
+    case Command::Add:
+        return qbcli::addRecipient(session, options.operands[0]);
+    case Command::Import:
+        return qbcli::importRecipient(session, options.operands[0], options.operands[1]);
+    case Command::Programs:
+        return qbcli::listMailPrograms(session);
+    case Command::Help:
+    case Command::Version:
+        break;
+    }
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    qbcli::CliOptions options;
+    try {
+        options = qbcli::parseOptions(argc, argv);
+    } catch (const qbcli::UsageError& error) {
+        complain(error.what());
+        std::cerr << "Try '" << qbcli::kProgramName << " --help' for more information.\n";
+        return kUsageStatus;
+    }
+    try {
+        run(options);
+        return EXIT_SUCCESS;
+    } catch (const qb::Error& error) {
+        complain(error.what());
+    } catch (const qb::EAbort&) {
+        // A silent stop of a core rule: nothing was done, and the window would say nothing either.
+    } catch (const std::bad_alloc&) {
+        complain(qb::ioErrorMessage(qb::IoCode::NotEnoughMemory));
+    }
+    return EXIT_FAILURE;
+}

@@ -1,0 +1,29 @@
+#include "CorrespondentKey.h"
+
+#include "CipherKey.h"
+#include "Errors.h"
+#include "StoredFiles.h"
+
+namespace qb {
+
+const char* const kSelectRecipientWarning = "Please select a Recipiant/Sender!";
+
+CorrespondentKey::CorrespondentKey(Session& session, const std::string& name) : m_file(session.io)
+{
+    IoContext& io = session.io;
+    m_file.assign(session.keyFilePath(name));
+    m_file.reset();
+    if (const int code = io.ioResult()) {
+        if (reachedThroughLink(io, m_file.name()))
+            throw EInOutError(code);
+    }
+}
+
+std::string CorrespondentKey::readPass(std::uint64_t limit)
+{
+    std::string pass = readKeyPass(m_file, limit);
+    m_file.io().check();
+    return pass;
+}
+
+} // namespace qb

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "KeyGenerator.h"
+#include "Session.h"
+#include "TextFile.h"
+
+#include <functional>
+#include <string>
+
+namespace qb {
+
+// The files of the correspondents, without dialogs: the list users.cfg, a folder per name and its key. The rules the
+// window's New Recipiant and Import Key follow, for them and for the command line alike. Checked: failures raise.
+class RecipientFiles
+{
+public:
+    explicit RecipientFiles(Session& session) : m_session(session) {}
+
+    // Raises "Invalid filename" for a name that cannot be registered, before anything is written.
+    void requireUsableName(const std::string& name) const;
+    // True when users.cfg is there to take a name; false when it is missing. One that is there but cannot be used
+    // raises "File access denied": it is never created over.
+    bool usersFileReady() const;
+    // Creates users.cfg, or empties it, as a whole new file.
+    void createUsersFile() const;
+    // Calls `onName` for each line of users.cfg in order; false, having read nothing, when it cannot be opened.
+    bool readNames(const std::function<void(const std::string&)>& onName) const;
+    // Makes the name's folder when missing; the outcome shows in the steps that follow.
+    void makeFolder(const std::string& name) const;
+    bool hasKey(const std::string& name) const;
+    // Writes a freshly generated key as the name's key, replacing an old one only once it is whole on disk.
+    void writeGeneratedKey(const std::string& name, KeyGenerator& keys) const;
+    // Appends the name to users.cfg, in one flushed write. Only once its key is whole.
+    void list(const std::string& name) const;
+
+private:
+    Session& m_session;
+};
+
+// A key copied from a file the user has, as Import Key copies it: text mode, up to the source's end of data, and an
+// empty source gives the one-byte key 26. The new key is begun at construction and replaces nothing until finish.
+class KeyImport
+{
+public:
+    KeyImport(Session& session, const std::string& name);
+
+    // Opens the file to copy; false, with its I/O error code in sourceError(), when it cannot be read.
+    bool openSource(const std::string& path);
+    int sourceError() const { return m_sourceError; }
+    // Copies the source into the key and puts the key in place.
+    void copyAndFinish();
+
+private:
+    IoContext& m_io;
+    TextFile m_key;
+    TextFile m_source;
+    int m_sourceError = 0;
+};
+
+} // namespace qb

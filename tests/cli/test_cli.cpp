@@ -1,0 +1,297 @@
+#include "CliProcess.h"
+#include "Clock.h"
+#include "FixedClock.h"
+#include "KeyGenerator.h"
+#include "MailText.h"
+#include "MessageCipher.h"
+#include "Recipients.h"
+#include "ScriptedUi.h"
+#include "Session.h"
+#include "TempDir.h"
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+using qbtest::randomBytes;
+using Arguments = std::vector<std::string>;
+const std::string kDamaged = "quillbox-cli: The mail text is damaged (checksum mismatch).\n";
+
+// What the window's Encrypt makes of `message` typed into the editor, with `key` as bob's key.
+std::string windowEncrypt(const std::string& message, const std::string& key)
+{
+    qbtest::TempDir folder;
+    folder.writeFile("bob/bob.key", key);
+    qb::Session session;
+    session.currentdirectory = folder.path();
+    session.currentuser = "bob";
+    qbtest::ScriptedMainView view;
+    qb::MessageCipher cipher(session, view);
+    view.pathField.setText(folder.file("bob/newmail.txt"));
+    view.editor.type(message);
+    cipher.Encrypt1Click();
+    return folder.readFile("bob/newmail.txt");
+}
+
+class CliTest : public ::testing::Test
+{
+protected:
+    CliTest()
+    {
+        dir.writeFile("data/users.cfg", "bob\r\ncarol\r\n");
+        dir.makeFolder("data/carol"); // listed, but without a key
+        dir.writeFile("msg", "a message");
+    }
+    std::string data() const { return dir.file("data"); }
+    // quillbox-cli --data DATA ARGUMENTS...
+    qbtest::CliRun cli(Arguments arguments, const std::string& input = "", const std::string& output = "") const
+    {
+        arguments.insert(arguments.begin(), {"--data", data()});
+        return qbtest::runCli(arguments, dir.path(), input, output);
+    }
+    void setKey(const std::string& key) const { dir.writeFile("data/bob/bob.key", key); }
+
+    qbtest::TempDir dir;
+};
+
+TEST_F(CliTest, EncryptGivesTheBytesOfTheWindowsEncrypt)
+{
+    const struct
+    {
+        const char* name;
+        std::string message;
+        std::string key;
+    } rows[] = {
+        {"26, CR, LF and byte 0 in the message", std::string("A\x1a\r\n\0B\r\r\n\n\x1a", 11) + randomBytes(5000, 1),
+         randomBytes(1000, 2, 9)},
+        {"a key with 26 inside", randomBytes(3000, 3), std::string("key\x1a", 4) + "not used"},
+        {"a key longer than the 64 KiB read buffer", randomBytes(300000, 4), randomBytes(70000, 5, 25)},
+        {"an empty key, which acts as 26", "plain text", ""},
+        {"a message of several 1 MiB chunks", randomBytes((5 << 20) / 2, 6), randomBytes(999, 7, 9)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        setKey(row.key);
+        dir.writeFile("message", row.message);
+        const std::string expected = windowEncrypt(row.message, row.key);
+
+        const qbtest::CliRun toFile = cli({"encrypt", "-r", "bob", "-o", dir.file("out"), dir.file("message")});
+        EXPECT_EQ(toFile.status, 0) << toFile.err;
+        EXPECT_TRUE(dir.readFile("out") == expected) << "differs from the window's ciphertext";
+
+        const qbtest::CliRun piped = cli({"encrypt", "-r", "bob"}, dir.file("message"));
+        EXPECT_EQ(piped.status, 0) << piped.err;
+        EXPECT_TRUE(piped.out == expected) << "differs from the window's ciphertext";
+
+        const qbtest::CliRun armored = cli({"encrypt", "-r", "bob", "--armor", dir.file("message")});
+        EXPECT_TRUE(armored.out == qb::armorMailText(expected)) << "differs from Copy as Mail Text";
+    }
+}
+
+TEST_F(CliTest, DecryptTakesRawBytesOrMailTextBack)
+{
+    setKey(randomBytes(1000, 8, 9));
+    const std::string message = std::string("Dear Alice,\r\n\0\x1a", 15) + randomBytes(40000, 9);
+    dir.writeFile("message", message);
+    const std::string armored = cli({"encrypt", "-r", "bob", "--armor", dir.file("message")}).out;
+    const std::string raw = cli({"encrypt", "-r", "bob", dir.file("message")}).out;
+    std::string quoted = "From: Alice\n\nHello,\n";
+    for (std::size_t start = 0, end; (end = armored.find('\n', start)) != std::string::npos; start = end + 1)
+        quoted += "> " + armored.substr(start, end - start) + "\r\n";
+    const struct
+    {
+        const char* name;
+        std::string input;
+    } rows[] = {{"raw bytes", raw},
+                {"mail text", armored},
+                {"a quoted mail with text around", quoted + "Bye\n"},
+                {"mail text after more text than is read at a time", std::string(3 << 20, '-') + "\n" + armored}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        dir.writeFile("input", row.input);
+        const qbtest::CliRun piped = cli({"decrypt", "-r", "bob"}, dir.file("input"));
+        EXPECT_EQ(piped.status, 0) << piped.err;
+        EXPECT_TRUE(piped.out == message) << "not the message back";
+        EXPECT_EQ(cli({"decrypt", "-r", "bob", "-o", dir.file("out"), dir.file("input")}).status, 0);
+        EXPECT_TRUE(dir.readFile("out") == message) << "not the message back";
+    }
+}
+
+TEST_F(CliTest, DamagedOrDoubledMailTextIsRefusedWithNothingWritten)
+{
+    setKey("\x01");
+    std::string damaged = qb::armorMailText(randomBytes(3000, 10));
+    damaged[damaged.find("\n\n") + 100] ^= 1;
+    const std::string doubled = qb::armorMailText("one") + qb::armorMailText("two");
+    const struct
+    {
+        const char* name;
+        std::string input;
+        std::string error;
+    } rows[] = {
+        {"a changed character", damaged, kDamaged},
+        {"cut before its end", damaged.substr(0, damaged.size() / 2), kDamaged},
+        {"two blocks", doubled, "quillbox-cli: The mail text holds more than one message.\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        dir.writeFile("input", "Text before it\n" + row.input);
+        dir.writeFile("out/old", "old content");
+        const qbtest::CliRun toFile = cli({"decrypt", "-r", "bob", "-o", dir.file("out/old"), dir.file("input")});
+        EXPECT_EQ(toFile.status, 1);
+        EXPECT_EQ(toFile.err, row.error);
+        EXPECT_EQ(dir.readFile("out/old"), "old content");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.file("out")), {}), 1) << "a file was left";
+
+        const qbtest::CliRun piped = cli({"decrypt", "-r", "bob"}, dir.file("input"));
+        EXPECT_EQ(piped.status, 1);
+        EXPECT_EQ(piped.err, row.error);
+        EXPECT_EQ(piped.out, "") << "wrote to standard output";
+    }
+}
+
+TEST_F(CliTest, FailuresExitWithTheirStatusAndTheProgramsText)
+{
+    setKey("\x01");
+    const std::string missing = dir.file("missing");
+    const std::string out = dir.file("out");
+    const std::string intoGone = dir.file("gone/out");
+    const std::string tryHelp = "Try 'quillbox-cli --help' for more information.\n";
+    const struct
+    {
+        const char* name;
+        Arguments arguments;
+        int status;
+        std::string error;
+    } rows[] = {
+        {"unknown recipient",
+         {"encrypt", "-r", "zed", "-o", out, dir.file("msg")},
+         1,
+         "quillbox-cli: unknown recipient zed (see quillbox-cli recipients)\n"},
+        {"a name that is no folder",
+         {"decrypt", "-r", "../bob", "-o", out, dir.file("msg")},
+         1,
+         "quillbox-cli: Invalid filename\n"},
+        {"missing key",
+         {"decrypt", "-r", "carol", "-o", out, dir.file("msg")},
+         1,
+         "quillbox-cli: Please select a Recipiant/Sender!\n"},
+        {"missing input",
+         {"encrypt", "-r", "bob", "-o", out, missing},
+         1,
+         "quillbox-cli: " + missing + ": File not found\n"},
+        {"a folder as input",
+         {"encrypt", "-r", "bob", "-o", out, data()},
+         1,
+         "quillbox-cli: " + data() + ": File access denied\n"},
+        {"output into a missing folder",
+         {"encrypt", "-r", "bob", "-o", intoGone, dir.file("msg")},
+         1,
+         "quillbox-cli: " + intoGone + ": Invalid filename\n"},
+        {"a key file that cannot be read",
+         {"import", "dave", missing},
+         1,
+         "quillbox-cli: " + missing + ": File not found\n"},
+        {"unknown option",
+         {"encrypt", "-r", "bob", "--frob"},
+         2,
+         "quillbox-cli: unrecognized option '--frob'\n" + tryHelp},
+        {"option without its value",
+         {"encrypt", "-o"},
+         2,
+         "quillbox-cli: option '-o' requires an argument\n" + tryHelp},
+        {"no recipient", {"encrypt", dir.file("msg")}, 2, "quillbox-cli: encrypt: -r NAME is required\n" + tryHelp},
+        {"surplus operand", {"add", "dave", "eve"}, 2, "quillbox-cli: add: extra operand 'eve'\n" + tryHelp},
+        {"no command", {}, 2, "quillbox-cli: no command given\n" + tryHelp},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const qbtest::CliRun run = cli(row.arguments);
+        EXPECT_EQ(run.status, row.status);
+        EXPECT_EQ(run.err, row.error);
+        EXPECT_EQ(run.out, "");
+        EXPECT_FALSE(dir.exists("out")) << "an output was written";
+    }
+    EXPECT_EQ(dir.readFile("data/users.cfg"), "bob\r\ncarol\r\n") << "a failed import listed a name";
+
+    const qbtest::CliRun full = cli({"encrypt", "-r", "bob", dir.file("msg")}, "", "/dev/full");
+    EXPECT_EQ(full.status, 1);
+    EXPECT_EQ(full.err, "quillbox-cli: standard output: Disk full\n");
+}
+
+TEST_F(CliTest, ImportWritesTheFilesTheWindowsImportKeyWrites)
+{
+    const struct
+    {
+        const char* name;
+        std::string source;
+    } rows[] = {{"plain key", randomBytes(1000, 11, 9)},
+                {"26 ends its data", std::string("KEY\x1a", 4) + "more"},
+                {"empty file", ""}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        qbtest::TempDir window;
+        qbtest::TempDir command;
+        window.writeFile("source.key", row.source);
+        {
+            qb::Session session;
+            session.currentdirectory = window.path();
+            qbtest::ScriptedMainView view;
+            qbtest::FixedClock clock(0);
+            qb::Recipients recipients(session, view, clock);
+            // The missing list is created on the way, as the command line does it unasked.
+            view.scripted.answerInput("dave").answerMessage(qb::Answer::Ok);
+            view.scripted.acceptOpen(window.file("source.key")).answerMessage(qb::Answer::Ok);
+            recipients.ImportKey1Click();
+        }
+        command.writeFile("source.key", row.source);
+        const qbtest::CliRun run = qbtest::runCli(
+            {"--data", command.file("data"), "import", "dave", command.file("source.key")}, command.path());
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(command.readFile("data/users.cfg"), window.readFile("users.cfg"));
+        EXPECT_EQ(command.readFile("data/dave/dave.key"), window.readFile("dave/dave.key"));
+    }
+}
+
+TEST_F(CliTest, AddMakesThePrivateDataDirectoryAndAKeyFromTheClockAsNewRecipiantDoes)
+{
+    const std::string fresh = dir.file("new/data");
+    const qb::SystemUtcClock clock;
+    const std::uint32_t before = clock.millisecondsSinceMidnightUtc();
+    const qbtest::CliRun run = qbtest::runCli({"--data", fresh, "add", "alice"}, dir.path());
+    const std::uint32_t after = clock.millisecondsSinceMidnightUtc();
+    ASSERT_EQ(run.status, 0) << run.err;
+    struct stat info
+    {
+    };
+    ASSERT_EQ(::stat(fresh.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_EQ(qbtest::readBytes(fresh + "/users.cfg"), "alice\r\n");
+    const std::string key = qbtest::readBytes(fresh + "/alice/alice.key");
+    bool fromTheClock = false;
+    for (std::uint32_t at = before; !fromTheClock; at = (at + 1) % qb::kMillisecondsPerDay) {
+        const std::vector<unsigned char> generated = qb::KeyGenerator::fromSeed(at);
+        fromTheClock = key == std::string(generated.begin(), generated.end());
+        if (at == after)
+            break;
+    }
+    EXPECT_TRUE(fromTheClock) << "no seed between the times before and after the run gives this key";
+}
+
+TEST_F(CliTest, ListsNamesAndMailProgramsInTheirFilesOrder)
+{
+    dir.writeFile("data/users.cfg", "zoe\r\nbob\r\n");
+    dir.writeFile("data/mail.cfg", "mutt\r\nmutt -y\r\nelm\r\n/usr/bin/elm\r\n");
+    EXPECT_EQ(cli({"recipients"}).out, "zoe\nbob\n");
+    EXPECT_EQ(cli({"programs"}).out, "mutt\tmutt -y\nelm\t/usr/bin/elm\n");
+    dir.writeFile("data/users.cfg", "");
+    EXPECT_EQ(cli({"recipients"}).out, "");
+}
+
+} // namespace
