@@ -1,5 +1,6 @@
 #include "AppTestSupport.h"
 #include "QtControls.h"
+#include "RecipientBox.h"
 #include "ScriptedUi.h"
 
 #include "EditorFile.h"
@@ -357,6 +358,27 @@ private slots:
             progress.stepPositions(0, 5);
             QCOMPARE(bar.value(), 0);
         }
+    }
+
+    // Between the window's repaints a step repaints the bar alone, not the box behind it.
+    void progressStepPaintsOnlyTheBar()
+    {
+        qb::RecipientBox box(QStringLiteral("Recipient/Sender"));
+        box.resize(qb::RecipientBox::kWidth, 200);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        PaintCounter boxPaints;
+        PaintCounter barPaints;
+        box.installEventFilter(&boxPaints);
+        box.progressBar()->installEventFilter(&barPaints);
+        qbtest::FakeWindow window;
+        qb::QtProgressControl progress(box.progressBar(), window, [] { return std::int64_t(0); });
+        progress.setMaximum(100);
+        for (std::int64_t position = 0; position < 100; ++position)
+            progress.stepPositions(position, position);
+        QCOMPARE(window.repaints(), 1);
+        QVERIFY(barPaints.paints > 50);
+        QCOMPARE(boxPaints.paints, 0);
     }
 
     void pathFieldKeepsItsBytesUntilEdited()
