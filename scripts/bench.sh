@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in build/ (or $QUILLBOX_BUILD_DIR) and runs them: the cipher on a large message against a
-# plain streaming exclusive-or, then Encrypt through the real main window (offscreen) against the scripted view.
+# plain streaming exclusive-or, then Encrypt through the real main window (offscreen) against the scripted view and
+# File > Open of a large message against the editor widget's own setPlainText, with its peak memory.
 # Usage: bench.sh [message MiB (64)] [runs (5)]
 set -euo pipefail
 
