@@ -1,4 +1,5 @@
 #include "AppTestSupport.h"
+#include "PiecewiseFill.h"
 #include "QtControls.h"
 #include "RecipientBox.h"
 #include "ScriptedUi.h"
@@ -175,6 +176,25 @@ private slots:
             const qbtest::RowTrace trace(name);
             checkSetText(bytes, blocks, text);
         }
+    }
+
+    // Long texts go into the document in pieces: no piece may split a CR LF pair or lose the bytes after it.
+    void longTextsArriveWhole()
+    {
+        const std::size_t piece = qb::kFillPieceBytes;
+        const std::string text =
+            std::string(piece - 1, 'a') + "\r\n" + std::string(piece, 'b') + "\r\n" + std::string(piece, 'c');
+        QPlainTextEdit widget;
+        qb::QtEditor editor(&widget);
+        editor.takeText(std::string(text));
+        QCOMPARE(widget.blockCount(), 3);
+        QVERIFY(editor.text() == text);
+
+        std::string ciphertext = text;
+        ciphertext[2 * piece] = '\r'; // a lone CR, shown as its picture, just before a piece would end
+        editor.takeAllBytes(std::string(ciphertext));
+        QCOMPARE(widget.blockCount(), 3);
+        QVERIFY(editor.text() == ciphertext);
     }
 
     void textTheCodePageCannotHoldIsAnError()
