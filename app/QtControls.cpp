@@ -3,6 +3,7 @@
 #include "Cp1252.h"
 #include "EditorText.h"
 #include "Errors.h"
+#include "PiecewiseFill.h"
 
 #include <QClipboard>
 #include <QCollator>
@@ -61,15 +62,21 @@ QCollator listCollator()
     return collator;
 }
 
+// A ByteDecoder for windows-1252: one character a byte.
+std::size_t decodeCp1252Into(std::string_view bytes, char16_t* out)
+{
+    for (const char byte : bytes)
+        *out++ = cp1252ToUnicode(static_cast<unsigned char>(byte));
+    return bytes.size();
+}
+
 } // namespace
 
 QString textFromCp1252(const std::string& bytes)
 {
-    // Straight into the string's own buffer: editor loads run to megabytes.
+    // Straight into the string's own buffer.
     QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
-    QChar* out = text.data();
-    for (const char byte : bytes)
-        *out++ = QChar(cp1252ToUnicode(static_cast<unsigned char>(byte)));
+    text.truncate(static_cast<qsizetype>(decodeCp1252Into(bytes, reinterpret_cast<char16_t*>(text.data()))));
     return text;
 }
 
@@ -237,20 +244,20 @@ bool QtEditor::isEmpty() const
 
 void QtEditor::setText(const std::string& text)
 {
-    fillDocument(textFromCp1252(text));
+    fillDocument([&text](QTextCursor& cursor) { insertDecodedText(cursor, text, decodeCp1252Into); });
+}
+
+void QtEditor::takeText(std::string&& text)
+{
+    fillDocument([&text](QTextCursor& cursor) { insertDecodedText(cursor, std::move(text), decodeCp1252Into); });
 }
 
 void QtEditor::takeAllBytes(std::string&& bytes)
 {
-    // Straight into the string's own buffer, as textFromCp1252 does: the view has at most a character a byte.
-    QString content(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
-    content.truncate(static_cast<qsizetype>(decodeAllBytesView(bytes, reinterpret_cast<char16_t*>(content.data()))));
-    // Taken over: freed before the document makes its own copy, so a large ciphertext is not held three times.
-    std::string().swap(bytes);
-    fillDocument(content);
+    fillDocument([&bytes](QTextCursor& cursor) { insertDecodedText(cursor, std::move(bytes), decodeAllBytesView); });
 }
 
-void QtEditor::fillDocument(const QString& content)
+void QtEditor::fillDocument(const std::function<void(QTextCursor&)>& insert)
 {
     m_held.reset();
     QTextDocument* document = m_edit->document();
@@ -266,12 +273,13 @@ void QtEditor::fillDocument(const QString& content)
         // there by putting the text into the second and then dropping the first. Placing it afterwards would
         // measure the first line of the new text, which for a long paragraph means analysing all of it again.
         // The changed paragraph count matters too: a change that leaves one paragraph as one makes the
-        // plain-text layout lay it out at once, twice over; otherwise that waits for the paint.
+        // plain-text layout lay it out at once, twice over; otherwise that waits for the paint. Within the one
+        // edit block the layout hears of the insertions once, at its end, however many pieces they come in.
         QTextCursor cursor(document);
         cursor.insertBlock();
         m_edit->setTextCursor(QTextCursor(document));
         cursor.beginEditBlock();
-        cursor.insertText(content);
+        insert(cursor);
         cursor.setPosition(0);
         cursor.setPosition(1, QTextCursor::KeepAnchor);
         cursor.removeSelectedText();

@@ -14,6 +14,7 @@
 
 class QLineEdit;
 class QProgressBar;
+class QTextCursor;
 class QWidget;
 
 namespace qb {
@@ -101,6 +102,7 @@ public:
     void readText(const std::function<void(std::string_view)>& reader) const override;
     bool isEmpty() const override;
     void setText(const std::string& text) override;
+    void takeText(std::string&& text) override;
     void takeAllBytes(std::string&& bytes) override;
     void clear() override;
     bool isModified() const override;
@@ -108,8 +110,9 @@ public:
     void setFocus() override;
 
 private:
-    // Replaces the document's content with `content` as one fresh text, then notifies once.
-    void fillDocument(const QString& content);
+    // Replaces the document's content with what `insert` puts in at the cursor it is given, as one fresh text,
+    // then notifies once.
+    void fillDocument(const std::function<void(QTextCursor&)>& insert);
 
     QPlainTextEdit* m_edit;
     std::optional<std::string> m_held;

@@ -1,5 +1,6 @@
 #include "RecipientBox.h"
 
+#include "OpaqueProgressBar.h"
 #include "QtControls.h"
 
 #include <QAbstractItemModel>
@@ -21,7 +22,7 @@ constexpr int kSmallestCaption = 8; // pixels
 } // namespace
 
 RecipientBox::RecipientBox(const QString& title, QWidget* parent)
-    : QGroupBox(title, parent), m_list(new ListBoxWidget(this)), m_progressBar(new QProgressBar(this))
+    : QGroupBox(title, parent), m_list(new ListBoxWidget(this)), m_progressBar(new OpaqueProgressBar(this))
 {
     setFixedWidth(kWidth);
     // The list and the bar keep the window's font; only the caption may need a smaller one.

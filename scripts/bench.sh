@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in build/ (or $QUILLBOX_BUILD_DIR) and runs them: the cipher on a large message against a
-# plain exclusive-or pass, then Encrypt and File > Open through the real main window (offscreen) against the scripted
-# view and a bare text editor. Ends with one line of every ratio, to compare from run to run.
+# plain exclusive-or pass; Encrypt through the real main window (offscreen) against the scripted view, and File > Open
+# of a large message against the editor widget's own setPlainText, with its peak memory; then quillbox-cli. Ends with
+# one line of every ratio, to compare from run to run.
 # Usage: bench.sh [message MiB (64)] [runs (5)]
 set -euo pipefail
 

@@ -1,5 +1,7 @@
 #include "AppTestSupport.h"
+#include "PiecewiseFill.h"
 #include "QtControls.h"
+#include "RecipientBox.h"
 #include "ScriptedUi.h"
 
 #include "EditorFile.h"
@@ -174,6 +176,25 @@ private slots:
             const qbtest::RowTrace trace(name);
             checkSetText(bytes, blocks, text);
         }
+    }
+
+    // Long texts go into the document in pieces: no piece may split a CR LF pair or lose the bytes after it.
+    void longTextsArriveWhole()
+    {
+        const std::size_t piece = qb::kFillPieceBytes;
+        const std::string text =
+            std::string(piece - 1, 'a') + "\r\n" + std::string(piece, 'b') + "\r\n" + std::string(piece, 'c');
+        QPlainTextEdit widget;
+        qb::QtEditor editor(&widget);
+        editor.takeText(std::string(text));
+        QCOMPARE(widget.blockCount(), 3);
+        QVERIFY(editor.text() == text);
+
+        std::string ciphertext = text;
+        ciphertext[2 * piece] = '\r'; // a lone CR, shown as its picture, just before a piece would end
+        editor.takeAllBytes(std::string(ciphertext));
+        QCOMPARE(widget.blockCount(), 3);
+        QVERIFY(editor.text() == ciphertext);
     }
 
     void textTheCodePageCannotHoldIsAnError()
@@ -357,6 +378,27 @@ private slots:
             progress.stepPositions(0, 5);
             QCOMPARE(bar.value(), 0);
         }
+    }
+
+    // Between the window's repaints a step repaints the bar alone, not the box behind it.
+    void progressStepPaintsOnlyTheBar()
+    {
+        qb::RecipientBox box(QStringLiteral("Recipient/Sender"));
+        box.resize(qb::RecipientBox::kWidth, 200);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        PaintCounter boxPaints;
+        PaintCounter barPaints;
+        box.installEventFilter(&boxPaints);
+        box.progressBar()->installEventFilter(&barPaints);
+        qbtest::FakeWindow window;
+        qb::QtProgressControl progress(box.progressBar(), window, [] { return std::int64_t(0); });
+        progress.setMaximum(100);
+        for (std::int64_t position = 0; position < 100; ++position)
+            progress.stepPositions(position, position);
+        QCOMPARE(window.repaints(), 1);
+        QVERIFY(barPaints.paints > 50);
+        QCOMPARE(boxPaints.paints, 0);
     }
 
     void pathFieldKeepsItsBytesUntilEdited()
