@@ -8,6 +8,7 @@
 #include "Errors.h"
 #include "MailText.h"
 #include "MessageCipher.h"
+#include "PlainPass.h"
 #include "ScriptedUi.h"
 #include "Session.h"
 #include "StoredFiles.h"
@@ -53,33 +54,6 @@ double median(std::vector<double> values)
     std::sort(values.begin(), values.end());
     const std::size_t middle = values.size() / 2;
     return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
-// Best case for the same work: one read and one write per buffer, the key repeating across buffers. With `flush`
-// the output is a new file put on disk before it is closed, as Encrypt and Decrypt now do with theirs, so the
-// commands are compared with a floor that pays the same write-back.
-void plainXor(const std::string& from, const std::string& to, const std::string& key, std::size_t bufferSize,
-              bool flush)
-{
-    const int in = ::open(from.c_str(), O_RDONLY);
-    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | (flush ? O_EXCL : O_TRUNC), 0644);
-    if (in < 0 || out < 0)
-        throw std::runtime_error("plain pass cannot open its files");
-    std::vector<unsigned char> buffer(bufferSize);
-    std::size_t keyIndex = 0;
-    for (ssize_t got; (got = ::read(in, buffer.data(), buffer.size())) > 0;) {
-        for (ssize_t i = 0; i < got; ++i) {
-            buffer[static_cast<std::size_t>(i)] ^= static_cast<unsigned char>(key[keyIndex]);
-            if (++keyIndex == key.size())
-                keyIndex = 0;
-        }
-        if (::write(out, buffer.data(), static_cast<std::size_t>(got)) != got)
-            throw std::runtime_error("plain pass: short write");
-    }
-    if (flush && ::fdatasync(out) != 0)
-        throw std::runtime_error("plain pass: fdatasync failed");
-    ::close(in);
-    ::close(out);
 }
 
 // Peak resident memory of a child running `work` (KiB), measured from a small parent.
@@ -227,7 +201,7 @@ Scaling encryptScaling(qb::Session& session, const std::string& messagePath, con
         for (int run = 0; run < runs; ++run) {
             writeFile(messagePath, text);
             fs::remove(floorOut);
-            floor.push_back(seconds([&] { plainXor(messagePath, floorOut, key, kFlushedBufferSize, true); }));
+            floor.push_back(seconds([&] { qbbench::plainXor(messagePath, floorOut, key, kFlushedBufferSize, true); }));
             qbtest::ScriptedMainView view(/*recordProgress=*/false);
             view.pathField.setText(messagePath);
             view.editor.setText(text);
@@ -302,10 +276,12 @@ int main(int argc, char** argv)
         std::vector<double> plain, flushed, copy, encrypt, decrypt, save, load;
         std::int64_t progressCalls = 0;
         for (int run = 0; run < runs; ++run) {
-            plain.push_back(seconds([&] { plainXor(messagePath, plainOut, key, kBufferSize, false); }));
+            fs::remove(plainOut);
+            plain.push_back(seconds([&] { qbbench::plainXor(messagePath, plainOut, key, kBufferSize, false); }));
             // A new file each time, as the commands write one; removing the last is not part of the pass.
             fs::remove(flushedOut);
-            flushed.push_back(seconds([&] { plainXor(messagePath, flushedOut, key, kFlushedBufferSize, true); }));
+            flushed.push_back(
+                seconds([&] { qbbench::plainXor(messagePath, flushedOut, key, kFlushedBufferSize, true); }));
             copy.push_back(seconds([&] {
                 if (std::system(("cp '" + messagePath + "' '" + copyOut + "'").c_str()) != 0)
                     throw std::runtime_error("cp failed");

@@ -1,6 +1,8 @@
 // quillbox-cli encrypt of a large file into a file, against a plain streaming exclusive-or of the same file in the
 // same run, and the program's peak memory at several sizes. Not a test: it prints its figures and goals.
 // Usage: quillbox_cli_bench [MiB for the timing (256)] [runs (5)]
+#include "PlainPass.h"
+
 #include <sys/resource.h>
 #include <sys/wait.h>
 
@@ -46,32 +48,6 @@ void writeMessage(const std::string& path, std::size_t size)
         if (::write(out, buffer.data(), count) != static_cast<ssize_t>(count))
             throw std::runtime_error("cannot write the message");
     }
-    ::close(out);
-}
-
-// The same work done plainly: one read and one write a buffer, the key repeating across buffers. With `flush` the
-// output is a new file put on disk before it is closed, as quillbox-cli -o does with its own.
-void plainXor(const std::string& from, const std::string& to, const std::string& key, bool flush)
-{
-    fs::remove(to);
-    const int in = ::open(from.c_str(), O_RDONLY);
-    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
-    if (in < 0 || out < 0)
-        throw std::runtime_error("plain pass cannot open its files");
-    std::vector<unsigned char> buffer(kBufferSize);
-    std::size_t keyIndex = 0;
-    for (ssize_t got; (got = ::read(in, buffer.data(), buffer.size())) > 0;) {
-        for (ssize_t i = 0; i < got; ++i) {
-            buffer[static_cast<std::size_t>(i)] ^= static_cast<unsigned char>(key[keyIndex]);
-            if (++keyIndex == key.size())
-                keyIndex = 0;
-        }
-        if (::write(out, buffer.data(), static_cast<std::size_t>(got)) != got)
-            throw std::runtime_error("plain pass: short write");
-    }
-    if (flush && ::fdatasync(out) != 0)
-        throw std::runtime_error("plain pass: fdatasync failed");
-    ::close(in);
     ::close(out);
 }
 
@@ -155,8 +131,11 @@ int main(int argc, char** argv)
             work();
             return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         };
-        flushed.push_back(time([&] { plainXor(message, root + "/plain", key, true); }));
-        unflushed.push_back(time([&] { plainXor(message, root + "/plain", key, false); }));
+        const std::string plain = root + "/plain";
+        fs::remove(plain);
+        flushed.push_back(time([&] { qbbench::plainXor(message, plain, key, kBufferSize, true); }));
+        fs::remove(plain);
+        unflushed.push_back(time([&] { qbbench::plainXor(message, plain, key, kBufferSize, false); }));
         // Like the plain pass, into a new file; then over the file that run left, which costs the file system the
         // freeing of the old one's blocks as well.
         fs::remove(out);
