@@ -9,6 +9,7 @@
 #include "RecipientFiles.h"
 #include "Recipients.h"
 
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,32 @@ private:
     qb::CorrespondentKey m_file;
 };
 
+// What both commands work with, opened in this order: the key, the input, the output; and a chunk of the message.
+struct CipherRun
+{
+    CipherRun(qb::Session& session, const CipherRequest& request, Retraction retraction)
+        : keyFile(session, request.recipient), input(session.io, request.input), key(keyFile.read(input.mostBytes())),
+          output(openOutput(session.io, request.output, retraction)), chunk(kChunkSize)
+    {
+    }
+
+    // Reads the next chunk; 0 at the end of the input.
+    std::size_t next() { return input.read(chunk.data(), chunk.size()); }
+    // The whole input is done: closes the key and the input and puts the result in place.
+    void finish()
+    {
+        keyFile.finish();
+        input.finish();
+        output->commit();
+    }
+
+    RecipientKey keyFile;
+    ByteSource input;
+    qb::RepeatingKey key;
+    std::unique_ptr<OutputTarget> output;
+    std::vector<unsigned char> chunk;
+};
+
 std::string_view asText(const std::vector<unsigned char>& bytes, std::size_t count)
 {
     return {reinterpret_cast<const char*>(bytes.data()), count};
@@ -57,44 +84,32 @@ std::string_view asText(const std::vector<unsigned char>& bytes, std::size_t cou
 
 void encryptStream(qb::Session& session, const CipherRequest& request)
 {
-    RecipientKey keyFile(session, request.recipient);
-    ByteSource input(session.io, request.input);
-    qb::RepeatingKey key = keyFile.read(input.mostBytes());
-    const auto output = openOutput(session.io, request.output, Retraction::Never);
-
-    std::vector<unsigned char> chunk(kChunkSize);
+    CipherRun run(session, request, Retraction::Never);
     std::string text;
     std::optional<qb::MailTextWriter> armor;
     if (request.armor)
         armor.emplace(text);
-    while (const std::size_t count = input.read(chunk.data(), chunk.size())) {
-        key.combine(chunk.data(), count);
+    while (const std::size_t count = run.next()) {
+        run.key.combine(run.chunk.data(), count);
         if (!armor) {
-            output->write(chunk.data(), count);
+            run.output->write(run.chunk.data(), count);
             continue;
         }
-        armor->write(asText(chunk, count), text);
-        output->write(text.data(), text.size());
+        armor->write(asText(run.chunk, count), text);
+        run.output->write(text.data(), text.size());
         text.clear();
     }
     if (armor) {
         armor->finish(text);
-        output->write(text.data(), text.size());
+        run.output->write(text.data(), text.size());
     }
-    keyFile.finish();
-    input.finish();
-    output->commit();
+    run.finish();
 }
 
 void decryptStream(qb::Session& session, const CipherRequest& request)
 {
-    RecipientKey keyFile(session, request.recipient);
-    ByteSource input(session.io, request.input);
-    qb::RepeatingKey key = keyFile.read(input.mostBytes());
     // Until the input has ended it is not known whether it holds mail text, nor whether that is whole.
-    const auto output = openOutput(session.io, request.output, Retraction::Possible);
-
-    std::vector<unsigned char> chunk(kChunkSize);
+    CipherRun run(session, request, Retraction::Possible);
     qb::MailTextReader mailText;
     std::string decoded;
     bool readingMailText = false;
@@ -102,27 +117,25 @@ void decryptStream(qb::Session& session, const CipherRequest& request)
     const auto emitDecoded = [&] {
         if (!readingMailText) {
             readingMailText = true;
-            output->restart();
-            key.restart();
+            run.output->restart();
+            run.key.restart();
         }
-        key.combine(reinterpret_cast<unsigned char*>(decoded.data()), decoded.size());
-        output->write(decoded.data(), decoded.size());
+        run.key.combine(reinterpret_cast<unsigned char*>(decoded.data()), decoded.size());
+        run.output->write(decoded.data(), decoded.size());
         decoded.clear();
     };
-    while (const std::size_t count = input.read(chunk.data(), chunk.size())) {
-        mailText.read(asText(chunk, count), decoded);
+    while (const std::size_t count = run.next()) {
+        mailText.read(asText(run.chunk, count), decoded);
         if (mailText.foundBlock()) {
             emitDecoded();
             continue;
         }
-        key.combine(chunk.data(), count);
-        output->write(chunk.data(), count);
+        run.key.combine(run.chunk.data(), count);
+        run.output->write(run.chunk.data(), count);
     }
     if (mailText.finish(decoded))
         emitDecoded();
-    keyFile.finish();
-    input.finish();
-    output->commit();
+    run.finish();
 }
 
 } // namespace qbcli
