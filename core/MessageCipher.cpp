@@ -13,10 +13,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <optional>
-#include <unistd.h>
 #include <utility>
-#include <vector>
 
 namespace qb {
 
