@@ -155,7 +155,7 @@ void MessageCipher::Encrypt1Click()
         Abort();
     const std::string path = requireMessagePath();
     const std::string tempPath = tempPathFor(path);
-    // A "*.tmp" message would be its own temporary file and be destroyed by the copy-back.
+    // A "*.tmp" message would be its own temporary file, replaced by its own ciphertext half-written.
     if (tempPath == path)
         throw EInOutError(IoCode::SharingViolation);
 

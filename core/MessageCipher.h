@@ -14,11 +14,11 @@ class MessageCipher
 public:
     MessageCipher(Session& session, MainView& view);
 
-    // Saves the editor to the path field's file, encrypts that file through its ".tmp" file, copies the
-    // result back and reloads the editor.
+    // Saves the editor to the path field's file, encrypts that file into its ".tmp" file, renames that over it once
+    // whole on disk, and shows the ciphertext in the editor.
     void Encrypt1Click();
     // Decrypts the path field's file in memory (for "Untitled" the editor is saved there first),
-    // rewrites it and reloads the editor. A message that holds mail text is decrypted from the mail text's bytes.
+    // rewrites it and shows the result in the editor. A message that holds mail text is decrypted from the mail text's bytes.
     void Decrypt1Click();
 
 private:
