@@ -13,8 +13,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <string>
 #include <optional>
+#include <string>
 #include <utility>
 
 namespace qb {
@@ -155,7 +155,7 @@ void MessageCipher::Encrypt1Click()
         Abort();
     const std::string path = requireMessagePath();
     const std::string tempPath = tempPathFor(path);
-    // A "*.tmp" message would be its own temporary file, replaced by its own ciphertext half-written.
+    // A "*.tmp" message would be its own temporary file: there would be nowhere beside it to write the ciphertext.
     if (tempPath == path)
         throw EInOutError(IoCode::SharingViolation);
 

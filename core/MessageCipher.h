@@ -18,7 +18,8 @@ public:
     // whole on disk, and shows the ciphertext in the editor.
     void Encrypt1Click();
     // Decrypts the path field's file in memory (for "Untitled" the editor is saved there first),
-    // rewrites it and shows the result in the editor. A message that holds mail text is decrypted from the mail text's bytes.
+    // rewrites it and shows the result in the editor. A message that holds mail text is decrypted from the mail text's
+    // bytes.
     void Decrypt1Click();
 
 private:
