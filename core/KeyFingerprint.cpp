@@ -1,0 +1,84 @@
+#include "KeyFingerprint.h"
+
+#include "CorrespondentKey.h"
+#include "TextFile.h"
+
+#include <array>
+#include <cctype>
+
+namespace qb {
+
+namespace {
+
+constexpr std::size_t kFingerprintBytes = 8;
+// Keys are read in pieces, so any key is fingerprinted in little memory.
+constexpr std::uint64_t kReadPiece = 1 << 20;
+
+} // namespace
+
+KeyFingerprint::KeyFingerprint()
+{
+    crypto_hash_sha256_init(&m_state);
+}
+
+void KeyFingerprint::add(std::string_view usableBytes)
+{
+    if (usableBytes.empty())
+        return;
+    m_empty = false;
+    crypto_hash_sha256_update(&m_state, reinterpret_cast<const unsigned char*>(usableBytes.data()), usableBytes.size());
+}
+
+std::string KeyFingerprint::finish()
+{
+    if (m_empty) {
+        // As the cipher uses it: a read at the end of data gives 26.
+        const unsigned char mark = kEndOfDataMark;
+        crypto_hash_sha256_update(&m_state, &mark, 1);
+    }
+    std::array<unsigned char, crypto_hash_sha256_BYTES> digest{};
+    crypto_hash_sha256_final(&m_state, digest.data());
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string text;
+    for (std::size_t at = 0; at < kFingerprintBytes; ++at) {
+        if (at > 0 && at % 2 == 0)
+            text += ' ';
+        text += kHex[digest[at] >> 4];
+        text += kHex[digest[at] & 0x0F];
+    }
+    return text;
+}
+
+std::string keyFingerprint(std::string_view usableBytes)
+{
+    KeyFingerprint fingerprint;
+    fingerprint.add(usableBytes);
+    return fingerprint.finish();
+}
+
+std::string keyFingerprint(CorrespondentKey& key)
+{
+    KeyFingerprint fingerprint;
+    for (std::string piece = key.readPass(kReadPiece); !piece.empty(); piece = key.readPass(kReadPiece)) {
+        fingerprint.add(piece);
+        if (piece.size() < kReadPiece)
+            break;
+    }
+    return fingerprint.finish();
+}
+
+bool isKeyFingerprint(std::string_view text)
+{
+    if (text.size() != 19)
+        return false;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
+        const bool ok =
+            at % 5 == 4 ? c == ' ' : (std::isdigit(static_cast<unsigned char>(c)) || (c >= 'A' && c <= 'F'));
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+} // namespace qb
