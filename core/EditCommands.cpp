@@ -12,6 +12,7 @@ void EditCommands::CopyAsMailText1Click()
     if (editor.isEmpty())
         return;
     editor.readText([this](std::string_view bytes) { m_view.clipboard().setText(armorMailText(bytes)); });
+    m_view.showStatusMessage("Mail text copied to the clipboard.");
 }
 
 } // namespace qb

@@ -190,6 +190,8 @@ void MessageCipher::Encrypt1Click()
     // The ciphertext is shown whole, so that what is copied from the editor decrypts.
     m_view.memo1().clear();
     showEditorBytes(m_view.memo1(), std::move(bytes));
+    m_view.showStatusMessage("Encrypted with " + m_session.currentuser +
+                             "'s key. Copy as Mail Text (Ctrl+Shift+C) to send it.");
 }
 
 void MessageCipher::Decrypt1Click()
@@ -236,6 +238,7 @@ void MessageCipher::Decrypt1Click()
     m_view.memo1().clear();
     // The file now holds exactly these bytes, so they are shown without reading it again.
     showEditorText(m_view.memo1(), std::move(message), shown);
+    m_view.showStatusMessage("Decrypted with " + m_session.currentuser + "'s key.");
 }
 
 bool MessageCipher::saveUntitled(Editor& editor)

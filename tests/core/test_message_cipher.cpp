@@ -273,6 +273,8 @@ TEST_F(MessageCipherTest, ReloadsTheEditorWithTheResultAndMarksItModified)
     EXPECT_TRUE(view->editor.showsAllBytes());
     EXPECT_EQ(view->editor.text(), ciphertext);
     EXPECT_EQ(message(), ciphertext);
+    EXPECT_EQ(view->statusMessages,
+              std::vector<std::string>{"Encrypted with bob's key. Copy as Mail Text (Ctrl+Shift+C) to send it."});
     // So encrypting what the editor shows gives the plaintext back exactly.
     cipher->Encrypt1Click();
     EXPECT_EQ(message(), xorRepeating(ciphertext, "\x07"));
@@ -283,6 +285,7 @@ TEST_F(MessageCipherTest, ReloadsTheEditorWithTheResultAndMarksItModified)
     EXPECT_EQ(view->editor.text(), "line one\r\nline two") << "plaintext is loaded as lines";
     EXPECT_FALSE(view->editor.showsAllBytes());
     EXPECT_TRUE(view->editor.isModified());
+    EXPECT_EQ(view->statusMessages.back(), "Decrypted with bob's key.");
 }
 
 TEST_F(MessageCipherTest, DecryptSavesTheEditorOnlyForTheExactPathUntitled)
@@ -401,6 +404,7 @@ TEST_F(MessageCipherTest, WithoutTextPathOrKeyStopsAndKeepsTheFilesAsTheyWere)
         EXPECT_EQ(message(), "plain text");
         EXPECT_FALSE(dir.exists("bob/newmail.tmp")) << "the temporary file it created must go";
         EXPECT_EQ(view->progress.maximum(), 10);
+        EXPECT_TRUE(view->statusMessages.empty()) << "a command that stopped says it did nothing";
     }
 }
 
