@@ -33,6 +33,9 @@ bool RecipientFiles::readNames(const std::function<void(const std::string&)>& on
 void RecipientFiles::makeFolder(const std::string& name) const
 {
     createDirectory(m_session.io, m_session.recipientFolder(name));
+    // A folder and key an older version left readable by others become private before a key is written or kept.
+    removeOthersAccess(m_session.io, m_session.recipientFolder(name));
+    removeOthersAccess(m_session.io, m_session.keyFilePath(name));
 }
 
 bool RecipientFiles::hasKey(const std::string& name) const

@@ -25,7 +25,8 @@ public:
     void createUsersFile() const;
     // Calls `onName` for each line of users.cfg in order; false, having read nothing, when it cannot be opened.
     bool readNames(const std::function<void(const std::string&)>& onName) const;
-    // Makes the name's folder when missing; the outcome shows in the steps that follow.
+    // Makes the name's folder when missing, private to its owner, and takes others' access from an older folder and
+    // key; the outcome shows in the steps that follow.
     void makeFolder(const std::string& name) const;
     bool hasKey(const std::string& name) const;
     // Writes a freshly generated key as the name's key, replacing an old one only once it is whole on disk.
