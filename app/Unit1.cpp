@@ -227,7 +227,7 @@ void TForm1::ListBox1Click()
         qb::ListControl& list = m_view->listBox1();
         const std::string name = list.item(list.itemIndex());
         m_session.currentuser = name;
-        m_view->edit2().setText(m_session.messageFilePath(name));
+        m_view->edit2().setText(m_session.correspondent(name).messageFile());
         m_view->window().setCaption(std::string(qb::kApplicationTitle) + " - [" + name + "]");
     });
 }

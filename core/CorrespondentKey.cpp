@@ -11,7 +11,7 @@ const char* const kSelectRecipientWarning = "Please select a Recipiant/Sender!";
 CorrespondentKey::CorrespondentKey(Session& session, const std::string& name) : m_file(session.io)
 {
     IoContext& io = session.io;
-    m_file.assign(session.keyFilePath(name));
+    m_file.assign(session.correspondent(name).keyFile());
     m_file.reset();
     if (const int code = io.ioResult()) {
         if (reachedThroughLink(io, m_file.name()))

@@ -207,6 +207,7 @@ TEST_F(CliTest, FailuresExitWithTheirStatusAndTheProgramsText)
          2,
          "quillbox-cli: option '-o' requires an argument\n" + tryHelp},
         {"no recipient", {"encrypt", dir.file("msg")}, 2, "quillbox-cli: encrypt: -r NAME is required\n" + tryHelp},
+        {"a name kept for the program's own files", {"add", "Mail.cfg"}, 1, "quillbox-cli: Invalid filename\n"},
         {"surplus operand", {"add", "dave", "eve"}, 2, "quillbox-cli: add: extra operand 'eve'\n" + tryHelp},
         {"no command", {}, 2, "quillbox-cli: no command given\n" + tryHelp},
     };
@@ -286,9 +287,9 @@ TEST_F(CliTest, AddMakesThePrivateDataDirectoryAndAKeyFromTheClockAsNewRecipiant
 
 TEST_F(CliTest, ListsNamesAndMailProgramsInTheirFilesOrder)
 {
-    dir.writeFile("data/users.cfg", "zoe\r\nbob\r\n");
+    dir.writeFile("data/users.cfg", "zoe\r\nbob\x1b[2J\tx\r\n");
     dir.writeFile("data/mail.cfg", "mutt\r\nmutt -y\r\nelm\r\n/usr/bin/elm\r\n");
-    EXPECT_EQ(cli({"recipients"}).out, "zoe\nbob\n");
+    EXPECT_EQ(cli({"recipients"}).out, "zoe\nbob\\x1B[2J\\x09x\n") << "control characters reached the terminal";
     EXPECT_EQ(cli({"programs"}).out, "mutt\tmutt -y\nelm\t/usr/bin/elm\n");
     dir.writeFile("data/users.cfg", "");
     EXPECT_EQ(cli({"recipients"}).out, "");

@@ -151,7 +151,9 @@ TEST_F(RecipientsTest, ListIsSortedWhileTheFileKeepsRegistrationOrderAndRepeatsR
 
 TEST_F(RecipientsTest, NamesThatCannotBeOneFolderOrOneLineAreRefusedBeforeAnythingIsTouched)
 {
-    const std::string names[] = {"a/b", "..", ".", "x\ny", "x\ry", "a\032b", std::string("a\0b", 3)};
+    const std::string names[] = {
+        "a/b",   "..",      ".",         "x\ny",     "x\ry",     "a\032b",   "a\tb",
+        "a\x7f", ".hidden", "users.cfg", "MAIL.CFG", "Untitled", "unTITLed", std::string("a\0b", 3)};
     for (const std::string& name : names) {
         for (const Command command : {kNewKey, kImportKey}) {
             SCOPED_TRACE(::testing::PrintToString(name));
