@@ -75,7 +75,7 @@ TForm1::TForm1(qb::Session& session, QWidget* parent) : QMainWindow(parent), m_s
 
     m_view = std::make_unique<View>(*this);
     m_cipher = std::make_unique<qb::MessageCipher>(m_session, *m_view);
-    m_recipients = std::make_unique<qb::Recipients>(m_session, *m_view, m_clock);
+    m_recipients = std::make_unique<qb::Recipients>(m_session, *m_view);
     m_files = std::make_unique<qb::MessageFiles>(m_session, *m_view);
     m_editCommands = std::make_unique<qb::EditCommands>(*m_view);
 

@@ -1,10 +1,8 @@
 #include "RecipientCommands.h"
 
 #include "CliErrors.h"
-#include "Clock.h"
 #include "DataDirectory.h"
 #include "Errors.h"
-#include "KeyGenerator.h"
 #include "ListFiles.h"
 #include "OutputTarget.h"
 #include "RecipientFiles.h"
@@ -58,9 +56,7 @@ void addRecipient(qb::Session& session, const std::string& name)
     const qb::RecipientFiles files(session);
     const qb::CorrespondentPaths correspondent = session.correspondent(name);
     prepareRegistration(files, correspondent);
-    const qb::SystemUtcClock clock;
-    qb::KeyGenerator keys(clock);
-    files.writeGeneratedKey(correspondent, keys);
+    files.writeGeneratedKey(correspondent);
     files.list(name);
 }
 

@@ -6,6 +6,7 @@
 #include "OutputTarget.h"
 #include "RecipientCommands.h"
 
+#include "CoreDumps.h"
 #include "CorrespondentPaths.h"
 #include "Errors.h"
 #include "IoCodes.h"
@@ -75,6 +76,7 @@ void run(const qbcli::CliOptions& options)
 
 int main(int argc, char* argv[])
 {
+    qb::disableCoreDumps();
     qbcli::CliOptions options;
     try {
         options = qbcli::parseOptions(argc, argv);

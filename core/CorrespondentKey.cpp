@@ -19,9 +19,9 @@ CorrespondentKey::CorrespondentKey(Session& session, const std::string& name) : 
     }
 }
 
-std::string CorrespondentKey::readPass(std::uint64_t limit)
+SecretBytes CorrespondentKey::readPass(std::uint64_t limit)
 {
-    std::string pass = readKeyPass(m_file, limit);
+    SecretBytes pass = readKeyPass(m_file, limit);
     m_file.io().check();
     return pass;
 }

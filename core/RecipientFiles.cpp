@@ -1,5 +1,6 @@
 #include "RecipientFiles.h"
 
+#include "KeyGenerator.h"
 #include "ListFiles.h"
 #include "StoredFiles.h"
 
@@ -33,16 +34,14 @@ bool RecipientFiles::hasKey(const CorrespondentPaths& correspondent) const
     return fileExists(m_session.io, correspondent.keyFile());
 }
 
-void RecipientFiles::writeGeneratedKey(const CorrespondentPaths& correspondent, KeyGenerator& keys) const
+void RecipientFiles::writeGeneratedKey(const CorrespondentPaths& correspondent) const
 {
-    IoContext& io = m_session.io;
-    TextFile key(io);
-    rewriteChecked(key, correspondent.keyFile());
-    for (const unsigned char value : keys.generate()) {
-        key.writeByte(value);
-        io.check();
-    }
-    closeChecked(key);
+    TextFile file(m_session.io);
+    rewriteChecked(file, correspondent.keyFile());
+    const SecretBytes key = generateKey();
+    file.writeBytes(key.data(), key.size());
+    m_session.io.check();
+    closeChecked(file);
 }
 
 void RecipientFiles::list(const std::string& name) const

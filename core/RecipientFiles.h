@@ -1,6 +1,5 @@
 #pragma once
 
-#include "KeyGenerator.h"
 #include "Session.h"
 #include "TextFile.h"
 
@@ -27,7 +26,7 @@ public:
     void makeFolder(const CorrespondentPaths& correspondent) const;
     bool hasKey(const CorrespondentPaths& correspondent) const;
     // Writes a freshly generated key as the correspondent's key, replacing an old one only once it is whole on disk.
-    void writeGeneratedKey(const CorrespondentPaths& correspondent, KeyGenerator& keys) const;
+    void writeGeneratedKey(const CorrespondentPaths& correspondent) const;
     // Appends the name to users.cfg, in one flushed write. Only once its key is whole.
     void list(const std::string& name) const;
 

@@ -5,10 +5,7 @@
 
 namespace qb {
 
-Recipients::Recipients(Session& session, MainView& view, Clock& clock)
-    : m_session(session), m_view(view), m_keys(clock), m_files(session)
-{
-}
+Recipients::Recipients(Session& session, MainView& view) : m_session(session), m_view(view), m_files(session) {}
 
 void Recipients::updateusers()
 {
@@ -50,7 +47,7 @@ void Recipients::NewKey1Click()
     // The key is complete on disk before the name is listed, so a listed name always has a whole key; a re-keyed
     // name keeps its old key until the new one is whole.
     m_files.makeFolder(correspondent);
-    m_files.writeGeneratedKey(correspondent, m_keys);
+    m_files.writeGeneratedKey(correspondent);
     m_files.list(name);
     inform("New Directory and Key has been created for " + name);
     m_view.memo1().setModified(false);

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "Clock.h"
-#include "KeyGenerator.h"
 #include "RecipientFiles.h"
 #include "Session.h"
 #include "Ui.h"
@@ -16,7 +14,7 @@ namespace qb {
 class Recipients
 {
 public:
-    Recipients(Session& session, MainView& view, Clock& clock);
+    Recipients(Session& session, MainView& view);
 
     // Reloads the recipient list control from users.cfg (empty when the file cannot be opened).
     void updateusers();
@@ -40,7 +38,6 @@ private:
 
     Session& m_session;
     MainView& m_view;
-    KeyGenerator m_keys;
     RecipientFiles m_files;
 };
 
