@@ -1,5 +1,4 @@
 #include "CommandRunner.h"
-#include "FixedClock.h"
 #include "MailPrograms.h"
 #include "MessageCipher.h"
 #include "MessageFiles.h"
@@ -126,8 +125,7 @@ struct Desk
     qbtest::ScriptedMainView view;
     qbtest::ScriptedMailProgramsView programsView;
     qbtest::RecordingProcessStarter starter;
-    qbtest::FixedClock clock{1u};
-    qb::Recipients recipients{session, view, clock};
+    qb::Recipients recipients{session, view};
     qb::MailPrograms programs{session, view.scripted, programsView, starter};
     qb::MessageCipher cipher{session, view};
     qb::MessageFiles files{session, view};
@@ -446,7 +444,7 @@ TEST_F(FileSafetyTest, AFailingWriteLeavesTheOldContentWholeAndNothingBehind)
         {"editor save", Command::Encrypt, 1, ENOSPC, "", {}, "Stream write error.", "bob/newmail.txt", "Idmmn"},
         {"Encrypt's ciphertext", Command::Encrypt, 2, ENOSPC, "", {}, "Disk full.", "bob/newmail.txt", "plain"},
         {"New Recipiant's key", Command::NewKey, 1, ENOSPC, "", {}, "Disk full.", "bob/bob.key", "\x01"},
-        {"New Recipiant's record", Command::NewKey, 9, ENOSPC, "", {}, "Disk full.", "users.cfg", "bob\r\n"},
+        {"New Recipiant's record", Command::NewKey, 2, ENOSPC, "", {}, "Disk full.", "users.cfg", "bob\r\n"},
         {"Add Program's record", Command::AddProgram, 1, ENOSPC, "/usr/bin/mutt", {}, "Disk full.", "mail.cfg", kPine},
     };
     for (const auto& row : rows) {
