@@ -3,11 +3,12 @@
 #include "ByteSource.h"
 #include "CipherKey.h"
 #include "CorrespondentKey.h"
+#include "CorrespondentPaths.h"
 #include "Errors.h"
 #include "MailText.h"
 #include "OutputTarget.h"
 #include "RecipientFiles.h"
-#include "Recipients.h"
+#include "TerminalText.h"
 
 #include <memory>
 #include <optional>
@@ -38,11 +39,11 @@ public:
 private:
     static const std::string& listedName(qb::Session& session, const std::string& name)
     {
-        qb::requireRecipientName(name);
+        qb::requireFolderName(name);
         bool listed = false;
         qb::RecipientFiles(session).readNames([&](const std::string& line) { listed = listed || line == name; });
         if (!listed)
-            throw qb::Error("unknown recipient " + name + " (see quillbox-cli recipients)");
+            throw qb::Error("unknown recipient " + withVisibleControls(name) + " (see quillbox-cli recipients)");
         return name;
     }
 
