@@ -75,7 +75,7 @@ TForm1::TForm1(qb::Session& session, QWidget* parent) : QMainWindow(parent), m_s
 
     m_view = std::make_unique<View>(*this);
     m_cipher = std::make_unique<qb::MessageCipher>(m_session, *m_view);
-    m_recipients = std::make_unique<qb::Recipients>(m_session, *m_view, m_clock);
+    m_recipients = std::make_unique<qb::Recipients>(m_session, *m_view);
     m_files = std::make_unique<qb::MessageFiles>(m_session, *m_view);
     m_editCommands = std::make_unique<qb::EditCommands>(*m_view, m_session.shownMessage);
 
@@ -227,7 +227,7 @@ void TForm1::ListBox1Click()
         qb::ListControl& list = m_view->listBox1();
         const std::string name = list.item(list.itemIndex());
         m_session.currentuser = name;
-        m_view->edit2().setText(m_session.messageFilePath(name));
+        m_view->edit2().setText(m_session.correspondent(name).messageFile());
         m_view->window().setCaption(std::string(qb::kApplicationTitle) + " - [" + name + "]");
     });
 }

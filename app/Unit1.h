@@ -1,6 +1,5 @@
 #pragma once
 
-#include "Clock.h"
 #include "Session.h"
 #include "Ticker.h"
 #include "Ui.h"
@@ -123,7 +122,6 @@ private:
     bool m_framePlaced = false;
 
     std::unique_ptr<View> m_view;
-    qb::SystemUtcClock m_clock;
     qb::Ticker m_ticker;
     std::unique_ptr<qb::MessageCipher> m_cipher;
     std::unique_ptr<qb::Recipients> m_recipients;

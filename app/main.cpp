@@ -7,6 +7,7 @@
 #include "Unit4.h"
 
 #include "CommandRunner.h"
+#include "CoreDumps.h"
 #include "Errors.h"
 #include "ProductInfo.h"
 #include "Session.h"
@@ -18,6 +19,7 @@
 
 int main(int argc, char* argv[])
 {
+    qb::disableCoreDumps();
     QApplication application(argc, argv);
     // The title is the caption of the standard error box and of the task-bar button.
     QApplication::setApplicationName(QString::fromLatin1(qb::kApplicationTitle));

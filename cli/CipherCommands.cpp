@@ -4,11 +4,12 @@
 #include "CipherKey.h"
 #include "CliOptions.h"
 #include "CorrespondentKey.h"
+#include "CorrespondentPaths.h"
 #include "Errors.h"
 #include "MailText.h"
 #include "OutputTarget.h"
 #include "RecipientFiles.h"
-#include "Recipients.h"
+#include "TerminalText.h"
 
 #include <iostream>
 #include <memory>
@@ -40,11 +41,11 @@ public:
 private:
     static const std::string& listedName(qb::Session& session, const std::string& name)
     {
-        qb::requireRecipientName(name);
+        qb::requireFolderName(name);
         bool listed = false;
         qb::RecipientFiles(session).readNames([&](const std::string& line) { listed = listed || line == name; });
         if (!listed)
-            throw qb::Error("unknown recipient " + name + " (see quillbox-cli recipients)");
+            throw qb::Error("unknown recipient " + withVisibleControls(name) + " (see quillbox-cli recipients)");
         return name;
     }
 
@@ -128,7 +129,8 @@ public:
         if (!holder)
             m_refusal = qb::noKeyHolderText(fingerprint);
         else if (m_named)
-            m_refusal = "the message was encrypted with " + *holder + "'s key, not " + m_name + "'s";
+            m_refusal = "the message was encrypted with " + withVisibleControls(*holder) + "'s key, not " +
+                        withVisibleControls(m_name) + "'s";
         if (!m_refusal.empty())
             return;
         m_found.reset();
@@ -248,7 +250,7 @@ void decryptStream(qb::Session& session, const CipherRequest& request)
     input.finish();
     output->commit();
     if (holder)
-        std::cerr << kProgramName << ": decrypted with " << *holder << "'s key\n";
+        std::cerr << kProgramName << ": decrypted with " << withVisibleControls(*holder) << "'s key\n";
 }
 
 } // namespace qbcli

@@ -1,13 +1,12 @@
 #include "RecipientCommands.h"
 
 #include "CliErrors.h"
-#include "Clock.h"
 #include "DataDirectory.h"
 #include "Errors.h"
-#include "KeyGenerator.h"
 #include "ListFiles.h"
 #include "OutputTarget.h"
 #include "RecipientFiles.h"
+#include "TerminalText.h"
 
 #include <iostream>
 #include <optional>
@@ -32,12 +31,12 @@ private:
 };
 
 // The list must take the name; the window offers to create a missing one, and a script means yes.
-void prepareRegistration(const qb::RecipientFiles& files, const std::string& name)
+void prepareRegistration(const qb::RecipientFiles& files, const qb::CorrespondentPaths& correspondent)
 {
-    files.requireUsableName(name);
+    correspondent.requireRegistrable();
     if (!files.usersFileReady())
         files.createUsersFile();
-    files.makeFolder(name);
+    files.makeFolder(correspondent);
 }
 
 } // namespace
@@ -48,31 +47,32 @@ void listRecipients(qb::Session& session)
     // An empty list reads as one empty line; no name is empty.
     qb::RecipientFiles(session).readNames([&](const std::string& name) {
         if (!name.empty())
-            printer.print(name);
+            printer.print(withVisibleControls(name));
     });
 }
 
 void addRecipient(qb::Session& session, const std::string& name)
 {
     const qb::RecipientFiles files(session);
-    prepareRegistration(files, name);
-    const qb::SystemUtcClock clock;
-    qb::KeyGenerator keys(clock);
-    files.writeGeneratedKey(name, keys);
+    const qb::CorrespondentPaths correspondent = session.correspondent(name);
+    prepareRegistration(files, correspondent);
+    files.writeGeneratedKey(correspondent);
     files.list(name);
 }
 
 void importRecipient(qb::Session& session, const std::string& name, const std::string& keyFile)
 {
     const qb::RecipientFiles files(session);
-    prepareRegistration(files, name);
-    if (files.hasKey(name)) {
+    const qb::CorrespondentPaths correspondent = session.correspondent(name);
+    prepareRegistration(files, correspondent);
+    if (files.hasKey(correspondent)) {
         // As the window does: a key already there is kept, and the name listed.
         files.list(name);
-        std::cerr << "quillbox-cli: " << name << " already has a key, which was kept; " << keyFile << " was not used\n";
+        std::cerr << "quillbox-cli: " << withVisibleControls(name) << " already has a key, which was kept; " << keyFile
+                  << " was not used\n";
         return;
     }
-    qb::KeyImport import(session, name);
+    qb::KeyImport import(session.io, correspondent);
     if (!import.openSource(absolutePath(keyFile)))
         throw FileError(keyFile, qb::ioErrorMessage(import.sourceError()));
     import.copyAndFinish();

@@ -6,6 +6,8 @@
 #include "OutputTarget.h"
 #include "RecipientCommands.h"
 
+#include "CoreDumps.h"
+#include "CorrespondentPaths.h"
 #include "Errors.h"
 #include "IoCodes.h"
 #include "Session.h"
@@ -40,9 +42,12 @@ void run(const qbcli::CliOptions& options)
         return printText(qbcli::versionText());
 
     const std::string dataDirectory = qbcli::chooseDataDirectory(options.dataDirectory);
-    // Registering makes the data directory as the window's launcher does; the other commands only read it.
-    if (options.command == Command::Add || options.command == Command::Import)
+    // Registering makes the data directory as the window's launcher does, once the name is known to be usable; the
+    // other commands only read it.
+    if (options.command == Command::Add || options.command == Command::Import) {
+        qb::requireRegistrableName(options.operands[0]);
         qbcli::makeDataDirectory(dataDirectory);
+    }
     qb::Session session;
     qbcli::enterDataDirectory(session, dataDirectory);
 
@@ -71,6 +76,7 @@ void run(const qbcli::CliOptions& options)
 
 int main(int argc, char* argv[])
 {
+    qb::disableCoreDumps();
     qbcli::CliOptions options;
     try {
         options = qbcli::parseOptions(argc, argv);

@@ -15,12 +15,13 @@ constexpr std::size_t kReadStep = 64 * 1024;
 
 } // namespace
 
-RepeatingKey::RepeatingKey(const std::string& pass) : m_passLength(pass.empty() ? 1 : pass.size())
+RepeatingKey::RepeatingKey(const SecretBytes& pass)
+    : m_repeated(pass.size() + kSpan + 1), m_passLength(pass.empty() ? 1 : pass.size())
 {
-    const std::string once = pass.empty() ? std::string(1, static_cast<char>(kEndOfDataMark)) : pass;
-    m_repeated.reserve(m_passLength + kSpan);
-    while (m_repeated.size() < m_passLength + kSpan)
-        m_repeated.insert(m_repeated.end(), once.begin(), once.end());
+    static const unsigned char mark = kEndOfDataMark;
+    const unsigned char* once = pass.empty() ? &mark : pass.data();
+    for (std::size_t at = 0; at < m_repeated.size(); at += m_passLength)
+        std::memcpy(m_repeated.data() + at, once, std::min(m_passLength, m_repeated.size() - at));
 }
 
 void RepeatingKey::combine(unsigned char* data, std::size_t count)
@@ -34,14 +35,14 @@ void RepeatingKey::combine(unsigned char* data, std::size_t count)
     }
 }
 
-std::string readKeyPass(TextFile& key, std::uint64_t limit)
+SecretBytes readKeyPass(TextFile& key, std::uint64_t limit)
 {
-    std::string pass;
+    SecretBytes pass;
     while (pass.size() < limit) {
         const auto step = static_cast<std::size_t>(std::min<std::uint64_t>(kReadStep, limit - pass.size()));
         const std::size_t start = pass.size();
         pass.resize(start + step);
-        const std::size_t got = key.readBytes(reinterpret_cast<unsigned char*>(&pass[start]), step);
+        const std::size_t got = key.readBytes(pass.data() + start, step);
         pass.resize(start + got);
         if (got < step || key.io().pending() != 0)
             break;

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "SecretBytes.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <string>
-#include <vector>
 
 namespace qb {
 
@@ -16,7 +16,7 @@ class RepeatingKey
 {
 public:
     // `pass` is one pass over the key file, as read: cut at its end of data, possibly empty.
-    explicit RepeatingKey(const std::string& pass);
+    explicit RepeatingKey(const SecretBytes& pass);
 
     // Combines `count` bytes by exclusive-or with the key, going on from where the previous call stopped.
     void combine(unsigned char* data, std::size_t count);
@@ -27,14 +27,14 @@ public:
 
 private:
     // The pass written out repeatedly, so that any run of up to kSpan key bytes lies in one piece.
-    std::vector<unsigned char> m_repeated;
+    SecretBytes m_repeated;
     std::size_t m_passLength;
     std::size_t m_offset = 0;
 };
 
 // Reads one pass of an open text-mode key file: its bytes up to the end of data, at most `limit` of them (more than a
 // message's length would never be used). Failures are left pending on the file's context.
-std::string readKeyPass(TextFile& key, std::uint64_t limit);
+SecretBytes readKeyPass(TextFile& key, std::uint64_t limit);
 
 // Combines `count` bytes of `out` with as many bytes of `key`, a word at a time.
 void xorBytes(unsigned char* out, const unsigned char* key, std::size_t count);

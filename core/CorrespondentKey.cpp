@@ -11,17 +11,21 @@ const char* const kSelectRecipientWarning = "Please select a Recipiant/Sender!";
 CorrespondentKey::CorrespondentKey(Session& session, const std::string& name) : m_file(session.io)
 {
     IoContext& io = session.io;
-    m_file.assign(session.keyFilePath(name));
+    m_file.assign(session.correspondent(name).keyFile());
     m_file.reset();
     if (const int code = io.ioResult()) {
         if (reachedThroughLink(io, m_file.name()))
             throw EInOutError(code);
+        return;
     }
+    // A key an older version left readable by others is made its owner's the first time it is used.
+    removeOthersAccess(io, session.correspondent(name).folder());
+    removeOthersAccess(io, m_file.name());
 }
 
-std::string CorrespondentKey::readPass(std::uint64_t limit)
+SecretBytes CorrespondentKey::readPass(std::uint64_t limit)
 {
-    std::string pass = readKeyPass(m_file, limit);
+    SecretBytes pass = readKeyPass(m_file, limit);
     m_file.io().check();
     return pass;
 }

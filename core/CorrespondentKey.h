@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SecretBytes.h"
 #include "Session.h"
 #include "TextFile.h"
 
@@ -23,7 +24,7 @@ public:
     bool isOpen() const { return m_file.isOpen(); }
     // One pass over the key up to its end of data, at most `limit` bytes (more than a message's length would never be
     // used); checked.
-    std::string readPass(std::uint64_t limit);
+    SecretBytes readPass(std::uint64_t limit);
     // Closes the key; checked.
     void finish() { closeChecked(m_file); }
 

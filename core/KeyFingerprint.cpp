@@ -59,8 +59,8 @@ std::string keyFingerprint(std::string_view usableBytes)
 std::string keyFingerprint(CorrespondentKey& key)
 {
     KeyFingerprint fingerprint;
-    for (std::string piece = key.readPass(kReadPiece); !piece.empty(); piece = key.readPass(kReadPiece)) {
-        fingerprint.add(piece);
+    for (SecretBytes piece = key.readPass(kReadPiece); !piece.empty(); piece = key.readPass(kReadPiece)) {
+        fingerprint.add(piece.view());
         if (piece.size() < kReadPiece)
             break;
     }

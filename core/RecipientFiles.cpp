@@ -3,17 +3,11 @@
 #include "CorrespondentKey.h"
 #include "Errors.h"
 #include "KeyFingerprint.h"
+#include "KeyGenerator.h"
 #include "ListFiles.h"
-#include "Recipients.h"
 #include "StoredFiles.h"
 
 namespace qb {
-
-void RecipientFiles::requireUsableName(const std::string& name) const
-{
-    requireRecipientName(name);
-    requireRecipientFiles(m_session, name);
-}
 
 bool RecipientFiles::usersFileReady() const
 {
@@ -33,26 +27,27 @@ bool RecipientFiles::readNames(const std::function<void(const std::string&)>& on
     return readListFile(m_session.io, m_session.usersFilePath(), onName);
 }
 
-void RecipientFiles::makeFolder(const std::string& name) const
+void RecipientFiles::makeFolder(const CorrespondentPaths& correspondent) const
 {
-    createDirectory(m_session.io, m_session.recipientFolder(name));
+    createDirectory(m_session.io, correspondent.folder());
+    // A folder and key an older version left readable by others become private before a key is written or kept.
+    removeOthersAccess(m_session.io, correspondent.folder());
+    removeOthersAccess(m_session.io, correspondent.keyFile());
 }
 
-bool RecipientFiles::hasKey(const std::string& name) const
+bool RecipientFiles::hasKey(const CorrespondentPaths& correspondent) const
 {
-    return fileExists(m_session.io, m_session.keyFilePath(name));
+    return fileExists(m_session.io, correspondent.keyFile());
 }
 
-void RecipientFiles::writeGeneratedKey(const std::string& name, KeyGenerator& keys) const
+void RecipientFiles::writeGeneratedKey(const CorrespondentPaths& correspondent) const
 {
-    IoContext& io = m_session.io;
-    TextFile key(io);
-    rewriteChecked(key, m_session.keyFilePath(name));
-    for (const unsigned char value : keys.generate()) {
-        key.writeByte(value);
-        io.check();
-    }
-    closeChecked(key);
+    TextFile file(m_session.io);
+    rewriteChecked(file, correspondent.keyFile());
+    const SecretBytes key = generateKey();
+    file.writeBytes(key.data(), key.size());
+    m_session.io.check();
+    closeChecked(file);
 }
 
 void RecipientFiles::list(const std::string& name) const
@@ -78,7 +73,7 @@ std::optional<std::string> RecipientFiles::firstHolderOf(const std::string& fing
             return;
         // A name or a key that cannot be used holds no key; it does not end the search for the others.
         try {
-            requireUsableName(name);
+            requireFolderName(name);
             if (keyFingerprint(name) == fingerprint)
                 holder = name;
         } catch (const Error&) {
@@ -92,10 +87,9 @@ std::string noKeyHolderText(const std::string& fingerprint)
     return "None of your correspondents holds the key this message was encrypted with (Key: " + fingerprint + ").";
 }
 
-KeyImport::KeyImport(Session& session, const std::string& name)
-    : m_io(session.io), m_key(session.io), m_source(session.io)
+KeyImport::KeyImport(IoContext& io, const CorrespondentPaths& correspondent) : m_io(io), m_key(io), m_source(io)
 {
-    rewriteChecked(m_key, session.keyFilePath(name));
+    rewriteChecked(m_key, correspondent.keyFile());
 }
 
 bool KeyImport::openSource(const std::string& path)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "KeyGenerator.h"
 #include "Session.h"
 #include "TextFile.h"
 
@@ -17,8 +16,6 @@ class RecipientFiles
 public:
     explicit RecipientFiles(Session& session) : m_session(session) {}
 
-    // Raises "Invalid filename" for a name that cannot be registered, before anything is written.
-    void requireUsableName(const std::string& name) const;
     // True when users.cfg is there to take a name; false when it is missing. One that is there but cannot be used
     // raises "File access denied": it is never created over.
     bool usersFileReady() const;
@@ -26,11 +23,12 @@ public:
     void createUsersFile() const;
     // Calls `onName` for each line of users.cfg in order; false, having read nothing, when it cannot be opened.
     bool readNames(const std::function<void(const std::string&)>& onName) const;
-    // Makes the name's folder when missing; the outcome shows in the steps that follow.
-    void makeFolder(const std::string& name) const;
-    bool hasKey(const std::string& name) const;
-    // Writes a freshly generated key as the name's key, replacing an old one only once it is whole on disk.
-    void writeGeneratedKey(const std::string& name, KeyGenerator& keys) const;
+    // Makes the correspondent's folder when missing, private to its owner, and takes others' access from an older
+    // folder and key; the outcome shows in the steps that follow.
+    void makeFolder(const CorrespondentPaths& correspondent) const;
+    bool hasKey(const CorrespondentPaths& correspondent) const;
+    // Writes a freshly generated key as the correspondent's key, replacing an old one only once it is whole on disk.
+    void writeGeneratedKey(const CorrespondentPaths& correspondent) const;
     // Appends the name to users.cfg, in one flushed write. Only once its key is whole.
     void list(const std::string& name) const;
     // The fingerprint of the name's key; std::nullopt when it has none that can be opened.
@@ -50,7 +48,7 @@ std::string noKeyHolderText(const std::string& fingerprint);
 class KeyImport
 {
 public:
-    KeyImport(Session& session, const std::string& name);
+    KeyImport(IoContext& io, const CorrespondentPaths& correspondent);
 
     // Opens the file to copy; false, with its I/O error code in sourceError(), when it cannot be read.
     bool openSource(const std::string& path);

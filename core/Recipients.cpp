@@ -1,41 +1,11 @@
 #include "Recipients.h"
 
 #include "Errors.h"
-#include "IoCodes.h"
 #include "ListFiles.h"
-#include "StoredFiles.h"
-#include "TextFile.h"
-
-#include <cstdio>
-#include <utility>
 
 namespace qb {
 
-void requireRecipientName(const std::string& name)
-{
-    // "/" and NUL cannot stand in one folder name; CR, LF and 26 would split the users.cfg line into
-    // several entries or end the list early.
-    static const std::string refused("/\r\n\x1a\0", 5);
-    const bool unusable = name == "." || name == ".." || name.find_first_of(refused) != std::string::npos;
-    if (unusable)
-        throw EInOutError(IoCode::PathNotFound);
-}
-
-void requireRecipientFiles(const Session& session, const std::string& name)
-{
-    // Every file the name gives must be nameable: a path the file system would refuse, or cut, could make two of
-    // them one (the key and the message).
-    const std::string message = session.messageFilePath(name);
-    for (const std::string& path : {session.keyFilePath(name), message, tempPathFor(message)}) {
-        if (!fitsPathLimits(path))
-            throw EInOutError(IoCode::PathNotFound);
-    }
-}
-
-Recipients::Recipients(Session& session, MainView& view, Clock& clock)
-    : m_session(session), m_view(view), m_keys(clock), m_files(session)
-{
-}
+Recipients::Recipients(Session& session, MainView& view) : m_session(session), m_view(view), m_files(session) {}
 
 void Recipients::updateusers()
 {
@@ -60,7 +30,8 @@ void Recipients::newrecipiantfile()
 
 void Recipients::NewKey1Click()
 {
-    const std::string name = askName("New Recipiant/Sender", "Name of Person");
+    const CorrespondentPaths correspondent = askName("New Recipiant/Sender", "Name of Person");
+    const std::string& name = correspondent.name();
     if (!m_files.usersFileReady()) {
         Dialogs& dialogs = m_view.dialogs();
         if (dialogs.messageBox("Users file does not exist do you want to create one?", MessageKind::Confirmation,
@@ -75,8 +46,8 @@ void Recipients::NewKey1Click()
     }
     // The key is complete on disk before the name is listed, so a listed name always has a whole key; a re-keyed
     // name keeps its old key until the new one is whole.
-    m_files.makeFolder(name);
-    m_files.writeGeneratedKey(name, m_keys);
+    m_files.makeFolder(correspondent);
+    m_files.writeGeneratedKey(correspondent);
     m_files.list(name);
     inform("New Directory and Key has been created for " + name);
     m_view.memo1().setModified(false);
@@ -85,37 +56,39 @@ void Recipients::NewKey1Click()
 
 void Recipients::ImportKey1Click()
 {
-    const std::string name = askName("Import New Key", "Enter a name for person");
+    const CorrespondentPaths correspondent = askName("Import New Key", "Enter a name for person");
+    const std::string& name = correspondent.name();
     if (!m_files.usersFileReady())
         newrecipiantfile();
-    m_files.makeFolder(name);
-    if (m_files.hasKey(name)) {
+    m_files.makeFolder(correspondent);
+    if (m_files.hasKey(correspondent)) {
         m_files.list(name);
         inform("A new Directory and key has been imported for " + name);
         updateusers();
         Abort();
     }
     // Listed only once its key is whole: a cancel or a failure leaves the list as it was.
-    importKeyFile(name);
+    importKeyFile(correspondent);
     m_files.list(name);
     inform("A new Directory and key has been imported for " + name);
     updateusers();
 }
 
-std::string Recipients::askName(const std::string& caption, const std::string& prompt) const
+CorrespondentPaths Recipients::askName(const std::string& caption, const std::string& prompt) const
 {
     const std::string name = m_view.dialogs().inputBox(caption, prompt, "");
     if (name.empty())
         Abort();
     // Refused before users.cfg, a folder or a key is touched.
-    m_files.requireUsableName(name);
-    return name;
+    CorrespondentPaths correspondent = m_session.correspondent(name);
+    correspondent.requireRegistrable();
+    return correspondent;
 }
 
-void Recipients::importKeyFile(const std::string& name)
+void Recipients::importKeyFile(const CorrespondentPaths& correspondent)
 {
     // The new key replaces nothing until it is complete: a command that stops first leaves no partial key.
-    KeyImport import(m_session, name);
+    KeyImport import(m_session.io, correspondent);
     Dialogs& dialogs = m_view.dialogs();
     // A cancelled dialog still holds the name last accepted for some other purpose; it is not a key.
     if (!dialogs.executeOpenDialog())

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "Clock.h"
-#include "KeyGenerator.h"
 #include "RecipientFiles.h"
 #include "Session.h"
 #include "Ui.h"
@@ -16,7 +14,7 @@ namespace qb {
 class Recipients
 {
 public:
-    Recipients(Session& session, MainView& view, Clock& clock);
+    Recipients(Session& session, MainView& view);
 
     // Reloads the recipient list control from users.cfg (empty when the file cannot be opened).
     void updateusers();
@@ -30,24 +28,17 @@ public:
     void openkey() {}
 
 private:
-    // Asks for a name; an empty answer (or a cancelled box) ends the command.
-    std::string askName(const std::string& caption, const std::string& prompt) const;
-    // Copies the chosen file, text-mode, into the name's new key file; stops silently, leaving no key file, when
-    // no file is chosen or it cannot be read.
-    void importKeyFile(const std::string& name);
+    // Asks for a name; an empty answer (or a cancelled box) ends the command, and one that cannot be registered
+    // raises "Invalid filename" before anything is touched.
+    CorrespondentPaths askName(const std::string& caption, const std::string& prompt) const;
+    // Copies the chosen file, text-mode, into the correspondent's new key file; stops silently, leaving no key file,
+    // when no file is chosen or it cannot be read.
+    void importKeyFile(const CorrespondentPaths& correspondent);
     void inform(const std::string& text);
 
     Session& m_session;
     MainView& m_view;
-    KeyGenerator m_keys;
     RecipientFiles m_files;
 };
-
-// Raises "Invalid filename" for a name that cannot be one folder name under the data directory, or that
-// would not stay one line of users.cfg.
-void requireRecipientName(const std::string& name);
-// Raises "Invalid filename" for a name whose folder, key, message or temporary file would not fit Linux's limits on
-// names and paths under the session's data directory.
-void requireRecipientFiles(const Session& session, const std::string& name);
 
 } // namespace qb

@@ -33,19 +33,9 @@ std::string Session::mailFilePath() const
     return joinPath(currentdirectory, "mail.cfg");
 }
 
-std::string Session::recipientFolder(const std::string& name) const
+CorrespondentPaths Session::correspondent(const std::string& name) const
 {
-    return joinPath(currentdirectory, name);
-}
-
-std::string Session::keyFilePath(const std::string& name) const
-{
-    return joinPath(recipientFolder(name), name + ".key");
-}
-
-std::string Session::messageFilePath(const std::string& name) const
-{
-    return joinPath(recipientFolder(name), "newmail.txt");
+    return CorrespondentPaths(currentdirectory, name);
 }
 
 } // namespace qb

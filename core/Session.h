@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CorrespondentPaths.h"
 #include "IoContext.h"
 #include "ShownMessage.h"
 
@@ -24,11 +25,10 @@ struct Session
     // EDataDirectory.
     void getcurrentdirectory();
 
-    std::string usersFilePath() const;                          // DIR/users.cfg
-    std::string mailFilePath() const;                           // DIR/mail.cfg
-    std::string recipientFolder(const std::string& name) const; // DIR/NAME
-    std::string keyFilePath(const std::string& name) const;     // DIR/NAME/NAME.key
-    std::string messageFilePath(const std::string& name) const; // DIR/NAME/newmail.txt
+    std::string usersFilePath() const; // DIR/users.cfg
+    std::string mailFilePath() const;  // DIR/mail.cfg
+    // NAME's folder, key, message and temporary file.
+    CorrespondentPaths correspondent(const std::string& name) const;
 };
 
 } // namespace qb

@@ -187,7 +187,7 @@ public:
             });
 
         qbtest::ScriptedMainView view(false);
-        view.pathField.setText(m_session.messageFilePath("bob"));
+        view.pathField.setText(m_session.correspondent("bob").messageFile());
         qb::MessageCipher cipher(m_session, view);
         const double scripted = median([&] { view.editor.setText(message); }, [&] { cipher.Encrypt1Click(); });
         return {what, window, scripted};

@@ -1,5 +1,4 @@
 #include "CommandRunner.h"
-#include "FixedClock.h"
 #include "MailPrograms.h"
 #include "MessageCipher.h"
 #include "MessageFiles.h"
@@ -126,7 +125,6 @@ struct Desk
     qb::Session session;
     qbtest::ScriptedMainView view;
     qbtest::ScriptedDialogs& ask = view.scripted;
-    qbtest::FixedClock clock{49507250u};
 };
 
 void prepareCipher(const qbtest::TempDir& dir, const std::string& message)
@@ -156,7 +154,7 @@ void runCipher(Desk& d, void (qb::MessageCipher::*command)(), const std::string&
 
 void runRecipients(Desk& d, void (qb::Recipients::*command)())
 {
-    qb::Recipients recipients(d.session, d.view, d.clock);
+    qb::Recipients recipients(d.session, d.view);
     (recipients.*command)();
 }
 
