@@ -268,6 +268,20 @@ int ListBoxWidget::rowsWithin(int height) const
 
 // ---- QtEditor
 
+QtEditor::QtEditor(QPlainTextEdit* edit) : m_edit(edit)
+{
+    m_counting = QObject::connect(m_edit->document(), &QTextDocument::contentsChange, m_edit,
+                                  [this](int, int removed, int added) {
+                                      if (removed > 0 || added > 0)
+                                          ++m_revision;
+                                  });
+}
+
+QtEditor::~QtEditor()
+{
+    QObject::disconnect(m_counting);
+}
+
 QtEditor::Hold::Hold(QtEditor& editor) : m_editor(editor)
 {
     // A hold inside another leaves the bytes to the outer one.

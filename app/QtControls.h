@@ -101,7 +101,10 @@ public:
         bool m_owner = false;
     };
 
-    explicit QtEditor(QPlainTextEdit* edit) : m_edit(edit) {}
+    explicit QtEditor(QPlainTextEdit* edit);
+    ~QtEditor() override;
+    QtEditor(const QtEditor&) = delete;
+    QtEditor& operator=(const QtEditor&) = delete;
 
     std::string text() const override;
     std::size_t textSize() const override;
@@ -114,6 +117,7 @@ public:
     bool isModified() const override;
     void setModified(bool modified) override;
     void setFocus() override;
+    std::uint64_t revision() const override { return m_revision; }
 
 private:
     // Replaces the document's content with what `insert` puts in at the cursor it is given, as one fresh text,
@@ -122,6 +126,9 @@ private:
 
     QPlainTextEdit* m_edit;
     std::optional<std::string> m_held;
+    // Every change of the document's text counts, the widget's own editing and the commands' alike.
+    std::uint64_t m_revision = 0;
+    QMetaObject::Connection m_counting;
 };
 
 // The system clipboard as the core's commands use it; the editor's own Cut, Copy and Paste go through the widget.

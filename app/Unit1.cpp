@@ -80,7 +80,7 @@ TForm1::TForm1(qb::Session& session, QWidget* parent) : QMainWindow(parent), m_s
     m_cipher = std::make_unique<qb::MessageCipher>(m_session, *m_view);
     m_recipients = std::make_unique<qb::Recipients>(m_session, *m_view);
     m_files = std::make_unique<qb::MessageFiles>(m_session, *m_view);
-    m_editCommands = std::make_unique<qb::EditCommands>(*m_view);
+    m_editCommands = std::make_unique<qb::EditCommands>(*m_view, m_session.shownMessage);
 
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));

@@ -66,6 +66,8 @@ public:
     virtual bool isModified() const = 0;
     virtual void setModified(bool modified) = 0;
     virtual void setFocus() = 0;
+    // Changes whenever the text changes (typing, pasting, loading, clearing): the same number, the same text.
+    virtual std::uint64_t revision() const = 0;
 };
 
 class LineEdit

@@ -1,6 +1,7 @@
 #include "EditCommands.h"
 #include "MailText.h"
 #include "ScriptedUi.h"
+#include "ShownMessage.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,8 @@ namespace {
 TEST(EditCommands, CopyAsMailTextPutsTheEditorsBytesOnTheClipboardAsMailText)
 {
     qbtest::ScriptedMainView view;
-    qb::EditCommands commands(view);
+    qb::ShownMessage shown;
+    qb::EditCommands commands(view, shown);
     commands.CopyAsMailText1Click();
     EXPECT_EQ(view.systemClipboard.sets(), 0) << "an empty editor copies nothing";
     EXPECT_TRUE(view.statusMessages.empty());

@@ -1,4 +1,5 @@
 #include "Errors.h"
+#include "KeyFingerprint.h"
 #include "MailText.h"
 #include "MessageCipher.h"
 #include "ScriptedUi.h"
@@ -354,6 +355,33 @@ TEST_F(MessageCipherTest, DamagedOrDoubledMailTextIsRefusedWithNothingWritten)
             EXPECT_EQ(dir.readFile("work/Untitled"), "old untitled");
             EXPECT_EQ(message(), path == "Untitled" ? "old message" : text);
         }
+    }
+}
+
+TEST_F(MessageCipherTest, MailTextNamingAnotherKeyIsRefusedWithAWarningAndNothingWritten)
+{
+    setKey("bob's key");
+    dir.writeFile("users.cfg", "bob\r\ncarol\r\nalice\r\nann\r\n");
+    dir.writeFile("alice/alice.key", "the key alice and ann share");
+    dir.writeFile("ann/ann.key", "the key alice and ann share");
+    dir.makeFolder("work");
+    qbtest::ScopedWorkingDirectory inWork(dir.file("work"));
+    const std::pair<std::string, std::string> rows[] = {
+        {qb::keyFingerprint("the key alice and ann share"),
+         "This message was encrypted with alice's key. Select alice and choose Decrypt again."},
+        {"0000 1111 2222 3333",
+         "None of your correspondents holds the key this message was encrypted with (Key: 0000 1111 2222 3333)."}};
+    for (const auto& [key, warning] : rows) {
+        SCOPED_TRACE(warning);
+        renew();
+        view->pathField.setText("Untitled");
+        view->editor.type(qb::armorMailText("ciphertext", key));
+        view->scripted.answerMessage(qb::Answer::Ok);
+        EXPECT_THROW(cipher->Decrypt1Click(), qb::EAbort);
+        ASSERT_EQ(view->scripted.boxes().size(), 1u);
+        EXPECT_EQ(view->scripted.boxes()[0].text, warning);
+        EXPECT_EQ(view->scripted.boxes()[0].kind, qb::MessageKind::Warning);
+        EXPECT_FALSE(dir.exists("work/Untitled"));
     }
 }
 

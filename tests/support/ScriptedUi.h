@@ -110,10 +110,12 @@ public:
     {
         std::string().swap(m_text);
         m_allBytes = false;
+        ++m_revision;
     }
     bool isModified() const override { return m_modified; }
     void setModified(bool modified) override { m_modified = modified; }
     void setFocus() override { ++m_focusRequests; }
+    std::uint64_t revision() const override { return m_revision; }
 
     // Typing: sets the text and fires the change notification, as setText does.
     void type(const std::string& text) { setText(text); }
@@ -124,6 +126,7 @@ public:
 
 private:
     std::string m_text;
+    std::uint64_t m_revision = 0;
     bool m_allBytes = false;
     bool m_modified = false;
     int m_changes = 0;
