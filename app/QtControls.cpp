@@ -306,12 +306,22 @@ std::string QtEditor::text() const
 {
     if (m_held)
         return *m_held;
-    // The raw text keeps every character as typed (toPlainText would turn U+00A0, byte 160, into a blank);
-    // its paragraph separators are the editor's line breaks.
-    const QString raw = m_edit->document()->toRawText();
+    // Fragment by fragment, as typed (toPlainText would turn U+00A0, byte 160, into a blank), with a line break
+    // between blocks: the text is never copied whole as characters besides the document's own copy.
+    const QTextDocument* document = m_edit->document();
     std::string bytes;
-    if (const auto failure = encodeEditorText(utf16View(raw), bytes))
-        throwUnsavable(raw, static_cast<qsizetype>(*failure), "The message");
+    bytes.reserve(static_cast<std::size_t>(document->characterCount() + document->blockCount()));
+    std::string piece;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        if (block != document->begin())
+            bytes += "\r\n";
+        for (QTextBlock::iterator fragment = block.begin(); !fragment.atEnd(); ++fragment) {
+            const QString text = fragment.fragment().text();
+            if (const auto failure = encodeEditorText(utf16View(text), piece))
+                throwUnsavable(text, static_cast<qsizetype>(*failure), "The message");
+            bytes += piece;
+        }
+    }
     return bytes;
 }
 
@@ -335,20 +345,37 @@ bool QtEditor::isEmpty() const
 
 void QtEditor::setText(const std::string& text)
 {
-    fillDocument([&text](QTextCursor& cursor) { insertDecodedText(cursor, text, decodeCp1252Into); });
+    fillDocument(View::Lines, [&text](QTextCursor& cursor) { insertDecodedText(cursor, text, decodeCp1252Into); });
 }
 
 void QtEditor::takeText(std::string&& text)
 {
-    fillDocument([&text](QTextCursor& cursor) { insertDecodedText(cursor, std::move(text), decodeCp1252Into); });
+    fillDocument(View::Lines,
+                 [&text](QTextCursor& cursor) { insertDecodedText(cursor, std::move(text), decodeCp1252Into); });
 }
 
 void QtEditor::takeAllBytes(std::string&& bytes)
 {
-    fillDocument([&bytes](QTextCursor& cursor) { insertDecodedText(cursor, std::move(bytes), decodeAllBytesView); });
+    fillDocument(View::AllBytes,
+                 [&bytes](QTextCursor& cursor) { insertDecodedText(cursor, std::move(bytes), decodeAllBytesView); });
 }
 
-void QtEditor::fillDocument(const std::function<void(QTextCursor&)>& insert)
+// Every byte shown comes in a monospaced face that holds the Control Pictures itself: a face without them makes the
+// layout look each one up in another font, which splits a line into many small runs to shape.
+void QtEditor::useFontFor(View view)
+{
+    if (!m_textFont) {
+        m_textFont = m_edit->font();
+        m_allBytesFont = *m_textFont;
+        m_allBytesFont.setFamilies({QStringLiteral("FreeMono"), QStringLiteral("DejaVu Sans Mono")});
+        m_allBytesFont.setStyleHint(QFont::Monospace);
+    }
+    const QFont& wanted = view == View::AllBytes ? m_allBytesFont : *m_textFont;
+    if (m_edit->font() != wanted)
+        m_edit->setFont(wanted);
+}
+
+void QtEditor::fillDocument(View view, const std::function<void(QTextCursor&)>& insert)
 {
     m_held.reset();
     QTextDocument* document = m_edit->document();
@@ -360,6 +387,8 @@ void QtEditor::fillDocument(const std::function<void(QTextCursor&)>& insert)
         // paragraph. No undo step: a loaded text starts a fresh history.
         document->setUndoRedoEnabled(false);
         document->clear();
+        // While there is nothing to lay out again.
+        useFontFor(view);
         // Two empty paragraphs, the caret in the first: placed while there is nothing to lay out, and kept
         // there by putting the text into the second and then dropping the first. Placing it afterwards would
         // measure the first line of the new text, which for a long paragraph means analysing all of it again.
@@ -516,6 +545,23 @@ std::string QtListControl::item(int index) const
 
 // ---- QtProgressControl
 
+namespace {
+
+// Holds a widget's updates back for a while: it paints what changed meanwhile later, with the next paint.
+class UpdatesHeld
+{
+public:
+    explicit UpdatesHeld(QWidget* widget) : m_widget(widget) { m_widget->setUpdatesEnabled(false); }
+    ~UpdatesHeld() { m_widget->setUpdatesEnabled(true); }
+    UpdatesHeld(const UpdatesHeld&) = delete;
+    UpdatesHeld& operator=(const UpdatesHeld&) = delete;
+
+private:
+    QWidget* m_widget;
+};
+
+} // namespace
+
 QtProgressControl::QtProgressControl(QProgressBar* bar, Window& window, MillisecondClock now)
     : m_bar(bar), m_window(window), m_now(std::move(now))
 {
@@ -547,6 +593,7 @@ int QtProgressControl::pixelsFor(int units) const
 void QtProgressControl::setMaximum(std::int64_t maximum)
 {
     m_maximum = maximum;
+    m_lastPaint = m_now();
     m_bar->setValue(unitsFor(m_position));
 }
 
@@ -564,18 +611,19 @@ void QtProgressControl::stepPositions(std::int64_t first, std::int64_t last)
     const int units = unitsFor(last);
     if (units == m_bar->value())
         return;
-    // Each of first..last was shown and painted; only the last can differ on screen from what is there now.
+    // Only the last of first..last can differ on screen from what is there now.
     const bool drawnDifferently = pixelsFor(units) != pixelsFor(m_bar->value());
-    m_bar->setValue(units);
+    {
+        // The bar would repaint itself at once for every pixel it grows by.
+        const UpdatesHeld held(m_bar);
+        m_bar->setValue(units);
+    }
     if (!drawnDifferently)
         return;
     const std::int64_t now = m_now();
-    if (!m_windowPainted || now - m_lastWindowPaint >= kFrameMilliseconds) {
-        m_windowPainted = true;
-        m_lastWindowPaint = now;
+    if (now - m_lastPaint >= kFrameMilliseconds) {
+        m_lastPaint = now;
         m_window.repaintNow();
-    } else {
-        m_bar->repaint();
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "Ui.h"
 
+#include <QFont>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QString>
@@ -120,12 +121,17 @@ public:
     std::uint64_t revision() const override { return m_revision; }
 
 private:
-    // Replaces the document's content with what `insert` puts in at the cursor it is given, as one fresh text,
-    // then notifies once.
-    void fillDocument(const std::function<void(QTextCursor&)>& insert);
+    enum class View { Lines, AllBytes };
+
+    // Replaces the document's content with what `insert` puts in at the cursor it is given, as one fresh text shown
+    // as `view`, then notifies once.
+    void fillDocument(View view, const std::function<void(QTextCursor&)>& insert);
+    void useFontFor(View view);
 
     QPlainTextEdit* m_edit;
     std::optional<std::string> m_held;
+    std::optional<QFont> m_textFont; // the widget's own, taken at the first fill
+    QFont m_allBytesFont;
     // Every change of the document's text counts, the widget's own editing and the commands' alike.
     std::uint64_t m_revision = 0;
     QMetaObject::Connection m_counting;
@@ -177,8 +183,9 @@ private:
 };
 
 // ProgressBar3. The core counts bytes in 64 bits; the bar works in a fixed number of units. A step that changes
-// what the bar shows paints the bar at once and the whole window at most once per display frame, so a run costs
-// the same few dozen paints whatever its length.
+// what the bar shows repaints the window at once, but at most once per display frame counted from the run's start
+// (its setMaximum): a run that ends within a frame paints nothing on its way, and a longer one no more than the
+// screen can show.
 class QtProgressControl : public ProgressControl
 {
 public:
@@ -205,8 +212,7 @@ private:
     MillisecondClock m_now;
     std::int64_t m_maximum = 100;
     std::int64_t m_position = 0;
-    std::int64_t m_lastWindowPaint = 0;
-    bool m_windowPainted = false;
+    std::int64_t m_lastPaint = 0;
 };
 
 class QtWindow : public Window
