@@ -37,8 +37,6 @@
 namespace qb {
 namespace {
 
-constexpr int kBytesRole = Qt::UserRole;
-
 std::u16string_view utf16View(const QString& text)
 {
     return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
@@ -73,6 +71,36 @@ std::size_t decodeCp1252Into(std::string_view bytes, char16_t* out)
     for (const char byte : bytes)
         *out++ = cp1252ToUnicode(static_cast<unsigned char>(byte));
     return bytes.size();
+}
+
+// `entries` in the order listCollator().compare gives, equal ones in the order they come: a key made once per entry
+// and a stable sort, rather than a collation per comparison. Qt's keys for the C locale ignore the case setting;
+// there the case-folded text is the key, which orders as that locale's case-insensitive comparison does.
+QStringList sortedByCollation(const QStringList& entries)
+{
+    std::vector<qsizetype> order(static_cast<std::size_t>(entries.size()));
+    for (std::size_t index = 0; index < order.size(); ++index)
+        order[index] = static_cast<qsizetype>(index);
+    const QCollator collator = listCollator();
+    if (collator.locale().language() == QLocale::C) {
+        std::vector<QString> keys;
+        keys.reserve(order.size());
+        for (const QString& entry : entries)
+            keys.push_back(entry.toCaseFolded());
+        std::stable_sort(order.begin(), order.end(), [&keys](qsizetype a, qsizetype b) { return keys[a] < keys[b]; });
+    } else {
+        std::vector<QCollatorSortKey> keys;
+        keys.reserve(order.size());
+        for (const QString& entry : entries)
+            keys.push_back(collator.sortKey(entry));
+        std::stable_sort(order.begin(), order.end(),
+                         [&keys](qsizetype a, qsizetype b) { return keys[a].compare(keys[b]) < 0; });
+    }
+    QStringList sorted;
+    sorted.reserve(entries.size());
+    for (const qsizetype index : order)
+        sorted << entries[index];
+    return sorted;
 }
 
 } // namespace
@@ -465,6 +493,8 @@ QtListControl::QtListControl(QListWidget* list) : m_list(list)
 {
     // Qt's own sorting orders by code point; this control inserts in its own order instead.
     m_list->setSortingEnabled(false);
+    // A long list is measured and laid out a batch at a time while the program waits for input, so it shows at once.
+    m_list->setLayoutMode(QListView::Batched);
 }
 
 void QtListControl::clear()
@@ -490,9 +520,23 @@ int QtListControl::sortedInsertRow(const QString& shown) const
 
 void QtListControl::add(const std::string& entry)
 {
-    auto* item = new QListWidgetItem(textFromCp1252(entry));
-    item->setData(kBytesRole, QByteArray(entry.data(), static_cast<qsizetype>(entry.size())));
-    m_list->insertItem(m_sorted ? sortedInsertRow(item->text()) : m_list->count(), item);
+    const QString shown = textFromCp1252(entry);
+    m_list->insertItem(m_sorted ? sortedInsertRow(shown) : m_list->count(), shown);
+}
+
+void QtListControl::addAll(const std::vector<std::string>& entries)
+{
+    if (m_list->count() > 0) {
+        ListControl::addAll(entries);
+        return;
+    }
+    QStringList shown;
+    shown.reserve(static_cast<qsizetype>(entries.size()));
+    for (const std::string& entry : entries)
+        shown << textFromCp1252(entry);
+    if (m_sorted)
+        shown = sortedByCollation(shown);
+    m_list->addItems(shown);
 }
 
 void QtListControl::setSorted(bool sorted)
@@ -539,8 +583,7 @@ std::string QtListControl::item(int index) const
 {
     if (index < 0 || index >= m_list->count())
         throw EListError(index);
-    const QByteArray bytes = m_list->item(index)->data(kBytesRole).toByteArray();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return cp1252FromText(m_list->item(index)->text(), "The list entry");
 }
 
 // ---- QtProgressControl

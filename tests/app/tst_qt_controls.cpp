@@ -287,22 +287,46 @@ private slots:
             {"accented letters among their base letters", {"Zoe", emile, "Eva", "Fay"}, {emile, "Eva", "Fay", "Zoe"}}};
         for (const auto& [name, added, shown] : rows) {
             const qbtest::RowTrace trace(name);
-            // Added unsorted, then sorted, and added one by one into a sorted list: the same order both ways.
+            // Added unsorted, then sorted; added one by one into a sorted list; and all at once: the same order.
             QListWidget lateWidget;
             qb::QtListControl late(&lateWidget);
             QListWidget sortedWidget;
             qb::QtListControl sorted(&sortedWidget);
             sorted.setSorted(true);
+            std::vector<std::string> batch;
             for (const QString& entry : added) {
                 late.add(qb::cp1252FromText(entry, "entry"));
                 sorted.add(qb::cp1252FromText(entry, "entry"));
+                batch.push_back(qb::cp1252FromText(entry, "entry"));
             }
             QCOMPARE(qbtest::entries(lateWidget), added);
             late.setSorted(true);
             QCOMPARE(qbtest::entries(lateWidget), shown);
             QCOMPARE(qbtest::entries(sortedWidget), shown);
             QCOMPARE(sorted.count(), added.size());
+            sorted.clear();
+            sorted.addAll(batch);
+            QCOMPARE(qbtest::entries(sortedWidget), shown);
         }
+    }
+
+    // All at once, by collation keys, against one by one into the sorted list: the same entries in the same order.
+    void listTakesManyEntriesAtOnceAsOneByOne()
+    {
+        std::vector<std::string> names;
+        const char* const parts[] = {"al", "Al", "\xC9m", "em", "bo", "B-o", "z", "", "9", "_x", "\xE6", "a b"};
+        for (unsigned index = 0; index < 600; ++index)
+            names.push_back(std::string(parts[index % 12]) + parts[(index * 7 + 3) % 12] + parts[index * 5 % 11]);
+        QListWidget oneByOneWidget;
+        qb::QtListControl oneByOne(&oneByOneWidget);
+        oneByOne.setSorted(true);
+        for (const std::string& name : names)
+            oneByOne.add(name);
+        QListWidget atOnceWidget;
+        qb::QtListControl atOnce(&atOnceWidget);
+        atOnce.setSorted(true);
+        atOnce.addAll(names);
+        QCOMPARE(qbtest::entries(atOnceWidget), qbtest::entries(oneByOneWidget));
     }
 
     void listKeepsEntryBytesAndRefusesBadIndexes()
