@@ -83,11 +83,15 @@ QStringList sortedByCollation(const QStringList& entries)
         order[index] = static_cast<qsizetype>(index);
     const QCollator collator = listCollator();
     if (collator.locale().language() == QLocale::C) {
-        std::vector<QString> keys;
+        // As UTF-8, whose byte order is the characters' order here (no surrogates), a short name lies within the
+        // key itself: the sort reads memory in order rather than chasing a string per comparison.
+        std::vector<std::pair<std::string, qsizetype>> keys;
         keys.reserve(order.size());
-        for (const QString& entry : entries)
-            keys.push_back(entry.toCaseFolded());
-        std::stable_sort(order.begin(), order.end(), [&keys](qsizetype a, qsizetype b) { return keys[a] < keys[b]; });
+        for (qsizetype index = 0; index < entries.size(); ++index)
+            keys.emplace_back(entries[index].toCaseFolded().toStdString(), index);
+        std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (std::size_t index = 0; index < keys.size(); ++index)
+            order[index] = keys[index].second;
     } else {
         std::vector<QCollatorSortKey> keys;
         keys.reserve(order.size());
