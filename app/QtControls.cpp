@@ -68,8 +68,7 @@ QCollator listCollator()
 // A ByteDecoder for windows-1252: one character a byte.
 std::size_t decodeCp1252Into(std::string_view bytes, char16_t* out)
 {
-    for (const char byte : bytes)
-        *out++ = cp1252ToUnicode(static_cast<unsigned char>(byte));
+    decodeCp1252(bytes, out);
     return bytes.size();
 }
 
@@ -300,7 +299,8 @@ int ListBoxWidget::rowsWithin(int height) const
 
 // ---- QtEditor
 
-QtEditor::QtEditor(QPlainTextEdit* edit) : m_edit(edit)
+QtEditor::QtEditor(QPlainTextEdit* edit, int wholeCopyCharacters)
+    : m_edit(edit), m_wholeCopyCharacters(wholeCopyCharacters)
 {
     m_counting = QObject::connect(m_edit->document(), &QTextDocument::contentsChange, m_edit,
                                   [this](int, int removed, int added) {
@@ -338,9 +338,17 @@ std::string QtEditor::text() const
 {
     if (m_held)
         return *m_held;
-    // Fragment by fragment, as typed (toPlainText would turn U+00A0, byte 160, into a blank), with a line break
-    // between blocks: the text is never copied whole as characters besides the document's own copy.
+    // As typed (toPlainText would turn U+00A0, byte 160, into a blank). A text of moderate size is copied whole as
+    // characters, the fastest way out of the document; a larger one goes fragment by fragment, with a line break
+    // between blocks, so that no second copy of many megabytes of characters is held beside the document's own.
     const QTextDocument* document = m_edit->document();
+    if (document->characterCount() <= m_wholeCopyCharacters) {
+        const QString raw = document->toRawText();
+        std::string bytes;
+        if (const auto failure = encodeEditorText(utf16View(raw), bytes))
+            throwUnsavable(raw, static_cast<qsizetype>(*failure), "The message");
+        return bytes;
+    }
     std::string bytes;
     bytes.reserve(static_cast<std::size_t>(document->characterCount() + document->blockCount()));
     std::string piece;

@@ -102,7 +102,10 @@ public:
         bool m_owner = false;
     };
 
-    explicit QtEditor(QPlainTextEdit* edit);
+    // Up to this many characters the text is converted from one whole copy; beyond, fragment by fragment.
+    static constexpr int kWholeCopyCharacters = 16 << 20;
+
+    explicit QtEditor(QPlainTextEdit* edit, int wholeCopyCharacters = kWholeCopyCharacters);
     ~QtEditor() override;
     QtEditor(const QtEditor&) = delete;
     QtEditor& operator=(const QtEditor&) = delete;
@@ -130,6 +133,7 @@ private:
 
     QPlainTextEdit* m_edit;
     std::optional<std::string> m_held;
+    int m_wholeCopyCharacters;
     std::optional<QFont> m_textFont; // the widget's own, taken at the first fill
     QFont m_allBytesFont;
     // Every change of the document's text counts, the widget's own editing and the commands' alike.
