@@ -180,7 +180,6 @@ public:
         QApplication::processEvents();
         m_form->findChild<QListWidget*>(QStringLiteral("ListBox1"))->setCurrentRow(0);
         m_memo = m_form->findChild<QPlainTextEdit*>(QStringLiteral("Memo1"));
-        m_bare.setFont(m_memo->font());
         m_bare.resize(m_memo->size());
         m_bare.show();
     }
@@ -215,6 +214,8 @@ public:
                 else
                     cipher.Decrypt1Click();
             });
+            // The same font as the window shows the result in.
+            m_bare.setFont(m_memo->font());
             m_bare.clear();
             m_bare.repaint();
             const double bare = seconds([&] {
@@ -234,6 +235,7 @@ public:
     {
         constexpr int kKeys = 300;
         m_form->view().memo1().setText(message);
+        m_bare.setFont(m_memo->font());
         m_bare.setPlainText(m_memo->toPlainText());
         std::vector<double> windowKeys, bareKeys;
         for (QPlainTextEdit* editor : {m_memo, &m_bare}) {
@@ -311,6 +313,7 @@ public:
         writeFile(path, QByteArray::fromStdString(message));
         QAction* open1 = m_form->findChild<QAction*>(QStringLiteral("Open1"));
         const QString text = qb::textFromCp1252(message);
+        m_bare.setFont(m_memo->font());
         std::vector<double> windows, bares, ratios;
         for (int pair = 0; pair < kPairs; ++pair) {
             // An editor that already holds the file's text would keep it rather than load it again.
