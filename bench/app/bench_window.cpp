@@ -313,7 +313,6 @@ public:
         writeFile(path, QByteArray::fromStdString(message));
         QAction* open1 = m_form->findChild<QAction*>(QStringLiteral("Open1"));
         const QString text = qb::textFromCp1252(message);
-        m_bare.setFont(m_memo->font());
         std::vector<double> windows, bares, ratios;
         for (int pair = 0; pair < kPairs; ++pair) {
             // An editor that already holds the file's text would keep it rather than load it again.
@@ -324,6 +323,7 @@ public:
             open1->trigger();
             m_form->repaint();
             windows.push_back(std::chrono::duration<double>(Clock::now() - accepted).count());
+            m_bare.setFont(m_memo->font());
             m_bare.clear();
             bares.push_back(seconds([&] {
                 m_bare.setPlainText(text);
