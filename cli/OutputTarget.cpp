@@ -29,7 +29,7 @@ class ReplacedFile : public OutputTarget
 {
 public:
     ReplacedFile(qb::IoContext& io, const std::string& name)
-        : m_io(io), m_shownName(name), m_path(absolutePath(name)), m_replacement(io.faults(), io.openFiles())
+        : m_io(io), m_shownName(name), m_path(absolutePath(name)), m_replacement(io)
     {
         qb::FilePlace place;
         if (const int code = io.locate(m_path, place))

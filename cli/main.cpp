@@ -10,8 +10,10 @@
 #include "CorrespondentPaths.h"
 #include "Errors.h"
 #include "IoCodes.h"
+#include "RemovalOnSignal.h"
 #include "Session.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <iostream>
 #include <new>
@@ -19,6 +21,7 @@
 namespace {
 
 constexpr int kUsageStatus = 2;
+constexpr std::chrono::seconds kLockWait{10};
 
 void complain(const std::string& text)
 {
@@ -49,6 +52,8 @@ void run(const qbcli::CliOptions& options)
         qbcli::makeDataDirectory(dataDirectory);
     }
     qb::Session session;
+    // A script can wait longer than a window's event loop for another copy to finish with a file.
+    session.io.waitForLocks(kLockWait);
     qbcli::enterDataDirectory(session, dataDirectory);
 
     const qbcli::CipherRequest cipher{options.recipient, options.operands.empty() ? "" : options.operands[0],
@@ -77,6 +82,7 @@ void run(const qbcli::CliOptions& options)
 int main(int argc, char* argv[])
 {
     qb::disableCoreDumps();
+    qb::removeTemporaryFilesOnSignals();
     qbcli::CliOptions options;
     try {
         options = qbcli::parseOptions(argc, argv);

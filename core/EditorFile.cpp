@@ -60,7 +60,7 @@ void readEditorFile(IoContext& io, const std::string& name, std::string& text, S
     {
     };
     if (place.openRegular(O_RDONLY, file, info) != 0 || io.openFiles().contains({info.st_dev, info.st_ino}) ||
-        file.lock(false) != 0)
+        file.lock(false, io.lockWait()) != 0)
         throw EFOpenError(name);
     requireEditorCapacity(info.st_size);
     readWholeFile(file, info.st_size, text, scan);
@@ -88,7 +88,7 @@ void saveBytesAsEditorFile(IoContext& io, std::string_view bytes, const std::str
     FilePlace place;
     if (io.locate(name, place) != 0)
         throw EFCreateError(name);
-    Replacement replacement(io.faults(), io.openFiles());
+    Replacement replacement(io);
     if (replacement.begin(std::move(place), Replacement::Hold::Target) != 0)
         throw EFCreateError(name);
     if (replacement.file().writeAll(io.faults(), bytes.data(), bytes.size()) != 0 || replacement.commit() != 0)

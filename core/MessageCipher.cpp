@@ -169,7 +169,7 @@ void MessageCipher::Encrypt1Click()
 
     // The ciphertext goes to the temporary file, which is renamed over the message once it is whole on disk: until
     // then the message is untouched, and a failed or cut-off Encrypt leaves no temporary file behind.
-    Replacement ciphertext(io.faults(), io.openFiles());
+    Replacement ciphertext(io);
     {
         FilePlace place;
         io.fail(io.locate(path, place));

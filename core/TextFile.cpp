@@ -63,7 +63,7 @@ bool TextFile::openExisting(int flags, OpenFileTable::Access access)
             code = ioCodeFromErrno(error, m_name);
         else if (!m_io.openFiles().mayOpen({info.st_dev, info.st_ino}, access))
             code = IoCode::SharingViolation;
-        else if (const int locked = m_file.lock(access == OpenFileTable::Access::Write))
+        else if (const int locked = m_file.lock(access == OpenFileTable::Access::Write, m_io.lockWait()))
             code = ioCodeFromErrno(locked, m_name);
     }
     if (code != 0) {
@@ -95,7 +95,7 @@ void TextFile::rewrite()
         return;
     FilePlace place;
     int code = m_io.locate(m_name, place);
-    auto replacement = std::make_unique<Replacement>(m_io.faults(), m_io.openFiles());
+    auto replacement = std::make_unique<Replacement>(m_io);
     if (code == 0) {
         if (const int error = replacement->begin(std::move(place), Replacement::Hold::Target))
             code = ioCodeFromErrno(error, m_name);

@@ -428,10 +428,7 @@ TEST_F(MessageCipherTest, EncryptNeverRenamesOrRemovesATemporaryNameThatIsNoLong
     setKey("\x01");
     // Something else takes the temporary file's name while the ciphertext is written: it is not what was written,
     // so it is neither renamed over the message nor removed.
-    view->hooked.duringRun = [&] {
-        ASSERT_EQ(::unlink(tempPath().c_str()), 0);
-        ASSERT_EQ(::symlink("/proc/self/mem", tempPath().c_str()), 0);
-    };
+    view->hooked.duringRun = [&] { ASSERT_EQ(::symlink("/proc/self/mem", tempPath().c_str()), 0); };
     EXPECT_THROW(run(kEncrypt, "plain text"), qb::EInOutError);
     EXPECT_TRUE(std::filesystem::is_symlink(tempPath())) << "removed what the command had not made";
     EXPECT_EQ(message(), "plain text");
