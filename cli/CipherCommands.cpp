@@ -7,7 +7,7 @@
 #include "Errors.h"
 #include "MailText.h"
 #include "OutputTarget.h"
-#include "RecipientFiles.h"
+#include "RecipientCommands.h"
 #include "TerminalText.h"
 
 #include <memory>
@@ -41,7 +41,7 @@ private:
     {
         qb::requireFolderName(name);
         bool listed = false;
-        qb::RecipientFiles(session).readNames([&](const std::string& line) { listed = listed || line == name; });
+        readUsersFile(session, [&](const std::string& line) { listed = listed || line == name; });
         if (!listed)
             throw qb::Error("unknown recipient " + withVisibleControls(name) + " (see quillbox-cli recipients)");
         return name;

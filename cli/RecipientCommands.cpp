@@ -3,6 +3,7 @@
 #include "CliErrors.h"
 #include "DataDirectory.h"
 #include "Errors.h"
+#include "IoCodes.h"
 #include "ListFiles.h"
 #include "OutputTarget.h"
 #include "RecipientFiles.h"
@@ -30,22 +31,49 @@ private:
     std::unique_ptr<OutputTarget> m_output;
 };
 
-// The list must take the name; the window offers to create a missing one, and a script means yes.
-void prepareRegistration(const qb::RecipientFiles& files, const qb::CorrespondentPaths& correspondent)
+const char* const kUsersFileBusy = "users.cfg is in use by another Quillbox";
+
+// Runs a step on users.cfg, saying in words when another copy held it for longer than the wait for locks.
+template <typename Step> auto onUsersFile(Step step)
+{
+    try {
+        return step();
+    } catch (const qb::EInOutError& error) {
+        if (error.code() == qb::IoCode::SharingViolation)
+            throw qb::Error(kUsersFileBusy);
+        throw;
+    }
+}
+
+// The list must take the name; the window offers to create a missing one, and a script means yes. Another copy may
+// be making it at the same moment: one that appears meanwhile is used, never replaced.
+void prepareRegistration(qb::Session& session, const qb::RecipientFiles& files,
+                         const qb::CorrespondentPaths& correspondent)
 {
     correspondent.requireRegistrable();
-    if (!files.usersFileReady())
-        files.createUsersFile();
+    onUsersFile([&] {
+        if (!files.usersFileReady())
+            qb::createListUnlessPresent(session.io, session.usersFilePath());
+    });
     files.makeFolder(correspondent);
 }
 
 } // namespace
 
+void readUsersFile(qb::Session& session, const std::function<void(const std::string&)>& onName)
+{
+    const int code = onUsersFile([&] { return qb::RecipientFiles(session).readNames(onName); });
+    if (code == qb::IoCode::SharingViolation)
+        throw qb::Error(kUsersFileBusy);
+    if (code != 0 && code != qb::IoCode::FileNotFound)
+        throw FileError(session.usersFilePath(), qb::ioErrorMessage(code));
+}
+
 void listRecipients(qb::Session& session)
 {
     LinePrinter printer(session.io);
     // An empty list reads as one empty line; no name is empty.
-    qb::RecipientFiles(session).readNames([&](const std::string& name) {
+    readUsersFile(session, [&](const std::string& name) {
         if (!name.empty())
             printer.print(withVisibleControls(name));
     });
@@ -55,19 +83,19 @@ void addRecipient(qb::Session& session, const std::string& name)
 {
     const qb::RecipientFiles files(session);
     const qb::CorrespondentPaths correspondent = session.correspondent(name);
-    prepareRegistration(files, correspondent);
+    prepareRegistration(session, files, correspondent);
     files.writeGeneratedKey(correspondent);
-    files.list(name);
+    onUsersFile([&] { files.list(name); });
 }
 
 void importRecipient(qb::Session& session, const std::string& name, const std::string& keyFile)
 {
     const qb::RecipientFiles files(session);
     const qb::CorrespondentPaths correspondent = session.correspondent(name);
-    prepareRegistration(files, correspondent);
+    prepareRegistration(session, files, correspondent);
     if (files.hasKey(correspondent)) {
         // As the window does: a key already there is kept, and the name listed.
-        files.list(name);
+        onUsersFile([&] { files.list(name); });
         std::cerr << "quillbox-cli: " << withVisibleControls(name) << " already has a key, which was kept; " << keyFile
                   << " was not used\n";
         return;
@@ -76,7 +104,7 @@ void importRecipient(qb::Session& session, const std::string& name, const std::s
     if (!import.openSource(absolutePath(keyFile)))
         throw FileError(keyFile, qb::ioErrorMessage(import.sourceError()));
     import.copyAndFinish();
-    files.list(name);
+    onUsersFile([&] { files.list(name); });
 }
 
 void listMailPrograms(qb::Session& session)

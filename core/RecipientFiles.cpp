@@ -19,7 +19,7 @@ void RecipientFiles::createUsersFile() const
     createEmptyList(m_session.io, m_session.usersFilePath());
 }
 
-bool RecipientFiles::readNames(const std::function<void(const std::string&)>& onName) const
+int RecipientFiles::readNames(const std::function<void(const std::string&)>& onName) const
 {
     return readListFile(m_session.io, m_session.usersFilePath(), onName);
 }

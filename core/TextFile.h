@@ -72,6 +72,7 @@ private:
     std::unique_ptr<Replacement> m_replacement;
     std::string m_record; // what an append writes at close
     off_t m_appendStart = 0;
+    bool m_otherNames = false; // a hard-linked file, which is replaced rather than appended to in place
     enum class Mode { Closed, Input, Output, Append } m_mode = Mode::Closed;
     OpenFileTable::FileId m_id{};
     std::vector<unsigned char> m_buffer;
@@ -97,6 +98,7 @@ private:
     int release(bool complete);
     bool openExisting(int flags, OpenFileTable::Access access);
     int writeRecord();
+    int replaceWithRecord();
 
     // Slow paths of the inline operations below: buffer refills and flushes, and wrong-mode errors.
     unsigned char readByteSlow();

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -278,6 +279,29 @@ TEST_F(CliTest, ListsNamesAndMailProgramsInTheirFilesOrder)
     EXPECT_EQ(cli({"programs"}).out, "mutt\tmutt -y\nelm\t/usr/bin/elm\n");
     dir.writeFile("data/users.cfg", "");
     EXPECT_EQ(cli({"recipients"}).out, "");
+}
+
+TEST(CliTogether, ConcurrentAddsOfDistinctNamesAreAllListedOnceWithWholeKeys)
+{
+    qbtest::TempDir dir;
+    const std::string data = dir.file("data");
+    std::vector<pid_t> runs;
+    std::set<std::string> added;
+    for (int i = 0; i < 2 * 25; ++i) {
+        const std::string name = (i % 2 ? "a" : "b") + std::to_string(i / 2);
+        runs.push_back(qbtest::startCli({"--data", data, "add", name}));
+        added.insert(name);
+    }
+    for (const pid_t run : runs)
+        EXPECT_EQ(qbtest::waitForCli(run), 0);
+    const std::string listed = qbtest::runCli({"--data", data, "recipients"}, dir.path()).out;
+    std::vector<std::string> names;
+    for (std::size_t start = 0, end; (end = listed.find('\n', start)) != std::string::npos; start = end + 1) {
+        names.push_back(listed.substr(start, end - start));
+        EXPECT_EQ(qbtest::readBytes(data + "/" + names.back() + "/" + names.back() + ".key").size(), 1000u);
+    }
+    EXPECT_EQ(names.size(), added.size()) << "a name listed twice or not at all";
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), added);
 }
 
 } // namespace
