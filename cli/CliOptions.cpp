@@ -104,9 +104,8 @@ CliOptions parseOptions(int argc, char* argv[])
         throw UsageError(name + ": extra operand '" + options.operands[rule->second.mostOperands] + "'");
     if (!rule->second.takesCipherOptions && (cipherOptionGiven || armorGiven))
         throw UsageError(name + " takes no -r, -o or --armor");
-    if (options.command == Command::Decrypt && armorGiven)
-        throw UsageError("decrypt takes no --armor: it reads raw bytes and mail text alike");
-    if (rule->second.takesCipherOptions && options.recipient.empty())
+    // Mail text names its key, so decrypt finds the correspondent itself.
+    if (options.command == Command::Encrypt && options.recipient.empty())
         throw UsageError(name + ": -r NAME is required");
     return options;
 }
@@ -122,8 +121,10 @@ std::string helpText()
            "Commands:\n"
            "  encrypt -r NAME [--armor] [-o OUT] [FILE]\n"
            "                        combine FILE (or standard input) with NAME's key\n"
-           "  decrypt -r NAME [-o OUT] [FILE]\n"
-           "                        the same backwards; FILE may hold raw bytes or mail text\n"
+           "  decrypt [-r NAME] [--armor] [-o OUT] [FILE]\n"
+           "                        the same backwards; FILE may hold raw bytes (with -r) or mail\n"
+           "                        text, whose Key line names the key (without -r, the first listed\n"
+           "                        correspondent that holds it)\n"
            "  recipients            list the correspondents, one a line, in the order registered\n"
            "  add NAME              register NAME with a newly generated 1000-byte key\n"
            "  import NAME KEYFILE   register NAME with a copy of the key in KEYFILE\n"
@@ -131,7 +132,8 @@ std::string helpText()
            "\n"
            "Options:\n"
            "  -r, --recipient=NAME  the correspondent whose key is used\n"
-           "  -a, --armor           write mail text (base64 lines with a checksum) instead of raw bytes\n"
+           "  -a, --armor           encrypt: write mail text (base64 lines with a checksum and a Key line)\n"
+           "                        instead of raw bytes; decrypt: take only mail text\n"
            "  -o, --output=OUT      write to OUT instead of standard output; OUT is replaced only once the\n"
            "                        result is complete\n"
            "  -d, --data=DIR        the data directory (default: $QUILLBOX_DATA, else ~/Quillbox)\n"
@@ -142,7 +144,7 @@ std::string helpText()
            "error, 1 for any other failure.\n"
            "\n"
            "Example: in mutt, decrypt the mail text of the message shown by piping it to\n"
-           "  | quillbox-cli decrypt -r alice\n";
+           "  | quillbox-cli decrypt --armor\n";
 }
 
 std::string versionText()

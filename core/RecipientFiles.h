@@ -4,6 +4,7 @@
 #include "TextFile.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace qb {
@@ -31,10 +32,17 @@ public:
     void writeGeneratedKey(const CorrespondentPaths& correspondent) const;
     // Appends the name to users.cfg, in one flushed write. Only once its key is whole.
     void list(const std::string& name) const;
+    // The fingerprint of the name's key; std::nullopt when it has none that can be opened.
+    std::optional<std::string> keyFingerprint(const std::string& name) const;
+    // The first name in users.cfg's order whose key has `fingerprint`: the correspondent a message names by its key.
+    std::optional<std::string> firstHolderOf(const std::string& fingerprint) const;
 
 private:
     Session& m_session;
 };
+
+// What is said when no correspondent holds the key a message names.
+std::string noKeyHolderText(const std::string& fingerprint);
 
 // A key copied from a file the user has, as Import Key copies it: text mode, up to the source's end of data, and an
 // empty source gives the one-byte key 26. The new key is begun at construction and replaces nothing until finish.
