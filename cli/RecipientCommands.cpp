@@ -20,7 +20,7 @@ namespace {
 class LinePrinter
 {
 public:
-    LinePrinter(qb::IoContext& io) : m_output(openOutput(io, "", Retraction::Never)) {}
+    LinePrinter(qb::IoContext& io) : m_output(openOutput(io, "")) {}
     void print(const std::string& line)
     {
         m_output->write(line.data(), line.size());

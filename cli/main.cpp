@@ -31,7 +31,7 @@ void complain(const std::string& text)
 void printText(const std::string& text)
 {
     qb::IoContext io;
-    const auto output = qbcli::openOutput(io, "", qbcli::Retraction::Never);
+    const auto output = qbcli::openOutput(io, "");
     output->write(text.data(), text.size());
     output->commit();
 }

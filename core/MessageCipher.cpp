@@ -115,7 +115,7 @@ public:
             progress.flush();
             warnNoRecipient(view);
         }
-        m_key.emplace(m_file.readPass(static_cast<std::uint64_t>(total)));
+        m_key.emplace(m_file.repeating(static_cast<std::uint64_t>(total)));
     }
 
     RepeatingKey& key() { return *m_key; }

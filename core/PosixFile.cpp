@@ -290,6 +290,22 @@ int FilePlace::openRegular(int accessFlags, PosixFile& file, struct stat& info) 
     return 0;
 }
 
+int FilePlace::openStream(int accessFlags, PosixFile& file, struct stat& info) const
+{
+    file = PosixFile(::openat(m_folder.descriptor(), m_leaf.c_str(), accessFlags | leafFlags()));
+    if (!file.isOpen())
+        return m_confined && errno == ELOOP ? kRefusedLink : errno;
+    if (const int error = file.status(info)) {
+        file.close();
+        return error;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        file.close();
+        return EISDIR;
+    }
+    return 0;
+}
+
 int FilePlace::status(struct stat& info) const
 {
     if (::fstatat(m_folder.descriptor(), m_leaf.c_str(), &info, m_confined ? AT_SYMLINK_NOFOLLOW : 0) != 0)
@@ -343,13 +359,14 @@ int FilePlace::removeSibling(FaultSeam& seam, const std::string& name) const
     return lastError(::unlinkat(m_folder.descriptor(), name.c_str(), 0));
 }
 
-int FilePlace::createUnnamed(FaultSeam& seam, PosixFile& file) const
+int FilePlace::createUnnamed(FaultSeam& seam, PosixFile& file, bool readable) const
 {
     seam.beforeChange();
     // The unnamed file is linked in through /proc, which needs no privilege; without /proc it could never be.
     if (::access("/proc/self/fd", X_OK) != 0)
         return EOPNOTSUPP;
-    file = PosixFile(::openat(m_folder.descriptor(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, kPrivateFileMode));
+    file = PosixFile(
+        ::openat(m_folder.descriptor(), ".", O_TMPFILE | (readable ? O_RDWR : O_WRONLY) | O_CLOEXEC, kPrivateFileMode));
     if (file.isOpen())
         return 0;
     // Older kernels and some file systems say so in other words.

@@ -101,6 +101,9 @@ public:
     // Opens the file itself (no creation) without blocking, so a FIFO or device with no one behind it cannot hang the
     // program, and refuses anything that is not a regular file.
     int openRegular(int accessFlags, PosixFile& file, struct stat& info) const;
+    // Opens the file itself (no creation) whatever its kind but a folder: a pipe, FIFO or device named on a command
+    // line is read or written as it comes, waiting for the other end as any tool does.
+    int openStream(int accessFlags, PosixFile& file, struct stat& info) const;
     // The entry's status; a link among the program's own files gives kRefusedLink.
     int status(struct stat& info) const;
     // Makes the folder, private to its owner among the program's own files.
@@ -116,7 +119,7 @@ public:
     int removeSibling(FaultSeam& seam, const std::string& name) const;
     // Creates a file without a name in the folder (O_TMPFILE), readable by its owner alone, so a process ended before
     // it is linked in leaves nothing. EOPNOTSUPP where the file system or the system cannot.
-    int createUnnamed(FaultSeam& seam, PosixFile& file) const;
+    int createUnnamed(FaultSeam& seam, PosixFile& file, bool readable = false) const;
     // Gives an unnamed file the name `name` beside the target; EEXIST when the name is taken.
     int linkUnnamed(FaultSeam& seam, const PosixFile& file, const std::string& name) const;
     // Removes the named temporary files (".quillbox-*.new") of writers that ended before their rename: those of this

@@ -5,6 +5,7 @@
 #include "KeyFingerprint.h"
 #include "KeyGenerator.h"
 #include "ListFiles.h"
+#include "SecretBytes.h"
 #include "StoredFiles.h"
 
 namespace qb {
@@ -102,16 +103,21 @@ bool KeyImport::openSource(const std::string& path)
 
 void KeyImport::copyAndFinish()
 {
-    // The byte read is written before the end test, so an empty source gives the one-byte key 26.
-    bool atEnd = false;
-    do {
-        const unsigned char byte = m_source.readByte();
+    // Up to the source's end of data, a large piece at a time whatever the source's size; an empty source gives the
+    // one-byte key 26, the byte a read at its end gives.
+    constexpr std::size_t kPiece = 1 << 20;
+    SecretBytes piece(kPiece);
+    bool copied = false;
+    for (std::size_t got; (got = m_source.readBytes(piece.data(), piece.size())) != 0; copied = true) {
         m_io.check();
-        m_key.writeByte(byte);
+        m_key.writeBytes(piece.data(), got);
         m_io.check();
-        atEnd = m_source.eof();
+    }
+    m_io.check();
+    if (!copied) {
+        m_key.writeByte(kEndOfDataMark);
         m_io.check();
-    } while (!atEnd);
+    }
     closeChecked(m_key);
     closeChecked(m_source);
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace qb {
 
@@ -252,6 +253,20 @@ void TextFile::close()
     }
     if (const int code = release(true))
         m_io.fail(code);
+}
+
+void TextFile::rewind()
+{
+    if (!checkReadable())
+        return;
+    if (::lseek(m_fd, 0, SEEK_SET) != 0) {
+        m_io.fail(ioCodeFromErrno(errno, m_name));
+        return;
+    }
+    m_bufferPos = 0;
+    m_bufferEnd = 0;
+    m_physicalEnd = false;
+    m_bytesRead = 0;
 }
 
 bool TextFile::checkReadable()

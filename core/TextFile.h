@@ -43,6 +43,8 @@ public:
     // file in one write at close, so a list gains a whole record or none.
     void append();
     void close(); // 103 when not open
+    // Goes back to the start of a file open for reading, as if just opened; failures are left pending.
+    void rewind();
     bool isOpen() const;
 
     // Text mode: at end of data returns 26 and does not move.

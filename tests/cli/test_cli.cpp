@@ -358,4 +358,40 @@ TEST(CliTogether, ConcurrentAddsOfDistinctNamesAreAllListedOnceWithWholeKeys)
     EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), added);
 }
 
+// Run as root, as CI is: root can give a link to another user. Unprivileged, that row skips.
+TEST_F(CliTest, OutputThroughALinkIsFollowedOnlyWhereTheProtectedSymlinksRuleWould)
+{
+    setKey("\x01");
+    const struct
+    {
+        const char* name;
+        mode_t folderMode;
+        uid_t linkOwner; // 0: the caller
+        bool followed;
+    } rows[] = {
+        {"own link in a sticky folder anyone may write to", 01777, 0, true},
+        {"another user's link in a sticky folder anyone may write to", 01777, 65534, false},
+        {"another user's link in a folder of the caller's", 0755, 65534, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.linkOwner != 0 && ::geteuid() != 0)
+            continue;
+        std::filesystem::remove_all(dir.file("shared"));
+        dir.makeFolder("shared");
+        ASSERT_EQ(::chmod(dir.file("shared").c_str(), row.folderMode), 0);
+        dir.writeFile("target", "old");
+        const std::string link = dir.file("shared/out");
+        ASSERT_EQ(::symlink(dir.file("target").c_str(), link.c_str()), 0);
+        if (row.linkOwner != 0) {
+            ASSERT_EQ(::lchown(link.c_str(), row.linkOwner, row.linkOwner), 0);
+        }
+        const qbtest::CliRun run = cli({"encrypt", "-r", "bob", "-o", link, dir.file("msg")});
+        EXPECT_EQ(run.status, row.followed ? 0 : 1) << run.err;
+        EXPECT_EQ(run.err.rfind("quillbox-cli: " + link + ": ", 0) == 0, !row.followed) << run.err;
+        EXPECT_EQ(dir.readFile("target") == "old", !row.followed);
+        EXPECT_TRUE(std::filesystem::is_symlink(link));
+    }
+}
+
 } // namespace
