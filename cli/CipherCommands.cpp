@@ -2,13 +2,9 @@
 
 #include "ByteSource.h"
 #include "CipherKey.h"
-#include "CorrespondentKey.h"
-#include "CorrespondentPaths.h"
-#include "Errors.h"
+#include "ListedKey.h"
 #include "MailText.h"
 #include "OutputTarget.h"
-#include "RecipientFiles.h"
-#include "TerminalText.h"
 
 #include <memory>
 #include <optional>
@@ -22,40 +18,13 @@ namespace {
 // Bytes combined at a time: large enough that system calls vanish, small enough to keep memory flat.
 constexpr std::size_t kChunkSize = 1 << 20;
 
-// The recipient's key, held from before the first byte until finish; only correspondents in the list have one.
-class RecipientKey
-{
-public:
-    RecipientKey(qb::Session& session, const std::string& name) : m_file(session, listedName(session, name))
-    {
-        if (!m_file.isOpen())
-            throw qb::Error(qb::kSelectRecipientWarning);
-    }
-
-    // Reads the key for a message of at most `mostBytes` bytes.
-    qb::RepeatingKey read(std::uint64_t mostBytes) { return qb::RepeatingKey(m_file.readPass(mostBytes)); }
-    void finish() { m_file.finish(); }
-
-private:
-    static const std::string& listedName(qb::Session& session, const std::string& name)
-    {
-        qb::requireFolderName(name);
-        bool listed = false;
-        qb::RecipientFiles(session).readNames([&](const std::string& line) { listed = listed || line == name; });
-        if (!listed)
-            throw qb::Error("unknown recipient " + withVisibleControls(name) + " (see quillbox-cli recipients)");
-        return name;
-    }
-
-    qb::CorrespondentKey m_file;
-};
-
 // What both commands work with, opened in this order: the key, the input, the output; and a chunk of the message.
 struct CipherRun
 {
     CipherRun(qb::Session& session, const CipherRequest& request, Retraction retraction)
-        : keyFile(session, request.recipient), input(session.io, request.input), key(keyFile.read(input.mostBytes())),
-          output(openOutput(session.io, request.output, retraction)), chunk(kChunkSize)
+        : keyFile(session, request.recipient), input(session.io, request.input),
+          key(keyFile.file().readPass(input.mostBytes())), output(openOutput(session.io, request.output, retraction)),
+          chunk(kChunkSize)
     {
     }
 
@@ -69,7 +38,7 @@ struct CipherRun
         output->commit();
     }
 
-    RecipientKey keyFile;
+    ListedKey keyFile;
     ByteSource input;
     qb::RepeatingKey key;
     std::unique_ptr<OutputTarget> output;
