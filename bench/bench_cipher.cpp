@@ -160,7 +160,7 @@ std::vector<Row> viewAndMailTextRows(qb::IoContext& io, const std::string& ciphe
             sodium_bin2base64(plain.data(), plain.size(), reinterpret_cast<const unsigned char*>(ciphertext.data()),
                               ciphertext.size(), sodium_base64_VARIANT_ORIGINAL);
         }));
-        if (run == 0 && qb::readMailText(text) != ciphertext)
+        if (run == 0 && qb::readMailText(text)->bytes != ciphertext)
             throw std::runtime_error("the mail text did not give the ciphertext back");
     }
     const double lines = median(linesLoad) + median(linesSave);

@@ -2,10 +2,15 @@
 
 #include "ByteSource.h"
 #include "CipherKey.h"
+#include "CliOptions.h"
+#include "Errors.h"
 #include "ListedKey.h"
 #include "MailText.h"
 #include "OutputTarget.h"
+#include "RecipientFiles.h"
+#include "TerminalText.h"
 
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -18,13 +23,12 @@ namespace {
 // Bytes combined at a time: large enough that system calls vanish, small enough to keep memory flat.
 constexpr std::size_t kChunkSize = 1 << 20;
 
-// What both commands work with, opened in this order: the key, the input, the output; and a chunk of the message.
+// What encrypt works with, opened in this order: the key, the input, the output; and a chunk of the message.
 struct CipherRun
 {
-    CipherRun(qb::Session& session, const CipherRequest& request, Retraction retraction)
-        : keyFile(session, request.recipient), input(session.io, request.input),
-          key(keyFile.file().readPass(input.mostBytes())), output(openOutput(session.io, request.output, retraction)),
-          chunk(kChunkSize)
+    CipherRun(qb::Session& session, const CipherRequest& request)
+        : keyFile(session, request.recipient), input(session.io, request.input), key(keyFile.read(input.mostBytes())),
+          output(openOutput(session.io, request.output, Retraction::Never)), chunk(kChunkSize)
     {
     }
 
@@ -50,15 +54,110 @@ std::string_view asText(const std::vector<unsigned char>& bytes, std::size_t cou
     return {reinterpret_cast<const char*>(bytes.data()), count};
 }
 
+// The key decrypt combines with. Raw bytes take the key -r names. Mail text takes the key its Key line names: the
+// named one when it matches, or without -r the first correspondent's in users.cfg that does; a block without a Key
+// line takes the named one. A block whose key is not at hand is refused, should it stay the message.
+class DecryptKeys
+{
+public:
+    // Opens the named key, if a name is given.
+    DecryptKeys(qb::Session& session, const std::string& name) : m_session(session), m_name(name)
+    {
+        if (!name.empty())
+            m_named.emplace(session, name);
+    }
+
+    bool named() const { return m_named.has_value(); }
+    // Reads the named key for a message of at most `mostBytes` bytes; raw bytes use it.
+    void read(std::uint64_t mostBytes)
+    {
+        m_mostBytes = mostBytes;
+        if (m_named) {
+            m_namedKey.emplace(m_named->read(mostBytes));
+            m_current = &*m_namedKey;
+        }
+    }
+    // The key for the bytes that come now; none when the chosen block's key is not at hand.
+    qb::RepeatingKey* current() { return m_current; }
+
+    // A block that names the key of `fingerprint` (empty: none) is the message now; its key starts from its first
+    // byte.
+    void choose(const std::string& fingerprint)
+    {
+        m_current = nullptr;
+        m_refusal.clear();
+        m_holder.reset();
+        if (m_named && (fingerprint.empty() || fingerprint == namedFingerprint())) {
+            m_namedKey->restart();
+            m_current = &*m_namedKey;
+            return;
+        }
+        if (fingerprint.empty()) {
+            m_refusal = "the mail text does not name its key: give -r NAME";
+            return;
+        }
+        const std::optional<std::string> holder = qb::RecipientFiles(m_session).firstHolderOf(fingerprint);
+        if (!holder)
+            m_refusal = qb::noKeyHolderText(fingerprint);
+        else if (m_named)
+            m_refusal = "the message was encrypted with " + withVisibleControls(*holder) + "'s key, not " +
+                        withVisibleControls(m_name) + "'s";
+        if (!m_refusal.empty())
+            return;
+        m_found.reset();
+        m_found.emplace(m_session, *holder);
+        m_foundKey.emplace(m_found->read(m_mostBytes));
+        m_current = &*m_foundKey;
+        m_holder = holder;
+    }
+
+    // Raises the reason the message's key is not at hand.
+    void requireKey() const
+    {
+        if (!m_refusal.empty())
+            throw qb::Error(m_refusal);
+    }
+    // Closes the keys; the name the Key line found, if it was not given.
+    std::optional<std::string> finish()
+    {
+        if (m_named)
+            m_named->finish();
+        if (m_found)
+            m_found->finish();
+        return m_holder;
+    }
+
+private:
+    const std::string& namedFingerprint()
+    {
+        if (!m_namedFingerprint)
+            m_namedFingerprint = qb::RecipientFiles(m_session).keyFingerprint(m_name).value_or("");
+        return *m_namedFingerprint;
+    }
+
+    qb::Session& m_session;
+    std::string m_name;
+    std::uint64_t m_mostBytes = 0;
+    std::optional<ListedKey> m_named;
+    std::optional<qb::RepeatingKey> m_namedKey;
+    std::optional<std::string> m_namedFingerprint;
+    std::optional<ListedKey> m_found;
+    std::optional<qb::RepeatingKey> m_foundKey;
+    std::optional<std::string> m_holder;
+    qb::RepeatingKey* m_current = nullptr;
+    std::string m_refusal;
+};
+
 } // namespace
 
 void encryptStream(qb::Session& session, const CipherRequest& request)
 {
-    CipherRun run(session, request, Retraction::Never);
+    CipherRun run(session, request);
     std::string text;
     std::optional<qb::MailTextWriter> armor;
+    // Mail text names its key, so the reader can pick it.
     if (request.armor)
-        armor.emplace(text);
+        armor.emplace(text, qb::RecipientFiles(session).keyFingerprint(request.recipient).value_or(""));
     while (const std::size_t count = run.next()) {
         run.key.combine(run.chunk.data(), count);
         if (!armor) {
@@ -78,34 +177,51 @@ void encryptStream(qb::Session& session, const CipherRequest& request)
 
 void decryptStream(qb::Session& session, const CipherRequest& request)
 {
-    // Until the input has ended it is not known whether it holds mail text, nor whether that is whole.
-    CipherRun run(session, request, Retraction::Possible);
+    // Opened in this order: the named key, the input, the output. Until the input has ended it is not known whether
+    // it holds mail text, which block is the message, nor whether that is whole.
+    DecryptKeys keys(session, request.recipient);
+    ByteSource input(session.io, request.input);
+    keys.read(input.mostBytes());
+    const std::unique_ptr<OutputTarget> output = openOutput(session.io, request.output, Retraction::Possible);
+    // Raw bytes are combined only with a named key, and not when mail text is asked for.
+    const bool rawAllowed = keys.named() && !request.armor;
+    std::vector<unsigned char> chunk(kChunkSize);
     qb::MailTextReader mailText;
     std::string decoded;
-    bool readingMailText = false;
-    // Once a block of mail text begins, its bytes are the message and everything before it goes.
+    int chosen = 0;
+    // Once a block is chosen, its bytes are the message and everything written before it goes.
     const auto emitDecoded = [&] {
-        if (!readingMailText) {
-            readingMailText = true;
-            run.output->restart();
-            run.key.restart();
+        if (mailText.chosenBlock() != chosen) {
+            chosen = mailText.chosenBlock();
+            output->restart();
+            keys.choose(mailText.keyFingerprint());
         }
-        run.key.combine(reinterpret_cast<unsigned char*>(decoded.data()), decoded.size());
-        run.output->write(decoded.data(), decoded.size());
+        if (qb::RepeatingKey* key = keys.current()) {
+            key->combine(reinterpret_cast<unsigned char*>(decoded.data()), decoded.size());
+            output->write(decoded.data(), decoded.size());
+        }
         decoded.clear();
     };
-    while (const std::size_t count = run.next()) {
-        mailText.read(asText(run.chunk, count), decoded);
+    while (const std::size_t count = input.read(chunk.data(), chunk.size())) {
+        mailText.read(asText(chunk, count), decoded);
         if (mailText.foundBlock()) {
-            emitDecoded();
-            continue;
+            if (!decoded.empty())
+                emitDecoded();
+        } else if (rawAllowed) {
+            keys.current()->combine(chunk.data(), count);
+            output->write(chunk.data(), count);
         }
-        run.key.combine(run.chunk.data(), count);
-        run.output->write(run.chunk.data(), count);
     }
     if (mailText.finish(decoded))
         emitDecoded();
-    run.finish();
+    else if (!rawAllowed)
+        throw qb::Error(keys.named() ? "no mail text found" : "no mail text found (raw input needs -r NAME)");
+    keys.requireKey();
+    const std::optional<std::string> holder = keys.finish();
+    input.finish();
+    output->commit();
+    if (holder)
+        std::cerr << kProgramName << ": decrypted with " << withVisibleControls(*holder) << "'s key\n";
 }
 
 } // namespace qbcli

@@ -8,16 +8,16 @@ namespace qbcli {
 
 struct CipherRequest
 {
-    std::string recipient;
-    std::string input;  // empty or "-": standard input
-    std::string output; // empty or "-": standard output
-    bool armor = false;
+    std::string recipient; // decrypt: may be empty, the Key line of the mail text naming it
+    std::string input;     // empty or "-": standard input
+    std::string output;    // empty or "-": standard output
+    bool armor = false;    // encrypt: write mail text; decrypt: take only mail text
 };
 
 // The window's Encrypt on a stream: the bytes combined with the recipient's key, as they are or as mail text.
 void encryptStream(qb::Session& session, const CipherRequest& request);
-// The window's Decrypt on a stream: raw bytes, or the one block of mail text the input holds, combined with the key.
-// Damaged mail text is refused with nothing written.
+// The window's Decrypt on a stream: raw bytes, or the block of mail text the input holds, combined with the key.
+// Damaged mail text, or mail text whose key is not the named one or not at hand, is refused with nothing written.
 void decryptStream(qb::Session& session, const CipherRequest& request);
 
 } // namespace qbcli

@@ -132,13 +132,12 @@ CliOptions parseOptions(int argc, char* argv[])
         throw UsageError(name + ": missing operand");
     if (count > rule->second.mostOperands)
         throw UsageError(name + ": extra operand '" + options.operands[rule->second.mostOperands] + "'");
-    if (options.command == Command::Decrypt && (given & kArmorOption))
-        throw UsageError("decrypt takes no --armor: it reads raw bytes and mail text alike");
     for (const auto& [bit, spelling] : kOptionNames) {
         if ((given & bit) && !(rule->second.options & bit))
             throw UsageError(name + " takes no " + spelling);
     }
-    if ((rule->second.options & kRecipientOption) && options.recipient.empty())
+    // Mail text names its key, so decrypt finds the correspondent itself.
+    if (options.command == Command::Encrypt && options.recipient.empty())
         throw UsageError(name + ": -r NAME is required");
     return options;
 }
@@ -154,8 +153,10 @@ std::string helpText()
            "Commands:\n"
            "  encrypt -r NAME [--armor] [-o OUT] [FILE]\n"
            "                        combine FILE (or standard input) with NAME's key\n"
-           "  decrypt -r NAME [-o OUT] [FILE]\n"
-           "                        the same backwards; FILE may hold raw bytes or mail text\n"
+           "  decrypt [-r NAME] [--armor] [-o OUT] [FILE]\n"
+           "                        the same backwards; FILE may hold raw bytes (with -r) or mail\n"
+           "                        text, whose Key line names the key (without -r, the first listed\n"
+           "                        correspondent that holds it)\n"
            "  recipients [--long]   list the correspondents, one a line, in the order registered; with\n"
            "                        --long: NAME, a tab, the key's fingerprint, a tab and the key's length\n"
            "                        (or NAME, a tab and \"(no key)\")\n"
@@ -170,7 +171,8 @@ std::string helpText()
            "\n"
            "Options:\n"
            "  -r, --recipient=NAME  the correspondent whose key is used\n"
-           "  -a, --armor           write mail text (base64 lines with a checksum) instead of raw bytes\n"
+           "  -a, --armor           encrypt: write mail text (base64 lines with a checksum and a Key line)\n"
+           "                        instead of raw bytes; decrypt: take only mail text\n"
            "  -f, --force           add: replace the key NAME has\n"
            "  -l, --long            recipients: show each key's fingerprint and length\n"
            "  -o, --output=OUT      write to OUT instead of standard output; OUT is replaced only once the\n"
@@ -183,7 +185,7 @@ std::string helpText()
            "error, 1 for any other failure.\n"
            "\n"
            "Example: in mutt, decrypt the mail text of the message shown by piping it to\n"
-           "  | quillbox-cli decrypt -r alice\n";
+           "  | quillbox-cli decrypt --armor\n";
 }
 
 std::string versionText()

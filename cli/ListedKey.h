@@ -1,8 +1,10 @@
 #pragma once
 
+#include "CipherKey.h"
 #include "CorrespondentKey.h"
 #include "Session.h"
 
+#include <cstdint>
 #include <string>
 
 namespace qbcli {
@@ -15,6 +17,8 @@ public:
     ListedKey(qb::Session& session, const std::string& name);
 
     qb::CorrespondentKey& file() { return m_file; }
+    // Reads the key for a message of at most `mostBytes` bytes.
+    qb::RepeatingKey read(std::uint64_t mostBytes) { return qb::RepeatingKey(m_file.readPass(mostBytes)); }
     void finish() { m_file.finish(); }
 
 private:

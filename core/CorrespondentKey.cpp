@@ -16,7 +16,11 @@ CorrespondentKey::CorrespondentKey(Session& session, const std::string& name) : 
     if (const int code = io.ioResult()) {
         if (reachedThroughLink(io, m_file.name()))
             throw EInOutError(code);
+        return;
     }
+    // A key an older version left readable by others is made its owner's the first time it is used.
+    removeOthersAccess(io, session.correspondent(name).folder());
+    removeOthersAccess(io, m_file.name());
 }
 
 SecretBytes CorrespondentKey::readPass(std::uint64_t limit)

@@ -1,17 +1,23 @@
 #include "EditCommands.h"
 
 #include "MailText.h"
+#include "ShownMessage.h"
 
 namespace qb {
 
-EditCommands::EditCommands(MainView& view) : m_view(view) {}
+EditCommands::EditCommands(MainView& view, const ShownMessage& shown) : m_view(view), m_shown(shown) {}
 
 void EditCommands::CopyAsMailText1Click()
 {
     const Editor& editor = m_view.memo1();
     if (editor.isEmpty())
         return;
-    editor.readText([this](std::string_view bytes) { m_view.clipboard().setText(armorMailText(bytes)); });
+    // Only Encrypt's own result, unchanged, is known to be ciphertext of a known key.
+    const std::string keyFingerprint = m_shown.ciphertextKey(editor).value_or("");
+    editor.readText([this, &keyFingerprint](std::string_view bytes) {
+        m_view.clipboard().setText(armorMailText(bytes, keyFingerprint));
+    });
+    m_view.showStatusMessage("Mail text copied to the clipboard.");
 }
 
 } // namespace qb

@@ -4,18 +4,21 @@
 
 namespace qb {
 
+class ShownMessage;
+
 // The Edit menu's command of the core; Cut, Copy, Paste and Select All are the editor's own.
 class EditCommands
 {
 public:
-    explicit EditCommands(MainView& view);
+    EditCommands(MainView& view, const ShownMessage& shown);
 
-    // Puts the mail text of the editor's bytes (as a save would write them) on the clipboard; saves nothing.
-    // An empty editor does nothing.
+    // Puts the mail text of the editor's bytes (as a save would write them) on the clipboard; saves nothing. The
+    // unchanged result of Encrypt carries a Key line naming its key. An empty editor does nothing.
     void CopyAsMailText1Click();
 
 private:
     MainView& m_view;
+    const ShownMessage& m_shown;
 };
 
 } // namespace qb

@@ -33,6 +33,7 @@ void KeyCommands::ExportKey1Click()
         dialogs.confirmDestroying("OK to overwrite " + target, MessageButtons::YesNoCancel) != Answer::Yes)
         Abort();
     copy.writeTo(target);
+    m_view.showStatusMessage(name + "'s key exported to " + target + ".");
 }
 
 void KeyCommands::requireSelectedKey(bool hasKey)

@@ -1,11 +1,13 @@
 #include "MailText.h"
 
 #include "Errors.h"
+#include "KeyFingerprint.h"
 
 #include <sodium/utils.h>
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstring>
 #include <vector>
 
@@ -79,10 +81,12 @@ bool decodeBase64(const std::string& text, std::string& bytes)
 }
 
 constexpr const char* kBlanks = " \t";
+// The header line naming the key the message was encrypted with.
+constexpr std::string_view kKeyHeader = "Key";
 // Quote markers and blanks, which a line's content does not begin with.
 constexpr const char* kQuoteOrBlank = "> \t";
-// A marker line's content and one character more: enough to tell whether a line may still be one.
-constexpr std::size_t kLongestLineKept = 36;
+// Enough of a line to tell whether it may still be a marker line, or a header line and its value.
+constexpr std::size_t kLongestLineKept = 80;
 // Base64 characters decoded at a time as a block is read.
 constexpr std::size_t kDecodeBatch = 4096;
 
@@ -92,6 +96,29 @@ bool canBecome(std::string_view content, std::string_view marker)
     const std::size_t shared = std::min(content.size(), marker.size());
     return content.substr(0, shared) == marker.substr(0, shared) &&
            content.find_first_not_of(kBlanks, shared) == std::string_view::npos;
+}
+
+bool isHeaderNameCharacter(char c)
+{
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '-';
+}
+
+// A header line, "Name: value", as OpenPGP's armor writes them: a name of letters, digits and "-", a colon, then a
+// blank or nothing. Base64 has no colon, so no body line is one.
+bool isHeader(std::string_view content)
+{
+    const std::size_t colon = content.find(':');
+    return colon != std::string_view::npos && colon > 0 &&
+           std::all_of(content.begin(), content.begin() + colon, isHeaderNameCharacter) &&
+           (colon + 1 == content.size() || content[colon + 1] == ' ' || content[colon + 1] == '\t');
+}
+
+// Whether a line whose content starts with `content` may still be a header line.
+bool mayBeHeader(std::string_view content)
+{
+    if (content.find(':') != std::string_view::npos)
+        return isHeader(content);
+    return content.size() < kLongestLineKept && std::all_of(content.begin(), content.end(), isHeaderNameCharacter);
 }
 
 std::string_view trimTrailingBlanks(std::string_view line)
@@ -152,21 +179,29 @@ std::uint32_t crc24Continue(std::uint32_t crc, std::string_view bytes)
     return crc;
 }
 
-std::string armorMailText(std::string_view bytes)
+std::string armorMailText(std::string_view bytes, std::string_view keyFingerprint)
 {
     std::string text;
     // One allocation for the whole text, and a byte spare for the NUL the last encoding writes.
-    text.reserve(std::strlen(kMailTextBegin) + 2 + MailTextWriter::bodyLength(bytes.size()) + 1);
-    MailTextWriter writer(text);
+    text.reserve(std::strlen(kMailTextBegin) + keyFingerprint.size() + 8 + MailTextWriter::bodyLength(bytes.size()) +
+                 1);
+    MailTextWriter writer(text, keyFingerprint);
     writer.write(bytes, text);
     writer.finish(text);
     return text;
 }
 
-MailTextWriter::MailTextWriter(std::string& text) : m_crc(kCrcInit)
+MailTextWriter::MailTextWriter(std::string& text, std::string_view keyFingerprint) : m_crc(kCrcInit)
 {
     text.append(kMailTextBegin);
-    text.append("\n\n");
+    text.push_back('\n');
+    if (!keyFingerprint.empty()) {
+        text.append(kKeyHeader);
+        text.append(": ");
+        text.append(keyFingerprint);
+        text.push_back('\n');
+    }
+    text.push_back('\n');
 }
 
 std::size_t MailTextWriter::bodyLength(std::size_t bytes)
@@ -209,140 +244,35 @@ void MailTextWriter::finish(std::string& text)
     text.push_back('\n');
 }
 
-std::optional<std::string> readMailText(std::string_view text)
+std::optional<MailTextBlock> readMailText(std::string_view text)
 {
     // Most texts hold no mail text at all: a binary ciphertext of any size is passed over at the speed of a search.
     // (glibc's memmem looks for the marker many bytes at a time; string_view::find stops at every '-'.)
     if (::memmem(text.data(), text.size(), kMailTextBegin, std::strlen(kMailTextBegin)) == nullptr)
         return std::nullopt;
     MailTextReader reader;
-    std::string bytes;
-    reader.read(text, bytes);
-    if (!reader.finish(bytes))
+    MailTextBlock block;
+    reader.read(text, block.bytes);
+    if (!reader.finish(block.bytes))
         return std::nullopt; // the marker stands inside a line of other text
-    return bytes;
+    block.keyFingerprint = reader.keyFingerprint();
+    return block;
 }
 
-MailTextReader::MailTextReader() : m_crc(kCrcInit) {}
+// ---- MailTextDecoder
 
-void MailTextReader::read(std::string_view piece, std::string& bytes)
-{
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = lineBreakFrom(piece, start);
-        addToLine(piece.substr(start, end - start), bytes);
-        if (end == piece.size())
-            return;
-        endLine(bytes);
-        start = end + 1;
-    }
-}
+MailTextDecoder::MailTextDecoder() : m_crc(kCrcInit) {}
 
-bool MailTextReader::finish(std::string& bytes)
-{
-    endLine(bytes);
-    if (m_blocks == 0)
-        return false;
-    // The body ends with "=" and the four characters of the checksum; what comes before is the message's base64.
-    const std::size_t checksumAt = m_pending.size() >= 5 ? m_pending.size() - 5 : std::string::npos;
-    if (m_where != Where::After || m_damaged || checksumAt == std::string::npos || m_pending[checksumAt] != '=')
-        throw EDamagedMailText();
-    std::string checksum;
-    std::string last;
-    if (!decodeBase64(m_pending.substr(checksumAt + 1), checksum) || checksum.size() != 3 ||
-        !decodeBase64(m_pending.substr(0, checksumAt), last))
-        throw EDamagedMailText();
-    decoded(last, bytes);
-    const auto c = [&checksum](std::size_t i) {
-        return static_cast<std::uint32_t>(static_cast<unsigned char>(checksum[i]));
-    };
-    if (((c(0) << 16) | (c(1) << 8) | c(2)) != m_crc)
-        throw EDamagedMailText();
-    return true;
-}
-
-bool MailTextReader::mayBeMarker(std::string_view content) const
-{
-    return canBecome(content, kMailTextBegin) || (m_where == Where::Inside && canBecome(content, kMailTextEnd));
-}
-
-void MailTextReader::addToLine(std::string_view run, std::string& bytes)
-{
-    if (m_inLinePrefix) {
-        const std::size_t content = run.find_first_not_of(kQuoteOrBlank);
-        if (content == std::string_view::npos)
-            return;
-        run.remove_prefix(content);
-        m_inLinePrefix = false;
-    }
-    if (m_lineIsText) {
-        if (m_where == Where::Inside)
-            addBodyText(run, bytes);
-        return;
-    }
-    // A marker line is short: its start is kept only while the line may still be one.
-    const std::size_t room = kLongestLineKept - m_line.size();
-    m_line.append(run.substr(0, room));
-    run.remove_prefix(std::min(room, run.size()));
-    if (run.find_first_not_of(kBlanks) == std::string_view::npos && mayBeMarker(m_line))
-        return;
-    m_lineIsText = true;
-    if (m_where == Where::Inside) {
-        addBodyText(m_line, bytes);
-        addBodyText(run, bytes);
-    }
-    m_line.clear();
-}
-
-void MailTextReader::endLine(std::string& bytes)
-{
-    if (!m_lineIsText && !m_line.empty()) {
-        const std::string_view content = trimTrailingBlanks(m_line);
-        if (content == kMailTextBegin) {
-            if (++m_blocks > 1)
-                throw EManyMailTexts();
-            m_where = Where::Inside;
-        } else if (m_where == Where::Inside && content == kMailTextEnd) {
-            m_where = Where::After;
-        } else if (m_where == Where::Inside) {
-            addBodyText(content, bytes);
-        }
-    }
-    m_inLinePrefix = true;
-    m_lineIsText = false;
-    m_line.clear();
-    m_blankPending = false; // blanks at a line's end are not part of it
-}
-
-void MailTextReader::addBodyText(std::string_view text, std::string& bytes)
-{
-    while (!text.empty()) {
-        const std::size_t blank = std::min(text.find_first_of(kBlanks), text.size());
-        if (blank > 0) {
-            // Base64 has no blanks: one between characters of a line damages the body.
-            if (m_blankPending)
-                m_damaged = true;
-            m_blankPending = false;
-            addBodyCharacters(text.substr(0, blank), bytes);
-            text.remove_prefix(blank);
-        }
-        const std::size_t next = std::min(text.find_first_not_of(kBlanks), text.size());
-        if (next > 0)
-            m_blankPending = true;
-        text.remove_prefix(next);
-    }
-}
-
-void MailTextReader::addBodyCharacters(std::string_view characters, std::string& bytes)
+void MailTextDecoder::add(std::string_view characters, std::string& bytes)
 {
     if (m_damaged)
         return;
     m_pending.append(characters);
     if (m_pending.size() >= kDecodeBatch + 5)
-        decodeReady(bytes);
+        decodeReady(m_holding ? m_held : bytes);
 }
 
-void MailTextReader::decodeReady(std::string& bytes)
+void MailTextDecoder::decodeReady(std::string& bytes)
 {
     // The last five characters may be the checksum line; before them all is the message's base64, decoded in whole
     // groups of four. Padding may stand only in its last group.
@@ -367,10 +297,239 @@ void MailTextReader::decodeReady(std::string& bytes)
     decoded(chunk, bytes);
 }
 
-void MailTextReader::decoded(std::string_view chunk, std::string& bytes)
+void MailTextDecoder::decoded(std::string_view chunk, std::string& bytes)
 {
     m_crc = crc24Continue(m_crc, chunk);
     bytes.append(chunk);
+}
+
+bool MailTextDecoder::finish(std::string& bytes)
+{
+    // The body ends with "=" and the four characters of the checksum; what comes before is the message's base64.
+    const std::size_t checksumAt = m_pending.size() >= 5 ? m_pending.size() - 5 : std::string::npos;
+    if (m_damaged || checksumAt == std::string::npos || m_pending[checksumAt] != '=')
+        return false;
+    std::string checksum;
+    std::string last;
+    if (!decodeBase64(m_pending.substr(checksumAt + 1), checksum) || checksum.size() != 3 ||
+        !decodeBase64(m_pending.substr(0, checksumAt), last))
+        return false;
+    const auto c = [&checksum](std::size_t i) {
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(checksum[i]));
+    };
+    if (((c(0) << 16) | (c(1) << 8) | c(2)) != crc24Continue(m_crc, last))
+        return false;
+    bytes.append(m_held);
+    bytes.append(last);
+    return true;
+}
+
+// ---- MailTextReader
+
+MailTextReader::MailTextReader() = default;
+
+void MailTextReader::read(std::string_view piece, std::string& bytes)
+{
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = lineBreakFrom(piece, start);
+        addToLine(piece.substr(start, end - start), bytes);
+        if (end == piece.size())
+            return;
+        endLine(bytes);
+        start = end + 1;
+    }
+}
+
+bool MailTextReader::finish(std::string& bytes)
+{
+    endLine(bytes);
+    if (m_blocks == 0)
+        return false;
+    // Quoted blocks only, more than one: which is the message cannot be told.
+    if (!m_chosenUnquoted && m_blocks > 1)
+        throw EManyMailTexts();
+    if (!m_chosenEnded)
+        throw EDamagedMailText();
+    endQuotedPrintableLine();
+    if (m_asIs.finish(bytes) || (m_parted && m_quotedPrintable.finish(bytes)))
+        return true;
+    throw EDamagedMailText();
+}
+
+bool MailTextReader::mayBeMarker(std::string_view content) const
+{
+    return canBecome(content, kMailTextBegin) || (m_where == Where::Inside && canBecome(content, kMailTextEnd));
+}
+
+void MailTextReader::addToLine(std::string_view run, std::string& bytes)
+{
+    if (m_inLinePrefix) {
+        const std::size_t content = run.find_first_not_of(kQuoteOrBlank);
+        m_lineQuoted = m_lineQuoted || (content > 0 && !run.empty());
+        if (content == std::string_view::npos)
+            return;
+        run.remove_prefix(content);
+        m_inLinePrefix = false;
+    }
+    if (m_lineIsText) {
+        if (m_inChosen && m_where == Where::Inside)
+            addBodyText(run, bytes);
+        return;
+    }
+    // Marker and header lines are short: a line's start is kept only while it may still be one.
+    const std::size_t room = kLongestLineKept - m_line.size();
+    m_line.append(run.substr(0, room));
+    run.remove_prefix(std::min(room, run.size()));
+    const bool restIsBlank = run.find_first_not_of(kBlanks) == std::string_view::npos;
+    if (restIsBlank && mayBeMarker(m_line))
+        return;
+    if (inHeaders() && mayBeHeader(m_line)) {
+        m_lineCut = m_lineCut || !restIsBlank;
+        return;
+    }
+    m_lineIsText = true;
+    if (m_inChosen && m_where == Where::Inside) {
+        addBodyText(m_line, bytes);
+        addBodyText(run, bytes);
+    }
+    m_line.clear();
+}
+
+void MailTextReader::endLine(std::string& bytes)
+{
+    if (!m_lineIsText && !m_line.empty()) {
+        const std::string_view content = trimTrailingBlanks(m_line);
+        if (content == kMailTextBegin) {
+            beginBlock(bytes);
+        } else if (m_where == Where::Inside && content == kMailTextEnd) {
+            m_where = Where::After;
+            m_chosenEnded = m_chosenEnded || m_inChosen;
+        } else if (inHeaders() && isHeader(content)) {
+            if (!m_lineCut)
+                readHeader(content);
+        } else if (m_inChosen && m_where == Where::Inside) {
+            addBodyText(content, bytes);
+        }
+    }
+    if (m_inChosen && m_where == Where::Inside)
+        endQuotedPrintableLine();
+    m_inLinePrefix = true;
+    m_lineQuoted = false;
+    m_lineIsText = false;
+    m_line.clear();
+    m_lineCut = false;
+    m_blankPending = false; // blanks at a line's end are not part of it
+}
+
+void MailTextReader::beginBlock(std::string& bytes)
+{
+    // A begin line inside a block cuts that block short: the chosen one never sees its end line.
+    ++m_blocks;
+    m_where = Where::Inside;
+    m_bodyBegun = false;
+    const bool unquoted = !m_lineQuoted;
+    if (unquoted && m_chosenUnquoted)
+        throw EManyMailTexts();
+    m_inChosen = m_chosen == 0 || unquoted;
+    if (!m_inChosen)
+        return;
+    // The first block, or an unquoted one under quoted earlier ones: it is the message until the text says otherwise.
+    m_chosen = m_blocks;
+    m_chosenUnquoted = unquoted;
+    m_chosenEnded = false;
+    m_keyFingerprint.clear();
+    m_asIs = MailTextDecoder();
+    m_parted = false;
+    m_quotedPrintable = MailTextDecoder();
+    m_escape.clear();
+    bytes.clear();
+}
+
+void MailTextReader::readHeader(std::string_view line)
+{
+    if (!m_inChosen || !m_keyFingerprint.empty())
+        return;
+    const std::size_t colon = line.find(':');
+    if (line.substr(0, colon) != kKeyHeader)
+        return;
+    std::string_view value = line.substr(colon + 1);
+    value.remove_prefix(std::min(value.find_first_not_of(kBlanks), value.size()));
+    if (isKeyFingerprint(value))
+        m_keyFingerprint = value;
+}
+
+void MailTextReader::addBodyText(std::string_view text, std::string& bytes)
+{
+    while (!text.empty()) {
+        const std::size_t blank = std::min(text.find_first_of(kBlanks), text.size());
+        if (blank > 0) {
+            // Base64 has no blanks, nor has quoted-printable inside a line: one between characters damages the body.
+            if (m_blankPending) {
+                m_asIs.damage();
+                m_quotedPrintable.damage();
+            }
+            m_blankPending = false;
+            addBodyCharacters(text.substr(0, blank), bytes);
+            text.remove_prefix(blank);
+        }
+        const std::size_t next = std::min(text.find_first_not_of(kBlanks), text.size());
+        if (next > 0)
+            m_blankPending = true;
+        text.remove_prefix(next);
+    }
+}
+
+void MailTextReader::addBodyCharacters(std::string_view characters, std::string& bytes)
+{
+    m_bodyBegun = true;
+    if (!m_parted) {
+        const std::size_t equals = characters.find('=');
+        m_asIs.add(characters.substr(0, equals), bytes);
+        if (equals == std::string_view::npos)
+            return;
+        // From here the two ways may read differently; each keeps its bytes until the end shows which holds.
+        characters.remove_prefix(equals);
+        m_parted = true;
+        m_asIs.hold();
+        m_quotedPrintable = m_asIs;
+    }
+    m_asIs.add(characters, bytes);
+    addQuotedPrintable(characters, bytes);
+}
+
+void MailTextReader::addQuotedPrintable(std::string_view characters, std::string& bytes)
+{
+    while (!characters.empty() && !m_quotedPrintable.damaged()) {
+        if (m_escape.empty()) {
+            const std::size_t equals = characters.find('=');
+            m_quotedPrintable.add(characters.substr(0, equals), bytes);
+            if (equals == std::string_view::npos)
+                return;
+            m_escape = "=";
+            characters.remove_prefix(equals + 1);
+            continue;
+        }
+        m_escape.push_back(characters.front());
+        characters.remove_prefix(1);
+        if (m_escape.size() < 3)
+            continue;
+        // Base64 holds no character a quoted-printable writer escapes but "=" itself.
+        if (m_escape != "=3D")
+            m_quotedPrintable.damage();
+        m_quotedPrintable.add("=", bytes);
+        m_escape.clear();
+    }
+}
+
+void MailTextReader::endQuotedPrintableLine()
+{
+    if (!m_parted)
+        return;
+    // A lone "=" at the line's end is a soft line break; an escape cut by the line's end is broken.
+    if (m_escape.size() > 1)
+        m_quotedPrintable.damage();
+    m_escape.clear();
 }
 
 } // namespace qb

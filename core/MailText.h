@@ -19,16 +19,18 @@ std::uint32_t crc24(std::string_view bytes);
 // The CRC-24 of bytes that follow those whose CRC-24 is `crc`: crc24(a + b) == crc24Continue(crc24(a), b).
 std::uint32_t crc24Continue(std::uint32_t crc, std::string_view bytes);
 
-// The mail text of `bytes`: begin line, empty line, base64 lines, "=" checksum line, end line; each ends in LF.
-std::string armorMailText(std::string_view bytes);
+// The mail text of `bytes`: begin line, the Key line when `keyFingerprint` is given, empty line, base64 lines, "="
+// checksum line, end line; each ends in LF. The Key line names the key the bytes were encrypted with, so that the
+// reader can pick it or say that it has none.
+std::string armorMailText(std::string_view bytes, std::string_view keyFingerprint = {});
 
 // Writes mail text a piece at a time, as armorMailText does at once, so that a message of any length is armored in
 // little memory: the begin lines at construction, whole base64 lines as their bytes arrive, the rest at finish.
 class MailTextWriter
 {
 public:
-    // Appends the begin line and the empty line after it to `text`.
-    explicit MailTextWriter(std::string& text);
+    // Appends the begin line, the Key line when `keyFingerprint` is given, and the empty line after them to `text`.
+    explicit MailTextWriter(std::string& text, std::string_view keyFingerprint = {});
     // Appends the lines that `bytes` complete; a partial line waits for more.
     void write(std::string_view bytes, std::string& text);
     // Appends the last base64 line, the checksum line and the end line.
@@ -41,50 +43,111 @@ private:
     std::uint32_t m_crc;
 };
 
-// The bytes of the one block of mail text in `text`, or std::nullopt when it holds none. Quote markers (">") and
-// blanks at line starts, trailing blanks, blank lines, any line end and base64 lines of any length are tolerated.
-// Raises EDamagedMailText for broken base64 or a checksum mismatch, EManyMailTexts for more than one block.
-std::optional<std::string> readMailText(std::string_view text);
+// A block of mail text: the message's bytes, and the fingerprint its Key line names (empty when it has no Key line
+// that is a well-formed fingerprint: the checksum does not cover header lines).
+struct MailTextBlock
+{
+    std::string bytes;
+    std::string keyFingerprint;
+};
+
+// The one block of mail text in `text`, or std::nullopt when it holds none. Quote markers (">") and blanks at line
+// starts, trailing blanks, blank lines, any line end, base64 lines of any length and "Name: value" header lines
+// before the body are tolerated; a body that a mail program sent quoted-printable is decoded as such when it does not
+// read as it stands. In a reply that quotes earlier blocks under its own, the one block whose begin line is not quoted
+// is the message. Raises EDamagedMailText for broken base64 or a checksum mismatch, EManyMailTexts when more than one
+// block could be the message.
+std::optional<MailTextBlock> readMailText(std::string_view text);
+
+// Decodes a block's base64 body as its characters come, checksum and all. The reader runs one on the body as it
+// stands and, where a mail program may have sent it quoted-printable, one on the body decoded from that.
+class MailTextDecoder
+{
+public:
+    MailTextDecoder();
+    // Appends the bytes that `characters` complete to `bytes`, or keeps them once holding.
+    void add(std::string_view characters, std::string& bytes);
+    // From now on the bytes are kept until finish shows whether this way holds.
+    void hold() { m_holding = true; }
+    void damage() { m_damaged = true; }
+    bool damaged() const { return m_damaged; }
+    // The body has ended: true when it was whole with a matching checksum, and then the bytes kept and the last ones
+    // are appended to `bytes`.
+    bool finish(std::string& bytes);
+
+private:
+    // Decodes the base64 known to come before the checksum, keeping back what may still be the checksum.
+    void decodeReady(std::string& bytes);
+    void decoded(std::string_view chunk, std::string& bytes);
+
+    // Characters not decoded yet, the last five of which may be the checksum.
+    std::string m_pending;
+    std::uint32_t m_crc;
+    bool m_damaged = false;
+    bool m_holding = false;
+    std::string m_held;
+};
 
 // Reads mail text a piece at a time, as readMailText reads it at once, so that a text of any length is read in
-// little memory: the block's bytes come out as its base64 lines arrive. Only finish() tells whether they are whole
-// and unchanged; until it returns they must not be trusted.
+// little memory: the chosen block's bytes come out as its base64 lines arrive. Only finish() tells whether they are
+// whole and unchanged; until it returns they must not be trusted.
 class MailTextReader
 {
 public:
     MailTextReader();
-    // Reads the next piece of the text and appends the bytes of the block decoded so far to `bytes`. Raises
-    // EManyMailTexts as soon as a second block begins.
+    // Reads the next piece of the text and appends the bytes of the chosen block decoded so far to `bytes`. When an
+    // unquoted block replaces a quoted one chosen before, `bytes` is emptied first and chosenBlock() changes. Raises
+    // EManyMailTexts as soon as a second unquoted block begins.
     void read(std::string_view piece, std::string& bytes);
-    // The text has ended: appends the block's last bytes. False when the text held no block; raises EDamagedMailText
-    // as readMailText does.
+    // The text has ended: appends the chosen block's last bytes. False when the text held no block; raises
+    // EDamagedMailText or EManyMailTexts as readMailText does.
     bool finish(std::string& bytes);
-    // A block has begun: the text is mail text, and its bytes are the block's, not the text's.
+    // A block has begun: the text is mail text, and its bytes are a block's, not the text's.
     bool foundBlock() const { return m_blocks > 0; }
+    // The number of the block whose bytes come out (1 for the text's first block), 0 before any: a caller that has
+    // passed on earlier bytes starts over when it changes.
+    int chosenBlock() const { return m_chosen; }
+    // The fingerprint the chosen block's Key line names, or empty; settled once its bytes begin to come.
+    const std::string& keyFingerprint() const { return m_keyFingerprint; }
 
 private:
     void addToLine(std::string_view run, std::string& bytes);
     void endLine(std::string& bytes);
     bool mayBeMarker(std::string_view content) const;
-    // Line content inside the block; a blank followed by more content on the same line breaks the base64.
+    // The block's body has not begun, so a line may still be a header.
+    bool inHeaders() const { return m_where == Where::Inside && !m_bodyBegun; }
+    void beginBlock(std::string& bytes);
+    void readHeader(std::string_view line);
+    // Line content inside the chosen block; a blank followed by more content on the same line breaks the base64.
     void addBodyText(std::string_view text, std::string& bytes);
     void addBodyCharacters(std::string_view characters, std::string& bytes);
-    // Decodes the base64 known to come before the checksum, keeping back what may still be the checksum.
-    void decodeReady(std::string& bytes);
-    void decoded(std::string_view chunk, std::string& bytes);
+    // The quoted-printable way: "=3D" stands for "=", and "=" at a line's end joins it to the next.
+    void addQuotedPrintable(std::string_view characters, std::string& bytes);
+    void endQuotedPrintableLine();
 
     enum class Where { Before, Inside, After } m_where = Where::Before;
     int m_blocks = 0;
-    // The line being read: still in its quote markers and blanks; decided to be no marker line; its start, kept
-    // while it may be one.
+    // The chosen block: its number, whether its begin line was unquoted, whether the block being read is it, and
+    // whether its end line came.
+    int m_chosen = 0;
+    bool m_chosenUnquoted = false;
+    bool m_inChosen = false;
+    bool m_chosenEnded = false;
+    bool m_bodyBegun = false;
+    std::string m_keyFingerprint;
+    // The line being read: still in its quote markers and blanks; quoted; decided to be neither a marker nor a
+    // header; its start, kept while it may be one; longer than what is kept.
     bool m_inLinePrefix = true;
+    bool m_lineQuoted = false;
     bool m_lineIsText = false;
     std::string m_line;
+    bool m_lineCut = false;
     bool m_blankPending = false;
-    // Body characters not decoded yet, the last five of which may be the checksum.
-    std::string m_pending;
-    bool m_damaged = false;
-    std::uint32_t m_crc;
+    MailTextDecoder m_asIs;
+    // The quoted-printable way begins at the body's first "=": before it both ways read the same characters.
+    bool m_parted = false;
+    MailTextDecoder m_quotedPrintable;
+    std::string m_escape;
 };
 
 } // namespace qb

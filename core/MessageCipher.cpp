@@ -5,8 +5,10 @@
 #include "EditorFile.h"
 #include "Errors.h"
 #include "IoCodes.h"
+#include "KeyFingerprint.h"
 #include "LineBreaks.h"
 #include "MailText.h"
+#include "RecipientFiles.h"
 #include "Replacement.h"
 #include "StoredFiles.h"
 #include "TextFile.h"
@@ -35,6 +37,25 @@ std::size_t chunkFor(std::int64_t remaining)
 [[noreturn]] void warnNoRecipient(MainView& view)
 {
     view.dialogs().messageBox(kSelectRecipientWarning, MessageKind::Warning, MessageButtons::Ok);
+    Abort();
+}
+
+// A message that names its key is decrypted with that key only: with another one selected nothing is written, and
+// the user learns whose key it names. A message that names none is taken as the selected correspondent's.
+void requireMessageKey(Session& session, MainView& view, const std::string& fingerprint)
+{
+    if (fingerprint.empty())
+        return;
+    const std::optional<std::string> selected = RecipientFiles(session).keyFingerprint(session.currentuser);
+    if (!selected)
+        warnNoRecipient(view);
+    if (*selected == fingerprint)
+        return;
+    const std::optional<std::string> holder = RecipientFiles(session).firstHolderOf(fingerprint);
+    view.dialogs().messageBox(holder ? "This message was encrypted with " + *holder + "'s key. Select " + *holder +
+                                           " and choose Decrypt again."
+                                     : noKeyHolderText(fingerprint),
+                              MessageKind::Warning, MessageButtons::Ok);
     Abort();
 }
 
@@ -181,6 +202,8 @@ void MessageCipher::Encrypt1Click()
     // The message is read into the buffer that becomes the editor's bytes, combined there and written out whole.
     std::string bytes = readMessage(io, path, size);
     runKeyLoop(m_session, m_view, reinterpret_cast<unsigned char*>(bytes.data()), size, nullptr);
+    // What Copy as Mail Text names as the ciphertext's key.
+    const std::string keyFingerprint = RecipientFiles(m_session).keyFingerprint(m_session.currentuser).value_or("");
     if (const int error = ciphertext.file().writeAll(io.faults(), bytes.data(), bytes.size()))
         throw EInOutError(ioCodeFromErrno(error, tempPath));
     if (const int error = ciphertext.commit())
@@ -190,6 +213,9 @@ void MessageCipher::Encrypt1Click()
     // The ciphertext is shown whole, so that what is copied from the editor decrypts.
     m_view.memo1().clear();
     showEditorBytes(m_view.memo1(), std::move(bytes));
+    m_session.shownMessage.showCiphertext(m_view.memo1(), path, keyFingerprint);
+    m_view.showStatusMessage("Encrypted with " + m_session.currentuser +
+                             "'s key. Copy as Mail Text (Ctrl+Shift+C) to send it.");
 }
 
 void MessageCipher::Decrypt1Click()
@@ -213,10 +239,11 @@ void MessageCipher::Decrypt1Click()
     // written back from it, and given to the editor as its text.
     std::string message = readMessage(io, path, size);
     if (!savedFromMailText) {
-        if (std::optional<std::string> bytes = readMailText(message)) {
-            if (bytes->empty())
+        if (std::optional<MailTextBlock> block = readMailText(message)) {
+            requireMessageKey(m_session, m_view, block->keyFingerprint);
+            if (block->bytes.empty())
                 Abort();
-            message = std::move(*bytes);
+            message = std::move(block->bytes);
             m_view.progressBar3().setMaximum(static_cast<std::int64_t>(message.size()));
         }
     }
@@ -236,15 +263,19 @@ void MessageCipher::Decrypt1Click()
     m_view.memo1().clear();
     // The file now holds exactly these bytes, so they are shown without reading it again.
     showEditorText(m_view.memo1(), std::move(message), shown);
+    m_session.shownMessage.showFile(m_view.memo1(), path);
+    m_view.showStatusMessage("Decrypted with " + m_session.currentuser + "'s key.");
 }
 
 bool MessageCipher::saveUntitled(Editor& editor)
 {
     bool decoded = false;
     editor.readText([this, &decoded](std::string_view text) {
-        std::optional<std::string> bytes = readMailText(text);
-        decoded = bytes.has_value();
-        saveBytesAsEditorFile(m_session.io, decoded ? *bytes : text, kUntitled);
+        const std::optional<MailTextBlock> block = readMailText(text);
+        decoded = block.has_value();
+        if (decoded)
+            requireMessageKey(m_session, m_view, block->keyFingerprint);
+        saveBytesAsEditorFile(m_session.io, decoded ? std::string_view(block->bytes) : text, kUntitled);
     });
     return decoded;
 }

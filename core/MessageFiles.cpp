@@ -69,6 +69,7 @@ void MessageFiles::openfile(const std::string& fileName)
     Editor& editor = m_view.memo1();
     loadEditorFromFile(m_session.io, editor, fileName);
     m_view.edit2().setText(fileName);
+    m_session.shownMessage.showFile(editor, fileName);
     editor.setFocus();
     editor.setModified(false);
 }
@@ -83,9 +84,11 @@ bool MessageFiles::saveMessageAs()
         dialogs.confirmDestroying("OK to overwrite " + target, MessageButtons::YesNoCancel) != Answer::Yes)
         return false;
 
-    copyMessageFile(m_session.io, m_view.edit2().text(), target);
+    const std::string source = m_view.edit2().text();
+    copyMessageFile(m_session.io, source, target);
     m_view.memo1().setModified(false);
     m_view.edit2().setText(target);
+    m_session.shownMessage.fileCopied(m_view.memo1(), source, target);
     return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/random.h>
@@ -235,14 +236,35 @@ int FilePlace::siblingStatus(const std::string& name, struct stat& info) const
 int FilePlace::makeFolder(FaultSeam& seam) const
 {
     seam.beforeChange();
-    return lastError(::mkdirat(m_folder.descriptor(), m_leaf.c_str(), 0777));
+    if (!m_confined)
+        return lastError(::mkdirat(m_folder.descriptor(), m_leaf.c_str(), 0777));
+    if (::mkdirat(m_folder.descriptor(), m_leaf.c_str(), kPrivateFolderMode) != 0)
+        return errno;
+    // A umask that takes the owner's own bits would leave a folder its owner cannot use.
+    return lastError(::fchmodat(m_folder.descriptor(), m_leaf.c_str(), kPrivateFolderMode, 0));
+}
+
+int FilePlace::removeOthersAccess() const
+{
+    // Opened without following a link and without blocking, so only the entry itself can change.
+    PosixFile entry(::openat(m_folder.descriptor(), m_leaf.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+    struct stat info
+    {
+    };
+    if (!entry.isOpen())
+        return errno;
+    if (const int error = entry.status(info))
+        return error;
+    if ((info.st_mode & 077) == 0 || !(S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)))
+        return 0;
+    return entry.setMode(info.st_mode & 07700);
 }
 
 int FilePlace::createSibling(FaultSeam& seam, const std::string& name, PosixFile& file) const
 {
     seam.beforeChange();
-    file = PosixFile(
-        ::openat(m_folder.descriptor(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    file = PosixFile(::openat(m_folder.descriptor(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                              kPrivateFileMode));
     return file.isOpen() ? 0 : errno;
 }
 
@@ -265,6 +287,30 @@ int FilePlace::syncFolder() const
     if (!folder.isOpen())
         return errno;
     return folder.syncData();
+}
+
+mode_t umaskedFileMode()
+{
+    // The kernel tells the umask without changing it; setting it to read it back would race with other threads.
+    mode_t mask = 0;
+    bool found = false;
+    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned value = 0;
+        while (std::fgets(line, sizeof line, status)) {
+            if (std::sscanf(line, "Umask: %o", &value) == 1) {
+                mask = static_cast<mode_t>(value);
+                found = true;
+                break;
+            }
+        }
+        std::fclose(status);
+    }
+    if (!found) {
+        mask = ::umask(022);
+        ::umask(mask);
+    }
+    return 0666 & ~mask;
 }
 
 std::string randomSuffix()

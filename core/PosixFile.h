@@ -75,6 +75,12 @@ private:
     int m_fd = -1;
 };
 
+// What the program makes inside the data directory is its owner's alone, whatever the umask: keys and plaintext.
+constexpr mode_t kPrivateFileMode = 0600;
+constexpr mode_t kPrivateFolderMode = 0700;
+// The bits a new file gets where the umask rules: 0666 less the process's umask.
+mode_t umaskedFileMode();
+
 // Where a named file lives: its folder, held open, and its name in that folder. The files under the data directory
 // (and relative names, which mean the data directory) are the program's own: below the data directory no symbolic
 // link is followed, so nothing outside it is reached through one. Anywhere else a link leads to its target.
@@ -86,16 +92,25 @@ public:
 
     const std::string& path() const { return m_path; }
     const std::string& leaf() const { return m_leaf; }
+    // True for the program's own files, under the data directory: they are made private.
+    bool isConfined() const { return m_confined; }
+    // The bits a new file here ends with: private among the program's own files, else as the umask says.
+    mode_t newFileMode() const { return m_confined ? kPrivateFileMode : umaskedFileMode(); }
 
     // Opens the file itself (no creation) without blocking, so a FIFO or device with no one behind it cannot hang the
     // program, and refuses anything that is not a regular file.
     int openRegular(int accessFlags, PosixFile& file, struct stat& info) const;
     // The entry's status; a link among the program's own files gives kRefusedLink.
     int status(struct stat& info) const;
+    // Makes the folder, private to its owner among the program's own files.
     int makeFolder(FaultSeam& seam) const;
+    // Takes group's and others' bits from an existing file or folder that has any: a key or a correspondent's folder
+    // left readable by an older version. 0 when there was nothing to do.
+    int removeOthersAccess() const;
     // The status of `name` beside the file, the entry itself (a link is not followed).
     int siblingStatus(const std::string& name, struct stat& info) const;
-    // Creates `name` beside the file, exclusively and never through a link.
+    // Creates `name` beside the file, exclusively, never through a link, and readable by its owner alone until the
+    // caller gives it its final bits.
     int createSibling(FaultSeam& seam, const std::string& name, PosixFile& file) const;
     int removeSibling(FaultSeam& seam, const std::string& name) const;
     // Renames `name` over the file.

@@ -1,5 +1,8 @@
 #include "RecipientFiles.h"
 
+#include "CorrespondentKey.h"
+#include "Errors.h"
+#include "KeyFingerprint.h"
 #include "KeyGenerator.h"
 #include "ListFiles.h"
 #include "StoredFiles.h"
@@ -36,6 +39,9 @@ bool RecipientFiles::isListed(const std::string& name) const
 void RecipientFiles::makeFolder(const CorrespondentPaths& correspondent) const
 {
     createDirectory(m_session.io, correspondent.folder());
+    // A folder and key an older version left readable by others become private before a key is written or kept.
+    removeOthersAccess(m_session.io, correspondent.folder());
+    removeOthersAccess(m_session.io, correspondent.keyFile());
 }
 
 bool RecipientFiles::hasKey(const CorrespondentPaths& correspondent) const
@@ -57,6 +63,38 @@ void RecipientFiles::list(const std::string& name) const
 {
     if (!isListed(name))
         appendRecord(m_session.io, m_session.usersFilePath(), {name});
+}
+
+std::optional<std::string> RecipientFiles::keyFingerprint(const std::string& name) const
+{
+    CorrespondentKey key(m_session, name);
+    if (!key.isOpen())
+        return std::nullopt;
+    std::string fingerprint = qb::keyFingerprint(key);
+    key.finish();
+    return fingerprint;
+}
+
+std::optional<std::string> RecipientFiles::firstHolderOf(const std::string& fingerprint) const
+{
+    std::optional<std::string> holder;
+    readNames([&](const std::string& name) {
+        if (holder)
+            return;
+        // A name or a key that cannot be used holds no key; it does not end the search for the others.
+        try {
+            requireFolderName(name);
+            if (keyFingerprint(name) == fingerprint)
+                holder = name;
+        } catch (const Error&) {
+        }
+    });
+    return holder;
+}
+
+std::string noKeyHolderText(const std::string& fingerprint)
+{
+    return "None of your correspondents holds the key this message was encrypted with (Key: " + fingerprint + ").";
 }
 
 KeyImport::KeyImport(IoContext& io, const CorrespondentPaths& correspondent) : m_io(io), m_key(io), m_source(io)

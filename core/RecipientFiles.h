@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace qb {
@@ -24,7 +25,8 @@ public:
     // Calls `onName` for each line of users.cfg in order; false, having read nothing, when it cannot be opened.
     bool readNames(const std::function<void(const std::string&)>& onName) const;
     bool isListed(const std::string& name) const;
-    // Makes the correspondent's folder when missing; the outcome shows in the steps that follow.
+    // Makes the correspondent's folder when missing, private to its owner, and takes others' access from an older
+    // folder and key; the outcome shows in the steps that follow.
     void makeFolder(const CorrespondentPaths& correspondent) const;
     bool hasKey(const CorrespondentPaths& correspondent) const;
     // Writes a freshly generated key as the correspondent's key, replacing an old one only once it is whole on disk.
@@ -32,10 +34,17 @@ public:
     // Appends the name to users.cfg, in one flushed write, unless it is there already: a name is listed once. Only
     // once its key is whole.
     void list(const std::string& name) const;
+    // The fingerprint of the name's key; std::nullopt when it has none that can be opened.
+    std::optional<std::string> keyFingerprint(const std::string& name) const;
+    // The first name in users.cfg's order whose key has `fingerprint`: the correspondent a message names by its key.
+    std::optional<std::string> firstHolderOf(const std::string& fingerprint) const;
 
 private:
     Session& m_session;
 };
+
+// What is said when no correspondent holds the key a message names.
+std::string noKeyHolderText(const std::string& fingerprint);
 
 // What an import kept of its source: the bytes before the first byte 26, since a key ends there on both sides.
 struct ImportedKey

@@ -45,9 +45,7 @@ int Replacement::begin(FilePlace&& target, Hold hold, const std::string& newName
     };
     if (const int error = openTarget(existing, info, true))
         return error;
-    m_mode.reset();
-    if (existing.isOpen())
-        m_mode = info.st_mode & 07777;
+    m_mode = existing.isOpen() ? info.st_mode & 07777 : m_target.newFileMode();
 
     m_newName = newName.empty() ? ".quillbox-" + randomSuffix() + ".new" : newName;
     int error = m_target.createSibling(m_seam, m_newName, m_file);
@@ -100,8 +98,8 @@ int Replacement::commit()
         m_openFiles.remove(*m_heldTarget, OpenFileTable::Access::Write);
     m_heldTarget.reset();
     int error = m_file.syncData();
-    if (error == 0 && m_mode)
-        error = m_file.setMode(*m_mode);
+    if (error == 0)
+        error = m_file.setMode(m_mode);
     PosixFile existing;
     struct stat info
     {

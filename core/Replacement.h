@@ -33,7 +33,8 @@ public:
     // The permission bits the new content ends with, in place of the old file's (a copy of a key stays private to its
     // owner whatever it replaces); the new file gets them at once. errno-style result.
     int setFinalMode(mode_t mode);
-    // Puts the new file on disk with the old one's permission bits and renames it over the old one.
+    // Puts the new file on disk, gives it the old one's permission bits (a new file's: private among the program's own
+    // files, else as the umask says) and renames it over the old one. Until then only its owner can read it.
     int commit();
     // Removes the new file; the old content stays.
     void abandon();
@@ -53,7 +54,7 @@ private:
     PosixFile m_file;
     std::optional<OpenFileTable::FileId> m_heldTarget;
     OpenFileTable::FileId m_newId{};
-    std::optional<mode_t> m_mode;
+    mode_t m_mode = kPrivateFileMode;
 };
 
 } // namespace qb

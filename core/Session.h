@@ -2,17 +2,19 @@
 
 #include "CorrespondentPaths.h"
 #include "IoContext.h"
+#include "ShownMessage.h"
 
 #include <string>
 
 namespace qb {
 
 // Program-wide state shared by all windows: the data directory captured once at start-up, the
-// selected correspondent, and the file layer's pending code and open-file table.
+// selected correspondent, what the editor shows, and the file layer's pending code and open-file table.
 struct Session
 {
     std::string currentdirectory;
     std::string currentuser;
+    ShownMessage shownMessage;
     IoContext io;
 
     Session() { io.keepInside(&currentdirectory); }

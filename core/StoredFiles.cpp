@@ -117,6 +117,13 @@ std::int64_t fileSizeChecked(IoContext& io, const std::string& name)
     return static_cast<std::int64_t>(info.st_size);
 }
 
+void removeOthersAccess(const IoContext& io, const std::string& path)
+{
+    FilePlace place;
+    if (io.locate(path, place) == 0 && place.isConfined())
+        place.removeOthersAccess();
+}
+
 void createDirectory(IoContext& io, const std::string& path)
 {
     FilePlace place;

@@ -31,7 +31,11 @@ bool reachedThroughLink(const IoContext& io, const std::string& name);
 // "File access denied" too.
 std::int64_t fileSizeChecked(IoContext& io, const std::string& name);
 
-// Folder creation, one level, outcome not reported.
+// Takes group's and others' access from an existing file or folder among the program's own files (a key, a
+// correspondent's folder) that has any; quiet, since the file's own steps report what is wrong with it.
+void removeOthersAccess(const IoContext& io, const std::string& path);
+
+// Folder creation, one level, private to its owner in the data directory; outcome not reported.
 void createDirectory(IoContext& io, const std::string& path);
 
 // Removes a file; checked (raises EInOutError).

@@ -1,4 +1,5 @@
 #include "CliProcess.h"
+#include "EditCommands.h"
 #include "MailText.h"
 #include "MessageCipher.h"
 #include "Recipients.h"
@@ -20,8 +21,9 @@ using qbtest::randomBytes;
 using Arguments = std::vector<std::string>;
 const std::string kDamaged = "quillbox-cli: The mail text is damaged (checksum mismatch).\n";
 
-// What the window's Encrypt makes of `message` typed into the editor, with `key` as bob's key.
-std::string windowEncrypt(const std::string& message, const std::string& key)
+// What the window's Encrypt makes of `message` typed into the editor, with `key` as bob's key: the file, and what
+// Copy as Mail Text then puts on the clipboard.
+std::pair<std::string, std::string> windowEncrypt(const std::string& message, const std::string& key)
 {
     qbtest::TempDir folder;
     folder.writeFile("bob/bob.key", key);
@@ -33,7 +35,8 @@ std::string windowEncrypt(const std::string& message, const std::string& key)
     view.pathField.setText(folder.file("bob/newmail.txt"));
     view.editor.type(message);
     cipher.Encrypt1Click();
-    return folder.readFile("bob/newmail.txt");
+    qb::EditCommands(view, session.shownMessage).CopyAsMailText1Click();
+    return {folder.readFile("bob/newmail.txt"), view.systemClipboard.text()};
 }
 
 class CliTest : public ::testing::Test
@@ -76,7 +79,7 @@ TEST_F(CliTest, EncryptGivesTheBytesOfTheWindowsEncrypt)
         SCOPED_TRACE(row.name);
         setKey(row.key);
         dir.writeFile("message", row.message);
-        const std::string expected = windowEncrypt(row.message, row.key);
+        const auto [expected, mailText] = windowEncrypt(row.message, row.key);
 
         const qbtest::CliRun toFile = cli({"encrypt", "-r", "bob", "-o", dir.file("out"), dir.file("message")});
         EXPECT_EQ(toFile.status, 0) << toFile.err;
@@ -87,7 +90,7 @@ TEST_F(CliTest, EncryptGivesTheBytesOfTheWindowsEncrypt)
         EXPECT_TRUE(piped.out == expected) << "differs from the window's ciphertext";
 
         const qbtest::CliRun armored = cli({"encrypt", "-r", "bob", "--armor", dir.file("message")});
-        EXPECT_TRUE(armored.out == qb::armorMailText(expected)) << "differs from Copy as Mail Text";
+        EXPECT_TRUE(armored.out == mailText) << "differs from Copy as Mail Text";
     }
 }
 
@@ -150,6 +153,57 @@ TEST_F(CliTest, DamagedOrDoubledMailTextIsRefusedWithNothingWritten)
         EXPECT_EQ(piped.status, 1);
         EXPECT_EQ(piped.err, row.error);
         EXPECT_EQ(piped.out, "") << "wrote to standard output";
+    }
+}
+
+TEST_F(CliTest, DecryptTakesTheKeyTheMailTextNamesAndRefusesAnotherWithNothingWritten)
+{
+    dir.writeFile("data/users.cfg", "bob\r\ncarol\r\nalice\r\nann\r\n");
+    setKey(randomBytes(1000, 12, 9));
+    dir.writeFile("data/alice/alice.key", "the key alice and ann share");
+    dir.writeFile("data/ann/ann.key", "the key alice and ann share");
+    dir.writeFile("message", "Dear Bob");
+    std::string mail = "Hi,\n" + cli({"encrypt", "-r", "ann", "--armor", dir.file("message")}).out;
+    dir.writeFile("mail", mail);
+    dir.writeFile("unknown", mail.replace(mail.find("Key: ") + 5, 19, "0000 1111 2222 3333"));
+    const std::string out = dir.file("out");
+    const struct
+    {
+        const char* name;
+        Arguments arguments;
+        int status;
+        std::string error;
+        std::string result;
+    } rows[] = {
+        {"no -r: the first listed holder",
+         {"decrypt", "-o", out, dir.file("mail")},
+         0,
+         "quillbox-cli: decrypted with alice's key\n",
+         "Dear Bob"},
+        {"-r naming another key",
+         {"decrypt", "-r", "bob", "-o", out, dir.file("mail")},
+         1,
+         "quillbox-cli: the message was encrypted with alice's key, not bob's\n",
+         "old"},
+        {"a key no one holds",
+         {"decrypt", "-o", out, dir.file("unknown")},
+         1,
+         "quillbox-cli: None of your correspondents holds the key this message was encrypted with (Key: 0000 1111 "
+         "2222 3333).\n",
+         "old"},
+        {"--armor without mail text",
+         {"decrypt", "-r", "bob", "--armor", "-o", out, dir.file("message")},
+         1,
+         "quillbox-cli: no mail text found\n",
+         "old"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        dir.writeFile("out", "old");
+        const qbtest::CliRun run = cli(row.arguments);
+        EXPECT_EQ(run.status, row.status);
+        EXPECT_EQ(run.err, row.error);
+        EXPECT_EQ(dir.readFile("out"), row.result);
     }
 }
 

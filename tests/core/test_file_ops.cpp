@@ -245,6 +245,7 @@ public:
     bool isModified() const override { return m_changes > 0; }
     void setModified(bool) override {}
     void setFocus() override {}
+    std::uint64_t revision() const override { return static_cast<std::uint64_t>(m_changes); }
     int changeNotifications() const { return m_changes; }
 
 private:

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -263,6 +264,81 @@ TEST_F(FileSafetyTest, FifosDevicesAndFoldersAreRefusedWithoutWaiting)
             EXPECT_EQ(d.view.editor.text(), "plain");
         }
     }
+}
+
+// Sets the process's umask for the test's lifetime.
+class ScopedUmask
+{
+public:
+    explicit ScopedUmask(mode_t mask) : m_previous(::umask(mask)) {}
+    ~ScopedUmask() { ::umask(m_previous); }
+
+private:
+    mode_t m_previous;
+};
+
+mode_t modeOf(const std::string& path)
+{
+    struct stat info = {};
+    return ::lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+TEST_F(FileSafetyTest, WhatTheDataDirectoryHoldsIsTheOwnersAloneWhateverTheUmask)
+{
+    const ScopedUmask usual(022);
+    ASSERT_EQ(::chmod(data.c_str(), 0755), 0);
+    // A folder and key as an older version left them, readable by others.
+    dir.writeFile("data/amy/amy.key", "\x01");
+    ASSERT_EQ(::chmod(dir.file("data/amy").c_str(), 0755) | ::chmod(dir.file("data/amy/amy.key").c_str(), 0644), 0);
+    {
+        Desk d(data);
+        d.run(Command::NewList, "", {"New User File created!"});
+        d.run(Command::NewKey, "", {"New Directory and Key has been created for bob"});
+        d.run(Command::Encrypt);
+        d.run(Command::Decrypt);
+        d.session.currentuser = "amy";
+        d.view.pathField.setText(data + "/amy/newmail.txt");
+        d.run(Command::Encrypt);
+        d.run(Command::SaveAs, outside + "/saved");
+        EXPECT_EQ(d.errors(), Texts{});
+    }
+    // Encrypt ended at each of its changes in turn: whatever temporary file it leaves is its owner's alone.
+    std::set<mode_t> temporaryModes;
+    for (std::uint64_t k = 1, completed = 0; !completed && k < 100; ++k) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            Desk d(data);
+            d.session.io.faults().endAtChange(k);
+            d.run(Command::Encrypt);
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        completed = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        for (const fs::directory_entry& entry : fs::directory_iterator(data + "/bob")) {
+            if (const std::string name = entry.path().filename(); name != "bob.key" && name != "newmail.txt") {
+                temporaryModes.insert(modeOf(entry.path()));
+                fs::remove(entry.path());
+            }
+        }
+    }
+    const struct
+    {
+        const char* what;
+        std::string path;
+        mode_t mode;
+    } rows[] = {
+        {"a new correspondent's folder", data + "/bob", 0700},
+        {"its key", data + "/bob/bob.key", 0600},
+        {"users.cfg", data + "/users.cfg", 0600},
+        {"a message after Decrypt", data + "/bob/newmail.txt", 0600},
+        {"an older folder, once used", data + "/amy", 0700},
+        {"an older key, once used", data + "/amy/amy.key", 0600},
+        {"Save As outside the data directory, as the umask says", outside + "/saved", 0644},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(modeOf(row.path), row.mode) << row.what;
+    EXPECT_EQ(temporaryModes, std::set<mode_t>{0600}) << "temporary files at Encrypt's crash points";
 }
 
 TEST(LongNames, ARecipientWhoseFilesWouldNotFitIsRefusedBeforeAnythingIsWritten)

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -26,6 +28,20 @@ std::uint32_t crc24Bitwise(const std::string& bytes)
 const std::string kSample("Hi\r\nthere\0\x1a\n", 12);
 const std::string kSampleArmor = "-----BEGIN QUILLBOX 97 MESSAGE-----\n\nSGkNCnRoZXJlABoK\n=2nVo\n"
                                  "-----END QUILLBOX 97 MESSAGE-----\n";
+const std::string kOneByteArmor =
+    "-----BEGIN QUILLBOX 97 MESSAGE-----\n\nYQ==\n=8lcT\n-----END QUILLBOX 97 MESSAGE-----\n";
+const std::string kKey = "4F2A 9C1B 77E0 D5A3";
+
+// The bytes of the block in `text`, "no block", or the error's text.
+std::string readWhole(const std::string& text)
+{
+    std::string result;
+    const std::string error = qbtest::errorTextOf([&] {
+        const std::optional<qb::MailTextBlock> block = qb::readMailText(text);
+        result = block ? block->bytes : "no block";
+    });
+    return error.empty() ? result : error;
+}
 
 TEST(MailText, ArmorMatchesKnownAnswers)
 {
@@ -34,8 +50,13 @@ TEST(MailText, ArmorMatchesKnownAnswers)
         const char* name;
         std::string bytes;
         std::string armor;
+        std::string key = {};
     } rows[] = {
-        {"one byte", "a", "-----BEGIN QUILLBOX 97 MESSAGE-----\n\nYQ==\n=8lcT\n-----END QUILLBOX 97 MESSAGE-----\n"},
+        {"one byte", "a", kOneByteArmor},
+        {"one byte, its key named", "a",
+         "-----BEGIN QUILLBOX 97 MESSAGE-----\nKey: 4F2A 9C1B 77E0 D5A3\n\nYQ==\n=8lcT\n"
+         "-----END QUILLBOX 97 MESSAGE-----\n",
+         kKey},
         {"control bytes", kSample, kSampleArmor},
         {"49 bytes: a full line and one more byte",
          std::string("\0\x01\x02\x03\x04\x05\x06\x07\x08\t\n\x0b\x0c\r\x0e\x0f\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19"
@@ -46,8 +67,9 @@ TEST(MailText, ArmorMatchesKnownAnswers)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(qb::armorMailText(row.bytes), row.armor);
-        EXPECT_EQ(qb::readMailText(row.armor), row.bytes);
+        EXPECT_EQ(qb::armorMailText(row.bytes, row.key), row.armor);
+        EXPECT_EQ(qb::readMailText(row.armor)->bytes, row.bytes);
+        EXPECT_EQ(qb::readMailText(row.armor)->keyFingerprint, row.key);
     }
 }
 
@@ -97,10 +119,51 @@ TEST(MailText, ReadsTheBlockWhateverTheMailProgramDidToIt)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(qb::readMailText(row.text), bytes);
+        EXPECT_EQ(readWhole(row.text), bytes);
     }
-    EXPECT_EQ(qb::readMailText("just a letter"), std::nullopt);
-    EXPECT_EQ(qb::readMailText("see -----BEGIN QUILLBOX 97 MESSAGE----- in a sentence"), std::nullopt);
+    EXPECT_EQ(readWhole("just a letter"), "no block");
+    EXPECT_EQ(readWhole("see -----BEGIN QUILLBOX 97 MESSAGE----- in a sentence"), "no block");
+}
+
+// With its header lines, in a reply, or sent quoted-printable: the block, its key, or why it is refused.
+const std::string kBegin = "-----BEGIN QUILLBOX 97 MESSAGE-----\n";
+const std::string kEnd = "-----END QUILLBOX 97 MESSAGE-----\n";
+const struct
+{
+    const char* name;
+    std::string text;
+    std::string result;
+    std::string key;
+} kReaderRows[] = {
+    {"headers, Key last", kBegin + "Version: 2\nComment: hi: there\nKey: " + kKey + "\n\nYQ==\n=8lcT\n" + kEnd, "a",
+     kKey},
+    {"headers, Key first, quoted",
+     everyLine(kBegin + "Key: " + kKey + "\nCharset: x\n\nYQ==\n=8lcT\n" + kEnd, "> ", "\n"), "a", kKey},
+    {"an unknown header only", kBegin + "X-Mailer-Thing: 7\n\nYQ==\n=8lcT\n" + kEnd, "a", ""},
+    {"a Key that is no fingerprint", kBegin + "Key: 4f2a 9c1b 77e0 d5a3\n\nYQ==\n=8lcT\n" + kEnd, "a", ""},
+    {"a header inside the body", kBegin + "\nYQ==\nKey: " + kKey + "\n=8lcT\n" + kEnd,
+     "The mail text is damaged (checksum mismatch).", ""},
+    {"a reply above the quoted block", kSampleArmor + "\n" + everyLine(kOneByteArmor, "> ", "\n"), kSample, ""},
+    {"a reply below the quoted block", everyLine(kOneByteArmor, ">", "\n") + "\n" + kSampleArmor, kSample, ""},
+    {"two quoted blocks", everyLine(kOneByteArmor, "> ", "\n") + everyLine(kSampleArmor, " ", "\n"),
+     "The mail text holds more than one message.", ""},
+    {"two unquoted blocks under a quoted one", everyLine(kOneByteArmor, "> ", "\n") + kSampleArmor + kOneByteArmor,
+     "The mail text holds more than one message.", ""},
+    {"quoted-printable", kBegin + "\nSGkNCnRo=\nZXJlABoK\n=3D2nVo\n" + kEnd, kSample, ""},
+    {"quoted-printable padding", kBegin + "\nYQ=3D=3D\n=3D8lcT\n" + kEnd, "a", ""},
+    {"damaged quoted-printable", kBegin + "\nSGkNCnRo=\nZXJlABoL\n=3D2nVo\n" + kEnd,
+     "The mail text is damaged (checksum mismatch).", ""},
+};
+
+TEST(MailText, ReadsHeadersRepliesAndQuotedPrintableBodies)
+{
+    for (const auto& row : kReaderRows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(readWhole(row.text), row.result);
+        if (row.result.rfind("The mail text", 0) != 0) {
+            EXPECT_EQ(qb::readMailText(row.text)->keyFingerprint, row.key);
+        }
+    }
 }
 
 TEST(MailText, RefusesDamagedAndDoubledBlocks)
@@ -143,13 +206,6 @@ std::string readInPieces(const std::string& text, std::size_t size)
     return error.empty() ? bytes : error;
 }
 
-std::string readWhole(const std::string& text)
-{
-    std::string result;
-    const std::string error = qbtest::errorTextOf([&] { result = qb::readMailText(text).value_or("no block"); });
-    return error.empty() ? result : error;
-}
-
 TEST(MailText, ReadingInPiecesGivesWhatReadingAtOnceGives)
 {
     const std::string large = qb::armorMailText(qbtest::randomBytes(20000, 21));
@@ -175,11 +231,16 @@ TEST(MailText, ReadingInPiecesGivesWhatReadingAtOnceGives)
         {"two blocks", kSampleArmor + large},
         {"empty body", "-----BEGIN QUILLBOX 97 MESSAGE-----\n=\n-----END QUILLBOX 97 MESSAGE-----\n"},
     };
-    for (const auto& row : rows) {
-        const std::string whole = readWhole(row.text);
+    std::vector<std::pair<const char*, std::string>> texts;
+    for (const auto& row : rows)
+        texts.emplace_back(row.name, row.text);
+    for (const auto& row : kReaderRows)
+        texts.emplace_back(row.name, row.text);
+    for (const auto& [name, text] : texts) {
+        const std::string whole = readWhole(text);
         for (const std::size_t size : {1, 3, 64, 4099}) {
-            SCOPED_TRACE(std::string(row.name) + ", pieces of " + std::to_string(size));
-            EXPECT_TRUE(readInPieces(row.text, size) == whole) << "differs from reading at once: " << whole.size();
+            SCOPED_TRACE(std::string(name) + ", pieces of " + std::to_string(size));
+            EXPECT_TRUE(readInPieces(text, size) == whole) << "differs from reading at once: " << whole.size();
         }
     }
     EXPECT_EQ(readWhole(paddedInside), "The mail text is damaged (checksum mismatch).");

@@ -1,4 +1,5 @@
 #include "Errors.h"
+#include "KeyFingerprint.h"
 #include "MailText.h"
 #include "MessageCipher.h"
 #include "ScriptedUi.h"
@@ -273,6 +274,8 @@ TEST_F(MessageCipherTest, ReloadsTheEditorWithTheResultAndMarksItModified)
     EXPECT_TRUE(view->editor.showsAllBytes());
     EXPECT_EQ(view->editor.text(), ciphertext);
     EXPECT_EQ(message(), ciphertext);
+    EXPECT_EQ(view->statusMessages,
+              std::vector<std::string>{"Encrypted with bob's key. Copy as Mail Text (Ctrl+Shift+C) to send it."});
     // So encrypting what the editor shows gives the plaintext back exactly.
     cipher->Encrypt1Click();
     EXPECT_EQ(message(), xorRepeating(ciphertext, "\x07"));
@@ -283,6 +286,7 @@ TEST_F(MessageCipherTest, ReloadsTheEditorWithTheResultAndMarksItModified)
     EXPECT_EQ(view->editor.text(), "line one\r\nline two") << "plaintext is loaded as lines";
     EXPECT_FALSE(view->editor.showsAllBytes());
     EXPECT_TRUE(view->editor.isModified());
+    EXPECT_EQ(view->statusMessages.back(), "Decrypted with bob's key.");
 }
 
 TEST_F(MessageCipherTest, DecryptSavesTheEditorOnlyForTheExactPathUntitled)
@@ -354,6 +358,33 @@ TEST_F(MessageCipherTest, DamagedOrDoubledMailTextIsRefusedWithNothingWritten)
     }
 }
 
+TEST_F(MessageCipherTest, MailTextNamingAnotherKeyIsRefusedWithAWarningAndNothingWritten)
+{
+    setKey("bob's key");
+    dir.writeFile("users.cfg", "bob\r\ncarol\r\nalice\r\nann\r\n");
+    dir.writeFile("alice/alice.key", "the key alice and ann share");
+    dir.writeFile("ann/ann.key", "the key alice and ann share");
+    dir.makeFolder("work");
+    qbtest::ScopedWorkingDirectory inWork(dir.file("work"));
+    const std::pair<std::string, std::string> rows[] = {
+        {qb::keyFingerprint("the key alice and ann share"),
+         "This message was encrypted with alice's key. Select alice and choose Decrypt again."},
+        {"0000 1111 2222 3333",
+         "None of your correspondents holds the key this message was encrypted with (Key: 0000 1111 2222 3333)."}};
+    for (const auto& [key, warning] : rows) {
+        SCOPED_TRACE(warning);
+        renew();
+        view->pathField.setText("Untitled");
+        view->editor.type(qb::armorMailText("ciphertext", key));
+        view->scripted.answerMessage(qb::Answer::Ok);
+        EXPECT_THROW(cipher->Decrypt1Click(), qb::EAbort);
+        ASSERT_EQ(view->scripted.boxes().size(), 1u);
+        EXPECT_EQ(view->scripted.boxes()[0].text, warning);
+        EXPECT_EQ(view->scripted.boxes()[0].kind, qb::MessageKind::Warning);
+        EXPECT_FALSE(dir.exists("work/Untitled"));
+    }
+}
+
 TEST_F(MessageCipherTest, DecryptOfAnEmptyFileChangesNothing)
 {
     setKey("\x01");
@@ -401,6 +432,7 @@ TEST_F(MessageCipherTest, WithoutTextPathOrKeyStopsAndKeepsTheFilesAsTheyWere)
         EXPECT_EQ(message(), "plain text");
         EXPECT_FALSE(dir.exists("bob/newmail.tmp")) << "the temporary file it created must go";
         EXPECT_EQ(view->progress.maximum(), 10);
+        EXPECT_TRUE(view->statusMessages.empty()) << "a command that stopped says it did nothing";
     }
 }
 

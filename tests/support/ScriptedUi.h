@@ -120,10 +120,12 @@ public:
     {
         std::string().swap(m_text);
         m_allBytes = false;
+        ++m_revision;
     }
     bool isModified() const override { return m_modified; }
     void setModified(bool modified) override { m_modified = modified; }
     void setFocus() override { ++m_focusRequests; }
+    std::uint64_t revision() const override { return m_revision; }
 
     // Typing: sets the text and fires the change notification, as setText does.
     void type(const std::string& text) { setText(text); }
@@ -134,6 +136,7 @@ public:
 
 private:
     std::string m_text;
+    std::uint64_t m_revision = 0;
     bool m_allBytes = false;
     bool m_modified = false;
     int m_changes = 0;
@@ -160,6 +163,7 @@ public:
     int count() const override { return static_cast<int>(m_entries.size()); }
     int itemIndex() const override { return m_selected; }
     std::string item(int index) const override;
+    void setItemIndex(int index) override { m_selected = index; }
 
     void select(int index) { m_selected = index; }
     // Selects the first entry equal to `entry`; returns false when there is none.
@@ -238,6 +242,7 @@ public:
     qb::ProgressControl& progressBar3() override { return progress; }
     qb::Window& window() override { return mainWindow; }
     qb::Clipboard& clipboard() override { return systemClipboard; }
+    void showStatusMessage(const std::string& text) override { statusMessages.push_back(text); }
 
     ScriptedDialogs scripted;
     FakeEditor editor;
@@ -246,6 +251,7 @@ public:
     FakeProgress progress;
     FakeWindow mainWindow;
     FakeClipboard systemClipboard;
+    std::vector<std::string> statusMessages;
 };
 
 class ScriptedMailProgramsView : public qb::MailProgramsView
@@ -258,12 +264,14 @@ public:
     int closed = 0;
 };
 
-// Records command lines instead of starting processes.
+// Records command lines and pages instead of starting processes.
 class RecordingProcessStarter : public qb::ProcessStarter
 {
 public:
     void start(const std::string& commandLine) override { started.push_back(commandLine); }
+    void openUrl(const std::string& url) override { opened.push_back(url); }
     std::vector<std::string> started;
+    std::vector<std::string> opened;
 };
 
 } // namespace qbtest

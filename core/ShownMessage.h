@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace qb {
+
+class Editor;
+
+// What the editor shows, as far as the commands know it: the unchanged content of a message file, and whether that
+// is the ciphertext Encrypt made (with the fingerprint of its key). It holds from the editor revision at which a
+// command left the text until the text next changes, whoever changes it.
+class ShownMessage
+{
+public:
+    // The editor now shows the unchanged content of `path`.
+    void showFile(const Editor& editor, const std::string& path);
+    // ... and that content is Encrypt's result with the key of `keyFingerprint` (empty when it could not be read).
+    void showCiphertext(const Editor& editor, const std::string& path, const std::string& keyFingerprint);
+    // `from` was copied to `to`, which the path field names now: the editor shows `to`'s content if it showed `from`'s.
+    void fileCopied(const Editor& editor, const std::string& from, const std::string& to);
+
+    bool showsFile(const Editor& editor, const std::string& path) const;
+    // The key fingerprint of the ciphertext the editor shows, or std::nullopt when it does not show Encrypt's result.
+    std::optional<std::string> ciphertextKey(const Editor& editor) const;
+
+private:
+    bool current(const Editor& editor) const;
+
+    std::optional<std::uint64_t> m_revision;
+    std::string m_path;
+    std::optional<std::string> m_ciphertextKey;
+};
+
+} // namespace qb
