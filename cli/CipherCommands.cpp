@@ -3,10 +3,9 @@
 #include "ByteSource.h"
 #include "CipherKey.h"
 #include "CliOptions.h"
-#include "CorrespondentKey.h"
-#include "CorrespondentPaths.h"
 #include "Errors.h"
 #include "HeldBytes.h"
+#include "ListedKey.h"
 #include "MailText.h"
 #include "OutputTarget.h"
 #include "RecipientCommands.h"
@@ -25,34 +24,6 @@ namespace {
 
 // Bytes combined at a time: large enough that system calls vanish, small enough to keep memory flat.
 constexpr std::size_t kChunkSize = 1 << 20;
-
-// A correspondent's key, held from before the first byte until finish; only correspondents in the list have one.
-class RecipientKey
-{
-public:
-    RecipientKey(qb::Session& session, const std::string& name) : m_file(session, listedName(session, name))
-    {
-        if (!m_file.isOpen())
-            throw qb::Error(qb::kSelectRecipientWarning);
-    }
-
-    // The key for a message of at most `mostBytes` bytes, read as the message needs it.
-    qb::RepeatingKey read(std::uint64_t mostBytes) { return m_file.repeating(mostBytes); }
-    void finish() { m_file.finish(); }
-
-private:
-    static const std::string& listedName(qb::Session& session, const std::string& name)
-    {
-        qb::requireFolderName(name);
-        bool listed = false;
-        readUsersFile(session, [&](const std::string& line) { listed = listed || line == name; });
-        if (!listed)
-            throw qb::Error("unknown recipient " + withVisibleControls(name) + " (see quillbox-cli recipients)");
-        return name;
-    }
-
-    qb::CorrespondentKey m_file;
-};
 
 // What encrypt works with, opened in this order: the key, the input, the output; and a chunk of the message.
 struct CipherRun
@@ -73,7 +44,7 @@ struct CipherRun
         output->commit();
     }
 
-    RecipientKey keyFile;
+    ListedKey keyFile;
     ByteSource input;
     qb::RepeatingKey key;
     std::unique_ptr<OutputTarget> output;
@@ -169,10 +140,10 @@ private:
     qb::Session& m_session;
     std::string m_name;
     std::uint64_t m_mostBytes = 0;
-    std::optional<RecipientKey> m_named;
+    std::optional<ListedKey> m_named;
     std::optional<qb::RepeatingKey> m_namedKey;
     std::optional<std::string> m_namedFingerprint;
-    std::optional<RecipientKey> m_found;
+    std::optional<ListedKey> m_found;
     std::optional<qb::RepeatingKey> m_foundKey;
     std::optional<std::string> m_holder;
     qb::RepeatingKey* m_current = nullptr;

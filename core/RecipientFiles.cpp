@@ -8,6 +8,8 @@
 #include "SecretBytes.h"
 #include "StoredFiles.h"
 
+#include <limits>
+
 namespace qb {
 
 bool RecipientFiles::usersFileReady() const
@@ -26,6 +28,13 @@ void RecipientFiles::createUsersFile() const
 int RecipientFiles::readNames(const std::function<void(const std::string&)>& onName) const
 {
     return readListFile(m_session.io, m_session.usersFilePath(), onName);
+}
+
+bool RecipientFiles::isListed(const std::string& name) const
+{
+    bool listed = false;
+    readNames([&](const std::string& line) { listed = listed || line == name; });
+    return listed;
 }
 
 void RecipientFiles::makeFolder(const CorrespondentPaths& correspondent) const
@@ -53,7 +62,8 @@ void RecipientFiles::writeGeneratedKey(const CorrespondentPaths& correspondent) 
 
 void RecipientFiles::list(const std::string& name) const
 {
-    appendRecord(m_session.io, m_session.usersFilePath(), {name});
+    if (!isListed(name))
+        appendRecord(m_session.io, m_session.usersFilePath(), {name});
 }
 
 std::optional<std::string> RecipientFiles::keyFingerprint(const std::string& name) const
@@ -101,25 +111,21 @@ bool KeyImport::openSource(const std::string& path)
     return m_sourceError == 0;
 }
 
-void KeyImport::copyAndFinish()
+bool KeyImport::sourceIsUsable()
 {
-    // Up to the source's end of data, a large piece at a time whatever the source's size; an empty source gives the
-    // one-byte key 26, the byte a read at its end gives.
-    constexpr std::size_t kPiece = 1 << 20;
-    SecretBytes piece(kPiece);
-    bool copied = false;
-    for (std::size_t got; (got = m_source.readBytes(piece.data(), piece.size())) != 0; copied = true) {
-        m_io.check();
-        m_key.writeBytes(piece.data(), got);
-        m_io.check();
-    }
+    const bool atEnd = m_source.eof();
     m_io.check();
-    if (!copied) {
-        m_key.writeByte(kEndOfDataMark);
-        m_io.check();
-    }
+    return !atEnd;
+}
+
+ImportedKey KeyImport::copyAndFinish()
+{
+    const std::uint64_t length = m_source.copyTo(m_key, std::numeric_limits<std::uint64_t>::max());
+    m_io.check();
+    const bool cut = static_cast<std::int64_t>(length) < m_source.sizeAtOpen();
     closeChecked(m_key);
     closeChecked(m_source);
+    return {length, cut};
 }
 
 } // namespace qb

@@ -158,6 +158,12 @@ int Replacement::linkIn()
     return error == EEXIST ? EBUSY : error;
 }
 
+int Replacement::setFinalMode(mode_t mode)
+{
+    m_mode = mode;
+    return m_file.setMode(mode);
+}
+
 int Replacement::commit()
 {
     if (!m_file.isOpen())

@@ -13,8 +13,9 @@ namespace {
 
 // Appending looks this far back from the end for an end-of-data mark to cut at, whatever the buffer size.
 constexpr std::size_t kAppendScanLength = 128;
-// Buffer for copies the kernel cannot make, and the most one copy_file_range call is asked for.
-constexpr std::uint64_t kCopyChunk = 64 * 1024;
+// Buffer for copies the kernel cannot make (an imported key, in text mode), and the most one copy_file_range call is
+// asked for.
+constexpr std::uint64_t kCopyChunk = 1 << 20;
 constexpr std::uint64_t kKernelCopyStep = std::uint64_t(1) << 30;
 // Times a file being appended to is opened again because another copy replaced it meanwhile.
 constexpr int kMostReopens = 8;
