@@ -1,7 +1,11 @@
 #include "FixedDialog.h"
 
-#include <QKeyEvent>
+#include "Pictures.h"
+
+#include <QPainter>
 #include <QScreen>
+
+#include <algorithm>
 
 FixedDialog::FixedDialog(QWidget* parent) : QDialog(parent) {}
 
@@ -11,6 +15,12 @@ void FixedDialog::fixClientSize(int width, int height)
     setFixedSize(width, height);
 }
 
+void FixedDialog::addPadlock(const QRect& place)
+{
+    const int size = std::min(place.width(), place.height()) / 32 * 32;
+    m_pictures.add(place, [size](qreal ratio) { return qb::padlockPixmap(size, ratio); });
+}
+
 void FixedDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
@@ -18,12 +28,9 @@ void FixedDialog::showEvent(QShowEvent* event)
         move(current->availableGeometry().center() - frameGeometry().center() + pos());
 }
 
-void FixedDialog::keyPressEvent(QKeyEvent* event)
+void FixedDialog::paintEvent(QPaintEvent* event)
 {
-    // These windows have no Cancel button, so Esc leaves them open.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
+    QDialog::paintEvent(event);
+    QPainter painter(this);
+    m_pictures.paint(painter, devicePixelRatioF());
 }

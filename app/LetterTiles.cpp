@@ -1,7 +1,8 @@
 #include "LetterTiles.h"
 
-#include "PictureLabel.h"
 #include "Pictures.h"
+
+#include <QPainter>
 
 namespace qb {
 namespace {
@@ -17,13 +18,17 @@ LetterTiles::LetterTiles(int tileHeight, QWidget* parent) : QWidget(parent)
     resize(kTileStep * (kTileCount - 1) + kLetterTileSize.width(), tileHeight);
     for (int index = 0; index < kTileCount; ++index) {
         const QChar letter = QLatin1Char(kProductLetters[index]);
-        auto* tile = new PictureLabel([letter](qreal ratio) { return letterTile(letter, ratio); }, this);
-        tile->setObjectName(QStringLiteral("Image%1").arg(index + 3));
-        tile->setGeometry(kTileStep * index, 0, kLetterTileSize.width(), tileHeight);
-        tile->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        // A click on a tile is the tile's, not the window's background.
-        tile->setAttribute(Qt::WA_NoMousePropagation);
+        m_tiles.add(QRect(kTileStep * index, 0, kLetterTileSize.width(), tileHeight),
+                    [letter](qreal ratio) { return letterTile(letter, ratio); });
     }
+    // A click on a tile is the tile's, not the window's background.
+    setAttribute(Qt::WA_NoMousePropagation);
+}
+
+void LetterTiles::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    m_tiles.paint(painter, devicePixelRatioF());
 }
 
 } // namespace qb

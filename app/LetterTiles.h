@@ -1,11 +1,13 @@
 #pragma once
 
+#include "PaintedPictures.h"
+
 #include <QWidget>
 
 namespace qb {
 
 // The product name as a row of letter tiles, each overlapping the next a little, as the welcome and About windows
-// show it. The tiles are Image3 to Image10; a screen reader reads the row as the one word.
+// show it. The row paints the tiles itself, so a screen reader reads it as the one word, not as eight images.
 class LetterTiles : public QWidget
 {
     Q_OBJECT
@@ -16,6 +18,14 @@ public:
 
     // Tiles `tileHeight` high, the picture at their top.
     explicit LetterTiles(int tileHeight, QWidget* parent = nullptr);
+
+    const PaintedPictures& tiles() const { return m_tiles; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    PaintedPictures m_tiles;
 };
 
 } // namespace qb

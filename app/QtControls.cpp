@@ -1,5 +1,6 @@
 #include "QtControls.h"
 
+#include "ByteBox.h"
 #include "Cp1252.h"
 #include "EditorText.h"
 #include "Errors.h"
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScrollBar>
@@ -20,8 +22,11 @@
 #include <QStringDecoder>
 #include <QStyle>
 #include <QStyleOptionViewItem>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
+#include <QToolTip>
 
 #include <algorithm>
 #include <chrono>
@@ -128,6 +133,14 @@ QMimeData* MemoEdit::createMimeDataFromSelection() const
 
 void MemoEdit::keyPressEvent(QKeyEvent* event)
 {
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+    if (tab && (modifiers & Qt::ControlModifier || event->key() == Qt::Key_Backtab)) {
+        // The editor's own focusNextPrevChild refuses while Tab types a Tab.
+        QWidget::focusNextPrevChild(event->key() == Qt::Key_Tab && !(modifiers & Qt::ShiftModifier));
+        event->accept();
+        return;
+    }
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (!enter || (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         QPlainTextEdit::keyPressEvent(event);
@@ -137,6 +150,53 @@ void MemoEdit::keyPressEvent(QKeyEvent* event)
                     event->isAutoRepeat(), event->count());
     QPlainTextEdit::keyPressEvent(&plain);
     event->setAccepted(plain.isAccepted());
+}
+
+void MemoEdit::paintEvent(QPaintEvent* event)
+{
+    QPlainTextEdit::paintEvent(event);
+    paintByteBoxes(event->rect());
+}
+
+// Over the visible lines only, so the cost follows the window's size, not the text's.
+void MemoEdit::paintByteBoxes(const QRect& area)
+{
+    QPainter painter(viewport());
+    const QTextCursor cursor = textCursor();
+    const QPointF offset = contentOffset();
+    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
+        const QRectF bounds = blockBoundingGeometry(block).translated(offset);
+        if (bounds.top() > area.bottom())
+            break;
+        if (!block.isVisible() || bounds.bottom() < area.top())
+            continue;
+        const QString text = block.text();
+        const QTextLayout* layout = block.layout();
+        for (int index = 0; index < layout->lineCount(); ++index) {
+            const QTextLine line = layout->lineAt(index);
+            const QRectF lineRect = line.rect().translated(bounds.topLeft());
+            if (lineRect.bottom() < area.top())
+                continue;
+            if (lineRect.top() > area.bottom())
+                break;
+            const int end = line.textStart() + line.textLength();
+            for (int at = line.textStart(); at < end; ++at) {
+                const int byte = byteWithoutGlyph(text.at(at).unicode());
+                if (byte < 0)
+                    continue;
+                const qreal left = line.cursorToX(at);
+                const qreal right = line.cursorToX(at + 1);
+                const QRectF cell(bounds.left() + std::min(left, right), lineRect.top(), std::abs(right - left),
+                                  lineRect.height());
+                const int position = block.position() + at;
+                const bool selected = position >= cursor.selectionStart() && position < cursor.selectionEnd();
+                const QPalette& colours = palette();
+                drawByteBox(painter, cell, static_cast<unsigned char>(byte),
+                            colours.color(selected ? QPalette::Highlight : QPalette::Base),
+                            colours.color(selected ? QPalette::HighlightedText : QPalette::Text));
+            }
+        }
+    }
 }
 
 // ---- ListBoxWidget
@@ -159,6 +219,23 @@ void ListBoxWidget::keyPressEvent(QKeyEvent* event)
         return;
     }
     QListWidget::keyPressEvent(event);
+}
+
+bool ListBoxWidget::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QListWidgetItem* entry = itemAt(help->pos());
+        const QRect shown = entry ? visualItemRect(entry) : QRect();
+        // The text's own width against what the row shows of it, less the item's margins.
+        if (entry &&
+            fontMetrics().horizontalAdvance(entry->text()) + 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin) >
+                shown.intersected(viewport()->rect()).width()) {
+            QToolTip::showText(help->globalPos(), entry->text(), viewport(), shown);
+            return true;
+        }
+    }
+    return QListWidget::viewportEvent(event);
 }
 
 int ListBoxWidget::rowHeight() const
@@ -386,6 +463,17 @@ int QtListControl::itemIndex() const
 {
     const QList<QListWidgetItem*> selected = m_list->selectedItems();
     return selected.isEmpty() ? -1 : m_list->row(selected.first());
+}
+
+void QtListControl::setItemIndex(int index)
+{
+    const QSignalBlocker quiet(m_list);
+    if (index < 0 || index >= m_list->count()) {
+        m_list->clearSelection();
+        return;
+    }
+    m_list->setCurrentRow(index);
+    m_list->scrollToItem(m_list->item(index));
 }
 
 std::string QtListControl::item(int index) const

@@ -27,8 +27,10 @@ std::string cp1252FromText(const QString& text, const char* what);
 
 // The editor widget. Copies and cuts the text as it stands: Qt's plain-text copy would turn U+00A0
 // (byte 160) into a blank. Enter breaks the paragraph whatever the modifiers: Shift+Enter would otherwise
-// put in a line separator (U+2028), which no file line holds. Tab stops are eight blanks apart, as in the
-// text files it shows, whatever its font.
+// put in a line separator (U+2028), which no file line holds. Tab types a Tab; Ctrl+Tab leaves the editor forward,
+// Shift+Tab and Ctrl+Shift+Tab backward. Tab stops are eight blanks apart, as in the text files it shows, whatever
+// its font. A byte without a readable glyph (a Control Picture, a byte windows-1252 leaves unassigned) is drawn as a
+// box of its hexadecimal digits over its character, which the text keeps, so copying stays lossless.
 class MemoEdit : public QPlainTextEdit
 {
     Q_OBJECT
@@ -42,14 +44,17 @@ protected:
     QMimeData* createMimeDataFromSelection() const override;
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void setTabStops();
+    void paintByteBoxes(const QRect& area);
 };
 
 // The widget of a list box: a selection, once made, stays. A click on blank space or a Ctrl+click on the selected
 // entry would clear it while the window still shows what it selected. Down with nothing selected selects the
 // first entry.
+// An entry too long for the list shows whole in a tooltip.
 class ListBoxWidget : public QListWidget
 {
     Q_OBJECT
@@ -66,6 +71,7 @@ protected:
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event = nullptr) const override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
     int rowHeight() const;
@@ -141,6 +147,7 @@ public:
     int count() const override;
     int itemIndex() const override;
     std::string item(int index) const override;
+    void setItemIndex(int index) override;
 
 private:
     int sortedInsertRow(const QString& shown) const;

@@ -2,9 +2,11 @@
 
 #include "CommandLine.h"
 
+#include <QDesktopServices>
 #include <QFile>
 #include <QProcess>
 #include <QStringList>
+#include <QUrl>
 
 namespace qb {
 
@@ -18,6 +20,11 @@ void QtProcessStarter::start(const std::string& commandLine)
     for (const std::string& argument : parts->arguments)
         arguments << QFile::decodeName(QByteArray::fromStdString(argument));
     QProcess::startDetached(QFile::decodeName(QByteArray::fromStdString(parts->program)), arguments);
+}
+
+void QtProcessStarter::openUrl(const std::string& url)
+{
+    QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
 }
 
 } // namespace qb

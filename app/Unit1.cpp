@@ -2,6 +2,7 @@
 
 #include "QtControls.h"
 #include "QtDialogs.h"
+#include "StatusLine.h"
 #include "Unit2.h"
 #include "Unit3.h"
 #include "Unit4.h"
@@ -31,7 +32,7 @@ class TForm1::View : public qb::MainView
 public:
     explicit View(TForm1& form)
         : m_dialogs(&form), m_editor(form.m_memo1), m_pathField(form.m_edit2), m_recipients(form.m_listBox1),
-          m_window(&form), m_progress(form.m_progressBar3, m_window)
+          m_window(&form), m_progress(form.m_progressBar3, m_window), m_statusLine(form.m_statusLine)
     {
         m_recipients.setSorted(true);
     }
@@ -43,6 +44,7 @@ public:
     qb::ProgressControl& progressBar3() override { return m_progress; }
     qb::Window& window() override { return m_window; }
     qb::Clipboard& clipboard() override { return m_clipboard; }
+    void showStatusMessage(const std::string& text) override { m_statusLine->showNotice(qb::displayText(text)); }
 
 private:
     qb::QtDialogs m_dialogs;
@@ -52,6 +54,7 @@ private:
     qb::QtWindow m_window;
     qb::QtProgressControl m_progress;
     qb::QtClipboard m_clipboard;
+    qb::StatusLine* m_statusLine;
 };
 
 TForm1::TForm1(qb::Session& session, QWidget* parent) : QMainWindow(parent), m_session(session)
@@ -152,7 +155,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
     // shortcut fire.
     if (watched == m_edit2 && event->type() == QEvent::ShortcutOverride) {
         const QKeySequence pressed(static_cast<const QKeyEvent*>(event)->keyCombination());
-        for (const char* name : {"Encrypt1", "Decrypt1", "CopyAsMailText1"}) {
+        for (const char* name : {"Encrypt1", "Decrypt1", "CopyAsMailText1", "NewMail1", "Open1", "Exit1"}) {
             if (action(name)->shortcut() == pressed) {
                 event->ignore();
                 return true;
@@ -170,7 +173,7 @@ void TForm1::showEvent(QShowEvent* event)
     m_placed = true;
     m_framePlaced = frameGeometry().size() != size();
     placeOnScreen();
-    // The message is what the user came to write; the editor takes no Tab focus, so it is given the focus here.
+    // The message is what the user came to write, not the path field that comes first on the tool bar.
     m_memo1->setFocus(Qt::ActiveWindowFocusReason);
 }
 
@@ -232,9 +235,12 @@ void TForm1::ListBox1Click()
 
 void TForm1::Timer1Timer()
 {
+    // A notice stands in the ticker's place; the ticker waits where it was until the notice ends.
+    if (m_statusLine->showsNotice())
+        return;
     run([this] {
-        const std::string shown = qb::cp1252FromText(statusBar()->currentMessage(), "The status line");
-        statusBar()->showMessage(qb::textFromCp1252(m_ticker.Timer1Timer(shown)));
+        const std::string shown = qb::cp1252FromText(m_statusLine->tickerText(), "The status line");
+        m_statusLine->setTickerText(qb::textFromCp1252(m_ticker.Timer1Timer(shown)));
     });
 }
 

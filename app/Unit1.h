@@ -20,6 +20,7 @@ class TForm3;
 class TForm4;
 
 namespace qb {
+class StatusLine;
 class EditCommands;
 class MessageCipher;
 class MessageFiles;
@@ -115,6 +116,7 @@ private:
     QListWidget* m_listBox1 = nullptr;
     QProgressBar* m_progressBar3 = nullptr;
     QTimer* m_timer1 = nullptr;
+    qb::StatusLine* m_statusLine = nullptr;
     TForm2* m_form2 = nullptr;
     TForm3* m_form3 = nullptr;
     TForm4* m_form4 = nullptr;

@@ -3,6 +3,7 @@
 
 #include "QtControls.h"
 #include "RecipientBox.h"
+#include "StatusLine.h"
 #include "ToolbarImages.h"
 
 #include <QAction>
@@ -63,14 +64,14 @@ QAction* TForm1::makeAction(const CommandEntry& entry)
 void TForm1::buildActions()
 {
     static const CommandEntry commands[] = {
-        {"NewMail1", "&New..", "", "New Message", true, Picture::BlankPage, &TForm1::NewMail1Click},
-        {"Open1", "&Open", "", "Open File", true, Picture::OpenFolder, &TForm1::Open1Click},
+        {"NewMail1", "&New..", "Ctrl+N", "New Message", true, Picture::BlankPage, &TForm1::NewMail1Click},
+        {"Open1", "&Open", "Ctrl+O", "Open File", true, Picture::OpenFolder, &TForm1::Open1Click},
         {"Save1", "Save current", "", "Save current", true, Picture::FloppyDisk, &TForm1::Save1Click},
         {"SaveAs1", "Save &As..", "", "", false, {}, &TForm1::SaveAs1Click},
         {"NewKey1", "New &Recipiant", "", "", false, {}, &TForm1::NewKey1Click},
         {"NewRecipiantFile1", "New Recipiant &File", "", "", false, {}, &TForm1::NewRecipiantFile1Click},
         {"ImportKey1", "&Import Key", "", "", false, {}, &TForm1::ImportKey1Click},
-        {"Exit1", "E&xit", "", "", false, {}, &TForm1::Exit1Click},
+        {"Exit1", "E&xit", "Ctrl+Q", "", false, {}, &TForm1::Exit1Click},
         {"Cut1", "C&ut", "Ctrl+X", "Cut", true, Picture::Scissors, &TForm1::Cut1Click},
         {"Copy1", "&Copy", "Ctrl+C", "Copy", true, Picture::TwoPages, &TForm1::Copy1Click},
         {"Paste1", "&Paste", "Ctrl+V", "Paste", true, Picture::Clipboard, &TForm1::Paste1Click},
@@ -166,6 +167,10 @@ void TForm1::buildToolBar()
             widget->setFixedWidth(button.separatorWidth);
     }
 
+    // Shown when the window is too narrow for every button: a screen reader would call it an unnamed check box.
+    if (auto* overflow = toolBar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+        overflow->setAccessibleName(QStringLiteral("More tools"));
+
     m_edit2 = new QLineEdit(toolBar);
     m_edit2->setObjectName(QStringLiteral("Edit2"));
     m_edit2->setAccessibleName(QStringLiteral("Message file"));
@@ -187,9 +192,8 @@ void TForm1::buildClientArea()
     m_memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    // Tab types a Tab; the editor is reached by clicking, not by Tab navigation.
+    // Tab types a Tab; Ctrl+Tab and Shift+Tab leave the editor (MemoEdit).
     m_memo1->setTabChangesFocus(false);
-    m_memo1->setFocusPolicy(Qt::ClickFocus);
     connect(m_memo1, &QPlainTextEdit::textChanged, this, &TForm1::Memo1Change);
     layout->addWidget(m_memo1, 1);
 
@@ -218,11 +222,15 @@ void TForm1::buildClientArea()
 
     layout->addWidget(groupBox);
     setCentralWidget(client);
+    // The editor, the path field and the list form one cycle.
+    setTabOrder(m_memo1, m_edit2);
+    setTabOrder(m_edit2, m_listBox1);
 }
 
 void TForm1::buildStatusBar()
 {
-    QStatusBar* bar = statusBar();
-    bar->setObjectName(QStringLiteral("StatusBar1"));
-    bar->setFixedHeight(kStatusBarHeight);
+    m_statusLine = new qb::StatusLine(this);
+    m_statusLine->setObjectName(QStringLiteral("StatusBar1"));
+    m_statusLine->setFixedHeight(kStatusBarHeight);
+    setStatusBar(m_statusLine);
 }

@@ -1,7 +1,6 @@
 #include "Unit2.h"
 
 #include "LetterTiles.h"
-#include "PictureLabel.h"
 #include "Pictures.h"
 
 #include <QGuiApplication>
@@ -44,12 +43,11 @@ TForm2::TForm2(QWidget* parent) : FixedDialog(parent)
     m_button1->setGeometry(120, 128, 105, 25);
     connect(m_button1, &QPushButton::clicked, this, &TForm2::Button1Click);
 
-    // Lies beyond the right edge of the client area, never seen, yet Tab still reaches it.
+    // Lies beyond the right edge of the client area, never seen, so the keyboard must not reach it either.
     m_memo1 = new QPlainTextEdit(QStringLiteral("Memo1"), this);
     m_memo1->setObjectName(QStringLiteral("Memo1"));
     m_memo1->setGeometry(344, 56, 185, 89);
-    m_memo1->setTabChangesFocus(true);
-    setTabOrder(m_button1, m_memo1);
+    m_memo1->setFocusPolicy(Qt::NoFocus);
 
     FormCreate();
 }
@@ -63,12 +61,8 @@ void TForm2::buildPictures()
 {
     auto* tiles = new qb::LetterTiles(kTileHeight, this);
     tiles->move(8, 0);
-    const int padlockLefts[] = {8, 296};
-    for (int index = 0; index < 2; ++index) {
-        auto* padlock = new qb::PictureLabel([](qreal ratio) { return qb::padlockPixmap(32, ratio); }, this);
-        padlock->setObjectName(QStringLiteral("Image%1").arg(index + 1));
-        padlock->setGeometry(padlockLefts[index], 112, 33, 33);
-    }
+    addPadlock(QRect(8, 112, 33, 33));
+    addPadlock(QRect(296, 112, 33, 33));
 }
 
 void TForm2::buildTexts()

@@ -2,7 +2,6 @@
 
 #include "CommandRunner.h"
 #include "LetterTiles.h"
-#include "PictureLabel.h"
 #include "Pictures.h"
 #include "ProductInfo.h"
 
@@ -88,10 +87,7 @@ void TForm3::FormCreate()
 
 void TForm3::buildPictures()
 {
-    auto* padlock = new qb::PictureLabel([](qreal ratio) { return qb::padlockPixmap(32, ratio); }, this);
-    padlock->setObjectName(QStringLiteral("Image1"));
-    padlock->setGeometry(8, 8, 32, 32);
-    padlock->setAttribute(Qt::WA_NoMousePropagation);
+    addPadlock(QRect(8, 8, 32, 32));
 
     auto* tiles = new qb::LetterTiles(qb::kLetterTileSize.height(), this);
     tiles->move(40, 8);
@@ -141,11 +137,12 @@ void TForm3::Button2Click()
             "My Web Page is best viewed in Netscape. If you installed Netscape in it's default directory click YES "
             "else click NO",
             qb::MessageKind::Confirmation, qb::MessageButtons::YesNo);
-        const std::string homePage = std::string(" ") + qb::kHomePage;
+        // Yes stands for a browser in its default place: on this desktop, the default browser.
         if (answer == qb::Answer::Yes) {
-            m_starter.start(kDefaultBrowser + homePage);
+            m_starter.openUrl(qb::kHomePage);
             return;
         }
+        const std::string homePage = std::string(" ") + qb::kHomePage;
         // A cancelled choice starts nothing: the name left in the shared dialog may be any earlier file.
         if (m_mainDialogs.executeOpenDialog())
             m_starter.start(m_mainDialogs.openDialogFileName() + homePage);
@@ -156,6 +153,8 @@ void TForm3::Button2Click()
 void TForm3::mouseReleaseEvent(QMouseEvent* event)
 {
     FixedDialog::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+    // The padlock is a picture of its own, not background, though the window paints it.
+    const QPoint at = event->position().toPoint();
+    if (event->button() == Qt::LeftButton && rect().contains(at) && !pictures().contains(at))
         close();
 }

@@ -27,9 +27,6 @@ public:
     // Label8's text: "42 %".
     static QString formatMemoryLoad(unsigned memoryLoad);
 
-    // The browser started by "Goto My Page!" when the user says it is in its default place.
-    static constexpr const char* kDefaultBrowser = "/usr/local/netscape/netscape";
-
     void Button1Click();
     void Button2Click();
 

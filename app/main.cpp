@@ -27,6 +27,12 @@ int main(int argc, char* argv[])
     // Lets the desktop match the window to its menu entry and icon (the Wayland app id).
     QGuiApplication::setDesktopFileName(QStringLiteral(QUILLBOX_APP_ID));
 
+    // The launcher's own failure, for a user who started it from a menu and sees no terminal.
+    if (argc == 3 && qstrcmp(argv[1], "--show-failure") == 0) {
+        qb::QtDialogs(nullptr).showErrorBox(qb::standardErrorText(argv[2]));
+        return EXIT_FAILURE;
+    }
+
     qb::Session session;
     qb::QtProcessStarter starter;
 

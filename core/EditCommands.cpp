@@ -22,6 +22,7 @@ void EditCommands::CopyAsMailText1Click()
     editor.readText([this, &keyFingerprint](std::string_view bytes) {
         m_view.clipboard().setText(armorMailText(bytes, keyFingerprint));
     });
+    m_view.showStatusMessage("Mail text copied to the clipboard.");
 }
 
 } // namespace qb

@@ -32,6 +32,20 @@ char16_t controlPicture(unsigned char byte)
     return byte == 0x7F ? kDeletePicture : 0;
 }
 
+int byteWithoutGlyph(char16_t character)
+{
+    switch (character) {
+    case 0x81:
+    case 0x8D:
+    case 0x8F:
+    case 0x90:
+    case 0x9D:
+        return character;
+    default:
+        return pictureByte(character);
+    }
+}
+
 std::size_t decodeAllBytesView(std::string_view bytes, char16_t* out)
 {
     char16_t* const start = out;

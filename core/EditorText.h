@@ -17,6 +17,11 @@ char16_t controlPicture(unsigned char byte);
 // written. A CR LF pair stays CR LF (a line break); every other control byte becomes its Control Picture; every
 // other byte its windows-1252 character.
 std::size_t decodeAllBytesView(std::string_view bytes, char16_t* out);
+
+// The byte an editor character stands for when it is no readable letter of its own: a Control Picture's control
+// byte, or one of the five bytes windows-1252 leaves unassigned (held as the C1 control of that value). -1 for any
+// other character.
+int byteWithoutGlyph(char16_t character);
 std::u16string allBytesView(std::string_view bytes);
 
 // Replaces `bytes` with what an editor save writes for `text`: U+2028 and U+2029 (an editor's line breaks) become

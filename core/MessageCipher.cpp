@@ -177,8 +177,8 @@ void MessageCipher::Encrypt1Click()
         Abort();
     // The cipher undoes itself: encrypting the ciphertext shown gives the plain text back, which is asked first.
     const std::optional<std::string> shownKey = m_session.shownMessage.ciphertextKey(editor);
-    if (shownKey && m_view.dialogs().messageBox(kAlreadyEncrypted, MessageKind::Confirmation, MessageButtons::YesNo) !=
-                        Answer::Yes)
+    if (shownKey &&
+        m_view.dialogs().messageBox(kAlreadyEncrypted, MessageKind::Confirmation, MessageButtons::YesNo) != Answer::Yes)
         Abort();
     const std::string path = requireMessagePath();
     const std::string tempPath = tempPathFor(path);
@@ -220,10 +220,14 @@ void MessageCipher::Encrypt1Click()
     editor.clear();
     showEditorBytes(editor, std::move(bytes));
     // Encrypted twice with one key, it is the plain text again.
-    if (shownKey == keyFingerprint)
+    if (shownKey == keyFingerprint) {
         m_session.shownMessage.showFile(editor, path);
-    else
-        m_session.shownMessage.showCiphertext(editor, path, keyFingerprint);
+        m_view.showStatusMessage("Decrypted with " + m_session.currentuser + "'s key.");
+        return;
+    }
+    m_session.shownMessage.showCiphertext(editor, path, keyFingerprint);
+    m_view.showStatusMessage("Encrypted with " + m_session.currentuser +
+                             "'s key. Copy as Mail Text (Ctrl+Shift+C) to send it.");
 }
 
 void MessageCipher::Decrypt1Click()
@@ -237,7 +241,7 @@ void MessageCipher::Decrypt1Click()
     // written back from it, and given to the editor as its text.
     std::string keyFingerprint;
     std::string message = m_session.shownMessage.showsFile(editor, path) ? fileMessage(path, keyFingerprint)
-                                                                          : shownMessage(editor, keyFingerprint);
+                                                                         : shownMessage(editor, keyFingerprint);
     requireMessageKey(m_session, m_view, keyFingerprint);
     // Nothing to decrypt; the key loop needs at least one byte.
     if (message.empty())
@@ -261,6 +265,7 @@ void MessageCipher::Decrypt1Click()
     // The file now holds exactly these bytes, so they are shown without reading it again.
     showEditorText(editor, std::move(message), shown);
     m_session.shownMessage.showFile(editor, path);
+    m_view.showStatusMessage("Decrypted with " + m_session.currentuser + "'s key.");
 }
 
 std::string MessageCipher::fileMessage(const std::string& path, std::string& keyFingerprint)

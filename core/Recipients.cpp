@@ -10,8 +10,19 @@ Recipients::Recipients(Session& session, MainView& view) : m_session(session), m
 void Recipients::updateusers()
 {
     ListControl& list = m_view.listBox1();
+    // The correspondent chosen before the reload is the one the commands still work with, so it stays chosen.
+    const int chosen = list.itemIndex();
+    const std::string current = chosen >= 0 ? list.item(chosen) : std::string();
     list.clear();
     m_files.readNames([&list](const std::string& line) { list.add(line); });
+    if (chosen < 0)
+        return;
+    for (int index = 0; index < list.count(); ++index) {
+        if (list.item(index) == current) {
+            list.setItemIndex(index);
+            return;
+        }
+    }
 }
 
 void Recipients::newrecipiantfile()

@@ -98,6 +98,9 @@ public:
     virtual int itemIndex() const = 0;
     // Raises EListError("List index out of bounds (%d)") for an index it does not have.
     virtual std::string item(int index) const = 0;
+    // Selects entry `index` (-1: none) and brings it into view, without the selection-change notification: the
+    // selection a reload takes back is not a new choice.
+    virtual void setItemIndex(int index) = 0;
 };
 
 class ProgressControl
@@ -135,6 +138,8 @@ class ProcessStarter
 public:
     virtual ~ProcessStarter() = default;
     virtual void start(const std::string& commandLine) = 0;
+    // Opens `url` in the desktop's default browser; the outcome is not reported.
+    virtual void openUrl(const std::string& url) = 0;
 };
 
 // The main window Form1 as its commands see it.
@@ -149,6 +154,8 @@ public:
     virtual ProgressControl& progressBar3() = 0;
     virtual Window& window() = 0;
     virtual Clipboard& clipboard() = 0;
+    // Tells the user, for a few seconds in the status line, that a command did what was asked.
+    virtual void showStatusMessage(const std::string& text) = 0;
 };
 
 // The Mail Programs window Form4 as its commands see it.

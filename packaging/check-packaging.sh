@@ -3,8 +3,10 @@
 #   install:  a DESTDIR install has every file where desktops look for it, and the menu entry and AppStream
 #             metadata pass Debian's validators and name each other, the launcher and the icons consistently;
 #             quillbox-cli and its manual page are on the PATH and MANPATH.
-#   deb:      cpack makes a .deb with those files whose Depends carry Qt and the run-time-only packages.
-#   launcher: the installed launcher makes and enters the data directory, and refuses in one line when it cannot.
+#   deb:      cpack makes a .deb with those files whose Depends carry Qt and the run-time-only packages, and lintian
+#             finds no error and no warning in it.
+#   launcher: the installed launcher makes and enters the data directory, and refuses in one line when it cannot,
+#             showing that line in a box too when no terminal shows it.
 # Usage: check-packaging.sh install|deb|launcher BUILD_DIR APP_ID ICON_SIZE...   (CMAKE and CPACK name the tools)
 set -euo pipefail
 
@@ -34,6 +36,10 @@ expected_files() {
     echo usr/bin/quillbox-cli
     echo usr/libexec/quillbox/quillbox
     echo usr/share/man/man1/quillbox-cli.1.gz
+    echo usr/share/man/man1/quillbox.1.gz
+    echo usr/share/doc/quillbox/copyright
+    echo usr/share/doc/quillbox/changelog.gz
+    echo usr/share/doc/quillbox/README.md
     echo "usr/share/applications/$id.desktop"
     echo "usr/share/metainfo/$id.metainfo.xml"
     echo "usr/share/icons/hicolor/scalable/apps/$id.svg"
@@ -105,6 +111,8 @@ check_deb() {
     if grep -v -e '^usr/' -e '^$' "$work/contents"; then
         fail "the .deb installs outside /usr"
     fi
+    # Debian's own checker: no error and no warning.
+    lintian --fail-on error,warning --no-tag-display-limit "$deb" || fail "lintian finds errors or warnings"
 }
 
 check_launcher() {
@@ -130,14 +138,17 @@ check_launcher() {
     out=$(QUILLBOX_DATA=$data PATH="$work/bin:$PATH" quillbox) || fail "the launcher failed through a link"
     [[ $out == "$data" ]] || fail "through a link: got: $out"
 
-    # A regular file in the way stops even root from making the folder.
+    # A regular file in the way stops even root from making the folder. With no terminal to read it (as here), the
+    # program is started only to show the failure in a box.
     touch "$work/plain-file"
     local status=0
     QUILLBOX_DATA=$work/plain-file/data "$launcher" >"$work/stdout" 2>"$work/stderr" || status=$?
     [[ $status -ne 0 ]] || fail "an unmakeable data directory did not fail"
-    [[ ! -s $work/stdout ]] || fail "the program was started without its data directory: $(cat "$work/stdout")"
     if [[ $(wc -l <"$work/stderr") -ne 1 ]] || ! grep -q QUILLBOX_DATA "$work/stderr"; then
         fail "expected one line naming QUILLBOX_DATA, got: $(cat "$work/stderr")"
+    fi
+    if [[ $(sed -n 2p "$work/stdout") != --show-failure ]] || ! sed -n 3p "$work/stdout" | grep -q QUILLBOX_DATA; then
+        fail "the program was not started to show the failure alone: $(cat "$work/stdout")"
     fi
 }
 

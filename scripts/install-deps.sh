@@ -4,10 +4,10 @@
 set -euo pipefail
 
 # help2man writes quillbox-cli's manual page from its --help. The last line is for the packaging checks: the
-# validators, dpkg-shlibdeps for the .deb's Depends, and file, which both cpack and the checks use to read binaries
-# and icons.
+# validators and lintian, dpkg-shlibdeps for the .deb's Depends, and file, which both cpack and the checks use to read
+# binaries and icons.
 packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libgtest-dev libsodium-dev pkg-config help2man
-          desktop-file-utils appstream dpkg-dev file "$@")
+          desktop-file-utils appstream lintian dpkg-dev file "$@")
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then

@@ -4,6 +4,7 @@
 
 #include "ProductInfo.h"
 #include "Session.h"
+#include "StatusLine.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "Unit3.h"
@@ -104,7 +105,6 @@ private slots:
         QCOMPARE(f.child<QGroupBox>("GroupBox2")->title(), QStringLiteral("Recipient/Sender"));
         QVERIFY(f.child<QProgressBar>("ProgressBar3"));
         QCOMPARE(f.form->statusBar()->objectName(), QStringLiteral("StatusBar1"));
-        QCOMPARE(f.memo1()->focusPolicy(), Qt::ClickFocus);
         QVERIFY(!f.memo1()->tabChangesFocus());
         QCOMPARE(f.memo1()->lineWrapMode(), QPlainTextEdit::WidgetWidth);
         QCOMPARE(f.memo1()->tabStopDistance(), QFontMetricsF(f.memo1()->font()).horizontalAdvance(u' ') * 8);
@@ -189,6 +189,7 @@ private slots:
             {f.form.get(), "ListBox1", "Recipients"}, {f.form.get(), "ProgressBar3", "Progress"},
             {f.form.get(), "ToolBar1", "Tool bar"},   {&form4, "ListBox1", "Mail programs"},
             {&form2, "ProductName", "Quillbox"},      {&form3, "ProductName", "Quillbox"},
+            {f.form.get(), "StatusBar1", "Status"},   {f.form.get(), "qt_toolbar_ext_button", "More tools"},
         };
         for (const Row& row : rows) {
             const qbtest::RowTrace trace(row.window->objectName() + " " + row.objectName);
@@ -196,6 +197,15 @@ private slots:
             QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(widget);
             QVERIFY(spoken);
             QCOMPARE(spoken->text(QAccessible::Name), QString::fromLatin1(row.spoken));
+        }
+        // Pictures are decoration: nothing in the windows is an image without a name.
+        for (const QWidget* window : {static_cast<const QWidget*>(f.form.get()), static_cast<const QWidget*>(&form2),
+                                      static_cast<const QWidget*>(&form3)}) {
+            for (QWidget* widget : window->findChildren<QWidget*>()) {
+                const QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(widget);
+                QVERIFY2(spoken->role() != QAccessible::Graphic || !spoken->text(QAccessible::Name).isEmpty(),
+                         qPrintable(widget->objectName()));
+            }
         }
     }
 
@@ -219,9 +229,9 @@ private slots:
         }
         // About is a command of its own; no Save item anywhere (only the tool button saves).
         QCOMPARE(shown,
-                 QStringList({"File1 &File: NewMail1 &New.. Open1 &Open SaveAs1 Save &As.. N1 - NewKey1 New "
-                              "&Recipiant NewRecipiantFile1 New Recipiant &File ImportKey1 &Import Key N2 - "
-                              "Exit1 E&xit",
+                 QStringList({"File1 &File: NewMail1 &New.. Ctrl+N Open1 &Open Ctrl+O SaveAs1 Save &As.. N1 - "
+                              "NewKey1 New &Recipiant NewRecipiantFile1 New Recipiant &File ImportKey1 &Import Key "
+                              "N2 - Exit1 E&xit Ctrl+Q",
                               "Edit1 &Edit: Cut1 C&ut Ctrl+X Copy1 &Copy Ctrl+C Paste1 &Paste Ctrl+V "
                               "SelectAll1 &Select All N3 - CopyAsMailText1 Copy as &Mail Text Ctrl+Shift+C",
                               "EncryptDecrypt1 &Encrypt/Decrypt: Encrypt1 &Encrypt Ctrl+E Decrypt1 &Decrypt Ctrl+D",
@@ -293,16 +303,70 @@ private slots:
     {
         MainWindowFixture f;
         const QString line = QStringLiteral("Visit My Web Site at ") + QString::fromLatin1(qb::kHomePage);
-        QStatusBar* bar = f.form->statusBar();
+        const auto* bar = f.child<qb::StatusLine>("StatusBar1");
         // The line grows a character a tick, stands complete for one tick, is cleared, then starts again.
         for (int tick = 1; tick <= line.size() + 2; ++tick) {
             f.form->Timer1Timer();
-            QCOMPARE(bar->currentMessage(), tick <= line.size() ? line.left(tick) : line.left(tick - line.size() - 1));
+            QCOMPARE(bar->tickerText(), tick <= line.size() ? line.left(tick) : line.left(tick - line.size() - 1));
         }
         // Hovering a menu item must not blank the line.
         QStatusTipEvent tip(QString{});
         QApplication::sendEvent(f.form.get(), &tip);
-        QCOMPARE(bar->currentMessage(), line.left(1));
+        QCOMPARE(bar->tickerText(), line.left(1));
+        QVERIFY(bar->currentMessage().isEmpty());
+    }
+
+    // A command's notice stands in the ticker's place for a while, and a screen reader hears it once; the ticker
+    // waits meanwhile and then goes on from where it was.
+    void noticeReplacesTheTickerForAWhile()
+    {
+        MainWindowFixture f(Files{{"users.cfg", "bob\r\n"}, {"bob/bob.key", "k"}});
+        f.show();
+        auto* bar = f.child<qb::StatusLine>("StatusBar1");
+        const auto spokenName = [bar] { return QAccessible::queryAccessibleInterface(bar)->text(QAccessible::Name); };
+        f.form->Timer1Timer();
+        f.form->Timer1Timer();
+        QCOMPARE(spokenName(), QStringLiteral("Status"));
+        f.select(QStringLiteral("bob"));
+        f.memo1()->insertPlainText(QStringLiteral("Hi"));
+        f.trigger("Encrypt1");
+        const QString notice = QStringLiteral("Encrypted with bob's key. Copy as Mail Text (Ctrl+Shift+C) to send it.");
+        QCOMPARE(bar->currentMessage(), notice);
+        QCOMPARE(spokenName(), notice);
+        f.form->Timer1Timer();
+        QCOMPARE(bar->tickerText(), QStringLiteral("Vi"));
+        QVERIFY(!f.child("Ticker")->isVisibleTo(bar));
+
+        bar->clearMessage(); // as the notice's time running out does
+        QVERIFY(f.child("Ticker")->isVisibleTo(bar));
+        f.form->Timer1Timer();
+        QCOMPARE(bar->tickerText(), QStringLiteral("Vis"));
+        QCOMPARE(spokenName(), QStringLiteral("Status"));
+        f.form->hide();
+    }
+
+    // Tab types a Tab in the editor; Ctrl+Tab leaves it, and the editor, the path field and the list form a cycle.
+    void focusCyclesThroughEditorPathFieldAndList()
+    {
+        MainWindowFixture f(Files{{"users.cfg", "bob\r\n"}});
+        f.show();
+        QWidget* memo = f.memo1();
+        QTRY_COMPARE(QApplication::focusWidget(), memo);
+        const auto press = [](int key, Qt::KeyboardModifiers modifiers = {}) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
+            return QApplication::focusWidget()->objectName();
+        };
+        QCOMPARE(press(Qt::Key_Tab), QStringLiteral("Memo1"));
+        QCOMPARE(f.memo1()->toPlainText(), QStringLiteral("\t"));
+        QCOMPARE(press(Qt::Key_Tab, Qt::ControlModifier), QStringLiteral("Edit2"));
+        QCOMPARE(press(Qt::Key_Tab), QStringLiteral("ListBox1"));
+        QCOMPARE(press(Qt::Key_Tab), QStringLiteral("Memo1"));
+        QCOMPARE(press(Qt::Key_Backtab, Qt::ShiftModifier), QStringLiteral("ListBox1"));
+        QCOMPARE(press(Qt::Key_Backtab, Qt::ShiftModifier), QStringLiteral("Edit2"));
+        QCOMPARE(press(Qt::Key_Backtab, Qt::ShiftModifier), QStringLiteral("Memo1"));
+        QCOMPARE(press(Qt::Key_Backtab, Qt::ShiftModifier | Qt::ControlModifier), QStringLiteral("ListBox1"));
+        QCOMPARE(f.memo1()->toPlainText(), QStringLiteral("\t"));
+        f.form->hide();
     }
 
     void pathFieldFollowsTheWindowWidth()
@@ -626,6 +690,15 @@ private slots:
         QCOMPARE(readFile(f.path("users.cfg")), QByteArray("bob\r\nCarol\r\n"));
         QCOMPARE(readFile(f.path("Carol/Carol.key")).size(), 1000);
         QCOMPARE(qbtest::entries(*f.listBox1()), QStringList({"bob", "Carol"}));
+
+        // The chosen correspondent stays chosen across the reload, and the path field keeps the file it names.
+        f.select(QStringLiteral("bob"));
+        f.form->view().edit2().setText("letter.txt");
+        modal.enterText(QStringLiteral("alice")).clickBox(QStringLiteral("OK"));
+        f.trigger("NewKey1");
+        QVERIFY(modal.done());
+        QCOMPARE(f.listBox1()->selectedItems().value(0)->text(), QStringLiteral("bob"));
+        QCOMPARE(f.selection(), QStringLiteral("bob | Quillbox 97 - [bob] | letter.txt"));
     }
 };
 

@@ -8,7 +8,6 @@
 #include "Unit3.h"
 
 #include <QApplication>
-#include <QLabel>
 #include <QPainter>
 
 namespace {
@@ -94,18 +93,27 @@ private slots:
         qb::QtDialogs dialogs(nullptr);
         qb::QtProcessStarter starter; // never reached: nothing is clicked
         TForm3 form3(dialogs, starter);
+        QImage padlockOnWhite(64, 64, QImage::Format_RGB32);
+        padlockOnWhite.setDevicePixelRatio(2.0);
+        padlockOnWhite.fill(Qt::white);
+        QPainter(&padlockOnWhite).drawPixmap(0, 0, qb::padlockPixmap(32, 2.0));
         struct Row
         {
-            const QWidget* window;
             const char* name;
-            QSizeF size; // device-independent pixels
+            const QWidget* painter;
+            QRect place; // device-independent pixels
+            QImage expected;
         };
-        const Row rows[] = {{&form2, "Image1", {32, 32}}, {&form3, "Image10", {45, 35}}};
+        const Row rows[] = {
+            {"padlock", &form2, QRect(8, 112, 32, 32), padlockOnWhite},
+            {"last tile", qbtest::child(form3, "ProductName"), QRect(280, 0, 45, 35),
+             qb::letterTile(u'X', 2.0).toImage()},
+        };
         for (const Row& row : rows) {
-            const qbtest::RowTrace trace(row.window->objectName() + " " + row.name);
-            const QPixmap shown = qbtest::child<QLabel>(*row.window, QString::fromLatin1(row.name))->pixmap();
-            QCOMPARE(shown.devicePixelRatio(), 2.0);
-            QCOMPARE(shown.deviceIndependentSize(), row.size);
+            const qbtest::RowTrace trace(row.name);
+            const QImage shown = const_cast<QWidget*>(row.painter)->grab(row.place).toImage();
+            QCOMPARE(shown.size(), row.place.size() * 2);
+            QCOMPARE(shown.convertToFormat(QImage::Format_RGB32), row.expected.convertToFormat(QImage::Format_RGB32));
         }
     }
 

@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QToolTip>
 
 #include <functional>
 #include <tuple>
@@ -315,6 +316,28 @@ private slots:
             QTest::mouseClick(widget.viewport(), Qt::LeftButton, modifiers, at);
             QCOMPARE(list.itemIndex(), selected);
         }
+    }
+
+    // A name too long for the list shows whole in a tooltip over it; a name that fits has the list's own.
+    void listShowsATooLongEntryWholeInATooltip()
+    {
+        qb::ListBoxWidget widget;
+        widget.setToolTip(QStringLiteral("Recipants"));
+        widget.resize(93, 150);
+        qb::QtListControl list(&widget);
+        const QString longName = QStringLiteral("Maximilian-Alexander von Humboldt");
+        for (const QString& entry : {QStringLiteral("bob"), longName})
+            list.add(entry.toStdString());
+        widget.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&widget));
+        for (const auto& [row, tip] : {std::pair{1, longName}, {0, QStringLiteral("Recipants")}}) {
+            const QPoint at = widget.visualItemRect(widget.item(row)).center();
+            QHelpEvent hover(QEvent::ToolTip, at, widget.viewport()->mapToGlobal(at));
+            QApplication::sendEvent(widget.viewport(), &hover);
+            QTRY_COMPARE(QToolTip::text(), tip);
+            QToolTip::hideText();
+        }
+        QTRY_VERIFY(!QToolTip::isVisible());
     }
 
     // Taking the focus makes the first entry current, unselected; Down must not step past it.

@@ -14,6 +14,7 @@ TEST(EditCommands, CopyAsMailTextPutsTheEditorsBytesOnTheClipboardAsMailText)
     qb::EditCommands commands(view, shown);
     commands.CopyAsMailText1Click();
     EXPECT_EQ(view.systemClipboard.sets(), 0) << "an empty editor copies nothing";
+    EXPECT_TRUE(view.statusMessages.empty());
 
     const std::string bytes("line\r\n\0\x1a\n", 9);
     view.editor.takeAllBytes(std::string(bytes));
@@ -22,6 +23,7 @@ TEST(EditCommands, CopyAsMailTextPutsTheEditorsBytesOnTheClipboardAsMailText)
     commands.CopyAsMailText1Click();
     EXPECT_EQ(view.systemClipboard.text(), qb::armorMailText(bytes));
     EXPECT_FALSE(view.editor.isModified());
+    EXPECT_EQ(view.statusMessages, std::vector<std::string>{"Mail text copied to the clipboard."});
 }
 
 } // namespace

@@ -289,6 +289,8 @@ TEST_F(MessageCipherTest, ReloadsTheEditorWithTheResultAndMarksItModified)
     EXPECT_TRUE(view->editor.showsAllBytes());
     EXPECT_EQ(view->editor.text(), ciphertext);
     EXPECT_EQ(message(), ciphertext);
+    EXPECT_EQ(view->statusMessages,
+              std::vector<std::string>{"Encrypted with bob's key. Copy as Mail Text (Ctrl+Shift+C) to send it."});
     // So encrypting what the editor shows gives the plaintext back exactly.
     view->scripted.answerMessage(qb::Answer::Yes);
     cipher->Encrypt1Click();
@@ -300,6 +302,7 @@ TEST_F(MessageCipherTest, ReloadsTheEditorWithTheResultAndMarksItModified)
     EXPECT_EQ(view->editor.text(), "line one\r\nline two") << "plaintext is loaded as lines";
     EXPECT_FALSE(view->editor.showsAllBytes());
     EXPECT_TRUE(view->editor.isModified());
+    EXPECT_EQ(view->statusMessages.back(), "Decrypted with bob's key.");
 }
 
 TEST_F(MessageCipherTest, DecryptTakesWhatTheEditorShows)
@@ -522,6 +525,7 @@ TEST_F(MessageCipherTest, WithoutTextPathOrKeyStopsAndKeepsTheFilesAsTheyWere)
         EXPECT_EQ(message(), "plain text");
         EXPECT_FALSE(dir.exists("bob/newmail.tmp")) << "the temporary file it created must go";
         EXPECT_EQ(view->progress.maximum(), 10);
+        EXPECT_TRUE(view->statusMessages.empty()) << "a command that stopped says it did nothing";
     }
 }
 

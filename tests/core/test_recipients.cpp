@@ -136,6 +136,13 @@ TEST_F(RecipientsTest, ListIsSortedWhileTheFileKeepsRegistrationOrderAndRepeatsR
     EXPECT_EQ(dir.readFile("users.cfg"), "zed\r\namy\r\nMia\r\nzed\r\n");
     EXPECT_EQ(d.listed(), (Texts{"Mia", "amy", "zed", "zed"}));
     EXPECT_NE(dir.readFile("zed/zed.key"), firstZedKey) << "the second zed got a key of its own";
+    EXPECT_EQ(d.view.recipients.itemIndex(), -1) << "nobody was chosen, so the reload chooses nobody";
+
+    // The correspondent chosen before a registration is still chosen after the reload, wherever it now sorts.
+    ASSERT_TRUE(d.view.recipients.selectText("amy"));
+    d.ask.answerInput("Al").answerMessage(Answer::Ok);
+    ASSERT_TRUE(d.run(kNewKey));
+    EXPECT_EQ(d.view.recipients.item(d.view.recipients.itemIndex()), "amy");
 }
 
 TEST_F(RecipientsTest, NamesThatCannotBeOneFolderOrOneLineAreRefusedBeforeAnythingIsTouched)

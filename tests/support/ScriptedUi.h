@@ -153,6 +153,7 @@ public:
     int count() const override { return static_cast<int>(m_entries.size()); }
     int itemIndex() const override { return m_selected; }
     std::string item(int index) const override;
+    void setItemIndex(int index) override { m_selected = index; }
 
     void select(int index) { m_selected = index; }
     // Selects the first entry equal to `entry`; returns false when there is none.
@@ -231,6 +232,7 @@ public:
     qb::ProgressControl& progressBar3() override { return progress; }
     qb::Window& window() override { return mainWindow; }
     qb::Clipboard& clipboard() override { return systemClipboard; }
+    void showStatusMessage(const std::string& text) override { statusMessages.push_back(text); }
 
     ScriptedDialogs scripted;
     FakeEditor editor;
@@ -239,6 +241,7 @@ public:
     FakeProgress progress;
     FakeWindow mainWindow;
     FakeClipboard systemClipboard;
+    std::vector<std::string> statusMessages;
 };
 
 class ScriptedMailProgramsView : public qb::MailProgramsView
@@ -251,12 +254,14 @@ public:
     int closed = 0;
 };
 
-// Records command lines instead of starting processes.
+// Records command lines and pages instead of starting processes.
 class RecordingProcessStarter : public qb::ProcessStarter
 {
 public:
     void start(const std::string& commandLine) override { started.push_back(commandLine); }
+    void openUrl(const std::string& url) override { opened.push_back(url); }
     std::vector<std::string> started;
+    std::vector<std::string> opened;
 };
 
 } // namespace qbtest
