@@ -9,6 +9,7 @@
 
 #include "CommandRunner.h"
 #include "EditCommands.h"
+#include "KeyCommands.h"
 #include "MessageCipher.h"
 #include "MessageFiles.h"
 #include "Pictures.h"
@@ -77,6 +78,7 @@ TForm1::TForm1(qb::Session& session, QWidget* parent) : QMainWindow(parent), m_s
     m_view = std::make_unique<View>(*this);
     m_cipher = std::make_unique<qb::MessageCipher>(m_session, *m_view);
     m_recipients = std::make_unique<qb::Recipients>(m_session, *m_view);
+    m_keyCommands = std::make_unique<qb::KeyCommands>(m_session, *m_view);
     m_files = std::make_unique<qb::MessageFiles>(m_session, *m_view);
     m_editCommands = std::make_unique<qb::EditCommands>(*m_view, m_session.shownMessage);
 
@@ -279,6 +281,16 @@ void TForm1::NewRecipiantFile1Click()
 void TForm1::ImportKey1Click()
 {
     run([this] { m_recipients->ImportKey1Click(); });
+}
+
+void TForm1::KeyFingerprint1Click()
+{
+    run([this] { m_keyCommands->KeyFingerprint1Click(); });
+}
+
+void TForm1::ExportKey1Click()
+{
+    run([this] { m_keyCommands->ExportKey1Click(); });
 }
 
 void TForm1::Exit1Click()

@@ -3,9 +3,8 @@
 #include "ByteSource.h"
 #include "CipherKey.h"
 #include "CliOptions.h"
-#include "CorrespondentKey.h"
-#include "CorrespondentPaths.h"
 #include "Errors.h"
+#include "ListedKey.h"
 #include "MailText.h"
 #include "OutputTarget.h"
 #include "RecipientFiles.h"
@@ -23,34 +22,6 @@ namespace {
 
 // Bytes combined at a time: large enough that system calls vanish, small enough to keep memory flat.
 constexpr std::size_t kChunkSize = 1 << 20;
-
-// A correspondent's key, held from before the first byte until finish; only correspondents in the list have one.
-class RecipientKey
-{
-public:
-    RecipientKey(qb::Session& session, const std::string& name) : m_file(session, listedName(session, name))
-    {
-        if (!m_file.isOpen())
-            throw qb::Error(qb::kSelectRecipientWarning);
-    }
-
-    // Reads the key for a message of at most `mostBytes` bytes.
-    qb::RepeatingKey read(std::uint64_t mostBytes) { return qb::RepeatingKey(m_file.readPass(mostBytes)); }
-    void finish() { m_file.finish(); }
-
-private:
-    static const std::string& listedName(qb::Session& session, const std::string& name)
-    {
-        qb::requireFolderName(name);
-        bool listed = false;
-        qb::RecipientFiles(session).readNames([&](const std::string& line) { listed = listed || line == name; });
-        if (!listed)
-            throw qb::Error("unknown recipient " + withVisibleControls(name) + " (see quillbox-cli recipients)");
-        return name;
-    }
-
-    qb::CorrespondentKey m_file;
-};
 
 // What encrypt works with, opened in this order: the key, the input, the output; and a chunk of the message.
 struct CipherRun
@@ -71,7 +42,7 @@ struct CipherRun
         output->commit();
     }
 
-    RecipientKey keyFile;
+    ListedKey keyFile;
     ByteSource input;
     qb::RepeatingKey key;
     std::unique_ptr<OutputTarget> output;
@@ -167,10 +138,10 @@ private:
     qb::Session& m_session;
     std::string m_name;
     std::uint64_t m_mostBytes = 0;
-    std::optional<RecipientKey> m_named;
+    std::optional<ListedKey> m_named;
     std::optional<qb::RepeatingKey> m_namedKey;
     std::optional<std::string> m_namedFingerprint;
-    std::optional<RecipientKey> m_found;
+    std::optional<ListedKey> m_found;
     std::optional<qb::RepeatingKey> m_foundKey;
     std::optional<std::string> m_holder;
     qb::RepeatingKey* m_current = nullptr;

@@ -1,15 +1,21 @@
 #include "RecipientCommands.h"
 
 #include "CliErrors.h"
+#include "CliOptions.h"
+#include "CorrespondentKey.h"
 #include "DataDirectory.h"
 #include "Errors.h"
+#include "KeyExport.h"
+#include "KeyFingerprint.h"
 #include "ListFiles.h"
+#include "ListedKey.h"
 #include "OutputTarget.h"
 #include "RecipientFiles.h"
 #include "TerminalText.h"
 
 #include <iostream>
 #include <optional>
+#include <unistd.h>
 
 namespace qbcli {
 
@@ -33,28 +39,47 @@ private:
 // The list must take the name; the window offers to create a missing one, and a script means yes.
 void prepareRegistration(const qb::RecipientFiles& files, const qb::CorrespondentPaths& correspondent)
 {
-    correspondent.requireRegistrable();
     if (!files.usersFileReady())
         files.createUsersFile();
     files.makeFolder(correspondent);
 }
 
+// The key line `recipients --long` prints for a listed name.
+std::string keyColumns(qb::Session& session, const std::string& name)
+{
+    qb::CorrespondentKey key(session, name);
+    if (!key.isOpen())
+        return "(no key)";
+    const qb::KeySummary summary = qb::summariseKey(key);
+    key.finish();
+    return summary.fingerprint + "\t" + std::to_string(summary.length);
+}
+
 } // namespace
 
-void listRecipients(qb::Session& session)
+void listRecipients(qb::Session& session, bool withKeys)
 {
     LinePrinter printer(session.io);
     // An empty list reads as one empty line; no name is empty.
     qb::RecipientFiles(session).readNames([&](const std::string& name) {
-        if (!name.empty())
-            printer.print(withVisibleControls(name));
+        if (name.empty())
+            return;
+        const std::string shown = withVisibleControls(name);
+        if (!withKeys)
+            printer.print(shown);
+        else
+            printer.print(shown + "\t" + (qb::isFolderName(name) ? keyColumns(session, name) : "(no key)"));
     });
 }
 
-void addRecipient(qb::Session& session, const std::string& name)
+void addRecipient(qb::Session& session, const std::string& name, bool replaceKey)
 {
     const qb::RecipientFiles files(session);
     const qb::CorrespondentPaths correspondent = session.correspondent(name);
+    correspondent.requireRegistrable();
+    // A new key makes every message under the old one, and the correspondent's copy of it, useless.
+    if (files.hasKey(correspondent) && !replaceKey)
+        throw qb::Error(withVisibleControls(name) + " already has a key; use --force to replace it");
     prepareRegistration(files, correspondent);
     files.writeGeneratedKey(correspondent);
     files.list(name);
@@ -64,19 +89,44 @@ void importRecipient(qb::Session& session, const std::string& name, const std::s
 {
     const qb::RecipientFiles files(session);
     const qb::CorrespondentPaths correspondent = session.correspondent(name);
+    correspondent.requireRegistrable();
+    if (files.hasKey(correspondent))
+        throw qb::Error(withVisibleControls(name) + " already has a key. It was kept; " + keyFile +
+                        " was not imported.");
     prepareRegistration(files, correspondent);
-    if (files.hasKey(correspondent)) {
-        // As the window does: a key already there is kept, and the name listed.
-        files.list(name);
-        std::cerr << "quillbox-cli: " << withVisibleControls(name) << " already has a key, which was kept; " << keyFile
-                  << " was not used\n";
-        return;
-    }
     qb::KeyImport import(session.io, correspondent);
     if (!import.openSource(absolutePath(keyFile)))
         throw FileError(keyFile, qb::ioErrorMessage(import.sourceError()));
-    import.copyAndFinish();
+    if (!import.sourceIsUsable())
+        throw qb::Error(keyFile + " holds no usable key (a key ends at its first byte 26).");
+    const qb::ImportedKey kept = import.copyAndFinish();
     files.list(name);
+    if (kept.cutAtMark)
+        std::cerr << kProgramName << ": Only the first " << kept.length << " bytes of the file are used as the key.\n";
+}
+
+void showFingerprint(qb::Session& session, const std::string& name)
+{
+    ListedKey key(session, name);
+    const std::string fingerprint = qb::keyFingerprint(key.file());
+    key.finish();
+    LinePrinter(session.io).print(fingerprint);
+}
+
+void exportKey(qb::Session& session, const std::string& name, const std::string& output)
+{
+    requireListed(session, name);
+    qb::KeyExport copy(session.io, session.correspondent(name));
+    if (!copy.isOpen())
+        throw qb::Error(qb::kSelectRecipientWarning);
+    if (!output.empty() && output != "-")
+        return copy.writeTo(absolutePath(output));
+    // A key is bytes, not text: shown on a terminal it would garble the screen and stay in its scroll-back.
+    if (::isatty(STDOUT_FILENO))
+        throw qb::Error("will not write a key to a terminal; use -o FILE, or a pipe");
+    const auto out = openOutput(session.io, "", Retraction::Never);
+    copy.readAll([&](const unsigned char* data, std::size_t count) { out->write(data, count); });
+    out->commit();
 }
 
 void listMailPrograms(qb::Session& session)

@@ -59,11 +59,15 @@ void run(const qbcli::CliOptions& options)
     case Command::Decrypt:
         return qbcli::decryptStream(session, cipher);
     case Command::Recipients:
-        return qbcli::listRecipients(session);
+        return qbcli::listRecipients(session, options.longListing);
     case Command::Add:
-        return qbcli::addRecipient(session, options.operands[0]);
+        return qbcli::addRecipient(session, options.operands[0], options.force);
     case Command::Import:
         return qbcli::importRecipient(session, options.operands[0], options.operands[1]);
+    case Command::Export:
+        return qbcli::exportKey(session, options.operands[0], options.output);
+    case Command::Fingerprint:
+        return qbcli::showFingerprint(session, options.operands[0]);
     case Command::Programs:
         return qbcli::listMailPrograms(session);
     case Command::Help:

@@ -50,9 +50,14 @@ void requireRegistrableName(const std::string& name)
         throw EInOutError(IoCode::PathNotFound);
 }
 
+bool isFolderName(const std::string& name)
+{
+    return name != "." && name != ".." && name.find_first_of(std::string("/\0", 2)) == std::string::npos;
+}
+
 void requireFolderName(const std::string& name)
 {
-    if (name == "." || name == ".." || name.find_first_of(std::string("/\0", 2)) != std::string::npos)
+    if (!isFolderName(name))
         throw EInOutError(IoCode::PathNotFound);
 }
 

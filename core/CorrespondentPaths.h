@@ -36,8 +36,10 @@ private:
 // character: CR, LF and 26 would also split the line or end the list).
 void requireRegistrableName(const std::string& name);
 
-// Raises "Invalid filename" for a name that cannot be one folder name directly under the data directory: a name
-// given to look a correspondent up never reaches outside it.
+// False for a name that cannot be one folder name directly under the data directory ("/" or NUL in it, "." or "..").
+bool isFolderName(const std::string& name);
+// Raises "Invalid filename" unless isFolderName: a name given to look a correspondent up never reaches outside the
+// data directory.
 void requireFolderName(const std::string& name);
 
 } // namespace qb

@@ -30,8 +30,8 @@ void MailPrograms::newprogramfile()
         createEmptyFile("Please restart before using this function");
         return;
     }
-    const Answer answer = m_dialogs.messageBox("Are you sure you want to overwrite the old one?",
-                                               MessageKind::Confirmation, MessageButtons::YesNoCancel);
+    const Answer answer =
+        m_dialogs.confirmDestroying("Are you sure you want to overwrite the old one?", MessageButtons::YesNoCancel);
     if (answer == Answer::Yes)
         createEmptyFile("Plase restart before using this function");
 }

@@ -83,6 +83,12 @@ int Replacement::begin(FilePlace&& target, Hold hold, const std::string& newName
     return 0;
 }
 
+int Replacement::setFinalMode(mode_t mode)
+{
+    m_mode = mode;
+    return m_file.setMode(mode);
+}
+
 int Replacement::commit()
 {
     if (!m_file.isOpen())

@@ -30,6 +30,9 @@ public:
     FaultSeam& seam() { return m_seam; }
     bool isOpen() const { return m_file.isOpen(); }
 
+    // The permission bits the new content ends with, in place of the old file's (a copy of a key stays private to its
+    // owner whatever it replaces); the new file gets them at once. errno-style result.
+    int setFinalMode(mode_t mode);
     // Puts the new file on disk, gives it the old one's permission bits (a new file's: private among the program's own
     // files, else as the umask says) and renames it over the old one. Until then only its owner can read it.
     int commit();

@@ -52,6 +52,8 @@ public:
     // Reads up to `count` bytes into `out`, stopping at end of data; returns the number read.
     std::size_t readBytes(unsigned char* out, std::size_t count);
     bool eof();
+    // The size of a file open for reading, as it was when opened: reads never go past it.
+    std::int64_t sizeAtOpen() const { return m_sizeAtOpen; }
     // Reads up to `count` bytes and writes them to `target` (which shares this file's IoContext), as
     // readBytes and writeBytes in turn would, stopping at end of data or at the first failure; returns
     // the number read. Plain-byte files are copied by the kernel where it can.

@@ -192,6 +192,9 @@ TEST_F(CliTest, FailuresExitWithTheirStatusAndTheProgramsText)
 {
     setKey("\x01");
     const std::string missing = dir.file("missing");
+    const std::string marked = dir.file("marked");
+    dir.writeFile("marked", "\x1a"
+                            "after the end of data");
     const std::string out = dir.file("out");
     const std::string intoGone = dir.file("gone/out");
     const std::string tryHelp = "Try 'quillbox-cli --help' for more information.\n";
@@ -230,6 +233,15 @@ TEST_F(CliTest, FailuresExitWithTheirStatusAndTheProgramsText)
          {"import", "dave", missing},
          1,
          "quillbox-cli: " + missing + ": File not found\n"},
+        {"import of a file with no usable byte",
+         {"import", "dave", marked},
+         1,
+         "quillbox-cli: " + marked + " holds no usable key (a key ends at its first byte 26).\n"},
+        {"import onto a key",
+         {"import", "bob", marked},
+         1,
+         "quillbox-cli: bob already has a key. It was kept; " + marked + " was not imported.\n"},
+        {"add onto a key", {"add", "bob"}, 1, "quillbox-cli: bob already has a key; use --force to replace it\n"},
         {"unknown option",
          {"encrypt", "-r", "bob", "--frob"},
          2,
@@ -252,6 +264,8 @@ TEST_F(CliTest, FailuresExitWithTheirStatusAndTheProgramsText)
         EXPECT_FALSE(dir.exists("out")) << "an output was written";
     }
     EXPECT_EQ(dir.readFile("data/users.cfg"), "bob\r\ncarol\r\n") << "a failed import listed a name";
+    EXPECT_EQ(dir.readFile("data/bob/bob.key"), "\x01") << "a refused command changed a key";
+    EXPECT_FALSE(dir.exists("data/dave/dave.key"));
 
     const qbtest::CliRun full = cli({"encrypt", "-r", "bob", dir.file("msg")}, "", "/dev/full");
     EXPECT_EQ(full.status, 1);
@@ -264,9 +278,7 @@ TEST_F(CliTest, ImportWritesTheFilesTheWindowsImportKeyWrites)
     {
         const char* name;
         std::string source;
-    } rows[] = {{"plain key", randomBytes(1000, 11, 9)},
-                {"26 ends its data", std::string("KEY\x1a", 4) + "more"},
-                {"empty file", ""}};
+    } rows[] = {{"plain key", randomBytes(1000, 11, 9)}, {"26 ends its data", std::string("KEY\x1a", 4) + "more"}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         qbtest::TempDir window;
@@ -303,6 +315,28 @@ TEST_F(CliTest, AddMakesThePrivateDataDirectoryAndAGeneratedKeyAsNewRecipiantDoe
     EXPECT_EQ(info.st_mode & 0777, 0700u);
     EXPECT_EQ(qbtest::readBytes(fresh + "/users.cfg"), "alice\r\n");
     EXPECT_EQ(qbtest::readBytes(fresh + "/alice/alice.key").size(), 1000u);
+}
+
+TEST_F(CliTest, KeysAreCheckedByFingerprintHandedOverWholeAndReplacedOnlyByForce)
+{
+    // Fingerprints from Python's hashlib: SHA-256 of "abc", and of the single byte 26 an empty key acts as.
+    const std::string key = std::string("abc\x1a", 4) + "after the end of data";
+    setKey(key);
+    dir.writeFile("data/users.cfg", "bob\r\ncarol\r\ndave\r\n");
+    dir.writeFile("data/dave/dave.key", "");
+    EXPECT_EQ(cli({"fingerprint", "bob"}).out, "BA78 16BF 8F01 CFEA\n");
+    EXPECT_EQ(cli({"recipients", "--long"}).out,
+              "bob\tBA78 16BF 8F01 CFEA\t3\ncarol\t(no key)\ndave\t58F7 B078 0592 032E\t0\n");
+
+    dir.writeFile("given.key", "an older copy");
+    EXPECT_EQ(cli({"export", "bob", "-o", dir.file("given.key")}).status, 0);
+    EXPECT_EQ(dir.readFile("given.key"), key);
+    EXPECT_EQ(cli({"export", "bob"}).out, key);
+
+    const qbtest::CliRun forced = cli({"add", "--force", "bob"});
+    EXPECT_EQ(forced.status, 0) << forced.err;
+    EXPECT_EQ(dir.readFile("data/bob/bob.key").size(), 1000u);
+    EXPECT_EQ(dir.readFile("data/users.cfg"), "bob\r\ncarol\r\ndave\r\n") << "a name listed twice";
 }
 
 TEST_F(CliTest, ListsNamesAndMailProgramsInTheirFilesOrder)

@@ -29,6 +29,8 @@ using Tree = std::map<std::string, std::string>;
 
 const std::string kPine = "Pine\r\n/usr/bin/pine\r\n";
 const std::string kDenied = "File access denied.";
+const std::string kReplaceBob =
+    "bob already has a key. Replace it? Messages encrypted with the old key can no longer be decrypted.";
 
 enum class Command { NewList, NewKey, ImportKey, NewProgramList, AddProgram, Encrypt, Decrypt, SaveAs, Open };
 
@@ -83,18 +85,23 @@ struct Desk
     }
     ~Desk() { EXPECT_TRUE(session.io.openFiles().empty()) << "a command left a file open"; }
 
-    // Answers the input box with `name` (bob, or Mutt for Add Program), the file dialog with `file`, the overwrite
-    // question with Yes and every other box in `boxes` with OK.
+    // Answers the input box with `name` (bob, or Mutt for Add Program), the file dialog with `file`, the question
+    // whether to replace a key that is there (bob's, mostly) and the overwrite question with Yes, and every other box
+    // in `boxes` with OK.
     void run(Command command, const std::string& file = "", const Texts& boxes = {}, std::string name = "")
     {
         if (name.empty())
             name = command == Command::AddProgram ? "Mutt" : "bob";
         if (command == Command::NewKey || command == Command::ImportKey || command == Command::AddProgram)
             view.scripted.answerInput(name);
+        if (command == Command::NewKey && qb::RecipientFiles(session).hasKey(session.correspondent(name)))
+            view.scripted.answerMessage(Answer::Yes);
         if (!file.empty())
             command == Command::SaveAs ? view.scripted.acceptSave(file) : view.scripted.acceptOpen(file);
-        for (const std::string& box : boxes)
-            view.scripted.answerMessage(box.rfind("OK to overwrite", 0) == 0 ? Answer::Yes : Answer::Ok);
+        for (const std::string& box : boxes) {
+            if (box.find(" already has a key. Replace it?") == std::string::npos)
+                view.scripted.answerMessage(box.rfind("OK to overwrite", 0) == 0 ? Answer::Yes : Answer::Ok);
+        }
         qb::runCommand(view.scripted, [&] {
             switch (command) {
             case Command::NewList:
@@ -412,7 +419,7 @@ TEST_F(FileSafetyTest, AListThatExistsButCannotBeUsedIsNeverRecreated)
             const auto was = identity();
 
             Desk d(data);
-            d.run(row.command);
+            d.run(row.command, "", {}, "amy"); // amy has no key to ask about
             EXPECT_EQ(identity(), was) << "re-created";
             ::chmod(row.list, kind == Folder ? 0755 : 0644);
             EXPECT_EQ(d.errors(), Texts{kDenied});
@@ -430,6 +437,7 @@ TEST_F(FileSafetyTest, AFailingWriteLeavesTheOldContentWholeAndNothingBehind)
     {
         const char* what;
         Command command;
+        const char* name;     // in the input box; "" for the usual one
         std::uint64_t failAt; // the write that fails
         int error;
         const char* chosen; // in the save or open dialog
@@ -438,14 +446,23 @@ TEST_F(FileSafetyTest, AFailingWriteLeavesTheOldContentWholeAndNothingBehind)
         const char* file;
         std::string old;
     } rows[] = {
-        {"Decrypt's rewrite", Command::Decrypt, 1, ENOSPC, "", {}, "Disk full.", "bob/newmail.txt", "Idmmn"},
-        {"Decrypt, device fault", Command::Decrypt, 1, EIO, "", {}, "I/O error 1005.", "bob/newmail.txt", "Idmmn"},
-        {"Save As", Command::SaveAs, 1, ENOSPC, "copy", {"OK to overwrite copy"}, "Disk full.", "copy", "old copy"},
-        {"editor save", Command::Encrypt, 1, ENOSPC, "", {}, "Stream write error.", "bob/newmail.txt", "Idmmn"},
-        {"Encrypt's ciphertext", Command::Encrypt, 2, ENOSPC, "", {}, "Disk full.", "bob/newmail.txt", "plain"},
-        {"New Recipiant's key", Command::NewKey, 1, ENOSPC, "", {}, "Disk full.", "bob/bob.key", "\x01"},
-        {"New Recipiant's record", Command::NewKey, 2, ENOSPC, "", {}, "Disk full.", "users.cfg", "bob\r\n"},
-        {"Add Program's record", Command::AddProgram, 1, ENOSPC, "/usr/bin/mutt", {}, "Disk full.", "mail.cfg", kPine},
+        {"Decrypt's rewrite", Command::Decrypt, "", 1, ENOSPC, "", {}, "Disk full.", "bob/newmail.txt", "Idmmn"},
+        {"Decrypt, device fault", Command::Decrypt, "", 1, EIO, "", {}, "I/O error 1005.", "bob/newmail.txt", "Idmmn"},
+        {"Save As", Command::SaveAs, "", 1, ENOSPC, "copy", {"OK to overwrite copy"}, "Disk full.", "copy", "old copy"},
+        {"editor save", Command::Encrypt, "", 1, ENOSPC, "", {}, "Stream write error.", "bob/newmail.txt", "Idmmn"},
+        {"Encrypt's ciphertext", Command::Encrypt, "", 2, ENOSPC, "", {}, "Disk full.", "bob/newmail.txt", "plain"},
+        {"New Recipiant's key", Command::NewKey, "", 1, ENOSPC, "", {kReplaceBob}, "Disk full.", "bob/bob.key", "\x01"},
+        {"New Recipiant's record", Command::NewKey, "amy", 2, ENOSPC, "", {}, "Disk full.", "users.cfg", "bob\r\n"},
+        {"Add Program's record",
+         Command::AddProgram,
+         "",
+         1,
+         ENOSPC,
+         "/usr/bin/mutt",
+         {},
+         "Disk full.",
+         "mail.cfg",
+         kPine},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -453,7 +470,7 @@ TEST_F(FileSafetyTest, AFailingWriteLeavesTheOldContentWholeAndNothingBehind)
         dir.writeFile("data/copy", "old copy");
         Desk d(data);
         d.session.io.faults().failWrite(row.failAt, row.error);
-        d.run(row.command, row.chosen, row.boxes);
+        d.run(row.command, row.chosen, row.boxes, row.name);
         EXPECT_EQ(d.boxes(), row.boxes);
         EXPECT_EQ(d.errors(), Texts{row.shown});
         EXPECT_EQ(dir.readFile(std::string("data/") + row.file), row.old);

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "CipherKey.h"
+#include "CorrespondentKey.h"
+#include "Session.h"
+
+#include <cstdint>
+#include <string>
+
+namespace qbcli {
+
+// The key of a correspondent named on the command line, opened and held until finish: only a name listed in users.cfg
+// has one ("unknown recipient" otherwise), and a listed name without a key is "Please select a Recipiant/Sender!".
+class ListedKey
+{
+public:
+    ListedKey(qb::Session& session, const std::string& name);
+
+    qb::CorrespondentKey& file() { return m_file; }
+    // Reads the key for a message of at most `mostBytes` bytes.
+    qb::RepeatingKey read(std::uint64_t mostBytes) { return qb::RepeatingKey(m_file.readPass(mostBytes)); }
+    void finish() { m_file.finish(); }
+
+private:
+    static const std::string& listedName(qb::Session& session, const std::string& name);
+
+    qb::CorrespondentKey m_file;
+};
+
+// Raises "unknown recipient NAME" unless the name is one folder name listed in users.cfg.
+void requireListed(qb::Session& session, const std::string& name);
+
+} // namespace qbcli
