@@ -15,8 +15,8 @@ void EditCommands::CopyAsMailText1Click()
     // Only Encrypt's own result, unchanged, is known to be ciphertext, and of which key. Anything else would go out
     // looking like an encrypted message.
     const std::optional<std::string> shownKey = m_shown.ciphertextKey(editor);
-    if (!shownKey && m_view.dialogs().messageBox("The message is not encrypted. Copy it as mail text anyway?",
-                                                 MessageKind::Confirmation, MessageButtons::YesNo) != Answer::Yes)
+    if (!shownKey && m_view.dialogs().confirmDestroying("The message is not encrypted. Copy it as mail text anyway?",
+                                                        MessageButtons::YesNo) != Answer::Yes)
         return;
     const std::string keyFingerprint = shownKey.value_or("");
     editor.readText([this, &keyFingerprint](std::string_view bytes) {

@@ -177,8 +177,7 @@ void MessageCipher::Encrypt1Click()
         Abort();
     // The cipher undoes itself: encrypting the ciphertext shown gives the plain text back, which is asked first.
     const std::optional<std::string> shownKey = m_session.shownMessage.ciphertextKey(editor);
-    if (shownKey &&
-        m_view.dialogs().messageBox(kAlreadyEncrypted, MessageKind::Confirmation, MessageButtons::YesNo) != Answer::Yes)
+    if (shownKey && m_view.dialogs().confirmDestroying(kAlreadyEncrypted, MessageButtons::YesNo) != Answer::Yes)
         Abort();
     const std::string path = requireMessagePath();
     const std::string tempPath = tempPathFor(path);

@@ -27,7 +27,8 @@ public:
     {
         return showMessageBox(text, kind, buttons, DefaultButton::OkOrYes);
     }
-    // A confirmation whose Yes destroys data, with No as its default button: Return keeps the data.
+    // A confirmation whose Yes destroys data (or sends it out unprotected), with No as its default button: Return
+    // keeps the data.
     Answer confirmDestroying(const std::string& text, MessageButtons buttons)
     {
         return showMessageBox(text, MessageKind::Confirmation, buttons, DefaultButton::No);

@@ -582,6 +582,7 @@ private slots:
                 QTest::keyClick(f.memo1(), Qt::Key_Backspace);
                 modal.clickBox(QStringLiteral("&Yes"));
                 QTest::keyClick(f.memo1(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+                QCOMPARE(modal.boxes().back().defaultButton, QStringLiteral("&No"));
                 QCOMPARE(modal.boxes().back().text,
                          QStringLiteral("The message is not encrypted. Copy it as mail text anyway?"));
                 QVERIFY(QApplication::clipboard()->text().startsWith("-----BEGIN QUILLBOX 97 MESSAGE-----\n\n"));

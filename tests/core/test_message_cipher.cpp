@@ -459,6 +459,9 @@ TEST_F(MessageCipherTest, CopyAsMailTextAndEncryptAskWhenTheEditorDoesNotShowWha
                 cipher->Encrypt1Click();
         });
         EXPECT_EQ(view->scripted.boxTexts(), row.box.empty() ? std::vector<std::string>{} : std::vector{row.box});
+        if (!row.box.empty()) {
+            EXPECT_EQ(view->scripted.boxes()[0].defaultButton, qb::DefaultButton::No);
+        }
         EXPECT_EQ(view->systemClipboard.text(), row.clipboard);
         EXPECT_EQ(message(), row.file);
     }
