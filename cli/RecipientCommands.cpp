@@ -44,15 +44,21 @@ void prepareRegistration(const qb::RecipientFiles& files, const qb::Corresponden
     files.makeFolder(correspondent);
 }
 
-// The key line `recipients --long` prints for a listed name.
+// What `recipients --long` prints after a listed name. A name or key no command could use (not one folder name, a
+// link among the program's own files) holds no key, and does not end the listing of the others.
 std::string keyColumns(qb::Session& session, const std::string& name)
 {
-    qb::CorrespondentKey key(session, name);
-    if (!key.isOpen())
-        return "(no key)";
-    const qb::KeySummary summary = qb::summariseKey(key);
-    key.finish();
-    return summary.fingerprint + "\t" + std::to_string(summary.length);
+    try {
+        qb::requireFolderName(name);
+        qb::CorrespondentKey key(session, name);
+        if (key.isOpen()) {
+            const qb::KeySummary summary = qb::summariseKey(key);
+            key.finish();
+            return summary.fingerprint + "\t" + std::to_string(summary.length);
+        }
+    } catch (const qb::EInOutError&) {
+    }
+    return "(no key)";
 }
 
 } // namespace
@@ -68,7 +74,7 @@ void listRecipients(qb::Session& session, bool withKeys)
         if (!withKeys)
             printer.print(shown);
         else
-            printer.print(shown + "\t" + (qb::isFolderName(name) ? keyColumns(session, name) : "(no key)"));
+            printer.print(shown + "\t" + keyColumns(session, name));
     });
 }
 

@@ -50,14 +50,9 @@ void requireRegistrableName(const std::string& name)
         throw EInOutError(IoCode::PathNotFound);
 }
 
-bool isFolderName(const std::string& name)
-{
-    return name != "." && name != ".." && name.find_first_of(std::string("/\0", 2)) == std::string::npos;
-}
-
 void requireFolderName(const std::string& name)
 {
-    if (!isFolderName(name))
+    if (name == "." || name == ".." || name.find_first_of(std::string("/\0", 2)) != std::string::npos)
         throw EInOutError(IoCode::PathNotFound);
 }
 
