@@ -85,6 +85,8 @@ void saveEditorToFile(IoContext& io, Editor& editor, const std::string& name)
 
 void saveBytesAsEditorFile(IoContext& io, std::string_view bytes, const std::string& name)
 {
+    if (nameCode(name) != 0)
+        throw EFCreateError(name);
     FilePlace place;
     if (io.locate(name, place) != 0)
         throw EFCreateError(name);
