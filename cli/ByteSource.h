@@ -29,6 +29,8 @@ public:
     std::size_t read(unsigned char* out, std::size_t count);
     // Reads until `count` bytes or the end.
     std::size_t readFull(unsigned char* out, std::size_t count);
+    // The name failures give it: as given, or "standard input".
+    const std::string& shownName() const { return m_shownName; }
     // True for a regular file, which can be searched and read again.
     bool isRegularFile() const { return m_regular; }
     // The most bytes this source can give: a regular file's size, or no bound.

@@ -5,16 +5,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
-#include <vector>
 
 namespace qbcli {
 
 namespace {
 
 constexpr std::size_t kMostInMemory = 8 << 20;
-constexpr std::size_t kReplayPiece = 1 << 20;
 
 } // namespace
 
@@ -74,23 +73,22 @@ void HeldBytes::clear()
         fail(errno);
 }
 
-void HeldBytes::replay(const std::function<void(unsigned char*, std::size_t)>& onPiece)
+std::size_t HeldBytes::readBack(unsigned char* out, std::size_t count)
 {
-    auto* memory = reinterpret_cast<unsigned char*>(m_memory.data());
-    for (std::size_t at = 0; at < m_memory.size(); at += kReplayPiece)
-        onPiece(memory + at, std::min(kReplayPiece, m_memory.size() - at));
-    if (!m_file.isOpen())
-        return;
-    std::vector<unsigned char> piece(kReplayPiece);
-    for (off_t at = 0;;) {
-        std::size_t got = 0;
-        if (const int error = m_file.readAt(piece.data(), piece.size(), at, got))
-            fail(error);
-        if (got == 0)
-            return;
-        onPiece(piece.data(), got);
-        at += static_cast<off_t>(got);
+    if (m_readBack < m_memory.size()) {
+        const auto at = static_cast<std::size_t>(m_readBack);
+        const std::size_t take = std::min(count, m_memory.size() - at);
+        std::memcpy(out, m_memory.data() + at, take);
+        m_readBack += take;
+        return take;
     }
+    if (!m_file.isOpen())
+        return 0;
+    std::size_t got = 0;
+    if (const int error = m_file.readAt(out, count, static_cast<off_t>(m_readBack), got))
+        fail(error);
+    m_readBack += got;
+    return got;
 }
 
 } // namespace qbcli

@@ -4,7 +4,7 @@
 #include "Session.h"
 
 #include <cstddef>
-#include <functional>
+#include <cstdint>
 #include <string>
 
 namespace qbcli {
@@ -19,8 +19,8 @@ public:
     void append(const std::string& bytes);
     // Drops what is held: another block is the message now.
     void clear();
-    // Hands the bytes held to `onPiece` in order, a piece at a time, to be changed in place.
-    void replay(const std::function<void(unsigned char*, std::size_t)>& onPiece);
+    // Reads the bytes held back in order, from the first, up to `count` at a time; 0 after the last.
+    std::size_t readBack(unsigned char* out, std::size_t count);
 
 private:
     void spill();
@@ -29,6 +29,7 @@ private:
     qb::Session& m_session;
     std::string m_memory;
     qb::PosixFile m_file;
+    std::uint64_t m_readBack = 0;
 };
 
 } // namespace qbcli

@@ -27,6 +27,9 @@ private:
     qb::CorrespondentKey m_file;
 };
 
+// "no key for NAME (PATH: reason)": why a listed correspondent's key cannot be used.
+std::string noKeyText(qb::Session& session, const std::string& name);
+
 // Raises "unknown recipient NAME" unless the name is one folder name listed in users.cfg.
 void requireListed(qb::Session& session, const std::string& name);
 

@@ -7,6 +7,8 @@
 #include "Replacement.h"
 
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qbcli {
@@ -22,14 +24,10 @@ namespace {
 class ReplacedFile : public OutputTarget
 {
 public:
-    ReplacedFile(qb::IoContext& io, const std::string& name)
-        : m_io(io), m_shownName(name), m_path(absolutePath(name)), m_replacement(io)
+    ReplacedFile(qb::IoContext& io, const std::string& name, qb::FilePlace&& place)
+        : m_io(io), m_shownName(name), m_path(place.path()), m_replacement(io)
     {
-        qb::FilePlace place;
-        int error = qb::nameCode(m_path) != 0 ? ENOENT : place.locate(m_path, io.dataDirectory());
-        if (error == 0)
-            error = m_replacement.begin(std::move(place), qb::Replacement::Hold::Target);
-        if (error != 0)
+        if (const int error = m_replacement.begin(std::move(place), qb::Replacement::Hold::Target))
             fail(name, error, m_path);
     }
 
@@ -44,6 +42,7 @@ public:
         if (const int error = m_replacement.commit())
             fail(m_shownName, error, m_path);
     }
+    bool isTerminal() const override { return false; }
 
 private:
     qb::IoContext& m_io;
@@ -52,34 +51,71 @@ private:
     qb::Replacement m_replacement;
 };
 
-void writeToStandardOutput(const void* data, std::size_t count)
-{
-    const auto* bytes = static_cast<const char*>(data);
-    while (count > 0) {
-        const ssize_t written = ::write(STDOUT_FILENO, bytes, count);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            fail("standard output", written < 0 ? errno : ENOSPC, "");
-        bytes += written;
-        count -= static_cast<std::size_t>(written);
-    }
-}
-
-class StandardOutput : public OutputTarget
+// Standard output, a FIFO, a device or a pipe: written straight through as the bytes come, since it cannot be
+// replaced.
+class Stream : public OutputTarget
 {
 public:
-    void write(const void* data, std::size_t count) override { writeToStandardOutput(data, count); }
-    void commit() override {}
+    Stream(int descriptor, std::string shownName) : m_descriptor(descriptor), m_shownName(std::move(shownName)) {}
+    Stream(qb::PosixFile&& file, std::string shownName)
+        : m_file(std::move(file)), m_descriptor(m_file.descriptor()), m_shownName(std::move(shownName))
+    {
+    }
+
+    void write(const void* data, std::size_t count) override
+    {
+        const auto* bytes = static_cast<const char*>(data);
+        while (count > 0) {
+            const ssize_t written = ::write(m_descriptor, bytes, count);
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                fail(m_shownName, written < 0 ? errno : ENOSPC, "");
+            bytes += written;
+            count -= static_cast<std::size_t>(written);
+        }
+    }
+    void commit() override
+    {
+        if (const int error = m_file.close())
+            fail(m_shownName, error, "");
+    }
+    bool isTerminal() const override { return ::isatty(m_descriptor) == 1; }
+
+private:
+    qb::PosixFile m_file;
+    int m_descriptor;
+    std::string m_shownName;
 };
+
+bool namesStandardOutput(const std::string& name)
+{
+    return name.empty() || name == "-" || name == "/dev/stdout" || name == "/dev/fd/1";
+}
 
 } // namespace
 
 std::unique_ptr<OutputTarget> openOutput(qb::IoContext& io, const std::string& name)
 {
-    if (!name.empty() && name != "-")
-        return std::make_unique<ReplacedFile>(io, name);
-    return std::make_unique<StandardOutput>();
+    if (namesStandardOutput(name))
+        return std::make_unique<Stream>(STDOUT_FILENO, "standard output");
+    const std::string path = absolutePath(name);
+    qb::FilePlace place;
+    int error = qb::nameCode(path) != 0 ? ENOENT : place.locate(path, io.dataDirectory());
+    struct stat info
+    {
+    };
+    // A regular file, or none yet, is replaced whole; anything else is written as it is.
+    const bool exists = error == 0 && place.status(info) == 0;
+    if (error == 0 && (place.namesOpenFile() || (exists && !S_ISREG(info.st_mode)))) {
+        qb::PosixFile file;
+        error = place.openStream(O_WRONLY, file, info);
+        if (error == 0)
+            return std::make_unique<Stream>(std::move(file), name);
+    }
+    if (error != 0)
+        fail(name, error, path);
+    return std::make_unique<ReplacedFile>(io, name, std::move(place));
 }
 
 } // namespace qbcli

@@ -17,10 +17,12 @@ public:
     virtual void write(const void* data, std::size_t count) = 0;
     // The result is complete: puts it in place.
     virtual void commit() = 0;
+    // True for a terminal, where raw ciphertext would garble the screen.
+    virtual bool isTerminal() const = 0;
 };
 
-// A file (written beside it and renamed over it at commit), or for an empty name or "-" standard output, written as
-// it comes.
+// A regular file (written beside it and renamed over it at commit), or standard output (an empty name, "-",
+// /dev/stdout, /dev/fd/1), a FIFO, a device or a pipe, written straight through as the bytes come.
 std::unique_ptr<OutputTarget> openOutput(qb::IoContext& io, const std::string& name);
 
 } // namespace qbcli

@@ -14,8 +14,10 @@
 #include "RecipientFiles.h"
 #include "TerminalText.h"
 
+#include <fcntl.h>
 #include <iostream>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qbcli {
@@ -39,16 +41,45 @@ private:
 
 const char* const kUsersFileBusy = "users.cfg is in use by another Quillbox";
 
-// Runs a step on users.cfg, saying in words when another copy held it for longer than the wait for locks.
-template <typename Step> auto onUsersFile(Step step)
+// Runs a step on the file at `path`, naming it and the system's reason when the step fails.
+template <typename Step> auto onFile(const std::string& path, Step step)
+{
+    try {
+        return step();
+    } catch (const qb::EInOutError& error) {
+        throw FileError(path, codeErrorText(error.code()));
+    }
+}
+
+// The same for users.cfg, saying in words when another copy held it for longer than the wait for locks.
+template <typename Step> auto onUsersFile(qb::Session& session, Step step)
 {
     try {
         return step();
     } catch (const qb::EInOutError& error) {
         if (error.code() == qb::IoCode::SharingViolation)
             throw qb::Error(kUsersFileBusy);
-        throw;
+        throw FileError(session.usersFilePath(), codeErrorText(error.code()));
     }
+}
+
+// The file a key is imported from, of any kind: "-" is standard input.
+qb::PosixFile openKeySource(const std::string& keyFile)
+{
+    if (keyFile == "-")
+        return qb::PosixFile(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
+    qb::FilePlace place;
+    qb::PosixFile file;
+    struct stat info
+    {
+    };
+    const std::string path = absolutePath(keyFile);
+    int error = qb::nameCode(path) != 0 ? ENOENT : place.locate(path, "");
+    if (error == 0)
+        error = place.openStream(O_RDONLY, file, info);
+    if (error != 0)
+        throw FileError(keyFile, fileErrorText(error, path));
+    return file;
 }
 
 // The list must take the name; the window offers to create a missing one, and a script means yes. Another copy may
@@ -56,7 +87,7 @@ template <typename Step> auto onUsersFile(Step step)
 void prepareRegistration(qb::Session& session, const qb::RecipientFiles& files,
                          const qb::CorrespondentPaths& correspondent)
 {
-    onUsersFile([&] {
+    onUsersFile(session, [&] {
         if (!files.usersFileReady())
             qb::createListUnlessPresent(session.io, session.usersFilePath());
     });
@@ -84,11 +115,11 @@ std::string keyColumns(qb::Session& session, const std::string& name)
 
 void readUsersFile(qb::Session& session, const std::function<void(const std::string&)>& onName)
 {
-    const int code = onUsersFile([&] { return qb::RecipientFiles(session).readNames(onName); });
+    const int code = onUsersFile(session, [&] { return qb::RecipientFiles(session).readNames(onName); });
     if (code == qb::IoCode::SharingViolation)
         throw qb::Error(kUsersFileBusy);
     if (code != 0 && code != qb::IoCode::FileNotFound)
-        throw FileError(session.usersFilePath(), qb::ioErrorMessage(code));
+        throw FileError(session.usersFilePath(), codeErrorText(code));
 }
 
 void listRecipients(qb::Session& session, bool withKeys)
@@ -115,8 +146,8 @@ void addRecipient(qb::Session& session, const std::string& name, bool replaceKey
     if (files.hasKey(correspondent) && !replaceKey)
         throw qb::Error(withVisibleControls(name) + " already has a key; use --force to replace it");
     prepareRegistration(session, files, correspondent);
-    files.writeGeneratedKey(correspondent);
-    onUsersFile([&] { files.list(name); });
+    onFile(correspondent.keyFile(), [&] { files.writeGeneratedKey(correspondent); });
+    onUsersFile(session, [&] { files.list(name); });
 }
 
 void importRecipient(qb::Session& session, const std::string& name, const std::string& keyFile)
@@ -128,13 +159,13 @@ void importRecipient(qb::Session& session, const std::string& name, const std::s
         throw qb::Error(withVisibleControls(name) + " already has a key. It was kept; " + keyFile +
                         " was not imported.");
     prepareRegistration(session, files, correspondent);
+    qb::PosixFile source = openKeySource(keyFile);
     qb::KeyImport import(session.io, correspondent);
-    if (!import.openSource(absolutePath(keyFile)))
-        throw FileError(keyFile, qb::ioErrorMessage(import.sourceError()));
-    if (!import.sourceIsUsable())
+    onFile(keyFile, [&] { import.openSource(std::move(source)); });
+    if (!onFile(keyFile, [&] { return import.sourceIsUsable(); }))
         throw qb::Error(keyFile + " holds no usable key (a key ends at its first byte 26).");
-    const qb::ImportedKey kept = import.copyAndFinish();
-    onUsersFile([&] { files.list(name); });
+    const qb::ImportedKey kept = onFile(correspondent.keyFile(), [&] { return import.copyAndFinish(); });
+    onUsersFile(session, [&] { files.list(name); });
     if (kept.cutAtMark)
         std::cerr << kProgramName << ": Only the first " << kept.length << " bytes of the file are used as the key.\n";
 }
@@ -152,7 +183,7 @@ void exportKey(qb::Session& session, const std::string& name, const std::string&
     requireListed(session, name);
     qb::KeyExport copy(session.io, session.correspondent(name));
     if (!copy.isOpen())
-        throw qb::Error(qb::kSelectRecipientWarning);
+        throw qb::Error(noKeyText(session, name));
     if (!output.empty() && output != "-")
         return copy.writeTo(absolutePath(output));
     // A key is bytes, not text: shown on a terminal it would garble the screen and stay in its scroll-back.

@@ -5,6 +5,7 @@
 #include "DataDirectory.h"
 #include "OutputTarget.h"
 #include "RecipientCommands.h"
+#include "TextMode.h"
 
 #include "CoreDumps.h"
 #include "CorrespondentPaths.h"
@@ -17,6 +18,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <new>
+#include <optional>
 
 namespace {
 
@@ -36,7 +38,23 @@ void printText(const std::string& text)
     output->commit();
 }
 
-void run(const qbcli::CliOptions& options)
+// The name as users.cfg holds it. Given in UTF-8, it is looked for in the window's windows-1252 spelling first, then
+// as given (an earlier version stored UTF-8); a name not listed yet takes the window's spelling.
+std::string storedName(qb::Session& session, const std::string& given)
+{
+    const std::optional<std::string> windows = qbcli::windowsSpelling(given);
+    if (!windows || *windows == given)
+        return given;
+    bool windowsListed = false;
+    bool givenListed = false;
+    qbcli::readUsersFile(session, [&](const std::string& line) {
+        windowsListed = windowsListed || line == *windows;
+        givenListed = givenListed || line == given;
+    });
+    return windowsListed || !givenListed ? *windows : given;
+}
+
+void run(qbcli::CliOptions options)
 {
     using Command = qbcli::CliOptions::Command;
     if (options.command == Command::Help)
@@ -48,7 +66,7 @@ void run(const qbcli::CliOptions& options)
     // Registering makes the data directory as the window's launcher does, once the name is known to be usable; the
     // other commands only read it.
     if (options.command == Command::Add || options.command == Command::Import) {
-        qb::requireRegistrableName(options.operands[0]);
+        qb::requireRegistrableName(qbcli::windowsSpelling(options.operands[0]).value_or(options.operands[0]));
         qbcli::makeDataDirectory(dataDirectory);
     }
     qb::Session session;
@@ -56,8 +74,14 @@ void run(const qbcli::CliOptions& options)
     session.io.waitForLocks(kLockWait);
     qbcli::enterDataDirectory(session, dataDirectory);
 
+    if (!options.recipient.empty())
+        options.recipient = storedName(session, options.recipient);
+    const bool namesCorrespondent = options.command == Command::Add || options.command == Command::Import ||
+                                    options.command == Command::Export || options.command == Command::Fingerprint;
+    if (namesCorrespondent)
+        options.operands[0] = storedName(session, options.operands[0]);
     const qbcli::CipherRequest cipher{options.recipient, options.operands.empty() ? "" : options.operands[0],
-                                      options.output, options.armor};
+                                      options.output, options.armor, options.text};
     switch (options.command) {
     case Command::Encrypt:
         return qbcli::encryptStream(session, cipher);

@@ -1,6 +1,7 @@
 #include "MessageCipher.h"
 
 #include "CipherKey.h"
+#include "CipherLoop.h"
 #include "CorrespondentKey.h"
 #include "EditorFile.h"
 #include "Errors.h"
@@ -141,14 +142,20 @@ void runKeyLoop(Session& session, MainView& view, unsigned char* bytes, std::int
 {
     ProgressBatcher progress(view.progressBar3(), total);
     HeldKey key(session, view, progress, total);
-    for (std::int64_t done = 0; done < total;) {
-        const std::size_t count = chunkFor(total - done);
-        key.key().combine(bytes + done, count);
-        done += static_cast<std::int64_t>(count);
-        if (scan)
-            scan->advance(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(done), done == total);
-        progress.advance(static_cast<std::int64_t>(count));
-    }
+    std::int64_t done = 0;
+    combineMessage(
+        key.key(),
+        [&] {
+            const std::size_t count = chunkFor(total - done);
+            MessagePiece piece{bytes + done, count};
+            done += static_cast<std::int64_t>(count);
+            return piece;
+        },
+        [&](const MessagePiece&) {
+            if (scan)
+                scan->advance(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(done), done == total);
+        },
+        [&](std::size_t count) { progress.advance(static_cast<std::int64_t>(count)); });
     progress.flush();
     key.finish();
 }

@@ -10,7 +10,9 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/random.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 namespace qb {
@@ -166,6 +168,7 @@ int PosixFile::lock(bool exclusive, std::chrono::milliseconds wait)
 int FilePlace::locate(const std::string& path, const std::string& dataDirectory)
 {
     m_path = path;
+    m_kernelFollows = false;
     if (!fitsPathLimits(path))
         return ENAMETOOLONG;
     const bool relative = path.empty() || path[0] != '/';
@@ -246,6 +249,15 @@ int FilePlace::followLinks()
             return errno;
         if (!mayFollowLink(folder, link))
             return kRefusedLink;
+        // The links of /proc (/dev/stdin, /dev/fd/N, a shell's <(...)) name open files, not paths: only the kernel
+        // can follow them, and no other user can plant one.
+        struct statfs system
+        {
+        };
+        if (::fstatfs(m_folder.descriptor(), &system) == 0 && system.f_type == PROC_SUPER_MAGIC) {
+            m_kernelFollows = true;
+            return 0;
+        }
         if (followed == kMostLinks)
             return ELOOP;
         char target[PATH_MAX];
@@ -270,7 +282,7 @@ int FilePlace::followLinks()
 int FilePlace::leafFlags() const
 {
     // Outside the data directory the links were followed when the file was located, under the protected-symlinks rule.
-    return O_CLOEXEC | O_NOFOLLOW;
+    return O_CLOEXEC | (m_kernelFollows ? 0 : O_NOFOLLOW);
 }
 
 int FilePlace::openRegular(int accessFlags, PosixFile& file, struct stat& info) const

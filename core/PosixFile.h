@@ -95,6 +95,9 @@ public:
     const std::string& leaf() const { return m_leaf; }
     // True for the program's own files, under the data directory: they are made private.
     bool isConfined() const { return m_confined; }
+    // True for a link of /proc naming an open file (/dev/stdout, a shell's >(...)), which only the kernel follows: a
+    // stream, never replaced.
+    bool namesOpenFile() const { return m_kernelFollows; }
     // The bits a new file here ends with: private among the program's own files, else as the umask says.
     mode_t newFileMode() const { return m_confined ? kPrivateFileMode : umaskedFileMode(); }
 
@@ -142,6 +145,7 @@ private:
     std::string m_path;
     std::string m_leaf;
     bool m_confined = false;
+    bool m_kernelFollows = false;
 };
 
 // Sixteen random hexadecimal digits, for names no one else picks.

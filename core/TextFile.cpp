@@ -104,6 +104,32 @@ void TextFile::reset()
         openExisting(O_RDONLY, OpenFileTable::Access::Read);
 }
 
+void TextFile::readFrom(PosixFile&& file)
+{
+    if (const int code = release(true))
+        m_io.fail(code);
+    m_file = std::move(file);
+    struct stat info
+    {
+    };
+    if (const int error = m_file.status(info)) {
+        m_file.close();
+        m_io.fail(ioCodeFromErrno(error, m_name));
+        return;
+    }
+    m_id = {info.st_dev, info.st_ino};
+    m_io.openFiles().add(m_id, OpenFileTable::Access::Read);
+    m_fd = m_file.descriptor();
+    m_mode = Mode::Input;
+    m_bufferPos = 0;
+    m_bufferEnd = 0;
+    m_physicalEnd = false;
+    // A stream reports no size: it is read until a read returns nothing.
+    m_sizeAtOpen = S_ISREG(info.st_mode) ? static_cast<std::int64_t>(info.st_size) : 0;
+    m_bytesRead = 0;
+    m_otherNames = false;
+}
+
 void TextFile::rewrite()
 {
     if (!prepareOpen())

@@ -36,6 +36,13 @@ public:
     IoContext& io() const { return m_io; }
 
     void reset(); // open an existing regular file for reading
+    // Read from a file already open for reading, of any kind (standard input, a pipe): it ends where its reads end.
+    void readFrom(PosixFile&& file);
+    // Whether reading stopped at the end-of-data mark rather than at the file's physical end.
+    bool atEndOfDataMark() const
+    {
+        return m_reading == Reading::Text && m_bufferPos < m_bufferEnd && m_buffer[m_bufferPos] == kEndOfDataMark;
+    }
     // Open for writing new content, which replaces the file's at close: until then the old content is whole, and a
     // file dropped unclosed keeps it.
     void rewrite();
