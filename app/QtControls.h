@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -84,31 +83,13 @@ private:
 class QtEditor : public Editor
 {
 public:
-    // For as long as a hold lasts, the text is read from the bytes converted when it began, until the text
-    // changes: a command that checks the text before it touches a file, then saves it, converts it once.
-    // Begins by converting, so it raises the same qb::Error as text().
-    class Hold
-    {
-    public:
-        explicit Hold(QtEditor& editor);
-        ~Hold();
-        Hold(const Hold&) = delete;
-        Hold& operator=(const Hold&) = delete;
-
-    private:
-        QtEditor& m_editor;
-        QMetaObject::Connection m_changes;
-        bool m_owner = false;
-    };
-
     explicit QtEditor(QPlainTextEdit* edit);
     ~QtEditor() override;
     QtEditor(const QtEditor&) = delete;
     QtEditor& operator=(const QtEditor&) = delete;
 
     std::string text() const override;
-    std::size_t textSize() const override;
-    void readText(const std::function<void(std::string_view)>& reader) const override;
+    std::string lenientText(bool& complete) const override;
     bool isEmpty() const override;
     void setText(const std::string& text) override;
     void takeText(std::string&& text) override;
@@ -125,7 +106,6 @@ private:
     void fillDocument(const std::function<void(QTextCursor&)>& insert);
 
     QPlainTextEdit* m_edit;
-    std::optional<std::string> m_held;
     // Every change of the document's text counts, the widget's own editing and the commands' alike.
     std::uint64_t m_revision = 0;
     QMetaObject::Connection m_counting;

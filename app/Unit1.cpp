@@ -26,7 +26,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <optional>
 
 // The main window's controls as the core's commands see them.
 class TForm1::View : public qb::MainView
@@ -39,7 +38,6 @@ public:
         m_recipients.setSorted(true);
     }
 
-    qb::QtEditor& editor() { return m_editor; }
     qb::Dialogs& dialogs() override { return m_dialogs; }
     qb::Editor& memo1() override { return m_editor; }
     qb::LineEdit& edit2() override { return m_pathField; }
@@ -325,25 +323,14 @@ void TForm1::CopyAsMailText1Click()
     run([this] { m_editCommands->CopyAsMailText1Click(); });
 }
 
-// The editor's text is converted before any file is touched, so a character the code page lacks fails here,
-// not halfway through a save; the save then writes the bytes of this one conversion.
 void TForm1::Encrypt1Click()
 {
-    run([this] {
-        const qb::QtEditor::Hold checked(m_view->editor());
-        m_cipher->Encrypt1Click();
-    });
+    run([this] { m_cipher->Encrypt1Click(); });
 }
 
 void TForm1::Decrypt1Click()
 {
-    run([this] {
-        // Decrypt writes the editor only for an untitled message.
-        std::optional<qb::QtEditor::Hold> checked;
-        if (m_view->edit2().text() == "Untitled")
-            checked.emplace(m_view->editor());
-        m_cipher->Decrypt1Click();
-    });
+    run([this] { m_cipher->Decrypt1Click(); });
 }
 
 void TForm1::RunProgram1Click()

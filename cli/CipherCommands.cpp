@@ -4,9 +4,11 @@
 #include "CipherKey.h"
 #include "CliOptions.h"
 #include "Errors.h"
+#include "HeldBytes.h"
 #include "ListedKey.h"
 #include "MailText.h"
 #include "OutputTarget.h"
+#include "RecipientCommands.h"
 #include "RecipientFiles.h"
 #include "TerminalText.h"
 
@@ -28,7 +30,7 @@ struct CipherRun
 {
     CipherRun(qb::Session& session, const CipherRequest& request)
         : keyFile(session, request.recipient), input(session.io, request.input), key(keyFile.read(input.mostBytes())),
-          output(openOutput(session.io, request.output, Retraction::Never)), chunk(kChunkSize)
+          output(openOutput(session.io, request.output)), chunk(kChunkSize)
     {
     }
 
@@ -177,46 +179,67 @@ void encryptStream(qb::Session& session, const CipherRequest& request)
 
 void decryptStream(qb::Session& session, const CipherRequest& request)
 {
-    // Opened in this order: the named key, the input, the output. Until the input has ended it is not known whether
-    // it holds mail text, which block is the message, nor whether that is whole.
+    // Opened in this order: the named key, the input, the output.
     DecryptKeys keys(session, request.recipient);
     ByteSource input(session.io, request.input);
     keys.read(input.mostBytes());
-    const std::unique_ptr<OutputTarget> output = openOutput(session.io, request.output, Retraction::Possible);
-    // Raw bytes are combined only with a named key, and not when mail text is asked for.
-    const bool rawAllowed = keys.named() && !request.armor;
+    const std::unique_ptr<OutputTarget> output = openOutput(session.io, request.output);
+    const auto combineAndWrite = [&](unsigned char* bytes, std::size_t count) {
+        keys.current()->combine(bytes, count);
+        output->write(bytes, count);
+    };
     std::vector<unsigned char> chunk(kChunkSize);
+
+    // Whether the input is mail text is settled before anything is written, so raw bytes stream through as they are
+    // combined. A regular file is searched whole for a begin line, as the window does; a stream is mail text when a
+    // block begins in its first chunk. Raw bytes are combined only with a named key, and not when mail text is asked
+    // for.
+    const bool rawAllowed = keys.named() && !request.armor;
     qb::MailTextReader mailText;
     std::string decoded;
-    int chosen = 0;
-    // Once a block is chosen, its bytes are the message and everything written before it goes.
-    const auto emitDecoded = [&] {
-        if (mailText.chosenBlock() != chosen) {
-            chosen = mailText.chosenBlock();
-            output->restart();
-            keys.choose(mailText.keyFingerprint());
-        }
-        if (qb::RepeatingKey* key = keys.current()) {
-            key->combine(reinterpret_cast<unsigned char*>(decoded.data()), decoded.size());
-            output->write(decoded.data(), decoded.size());
-        }
-        decoded.clear();
-    };
-    while (const std::size_t count = input.read(chunk.data(), chunk.size())) {
+    std::size_t count = 0;
+    bool raw = rawAllowed && input.isRegularFile() && !input.holds(qb::kMailTextBegin);
+    if (rawAllowed && !input.isRegularFile()) {
+        count = input.readFull(chunk.data(), chunk.size());
         mailText.read(asText(chunk, count), decoded);
-        if (mailText.foundBlock()) {
-            if (!decoded.empty())
-                emitDecoded();
-        } else if (rawAllowed) {
-            keys.current()->combine(chunk.data(), count);
-            output->write(chunk.data(), count);
+        raw = !mailText.foundBlock();
+    }
+    if (!raw) {
+        // The block's bytes are held until its checksum is verified; the key it names is known only then too.
+        HeldBytes held(session);
+        int chosen = 0;
+        const auto hold = [&] {
+            if (mailText.chosenBlock() != chosen) {
+                chosen = mailText.chosenBlock();
+                held.clear();
+            }
+            held.append(decoded);
+            decoded.clear();
+        };
+        hold();
+        while ((count = input.read(chunk.data(), chunk.size())) != 0) {
+            mailText.read(asText(chunk, count), decoded);
+            hold();
+        }
+        if (mailText.finish(decoded)) {
+            hold();
+            keys.choose(mailText.keyFingerprint());
+            keys.requireKey();
+            held.replay(combineAndWrite);
+        } else if (rawAllowed && input.isRegularFile()) {
+            // A begin line that starts no block: the file is raw bytes after all.
+            input.rewind();
+            raw = true;
+        } else {
+            throw qb::Error(keys.named() ? "no mail text found" : "no mail text found (raw input needs -r NAME)");
         }
     }
-    if (mailText.finish(decoded))
-        emitDecoded();
-    else if (!rawAllowed)
-        throw qb::Error(keys.named() ? "no mail text found" : "no mail text found (raw input needs -r NAME)");
-    keys.requireKey();
+    if (raw) {
+        if (count != 0)
+            combineAndWrite(chunk.data(), count);
+        while ((count = input.read(chunk.data(), chunk.size())) != 0)
+            combineAndWrite(chunk.data(), count);
+    }
     const std::optional<std::string> holder = keys.finish();
     input.finish();
     output->commit();

@@ -20,4 +20,7 @@ public:
     FileError(const std::string& file, const std::string& text) : qb::Error(file + ": " + text) {}
 };
 
+// What a failure of the system with `error` (errno-style, or the file layer's own) says about the file at `path`.
+std::string fileErrorText(int error, const std::string& path);
+
 } // namespace qbcli

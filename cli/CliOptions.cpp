@@ -77,7 +77,8 @@ CliOptions parseOptions(int argc, char* argv[])
     unsigned given = 0;
     // Errors are reported here, in the program's own words; getopt's state starts afresh.
     opterr = 0;
-    optind = 1;
+    // 0, not 1: glibc then also forgets where it stood inside a cluster of short options of an earlier call.
+    optind = 0;
     for (int option; (option = getopt_long(argc, argv, ":r:afo:d:hV", kLongOptions, nullptr)) != -1;) {
         switch (option) {
         case 'r':

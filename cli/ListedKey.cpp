@@ -2,7 +2,7 @@
 
 #include "CorrespondentPaths.h"
 #include "Errors.h"
-#include "RecipientFiles.h"
+#include "RecipientCommands.h"
 #include "TerminalText.h"
 
 namespace qbcli {
@@ -10,7 +10,9 @@ namespace qbcli {
 void requireListed(qb::Session& session, const std::string& name)
 {
     qb::requireFolderName(name);
-    if (!qb::RecipientFiles(session).isListed(name))
+    bool listed = false;
+    readUsersFile(session, [&](const std::string& line) { listed = listed || line == name; });
+    if (!listed)
         throw qb::Error("unknown recipient " + withVisibleControls(name) + " (see quillbox-cli recipients)");
 }
 

@@ -5,6 +5,7 @@
 #include "CorrespondentKey.h"
 #include "DataDirectory.h"
 #include "Errors.h"
+#include "IoCodes.h"
 #include "KeyExport.h"
 #include "KeyFingerprint.h"
 #include "ListFiles.h"
@@ -25,7 +26,7 @@ namespace {
 class LinePrinter
 {
 public:
-    LinePrinter(qb::IoContext& io) : m_output(openOutput(io, "", Retraction::Never)) {}
+    LinePrinter(qb::IoContext& io) : m_output(openOutput(io, "")) {}
     void print(const std::string& line)
     {
         m_output->write(line.data(), line.size());
@@ -36,11 +37,29 @@ private:
     std::unique_ptr<OutputTarget> m_output;
 };
 
-// The list must take the name; the window offers to create a missing one, and a script means yes.
-void prepareRegistration(const qb::RecipientFiles& files, const qb::CorrespondentPaths& correspondent)
+const char* const kUsersFileBusy = "users.cfg is in use by another Quillbox";
+
+// Runs a step on users.cfg, saying in words when another copy held it for longer than the wait for locks.
+template <typename Step> auto onUsersFile(Step step)
 {
-    if (!files.usersFileReady())
-        files.createUsersFile();
+    try {
+        return step();
+    } catch (const qb::EInOutError& error) {
+        if (error.code() == qb::IoCode::SharingViolation)
+            throw qb::Error(kUsersFileBusy);
+        throw;
+    }
+}
+
+// The list must take the name; the window offers to create a missing one, and a script means yes. Another copy may
+// be making it at the same moment: one that appears meanwhile is used, never replaced.
+void prepareRegistration(qb::Session& session, const qb::RecipientFiles& files,
+                         const qb::CorrespondentPaths& correspondent)
+{
+    onUsersFile([&] {
+        if (!files.usersFileReady())
+            qb::createListUnlessPresent(session.io, session.usersFilePath());
+    });
     files.makeFolder(correspondent);
 }
 
@@ -63,11 +82,20 @@ std::string keyColumns(qb::Session& session, const std::string& name)
 
 } // namespace
 
+void readUsersFile(qb::Session& session, const std::function<void(const std::string&)>& onName)
+{
+    const int code = onUsersFile([&] { return qb::RecipientFiles(session).readNames(onName); });
+    if (code == qb::IoCode::SharingViolation)
+        throw qb::Error(kUsersFileBusy);
+    if (code != 0 && code != qb::IoCode::FileNotFound)
+        throw FileError(session.usersFilePath(), qb::ioErrorMessage(code));
+}
+
 void listRecipients(qb::Session& session, bool withKeys)
 {
     LinePrinter printer(session.io);
     // An empty list reads as one empty line; no name is empty.
-    qb::RecipientFiles(session).readNames([&](const std::string& name) {
+    readUsersFile(session, [&](const std::string& name) {
         if (name.empty())
             return;
         const std::string shown = withVisibleControls(name);
@@ -86,9 +114,9 @@ void addRecipient(qb::Session& session, const std::string& name, bool replaceKey
     // A new key makes every message under the old one, and the correspondent's copy of it, useless.
     if (files.hasKey(correspondent) && !replaceKey)
         throw qb::Error(withVisibleControls(name) + " already has a key; use --force to replace it");
-    prepareRegistration(files, correspondent);
+    prepareRegistration(session, files, correspondent);
     files.writeGeneratedKey(correspondent);
-    files.list(name);
+    onUsersFile([&] { files.list(name); });
 }
 
 void importRecipient(qb::Session& session, const std::string& name, const std::string& keyFile)
@@ -99,14 +127,14 @@ void importRecipient(qb::Session& session, const std::string& name, const std::s
     if (files.hasKey(correspondent))
         throw qb::Error(withVisibleControls(name) + " already has a key. It was kept; " + keyFile +
                         " was not imported.");
-    prepareRegistration(files, correspondent);
+    prepareRegistration(session, files, correspondent);
     qb::KeyImport import(session.io, correspondent);
     if (!import.openSource(absolutePath(keyFile)))
         throw FileError(keyFile, qb::ioErrorMessage(import.sourceError()));
     if (!import.sourceIsUsable())
         throw qb::Error(keyFile + " holds no usable key (a key ends at its first byte 26).");
     const qb::ImportedKey kept = import.copyAndFinish();
-    files.list(name);
+    onUsersFile([&] { files.list(name); });
     if (kept.cutAtMark)
         std::cerr << kProgramName << ": Only the first " << kept.length << " bytes of the file are used as the key.\n";
 }
@@ -130,7 +158,7 @@ void exportKey(qb::Session& session, const std::string& name, const std::string&
     // A key is bytes, not text: shown on a terminal it would garble the screen and stay in its scroll-back.
     if (::isatty(STDOUT_FILENO))
         throw qb::Error("will not write a key to a terminal; use -o FILE, or a pipe");
-    const auto out = openOutput(session.io, "", Retraction::Never);
+    const auto out = openOutput(session.io, "");
     copy.readAll([&](const unsigned char* data, std::size_t count) { out->write(data, count); });
     out->commit();
 }

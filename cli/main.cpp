@@ -10,8 +10,10 @@
 #include "CorrespondentPaths.h"
 #include "Errors.h"
 #include "IoCodes.h"
+#include "RemovalOnSignal.h"
 #include "Session.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <iostream>
 #include <new>
@@ -19,6 +21,7 @@
 namespace {
 
 constexpr int kUsageStatus = 2;
+constexpr std::chrono::seconds kLockWait{10};
 
 void complain(const std::string& text)
 {
@@ -28,7 +31,7 @@ void complain(const std::string& text)
 void printText(const std::string& text)
 {
     qb::IoContext io;
-    const auto output = qbcli::openOutput(io, "", qbcli::Retraction::Never);
+    const auto output = qbcli::openOutput(io, "");
     output->write(text.data(), text.size());
     output->commit();
 }
@@ -49,6 +52,8 @@ void run(const qbcli::CliOptions& options)
         qbcli::makeDataDirectory(dataDirectory);
     }
     qb::Session session;
+    // A script can wait longer than a window's event loop for another copy to finish with a file.
+    session.io.waitForLocks(kLockWait);
     qbcli::enterDataDirectory(session, dataDirectory);
 
     const qbcli::CipherRequest cipher{options.recipient, options.operands.empty() ? "" : options.operands[0],
@@ -81,6 +86,7 @@ void run(const qbcli::CliOptions& options)
 int main(int argc, char* argv[])
 {
     qb::disableCoreDumps();
+    qb::removeTemporaryFilesOnSignals();
     qbcli::CliOptions options;
     try {
         options = qbcli::parseOptions(argc, argv);

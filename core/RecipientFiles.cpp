@@ -5,6 +5,7 @@
 #include "KeyFingerprint.h"
 #include "KeyGenerator.h"
 #include "ListFiles.h"
+#include "SecretBytes.h"
 #include "StoredFiles.h"
 
 #include <limits>
@@ -24,7 +25,7 @@ void RecipientFiles::createUsersFile() const
     createEmptyList(m_session.io, m_session.usersFilePath());
 }
 
-bool RecipientFiles::readNames(const std::function<void(const std::string&)>& onName) const
+int RecipientFiles::readNames(const std::function<void(const std::string&)>& onName) const
 {
     return readListFile(m_session.io, m_session.usersFilePath(), onName);
 }

@@ -22,8 +22,9 @@ public:
     bool usersFileReady() const;
     // Creates users.cfg, or empties it, as a whole new file.
     void createUsersFile() const;
-    // Calls `onName` for each line of users.cfg in order; false, having read nothing, when it cannot be opened.
-    bool readNames(const std::function<void(const std::string&)>& onName) const;
+    // Calls `onName` for each line of users.cfg in order; returns 0, or the code of the failure to open it, having read
+    // nothing.
+    int readNames(const std::function<void(const std::string&)>& onName) const;
     bool isListed(const std::string& name) const;
     // Makes the correspondent's folder when missing, private to its owner, and takes others' access from an older
     // folder and key; the outcome shows in the steps that follow.

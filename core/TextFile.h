@@ -43,6 +43,8 @@ public:
     // file in one write at close, so a list gains a whole record or none.
     void append();
     void close(); // 103 when not open
+    // Goes back to the start of a file open for reading, as if just opened; failures are left pending.
+    void rewind();
     bool isOpen() const;
 
     // Text mode: at end of data returns 26 and does not move.
@@ -74,6 +76,7 @@ private:
     std::unique_ptr<Replacement> m_replacement;
     std::string m_record; // what an append writes at close
     off_t m_appendStart = 0;
+    bool m_otherNames = false; // a hard-linked file, which is replaced rather than appended to in place
     enum class Mode { Closed, Input, Output, Append } m_mode = Mode::Closed;
     OpenFileTable::FileId m_id{};
     std::vector<unsigned char> m_buffer;
@@ -99,6 +102,7 @@ private:
     int release(bool complete);
     bool openExisting(int flags, OpenFileTable::Access access);
     int writeRecord();
+    int replaceWithRecord();
 
     // Slow paths of the inline operations below: buffer refills and flushes, and wrong-mode errors.
     unsigned char readByteSlow();

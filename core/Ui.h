@@ -27,7 +27,8 @@ public:
     {
         return showMessageBox(text, kind, buttons, DefaultButton::OkOrYes);
     }
-    // A confirmation whose Yes destroys data, with No as its default button: Return keeps the data.
+    // A confirmation whose Yes destroys data (or sends it out unprotected), with No as its default button: Return
+    // keeps the data.
     Answer confirmDestroying(const std::string& text, MessageButtons buttons)
     {
         return showMessageBox(text, MessageKind::Confirmation, buttons, DefaultButton::No);
@@ -74,6 +75,13 @@ public:
     virtual std::size_t textSize() const { return text().size(); }
     // Calls `reader` once with the whole text, valid only during the call.
     virtual void readText(const std::function<void(std::string_view)>& reader) const { reader(text()); }
+    // As text(), but a character without a byte is left out rather than raising, and `complete` says whether any
+    // was: for looking for mail text, which is ASCII, in a text that as a whole might not save.
+    virtual std::string lenientText(bool& complete) const
+    {
+        complete = true;
+        return text();
+    }
     // As setText, taking the string over.
     virtual void takeText(std::string&& text) { setText(text); }
     // As takeText, but every byte stays visible and text() gives back exactly `bytes`: a CR LF pair is a line

@@ -577,10 +577,14 @@ private slots:
             const QString copied = QApplication::clipboard()->text();
             QVERIFY2(copied.startsWith(begins) && copied.endsWith(ends), qPrintable(copied));
             if (asMailText) {
-                // Edited, the text is no longer known to be Encrypt's: its mail text names no key.
+                // Edited, the text is no longer known to be Encrypt's: copied only when confirmed, naming no key.
                 QTest::keyClicks(f.memo1(), QStringLiteral("x"));
                 QTest::keyClick(f.memo1(), Qt::Key_Backspace);
+                modal.clickBox(QStringLiteral("&Yes"));
                 QTest::keyClick(f.memo1(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+                QCOMPARE(modal.boxes().back().defaultButton, QStringLiteral("&No"));
+                QCOMPARE(modal.boxes().back().text,
+                         QStringLiteral("The message is not encrypted. Copy it as mail text anyway?"));
                 QVERIFY(QApplication::clipboard()->text().startsWith("-----BEGIN QUILLBOX 97 MESSAGE-----\n\n"));
                 QApplication::clipboard()->setText(copied);
             }

@@ -11,8 +11,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <sys/stat.h>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -167,43 +169,23 @@ TEST_F(CliTest, DecryptTakesTheKeyTheMailTextNamesAndRefusesAnotherWithNothingWr
     dir.writeFile("mail", mail);
     dir.writeFile("unknown", mail.replace(mail.find("Key: ") + 5, 19, "0000 1111 2222 3333"));
     const std::string out = dir.file("out");
-    const struct
-    {
-        const char* name;
-        Arguments arguments;
-        int status;
-        std::string error;
-        std::string result;
-    } rows[] = {
-        {"no -r: the first listed holder",
-         {"decrypt", "-o", out, dir.file("mail")},
-         0,
-         "quillbox-cli: decrypted with alice's key\n",
-         "Dear Bob"},
-        {"-r naming another key",
-         {"decrypt", "-r", "bob", "-o", out, dir.file("mail")},
-         1,
-         "quillbox-cli: the message was encrypted with alice's key, not bob's\n",
+    const std::string noHolder = "None of your correspondents holds the key this message was encrypted with (Key: ";
+    // The command line, what it says and what OUT holds after it: "old" when it failed, exit status 1.
+    const std::tuple<Arguments, std::string, std::string> rows[] = {
+        {{"decrypt", "-o", out, dir.file("mail")}, "decrypted with alice's key", "Dear Bob"},
+        {{"decrypt", "-r", "bob", "-o", out, dir.file("mail")},
+         "the message was encrypted with alice's key, not bob's",
          "old"},
-        {"a key no one holds",
-         {"decrypt", "-o", out, dir.file("unknown")},
-         1,
-         "quillbox-cli: None of your correspondents holds the key this message was encrypted with (Key: 0000 1111 "
-         "2222 3333).\n",
-         "old"},
-        {"--armor without mail text",
-         {"decrypt", "-r", "bob", "--armor", "-o", out, dir.file("message")},
-         1,
-         "quillbox-cli: no mail text found\n",
-         "old"},
+        {{"decrypt", "-o", out, dir.file("unknown")}, noHolder + "0000 1111 2222 3333).", "old"},
+        {{"decrypt", "-r", "bob", "--armor", "-o", out, dir.file("message")}, "no mail text found", "old"},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [arguments, error, result] : rows) {
+        SCOPED_TRACE(error);
         dir.writeFile("out", "old");
-        const qbtest::CliRun run = cli(row.arguments);
-        EXPECT_EQ(run.status, row.status);
-        EXPECT_EQ(run.err, row.error);
-        EXPECT_EQ(dir.readFile("out"), row.result);
+        const qbtest::CliRun run = cli(arguments);
+        EXPECT_EQ(run.status, result == "old" ? 1 : 0);
+        EXPECT_EQ(run.err, "quillbox-cli: " + error + "\n");
+        EXPECT_EQ(dir.readFile("out"), result);
     }
 }
 
@@ -366,6 +348,65 @@ TEST_F(CliTest, ListsNamesAndMailProgramsInTheirFilesOrder)
     EXPECT_EQ(cli({"programs"}).out, "mutt\tmutt -y\nelm\t/usr/bin/elm\n");
     dir.writeFile("data/users.cfg", "");
     EXPECT_EQ(cli({"recipients"}).out, "");
+}
+
+TEST(CliTogether, ConcurrentAddsOfDistinctNamesAreAllListedOnceWithWholeKeys)
+{
+    qbtest::TempDir dir;
+    const std::string data = dir.file("data");
+    std::vector<pid_t> runs;
+    std::set<std::string> added;
+    for (int i = 0; i < 2 * 25; ++i) {
+        const std::string name = (i % 2 ? "a" : "b") + std::to_string(i / 2);
+        runs.push_back(qbtest::startCli({"--data", data, "add", name}));
+        added.insert(name);
+    }
+    for (const pid_t run : runs)
+        EXPECT_EQ(qbtest::waitForCli(run), 0);
+    const std::string listed = qbtest::runCli({"--data", data, "recipients"}, dir.path()).out;
+    std::vector<std::string> names;
+    for (std::size_t start = 0, end; (end = listed.find('\n', start)) != std::string::npos; start = end + 1) {
+        names.push_back(listed.substr(start, end - start));
+        EXPECT_EQ(qbtest::readBytes(data + "/" + names.back() + "/" + names.back() + ".key").size(), 1000u);
+    }
+    EXPECT_EQ(names.size(), added.size()) << "a name listed twice or not at all";
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), added);
+}
+
+// Run as root, as CI is: root can give a link to another user. Unprivileged, that row skips.
+TEST_F(CliTest, OutputThroughALinkIsFollowedOnlyWhereTheProtectedSymlinksRuleWould)
+{
+    setKey("\x01");
+    const struct
+    {
+        const char* name;
+        mode_t folderMode;
+        uid_t linkOwner; // 0: the caller
+        bool followed;
+    } rows[] = {
+        {"own link in a sticky folder anyone may write to", 01777, 0, true},
+        {"another user's link in a sticky folder anyone may write to", 01777, 65534, false},
+        {"another user's link in a folder of the caller's", 0755, 65534, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.linkOwner != 0 && ::geteuid() != 0)
+            continue;
+        std::filesystem::remove_all(dir.file("shared"));
+        dir.makeFolder("shared");
+        ASSERT_EQ(::chmod(dir.file("shared").c_str(), row.folderMode), 0);
+        dir.writeFile("target", "old");
+        const std::string link = dir.file("shared/out");
+        ASSERT_EQ(::symlink(dir.file("target").c_str(), link.c_str()), 0);
+        if (row.linkOwner != 0) {
+            ASSERT_EQ(::lchown(link.c_str(), row.linkOwner, row.linkOwner), 0);
+        }
+        const qbtest::CliRun run = cli({"encrypt", "-r", "bob", "-o", link, dir.file("msg")});
+        EXPECT_EQ(run.status, row.followed ? 0 : 1) << run.err;
+        EXPECT_EQ(run.err.rfind("quillbox-cli: " + link + ": ", 0) == 0, !row.followed) << run.err;
+        EXPECT_EQ(dir.readFile("target") == "old", !row.followed);
+        EXPECT_TRUE(std::filesystem::is_symlink(link));
+    }
 }
 
 } // namespace
