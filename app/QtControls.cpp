@@ -314,30 +314,8 @@ QtEditor::~QtEditor()
     QObject::disconnect(m_counting);
 }
 
-QtEditor::Hold::Hold(QtEditor& editor) : m_editor(editor)
-{
-    // A hold inside another leaves the bytes to the outer one.
-    if (m_editor.m_held)
-        return;
-    m_owner = true;
-    m_editor.m_held = m_editor.text();
-    // Replacing or clearing through the editor drops the bytes too; this catches every other change.
-    m_changes = QObject::connect(m_editor.m_edit->document(), &QTextDocument::contentsChange, m_editor.m_edit,
-                                 [&editor = m_editor] { editor.m_held.reset(); });
-}
-
-QtEditor::Hold::~Hold()
-{
-    if (!m_owner)
-        return;
-    QObject::disconnect(m_changes);
-    m_editor.m_held.reset();
-}
-
 std::string QtEditor::text() const
 {
-    if (m_held)
-        return *m_held;
     // As typed (toPlainText would turn U+00A0, byte 160, into a blank). A text of moderate size is copied whole as
     // characters, the fastest way out of the document; a larger one goes fragment by fragment, with a line break
     // between blocks, so that no second copy of many megabytes of characters is held beside the document's own.
@@ -365,17 +343,11 @@ std::string QtEditor::text() const
     return bytes;
 }
 
-std::size_t QtEditor::textSize() const
+std::string QtEditor::lenientText(bool& complete) const
 {
-    return m_held ? m_held->size() : Editor::textSize();
-}
-
-void QtEditor::readText(const std::function<void(std::string_view)>& reader) const
-{
-    if (m_held)
-        reader(*m_held);
-    else
-        Editor::readText(reader);
+    std::string bytes;
+    complete = !encodeEditorText(utf16View(m_edit->document()->toRawText()), bytes);
+    return bytes;
 }
 
 bool QtEditor::isEmpty() const
@@ -417,7 +389,6 @@ void QtEditor::useFontFor(View view)
 
 void QtEditor::fillDocument(View view, const std::function<void(QTextCursor&)>& insert)
 {
-    m_held.reset();
     QTextDocument* document = m_edit->document();
     {
         // The widget would notify in the middle of replacing its content; notify once, when it is done.
@@ -452,7 +423,6 @@ void QtEditor::fillDocument(View view, const std::function<void(QTextCursor&)>& 
 
 void QtEditor::clear()
 {
-    m_held.reset();
     const QSignalBlocker blocker(m_edit);
     m_edit->clear();
     m_edit->document()->setModified(false);

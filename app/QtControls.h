@@ -9,7 +9,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -85,23 +84,6 @@ private:
 class QtEditor : public Editor
 {
 public:
-    // For as long as a hold lasts, the text is read from the bytes converted when it began, until the text
-    // changes: a command that checks the text before it touches a file, then saves it, converts it once.
-    // Begins by converting, so it raises the same qb::Error as text().
-    class Hold
-    {
-    public:
-        explicit Hold(QtEditor& editor);
-        ~Hold();
-        Hold(const Hold&) = delete;
-        Hold& operator=(const Hold&) = delete;
-
-    private:
-        QtEditor& m_editor;
-        QMetaObject::Connection m_changes;
-        bool m_owner = false;
-    };
-
     // Up to this many characters the text is converted from one whole copy; beyond, fragment by fragment.
     static constexpr int kWholeCopyCharacters = 16 << 20;
 
@@ -111,8 +93,7 @@ public:
     QtEditor& operator=(const QtEditor&) = delete;
 
     std::string text() const override;
-    std::size_t textSize() const override;
-    void readText(const std::function<void(std::string_view)>& reader) const override;
+    std::string lenientText(bool& complete) const override;
     bool isEmpty() const override;
     void setText(const std::string& text) override;
     void takeText(std::string&& text) override;
@@ -132,7 +113,6 @@ private:
     void useFontFor(View view);
 
     QPlainTextEdit* m_edit;
-    std::optional<std::string> m_held;
     int m_wholeCopyCharacters;
     std::optional<QFont> m_textFont; // the widget's own, taken at the first fill
     QFont m_allBytesFont;

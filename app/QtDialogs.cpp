@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFontMetrics>
@@ -156,9 +157,15 @@ QtDialogs::QtDialogs(QWidget* parent) : m_parent(parent)
     m_openDialog1.nameFilter = m_openDialog1.nameFilters.constFirst();
     m_saveDialog1.objectName = "SaveDialog1";
     m_saveDialog1.mode = QFileDialog::AcceptSave;
+    // Not the data directory, where the program's own files are: a copy of a key is for someone else.
+    m_exportDialog.objectName = "ExportDialog1";
+    m_exportDialog.mode = QFileDialog::AcceptSave;
+    m_exportDialog.title = QStringLiteral("Export Key");
+    m_exportDialog.directory = QDir::homePath();
 }
 
-Answer QtDialogs::messageBox(const std::string& text, MessageKind kind, MessageButtons buttons)
+Answer QtDialogs::showMessageBox(const std::string& text, MessageKind kind, MessageButtons buttons,
+                                 DefaultButton defaultButton)
 {
     const BoxLook look = lookOf(kind);
     AnswerBox box(look.icon, QString::fromLatin1(look.caption), QString(), QMessageBox::NoButton, m_parent);
@@ -176,7 +183,7 @@ Answer QtDialogs::messageBox(const std::string& text, MessageKind kind, MessageB
         if (buttons == MessageButtons::YesNoCancel)
             cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     }
-    box.setDefaultButton(ok ? ok : yes);
+    box.setDefaultButton(defaultButton == DefaultButton::No && no ? no : ok ? ok : yes);
     box.setEscapeButton(cancel ? cancel : no ? no : ok);
     fitCaption(box);
     box.exec();
@@ -273,6 +280,14 @@ bool QtDialogs::executeSaveDialog()
 std::string QtDialogs::saveDialogFileName() const
 {
     return QFile::encodeName(m_saveDialog1.lastName).toStdString();
+}
+
+std::string QtDialogs::chooseExportFile(const std::string& fileName)
+{
+    m_exportDialog.lastName = QDir(m_exportDialog.directory).filePath(QFile::decodeName(fileName.c_str()));
+    if (!executeFileDialog(m_exportDialog))
+        return {};
+    return QFile::encodeName(m_exportDialog.lastName).toStdString();
 }
 
 void QtDialogs::showErrorBox(const std::string& text)

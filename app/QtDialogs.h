@@ -19,16 +19,20 @@ class QtDialogs : public Dialogs
 public:
     explicit QtDialogs(QWidget* parent);
 
-    Answer messageBox(const std::string& text, MessageKind kind, MessageButtons buttons) override;
     std::string inputBox(const std::string& caption, const std::string& prompt,
                          const std::string& defaultText) override;
     bool executeOpenDialog() override;
     std::string openDialogFileName() const override;
     bool executeSaveDialog() override;
     std::string saveDialogFileName() const override;
+    std::string chooseExportFile(const std::string& fileName) override;
     void showErrorBox(const std::string& text) override;
 
     static constexpr int kInputMaxLength = 255;
+
+protected:
+    Answer showMessageBox(const std::string& text, MessageKind kind, MessageButtons buttons,
+                          DefaultButton defaultButton) override;
 
 private:
     // What a file dialog keeps from one showing to the next. Each showing builds a fresh dialog: the name
@@ -49,6 +53,7 @@ private:
     QWidget* m_parent;
     FileDialogState m_openDialog1;
     FileDialogState m_saveDialog1;
+    FileDialogState m_exportDialog;
 };
 
 // A box text in which a single "&" underlines the next character and "&&" stands for "&", as rich text;

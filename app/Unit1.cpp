@@ -9,6 +9,7 @@
 
 #include "CommandRunner.h"
 #include "EditCommands.h"
+#include "KeyCommands.h"
 #include "MessageCipher.h"
 #include "MessageFiles.h"
 #include "Pictures.h"
@@ -25,7 +26,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <optional>
 
 // The main window's controls as the core's commands see them.
 class TForm1::View : public qb::MainView
@@ -38,7 +38,6 @@ public:
         m_recipients.setSorted(true);
     }
 
-    qb::QtEditor& editor() { return m_editor; }
     qb::Dialogs& dialogs() override { return m_dialogs; }
     qb::Editor& memo1() override { return m_editor; }
     qb::LineEdit& edit2() override { return m_pathField; }
@@ -79,6 +78,7 @@ TForm1::TForm1(qb::Session& session, QWidget* parent) : QMainWindow(parent), m_s
     m_view = std::make_unique<View>(*this);
     m_cipher = std::make_unique<qb::MessageCipher>(m_session, *m_view);
     m_recipients = std::make_unique<qb::Recipients>(m_session, *m_view);
+    m_keyCommands = std::make_unique<qb::KeyCommands>(m_session, *m_view);
     m_files = std::make_unique<qb::MessageFiles>(m_session, *m_view);
     m_editCommands = std::make_unique<qb::EditCommands>(*m_view, m_session.shownMessage);
 
@@ -283,6 +283,16 @@ void TForm1::ImportKey1Click()
     run([this] { m_recipients->ImportKey1Click(); });
 }
 
+void TForm1::KeyFingerprint1Click()
+{
+    run([this] { m_keyCommands->KeyFingerprint1Click(); });
+}
+
+void TForm1::ExportKey1Click()
+{
+    run([this] { m_keyCommands->ExportKey1Click(); });
+}
+
 void TForm1::Exit1Click()
 {
     close();
@@ -313,25 +323,14 @@ void TForm1::CopyAsMailText1Click()
     run([this] { m_editCommands->CopyAsMailText1Click(); });
 }
 
-// The editor's text is converted before any file is touched, so a character the code page lacks fails here,
-// not halfway through a save; the save then writes the bytes of this one conversion.
 void TForm1::Encrypt1Click()
 {
-    run([this] {
-        const qb::QtEditor::Hold checked(m_view->editor());
-        m_cipher->Encrypt1Click();
-    });
+    run([this] { m_cipher->Encrypt1Click(); });
 }
 
 void TForm1::Decrypt1Click()
 {
-    run([this] {
-        // Decrypt writes the editor only for an untitled message.
-        std::optional<qb::QtEditor::Hold> checked;
-        if (m_view->edit2().text() == "Untitled")
-            checked.emplace(m_view->editor());
-        m_cipher->Decrypt1Click();
-    });
+    run([this] { m_cipher->Decrypt1Click(); });
 }
 
 void TForm1::RunProgram1Click()

@@ -22,6 +22,7 @@ class TForm4;
 namespace qb {
 class StatusLine;
 class EditCommands;
+class KeyCommands;
 class MessageCipher;
 class MessageFiles;
 class Recipients;
@@ -63,6 +64,8 @@ public:
     void NewKey1Click();
     void NewRecipiantFile1Click();
     void ImportKey1Click();
+    void KeyFingerprint1Click();
+    void ExportKey1Click();
     void Exit1Click();
     void Cut1Click();
     void Copy1Click();
@@ -127,6 +130,7 @@ private:
     qb::Ticker m_ticker;
     std::unique_ptr<qb::MessageCipher> m_cipher;
     std::unique_ptr<qb::Recipients> m_recipients;
+    std::unique_ptr<qb::KeyCommands> m_keyCommands;
     std::unique_ptr<qb::MessageFiles> m_files;
     std::unique_ptr<qb::EditCommands> m_editCommands;
 };

@@ -71,6 +71,8 @@ void TForm1::buildActions()
         {"NewKey1", "New &Recipiant", "", "", false, {}, &TForm1::NewKey1Click},
         {"NewRecipiantFile1", "New Recipiant &File", "", "", false, {}, &TForm1::NewRecipiantFile1Click},
         {"ImportKey1", "&Import Key", "", "", false, {}, &TForm1::ImportKey1Click},
+        {"KeyFingerprint1", "&Key Fingerprint...", "", "", false, {}, &TForm1::KeyFingerprint1Click},
+        {"ExportKey1", "&Export Key...", "", "", false, {}, &TForm1::ExportKey1Click},
         {"Exit1", "E&xit", "Ctrl+Q", "", false, {}, &TForm1::Exit1Click},
         {"Cut1", "C&ut", "Ctrl+X", "Cut", true, Picture::Scissors, &TForm1::Cut1Click},
         {"Copy1", "&Copy", "Ctrl+C", "Copy", true, Picture::TwoPages, &TForm1::Copy1Click},
@@ -108,7 +110,8 @@ void TForm1::buildMenu()
     static const MenuEntry menus[] = {
         {"File1",
          "&File",
-         {"NewMail1", "Open1", "SaveAs1", "&N1", "NewKey1", "NewRecipiantFile1", "ImportKey1", "&N2", "Exit1"}},
+         {"NewMail1", "Open1", "SaveAs1", "&N1", "NewKey1", "NewRecipiantFile1", "ImportKey1", "KeyFingerprint1",
+          "ExportKey1", "&N2", "Exit1"}},
         {"Edit1", "&Edit", {"Cut1", "Copy1", "Paste1", "SelectAll1", "&N3", "CopyAsMailText1"}},
         {"EncryptDecrypt1", "&Encrypt/Decrypt", {"Encrypt1", "Decrypt1"}},
         {"MailProgram1", "&Mail Programs", {"StartProgram1", "AddProgram1", "NewMailProgramFile1"}},

@@ -16,33 +16,67 @@ namespace {
 
 using Command = CliOptions::Command;
 
+// The options a command may take, as bits.
+enum CommandOption : unsigned {
+    kRecipientOption = 1,
+    kOutputOption = 2,
+    kArmorOption = 4,
+    kForceOption = 8,
+    kLongOption = 16,
+    kTextOption = 32,
+};
+constexpr unsigned kCipherOptions = kRecipientOption | kOutputOption | kArmorOption | kTextOption;
+
 struct CommandRule
 {
     Command command;
     std::size_t leastOperands;
     std::size_t mostOperands;
-    bool takesCipherOptions;
+    unsigned options;
 };
 
 const std::map<std::string, CommandRule>& commandRules()
 {
     static const std::map<std::string, CommandRule> rules = {
-        {"encrypt", {Command::Encrypt, 0, 1, true}},        {"decrypt", {Command::Decrypt, 0, 1, true}},
-        {"recipients", {Command::Recipients, 0, 0, false}}, {"add", {Command::Add, 1, 1, false}},
-        {"import", {Command::Import, 2, 2, false}},         {"programs", {Command::Programs, 0, 0, false}},
+        {"encrypt", {Command::Encrypt, 0, 1, kCipherOptions}},
+        {"decrypt", {Command::Decrypt, 0, 1, kCipherOptions}},
+        {"recipients", {Command::Recipients, 0, 0, kLongOption}},
+        {"add", {Command::Add, 1, 1, kForceOption}},
+        {"import", {Command::Import, 2, 2, 0}},
+        {"export", {Command::Export, 1, 1, kOutputOption}},
+        {"fingerprint", {Command::Fingerprint, 1, 1, 0}},
+        {"programs", {Command::Programs, 0, 0, 0}},
     };
     return rules;
 }
 
+// How each option is named when a command does not take it.
+const std::pair<unsigned, const char*> kOptionNames[] = {
+    {kRecipientOption, "-r"},  {kOutputOption, "-o"},   {kArmorOption, "--armor"},
+    {kForceOption, "--force"}, {kLongOption, "--long"}, {kTextOption, "--text"},
+};
+
 const option kLongOptions[] = {
     {"recipient", required_argument, nullptr, 'r'},
     {"armor", no_argument, nullptr, 'a'},
+    {"force", no_argument, nullptr, 'f'},
+    {"long", no_argument, nullptr, 'l'},
+    {"text", no_argument, nullptr, 't'},
     {"output", required_argument, nullptr, 'o'},
     {"data", required_argument, nullptr, 'd'},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
 };
+
+// The option a missing argument belongs to: a long one as written, a short one as its letter (the word may be a
+// cluster such as -ao).
+std::string spelledOption(const std::string& word)
+{
+    if (word.rfind("--", 0) == 0)
+        return word.substr(0, word.find('='));
+    return std::string("-") + static_cast<char>(optopt);
+}
 
 } // namespace
 
@@ -51,24 +85,39 @@ CliOptions parseOptions(int argc, char* argv[])
     CliOptions options;
     bool help = false;
     bool version = false;
-    bool cipherOptionGiven = false;
-    bool armorGiven = false;
+    unsigned given = 0;
     // Errors are reported here, in the program's own words; getopt's state starts afresh.
     opterr = 0;
-    optind = 1;
-    for (int option; (option = getopt_long(argc, argv, ":r:ao:d:hV", kLongOptions, nullptr)) != -1;) {
+    // 0, not 1: glibc then also forgets where it stood inside a cluster of short options of an earlier call.
+    optind = 0;
+    for (int option; (option = getopt_long(argc, argv, ":r:afto:d:hV", kLongOptions, nullptr)) != -1;) {
         switch (option) {
         case 'r':
+            // One message has one correspondent's key: a second -r would silently win.
+            if (given & kRecipientOption)
+                throw UsageError("-r NAME given more than once");
             options.recipient = optarg;
-            cipherOptionGiven = true;
+            given |= kRecipientOption;
+            break;
+        case 't':
+            options.text = true;
+            given |= kTextOption;
             break;
         case 'a':
             options.armor = true;
-            armorGiven = true;
+            given |= kArmorOption;
+            break;
+        case 'f':
+            options.force = true;
+            given |= kForceOption;
+            break;
+        case 'l':
+            options.longListing = true;
+            given |= kLongOption;
             break;
         case 'o':
             options.output = optarg;
-            cipherOptionGiven = true;
+            given |= kOutputOption;
             break;
         case 'd':
             options.dataDirectory = optarg;
@@ -80,8 +129,11 @@ CliOptions parseOptions(int argc, char* argv[])
             version = true;
             break;
         case ':':
-            throw UsageError(std::string("option '") + argv[optind - 1] + "' requires an argument");
+            throw UsageError(std::string("option '") + spelledOption(argv[optind - 1]) + "' requires an argument");
         default:
+            // Inside a cluster such as -xa, optopt is the letter at fault; argv[optind - 1] would be another word.
+            if (optopt != 0)
+                throw UsageError(std::string("invalid option -- '") + static_cast<char>(optopt) + "'");
             throw UsageError(std::string("unrecognized option '") + argv[optind - 1] + "'");
         }
     }
@@ -102,8 +154,10 @@ CliOptions parseOptions(int argc, char* argv[])
         throw UsageError(name + ": missing operand");
     if (count > rule->second.mostOperands)
         throw UsageError(name + ": extra operand '" + options.operands[rule->second.mostOperands] + "'");
-    if (!rule->second.takesCipherOptions && (cipherOptionGiven || armorGiven))
-        throw UsageError(name + " takes no -r, -o or --armor");
+    for (const auto& [bit, spelling] : kOptionNames) {
+        if ((given & bit) && !(rule->second.options & bit))
+            throw UsageError(name + " takes no " + spelling);
+    }
     // Mail text names its key, so decrypt finds the correspondent itself.
     if (options.command == Command::Encrypt && options.recipient.empty())
         throw UsageError(name + ": -r NAME is required");
@@ -125,15 +179,24 @@ std::string helpText()
            "                        the same backwards; FILE may hold raw bytes (with -r) or mail\n"
            "                        text, whose Key line names the key (without -r, the first listed\n"
            "                        correspondent that holds it)\n"
-           "  recipients            list the correspondents, one a line, in the order registered\n"
-           "  add NAME              register NAME with a newly generated 1000-byte key\n"
-           "  import NAME KEYFILE   register NAME with a copy of the key in KEYFILE\n"
+           "  recipients [--long]   list the correspondents, one a line, in the order registered; with\n"
+           "                        --long: NAME, a tab, the key's fingerprint, a tab and the key's length\n"
+           "                        (or NAME, a tab and \"(no key)\")\n"
+           "  add [--force] NAME    register NAME with a newly generated 1000-byte key; a name that has a\n"
+           "                        key is refused unless --force replaces it\n"
+           "  import NAME KEYFILE   register NAME with a copy of the key in KEYFILE (up to its first byte\n"
+           "                        26, where a key ends)\n"
+           "  fingerprint NAME      show the fingerprint of NAME's key, to compare with NAME's\n"
+           "  export NAME [-o OUT]  copy NAME's key file, to give NAME; standard output only when it is\n"
+           "                        not a terminal\n"
            "  programs              list the mail programs: name, a tab, command line\n"
            "\n"
            "Options:\n"
            "  -r, --recipient=NAME  the correspondent whose key is used\n"
            "  -a, --armor           encrypt: write mail text (base64 lines with a checksum and a Key line)\n"
            "                        instead of raw bytes; decrypt: take only mail text\n"
+           "  -f, --force           add: replace the key NAME has\n"
+           "  -l, --long            recipients: show each key's fingerprint and length\n"
            "  -o, --output=OUT      write to OUT instead of standard output; OUT is replaced only once the\n"
            "                        result is complete\n"
            "  -d, --data=DIR        the data directory (default: $QUILLBOX_DATA, else ~/Quillbox)\n"

@@ -8,11 +8,14 @@ namespace qbcli {
 // What the command line asks for, as getopt_long reads it.
 struct CliOptions
 {
-    enum class Command { Help, Version, Encrypt, Decrypt, Recipients, Add, Import, Programs };
+    enum class Command { Help, Version, Encrypt, Decrypt, Recipients, Add, Import, Export, Fingerprint, Programs };
 
     Command command = Command::Help;
     std::string recipient;
     bool armor = false;
+    bool force = false;       // add: replace a key that is there
+    bool longListing = false; // recipients: each name's key fingerprint and length too
+    bool text = false;        // encrypt, decrypt: UTF-8 text on this side, the window's windows-1252 CR LF inside
     std::string output;
     std::string dataDirectory;
     // The command's operands: the input file, or the name and key file.

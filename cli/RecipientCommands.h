@@ -2,16 +2,28 @@
 
 #include "Session.h"
 
+#include <functional>
 #include <string>
 
 namespace qbcli {
 
-// The correspondents of users.cfg, one a line, in its order.
-void listRecipients(qb::Session& session);
-// New Recipiant without its dialogs: a generated key, then the name listed. A missing list is created.
-void addRecipient(qb::Session& session, const std::string& name);
-// Import Key without its dialogs: a copy of `keyFile`, then the name listed. A missing list is created.
+// Calls `onName` for each line of users.cfg; a missing list has none. One that cannot be read raises its reason, and
+// one another running copy holds beyond the wait for locks says so.
+void readUsersFile(qb::Session& session, const std::function<void(const std::string&)>& onName);
+
+// The correspondents of users.cfg, one a line, in its order; `withKeys` adds a tab, the key's fingerprint, a tab and
+// its length, or a tab and "(no key)".
+void listRecipients(qb::Session& session, bool withKeys);
+// New Recipiant without its dialogs: a generated key, then the name listed. A missing list is created. A name that
+// has a key is refused unless `replaceKey`.
+void addRecipient(qb::Session& session, const std::string& name, bool replaceKey);
+// Import Key without its dialogs: a copy of `keyFile`, then the name listed. A missing list is created. A name that
+// has a key, or a file with no usable byte, is refused with nothing changed.
 void importRecipient(qb::Session& session, const std::string& name, const std::string& keyFile);
+// The fingerprint of a listed correspondent's key and a newline.
+void showFingerprint(qb::Session& session, const std::string& name);
+// A copy of a listed correspondent's key file to `output`, or to standard output (never a terminal) for "" or "-".
+void exportKey(qb::Session& session, const std::string& name, const std::string& output);
 // The mail programs of mail.cfg: name, a tab and command line, one a line, in its order.
 void listMailPrograms(qb::Session& session);
 

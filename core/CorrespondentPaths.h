@@ -36,8 +36,8 @@ private:
 // character: CR, LF and 26 would also split the line or end the list).
 void requireRegistrableName(const std::string& name);
 
-// Raises "Invalid filename" for a name that cannot be one folder name directly under the data directory: a name
-// given to look a correspondent up never reaches outside it.
+// Raises "Invalid filename" for a name that cannot be one folder name directly under the data directory ("/" or NUL
+// in it, "." or ".."): a name given to look a correspondent up never reaches outside it.
 void requireFolderName(const std::string& name);
 
 } // namespace qb

@@ -13,7 +13,8 @@ public:
     EditCommands(MainView& view, const ShownMessage& shown);
 
     // Puts the mail text of the editor's bytes (as a save would write them) on the clipboard; saves nothing. The
-    // unchanged result of Encrypt carries a Key line naming its key. An empty editor does nothing.
+    // unchanged result of Encrypt carries a Key line naming its key; any other text is copied only when the user
+    // confirms it. An empty editor does nothing.
     void CopyAsMailText1Click();
 
 private:

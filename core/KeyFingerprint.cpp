@@ -23,15 +23,13 @@ KeyFingerprint::KeyFingerprint()
 
 void KeyFingerprint::add(std::string_view usableBytes)
 {
-    if (usableBytes.empty())
-        return;
-    m_empty = false;
+    m_length += usableBytes.size();
     crypto_hash_sha256_update(&m_state, reinterpret_cast<const unsigned char*>(usableBytes.data()), usableBytes.size());
 }
 
 std::string KeyFingerprint::finish()
 {
-    if (m_empty) {
+    if (m_length == 0) {
         // As the cipher uses it: a read at the end of data gives 26.
         const unsigned char mark = kEndOfDataMark;
         crypto_hash_sha256_update(&m_state, &mark, 1);
@@ -58,13 +56,19 @@ std::string keyFingerprint(std::string_view usableBytes)
 
 std::string keyFingerprint(CorrespondentKey& key)
 {
+    return summariseKey(key).fingerprint;
+}
+
+KeySummary summariseKey(CorrespondentKey& key)
+{
     KeyFingerprint fingerprint;
     for (SecretBytes piece = key.readPass(kReadPiece); !piece.empty(); piece = key.readPass(kReadPiece)) {
         fingerprint.add(piece.view());
         if (piece.size() < kReadPiece)
             break;
     }
-    return fingerprint.finish();
+    const std::uint64_t length = fingerprint.length();
+    return {fingerprint.finish(), length};
 }
 
 bool isKeyFingerprint(std::string_view text)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -21,11 +22,20 @@ public:
 
     // The next usable key bytes, in order.
     void add(std::string_view usableBytes);
+    // The usable bytes added so far: 0 for a key with none.
+    std::uint64_t length() const { return m_length; }
     std::string finish();
 
 private:
     crypto_hash_sha256_state m_state;
-    bool m_empty = true;
+    std::uint64_t m_length = 0;
+};
+
+// What two correspondents compare of a key: its fingerprint, and how many bytes the cipher repeats.
+struct KeySummary
+{
+    std::string fingerprint;
+    std::uint64_t length;
 };
 
 // The fingerprint of a key whose usable part is `usableBytes`.
@@ -33,6 +43,8 @@ std::string keyFingerprint(std::string_view usableBytes);
 // The fingerprint of an open correspondent's key, read a piece at a time from where it stands to its end of data;
 // checked.
 std::string keyFingerprint(CorrespondentKey& key);
+// The same, with the length of what was read.
+KeySummary summariseKey(CorrespondentKey& key);
 // True for four groups of four upper-case hexadecimal digits separated by single spaces.
 bool isKeyFingerprint(std::string_view text);
 

@@ -42,15 +42,15 @@ void requireListMissing(const IoContext& io, const std::string& name)
         throw EInOutError(IoCode::AccessDenied);
 }
 
-bool readListFile(IoContext& io, const std::string& name, const std::function<void(const std::string&)>& onLine)
+int readListFile(IoContext& io, const std::string& name, const std::function<void(const std::string&)>& onLine)
 {
     // A list may hold a million lines: read in large pieces, not a text file's usual few bytes at a time.
     constexpr std::size_t kListBufferSize = 64 * 1024;
     TextFile list(io, TextFile::Reading::Text, kListBufferSize);
     list.assign(name);
     list.reset();
-    if (io.ioResult() != 0)
-        return false;
+    if (const int code = io.ioResult())
+        return code;
     bool atEnd = false;
     do {
         const std::string line = list.readLine();
@@ -61,7 +61,7 @@ bool readListFile(IoContext& io, const std::string& name, const std::function<vo
     } while (!atEnd);
     list.close();
     io.check();
-    return true;
+    return 0;
 }
 
 void appendRecord(IoContext& io, const std::string& name, std::initializer_list<std::string> lines)
@@ -73,6 +73,22 @@ void appendRecord(IoContext& io, const std::string& name, std::initializer_list<
         io.check();
     }
     closeChecked(list);
+}
+
+void createListUnlessPresent(IoContext& io, const std::string& name)
+{
+    FilePlace place;
+    int code = io.locate(name, place);
+    if (code == 0) {
+        PosixFile list;
+        const int error = place.createSibling(io.faults(), place.leaf(), list);
+        if (error == 0)
+            place.syncFolder();
+        else if (error != EEXIST)
+            code = ioCodeFromErrno(error, name);
+    }
+    io.fail(code);
+    io.check();
 }
 
 void createEmptyList(IoContext& io, const std::string& name)

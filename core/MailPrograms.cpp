@@ -30,8 +30,8 @@ void MailPrograms::newprogramfile()
         createEmptyFile("Please restart before using this function");
         return;
     }
-    const Answer answer = m_dialogs.messageBox("Are you sure you want to overwrite the old one?",
-                                               MessageKind::Confirmation, MessageButtons::YesNoCancel);
+    const Answer answer =
+        m_dialogs.confirmDestroying("Are you sure you want to overwrite the old one?", MessageButtons::YesNoCancel);
     if (answer == Answer::Yes)
         createEmptyFile("Plase restart before using this function");
 }
@@ -98,11 +98,11 @@ void MailPrograms::updateprograms()
     list.clear();
     // Names stand on the odd lines, command lines on the even ones.
     bool oddLine = true;
-    const bool loaded = readListFile(m_session.io, m_session.mailFilePath(), [&](const std::string& line) {
-        if (oddLine)
-            list.add(line);
-        oddLine = !oddLine;
-    });
+    const bool loaded = 0 == readListFile(m_session.io, m_session.mailFilePath(), [&](const std::string& line) {
+                            if (oddLine)
+                                list.add(line);
+                            oddLine = !oddLine;
+                        });
     if (loaded)
         list.setSorted(true);
 }

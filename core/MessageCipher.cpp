@@ -1,6 +1,7 @@
 #include "MessageCipher.h"
 
 #include "CipherKey.h"
+#include "CipherLoop.h"
 #include "CorrespondentKey.h"
 #include "EditorFile.h"
 #include "Errors.h"
@@ -23,7 +24,8 @@ namespace qb {
 
 namespace {
 
-const char* const kUntitled = "Untitled";
+const char* const kAlreadyEncrypted =
+    "The message is already encrypted. Encrypting it again gives back the plain text. Go on?";
 
 // Files are read and written through large buffers; the key loop works a chunk at a time.
 constexpr std::size_t kFileBufferSize = 64 * 1024;
@@ -115,7 +117,7 @@ public:
             progress.flush();
             warnNoRecipient(view);
         }
-        m_key.emplace(m_file.readPass(static_cast<std::uint64_t>(total)));
+        m_key.emplace(m_file.repeating(static_cast<std::uint64_t>(total)));
     }
 
     RepeatingKey& key() { return *m_key; }
@@ -140,14 +142,20 @@ void runKeyLoop(Session& session, MainView& view, unsigned char* bytes, std::int
 {
     ProgressBatcher progress(view.progressBar3(), total);
     HeldKey key(session, view, progress, total);
-    for (std::int64_t done = 0; done < total;) {
-        const std::size_t count = chunkFor(total - done);
-        key.key().combine(bytes + done, count);
-        done += static_cast<std::int64_t>(count);
-        if (scan)
-            scan->advance(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(done), done == total);
-        progress.advance(static_cast<std::int64_t>(count));
-    }
+    std::int64_t done = 0;
+    combineMessage(
+        key.key(),
+        [&] {
+            const std::size_t count = chunkFor(total - done);
+            MessagePiece piece{bytes + done, count};
+            done += static_cast<std::int64_t>(count);
+            return piece;
+        },
+        [&](const MessagePiece&) {
+            if (scan)
+                scan->advance(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(done), done == total);
+        },
+        [&](std::size_t count) { progress.advance(static_cast<std::int64_t>(count)); });
     progress.flush();
     key.finish();
 }
@@ -174,6 +182,10 @@ void MessageCipher::Encrypt1Click()
     Editor& editor = m_view.memo1();
     if (editor.isEmpty())
         Abort();
+    // The cipher undoes itself: encrypting the ciphertext shown gives the plain text back, which is asked first.
+    const std::optional<std::string> shownKey = m_session.shownMessage.ciphertextKey(editor);
+    if (shownKey && m_view.dialogs().confirmDestroying(kAlreadyEncrypted, MessageButtons::YesNo) != Answer::Yes)
+        Abort();
     const std::string path = requireMessagePath();
     const std::string tempPath = tempPathFor(path);
     // A "*.tmp" message would be its own temporary file: there would be nowhere beside it to write the ciphertext.
@@ -181,16 +193,18 @@ void MessageCipher::Encrypt1Click()
         throw EInOutError(IoCode::SharingViolation);
 
     IoContext& io = m_session.io;
+    // The editor's bytes, taken once before any file is touched (a character the code page lacks fails here): they
+    // are saved, and these same bytes are combined, so another program writing the file meanwhile changes nothing.
+    std::string bytes = editor.text();
+    const auto size = static_cast<std::int64_t>(bytes.size());
     // The ciphertext is shown with one character a byte, so the editor must take a file of the text's size.
-    requireEditorCapacity(static_cast<std::int64_t>(editor.textSize()));
-    saveEditorToFile(io, editor, path);
-    const std::int64_t size = fileSizeChecked(io, path);
-    m_view.progressBar3().setMaximum(size);
     requireEditorCapacity(size);
+    saveBytesAsEditorFile(io, bytes, path);
+    m_view.progressBar3().setMaximum(size);
 
     // The ciphertext goes to the temporary file, which is renamed over the message once it is whole on disk: until
     // then the message is untouched, and a failed or cut-off Encrypt leaves no temporary file behind.
-    Replacement ciphertext(io.faults(), io.openFiles());
+    Replacement ciphertext(io);
     {
         FilePlace place;
         io.fail(io.locate(path, place));
@@ -199,8 +213,6 @@ void MessageCipher::Encrypt1Click()
         if (const int error = ciphertext.begin(std::move(place), Replacement::Hold::Nothing, tempName))
             throw EInOutError(ioCodeFromErrno(error, tempPath));
     }
-    // The message is read into the buffer that becomes the editor's bytes, combined there and written out whole.
-    std::string bytes = readMessage(io, path, size);
     runKeyLoop(m_session, m_view, reinterpret_cast<unsigned char*>(bytes.data()), size, nullptr);
     // What Copy as Mail Text names as the ciphertext's key.
     const std::string keyFingerprint = RecipientFiles(m_session).keyFingerprint(m_session.currentuser).value_or("");
@@ -211,9 +223,15 @@ void MessageCipher::Encrypt1Click()
 
     m_view.progressBar3().setPosition(0);
     // The ciphertext is shown whole, so that what is copied from the editor decrypts.
-    m_view.memo1().clear();
-    showEditorBytes(m_view.memo1(), std::move(bytes));
-    m_session.shownMessage.showCiphertext(m_view.memo1(), path, keyFingerprint);
+    editor.clear();
+    showEditorBytes(editor, std::move(bytes));
+    // Encrypted twice with one key, it is the plain text again.
+    if (shownKey == keyFingerprint) {
+        m_session.shownMessage.showFile(editor, path);
+        m_view.showStatusMessage("Decrypted with " + m_session.currentuser + "'s key.");
+        return;
+    }
+    m_session.shownMessage.showCiphertext(editor, path, keyFingerprint);
     m_view.showStatusMessage("Encrypted with " + m_session.currentuser +
                              "'s key. Copy as Mail Text (Ctrl+Shift+C) to send it.");
 }
@@ -225,33 +243,22 @@ void MessageCipher::Decrypt1Click()
         Abort();
     const std::string path = requireMessagePath();
 
-    IoContext& io = m_session.io;
-    const bool savedFromMailText = path == kUntitled && saveUntitled(editor);
-    const std::int64_t size = fileSizeChecked(io, path);
-    // Nothing to decrypt; the key loop needs at least one byte.
-    if (size == 0)
-        Abort();
-    m_view.progressBar3().setMaximum(size);
-    // Checked before the file changes: the plaintext is never longer than the ciphertext it comes from.
-    requireEditorCapacity(size);
-
-    // One buffer of the message's size serves the whole command: the file is read into it, combined in place,
+    // One buffer of the message's size serves the whole command: the message is read into it, combined in place,
     // written back from it, and given to the editor as its text.
-    std::string message = readMessage(io, path, size);
-    if (!savedFromMailText) {
-        if (std::optional<MailTextBlock> block = readMailText(message)) {
-            requireMessageKey(m_session, m_view, block->keyFingerprint);
-            if (block->bytes.empty())
-                Abort();
-            message = std::move(block->bytes);
-            m_view.progressBar3().setMaximum(static_cast<std::int64_t>(message.size()));
-        }
-    }
+    std::string keyFingerprint;
+    std::string message = m_session.shownMessage.showsFile(editor, path) ? fileMessage(path, keyFingerprint)
+                                                                         : shownMessage(editor, keyFingerprint);
+    requireMessageKey(m_session, m_view, keyFingerprint);
+    // Nothing to decrypt; the key loop needs at least one byte.
+    if (message.empty())
+        Abort();
+    m_view.progressBar3().setMaximum(static_cast<std::int64_t>(message.size()));
     ShownTextScan shown;
     runKeyLoop(m_session, m_view, reinterpret_cast<unsigned char*>(message.data()),
                static_cast<std::int64_t>(message.size()), &shown);
     {
-        // New content for the file, replacing the ciphertext only once it is whole on disk.
+        // New content for the file, replacing the old only once it is whole on disk.
+        IoContext& io = m_session.io;
         TextFile file(io, TextFile::Reading::PlainBytes, kFileBufferSize);
         rewriteChecked(file, path);
         file.writeString(message);
@@ -260,24 +267,43 @@ void MessageCipher::Decrypt1Click()
     }
 
     m_view.progressBar3().setPosition(0);
-    m_view.memo1().clear();
+    editor.clear();
     // The file now holds exactly these bytes, so they are shown without reading it again.
-    showEditorText(m_view.memo1(), std::move(message), shown);
-    m_session.shownMessage.showFile(m_view.memo1(), path);
+    showEditorText(editor, std::move(message), shown);
+    m_session.shownMessage.showFile(editor, path);
     m_view.showStatusMessage("Decrypted with " + m_session.currentuser + "'s key.");
 }
 
-bool MessageCipher::saveUntitled(Editor& editor)
+std::string MessageCipher::fileMessage(const std::string& path, std::string& keyFingerprint)
 {
-    bool decoded = false;
-    editor.readText([this, &decoded](std::string_view text) {
-        const std::optional<MailTextBlock> block = readMailText(text);
-        decoded = block.has_value();
-        if (decoded)
-            requireMessageKey(m_session, m_view, block->keyFingerprint);
-        saveBytesAsEditorFile(m_session.io, decoded ? std::string_view(block->bytes) : text, kUntitled);
-    });
-    return decoded;
+    IoContext& io = m_session.io;
+    const std::int64_t size = fileSizeChecked(io, path);
+    if (size == 0)
+        Abort();
+    m_view.progressBar3().setMaximum(size);
+    // Checked before the file changes: the plaintext is never longer than the ciphertext it comes from.
+    requireEditorCapacity(size);
+    std::string message = readMessage(io, path, size);
+    if (std::optional<MailTextBlock> block = readMailText(message)) {
+        keyFingerprint = std::move(block->keyFingerprint);
+        return std::move(block->bytes);
+    }
+    return message;
+}
+
+std::string MessageCipher::shownMessage(const Editor& editor, std::string& keyFingerprint)
+{
+    // Mail text is ASCII: it is found in the text even where the text around it has characters no file could hold.
+    bool complete = true;
+    std::string text = editor.lenientText(complete);
+    if (std::optional<MailTextBlock> block = readMailText(text)) {
+        keyFingerprint = std::move(block->keyFingerprint);
+        return std::move(block->bytes);
+    }
+    if (!complete)
+        text = editor.text(); // raises, as a save of this text would
+    requireEditorCapacity(static_cast<std::int64_t>(text.size()));
+    return text;
 }
 
 std::string MessageCipher::requireMessagePath()

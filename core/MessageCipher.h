@@ -14,20 +14,22 @@ class MessageCipher
 public:
     MessageCipher(Session& session, MainView& view);
 
-    // Saves the editor to the path field's file, encrypts that file into its ".tmp" file, renames that over it once
-    // whole on disk, and shows the ciphertext in the editor.
+    // Saves the editor's bytes to the path field's file, encrypts those same bytes into its ".tmp" file, renames that
+    // over it once whole on disk, and shows the ciphertext in the editor. Asks first when the editor shows Encrypt's
+    // own result, which this would turn back into the plain text.
     void Encrypt1Click();
-    // Decrypts the path field's file in memory (for "Untitled" the editor is saved there first),
-    // rewrites it and shows the result in the editor. A message that holds mail text is decrypted from the mail text's
-    // bytes.
+    // Decrypts what the editor shows: the path field's file when the editor shows it unchanged (its bytes may be more
+    // than the editor shows), else the editor's text. Mail text is decrypted from its block's bytes, and only with the
+    // key its Key line names. The result replaces the path field's file and is shown in the editor.
     void Decrypt1Click();
 
 private:
     // The path field's text; an empty one names no file, so the user is asked to pick a correspondent.
     std::string requireMessagePath();
-    // Saves the untitled message to "Untitled": the bytes of the mail text it holds, else its text. True for mail
-    // text.
-    bool saveUntitled(Editor& editor);
+    // The message in the path field's file, or in the text the editor shows: the bytes of the mail text it holds,
+    // else all of it. `keyFingerprint` receives what the mail text's Key line names.
+    std::string fileMessage(const std::string& path, std::string& keyFingerprint);
+    std::string shownMessage(const Editor& editor, std::string& keyFingerprint);
 
     Session& m_session;
     MainView& m_view;

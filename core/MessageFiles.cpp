@@ -80,8 +80,8 @@ bool MessageFiles::saveMessageAs()
     if (!dialogs.executeSaveDialog())
         return false;
     const std::string target = dialogs.saveDialogFileName();
-    if (fileExists(m_session.io, target) && dialogs.messageBox("OK to overwrite " + target, MessageKind::Confirmation,
-                                                               MessageButtons::YesNoCancel) != Answer::Yes)
+    if (fileExists(m_session.io, target) &&
+        dialogs.confirmDestroying("OK to overwrite " + target, MessageButtons::YesNoCancel) != Answer::Yes)
         return false;
 
     const std::string source = m_view.edit2().text();

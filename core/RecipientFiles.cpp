@@ -5,7 +5,10 @@
 #include "KeyFingerprint.h"
 #include "KeyGenerator.h"
 #include "ListFiles.h"
+#include "SecretBytes.h"
 #include "StoredFiles.h"
+
+#include <limits>
 
 namespace qb {
 
@@ -22,9 +25,16 @@ void RecipientFiles::createUsersFile() const
     createEmptyList(m_session.io, m_session.usersFilePath());
 }
 
-bool RecipientFiles::readNames(const std::function<void(const std::string&)>& onName) const
+int RecipientFiles::readNames(const std::function<void(const std::string&)>& onName) const
 {
     return readListFile(m_session.io, m_session.usersFilePath(), onName);
+}
+
+bool RecipientFiles::isListed(const std::string& name) const
+{
+    bool listed = false;
+    readNames([&](const std::string& line) { listed = listed || line == name; });
+    return listed;
 }
 
 void RecipientFiles::makeFolder(const CorrespondentPaths& correspondent) const
@@ -52,7 +62,8 @@ void RecipientFiles::writeGeneratedKey(const CorrespondentPaths& correspondent) 
 
 void RecipientFiles::list(const std::string& name) const
 {
-    appendRecord(m_session.io, m_session.usersFilePath(), {name});
+    if (!isListed(name))
+        appendRecord(m_session.io, m_session.usersFilePath(), {name});
 }
 
 std::optional<std::string> RecipientFiles::keyFingerprint(const std::string& name) const
@@ -100,20 +111,27 @@ bool KeyImport::openSource(const std::string& path)
     return m_sourceError == 0;
 }
 
-void KeyImport::copyAndFinish()
+void KeyImport::openSource(PosixFile&& file)
 {
-    // The byte read is written before the end test, so an empty source gives the one-byte key 26.
-    bool atEnd = false;
-    do {
-        const unsigned char byte = m_source.readByte();
-        m_io.check();
-        m_key.writeByte(byte);
-        m_io.check();
-        atEnd = m_source.eof();
-        m_io.check();
-    } while (!atEnd);
+    m_source.readFrom(std::move(file));
+    m_io.check();
+}
+
+bool KeyImport::sourceIsUsable()
+{
+    const bool atEnd = m_source.eof();
+    m_io.check();
+    return !atEnd;
+}
+
+ImportedKey KeyImport::copyAndFinish()
+{
+    const std::uint64_t length = m_source.copyTo(m_key, std::numeric_limits<std::uint64_t>::max());
+    m_io.check();
+    const bool cut = static_cast<std::int64_t>(length) < m_source.sizeAtOpen() || m_source.atEndOfDataMark();
     closeChecked(m_key);
     closeChecked(m_source);
+    return {length, cut};
 }
 
 } // namespace qb

@@ -3,6 +3,7 @@
 #include "Session.h"
 #include "TextFile.h"
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -21,15 +22,18 @@ public:
     bool usersFileReady() const;
     // Creates users.cfg, or empties it, as a whole new file.
     void createUsersFile() const;
-    // Calls `onName` for each line of users.cfg in order; false, having read nothing, when it cannot be opened.
-    bool readNames(const std::function<void(const std::string&)>& onName) const;
+    // Calls `onName` for each line of users.cfg in order; returns 0, or the code of the failure to open it, having read
+    // nothing.
+    int readNames(const std::function<void(const std::string&)>& onName) const;
+    bool isListed(const std::string& name) const;
     // Makes the correspondent's folder when missing, private to its owner, and takes others' access from an older
     // folder and key; the outcome shows in the steps that follow.
     void makeFolder(const CorrespondentPaths& correspondent) const;
     bool hasKey(const CorrespondentPaths& correspondent) const;
     // Writes a freshly generated key as the correspondent's key, replacing an old one only once it is whole on disk.
     void writeGeneratedKey(const CorrespondentPaths& correspondent) const;
-    // Appends the name to users.cfg, in one flushed write. Only once its key is whole.
+    // Appends the name to users.cfg, in one flushed write, unless it is there already: a name is listed once. Only
+    // once its key is whole.
     void list(const std::string& name) const;
     // The fingerprint of the name's key; std::nullopt when it has none that can be opened.
     std::optional<std::string> keyFingerprint(const std::string& name) const;
@@ -43,8 +47,15 @@ private:
 // What is said when no correspondent holds the key a message names.
 std::string noKeyHolderText(const std::string& fingerprint);
 
-// A key copied from a file the user has, as Import Key copies it: text mode, up to the source's end of data, and an
-// empty source gives the one-byte key 26. The new key is begun at construction and replaces nothing until finish.
+// What an import kept of its source: the bytes before the first byte 26, since a key ends there on both sides.
+struct ImportedKey
+{
+    std::uint64_t length;
+    bool cutAtMark; // the source went on after its usable part
+};
+
+// A key copied from a file the user has, as Import Key copies it: text mode, up to the source's end of data. The new
+// key is begun at construction and replaces nothing until copyAndFinish.
 class KeyImport
 {
 public:
@@ -52,9 +63,14 @@ public:
 
     // Opens the file to copy; false, with its I/O error code in sourceError(), when it cannot be read.
     bool openSource(const std::string& path);
+    // Reads the key from a file already open, of any kind (standard input, a pipe).
+    void openSource(PosixFile&& file);
     int sourceError() const { return m_sourceError; }
-    // Copies the source into the key and puts the key in place.
-    void copyAndFinish();
+    // False for a source with no byte before its end of data (empty, or starting with 26): it holds no key, and the
+    // key it would give, the single byte 26, is no one's. Checked.
+    bool sourceIsUsable();
+    // Copies the source's usable part into the key and puts the key in place.
+    ImportedKey copyAndFinish();
 
 private:
     IoContext& m_io;

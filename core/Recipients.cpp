@@ -33,8 +33,8 @@ void Recipients::newrecipiantfile()
     const std::string path = m_session.usersFilePath();
     if (resetProbe(io, path) != 0)
         requireListMissing(io, path);
-    else if (m_view.dialogs().messageBox("Are you sure you want to overwrite the old one?", MessageKind::Confirmation,
-                                         MessageButtons::YesNoCancel) != Answer::Yes)
+    else if (m_view.dialogs().confirmDestroying("Are you sure you want to overwrite the old one?",
+                                                MessageButtons::YesNoCancel) != Answer::Yes)
         return;
     m_files.createUsersFile();
     inform("New User File created!");
@@ -45,14 +45,18 @@ void Recipients::NewKey1Click()
 {
     const CorrespondentPaths correspondent = askName("New Recipiant/Sender", "Name of Person");
     const std::string& name = correspondent.name();
+    // A new key makes every message under the old one, and the correspondent's copy of it, useless.
+    if (m_files.hasKey(correspondent) &&
+        m_view.dialogs().confirmDestroying(name + " already has a key. Replace it? Messages encrypted with the old key "
+                                                  "can no longer be decrypted.",
+                                           MessageButtons::YesNo) != Answer::Yes)
+        Abort();
     if (!m_files.usersFileReady()) {
         Dialogs& dialogs = m_view.dialogs();
         if (dialogs.messageBox("Users file does not exist do you want to create one?", MessageKind::Confirmation,
                                MessageButtons::YesNoCancel) != Answer::Yes) {
-            dialogs.messageBox("You chose not to create a new user file. You will not be able to send or recieve "
-                               "from " +
-                                   name + " until you do!",
-                               MessageKind::Warning, MessageButtons::Ok);
+            warn("You chose not to create a new user file. You will not be able to send or recieve from " + name +
+                 " until you do!");
             Abort();
         }
         newrecipiantfile();
@@ -75,15 +79,20 @@ void Recipients::ImportKey1Click()
         newrecipiantfile();
     m_files.makeFolder(correspondent);
     if (m_files.hasKey(correspondent)) {
+        // The key there stays; the import that did not happen is not announced.
+        const std::string sourcePath = chooseKeySource();
         m_files.list(name);
-        inform("A new Directory and key has been imported for " + name);
+        warn(name + " already has a key. It was kept; " + sourcePath + " was not imported.");
         updateusers();
         Abort();
     }
     // Listed only once its key is whole: a cancel or a failure leaves the list as it was.
-    importKeyFile(correspondent);
+    const ImportedKey kept = importKeyFile(correspondent);
     m_files.list(name);
-    inform("A new Directory and key has been imported for " + name);
+    std::string announcement = "A new Directory and key has been imported for " + name;
+    if (kept.cutAtMark)
+        announcement += "\nOnly the first " + std::to_string(kept.length) + " bytes of the file are used as the key.";
+    inform(announcement);
     updateusers();
 }
 
@@ -98,24 +107,41 @@ CorrespondentPaths Recipients::askName(const std::string& caption, const std::st
     return correspondent;
 }
 
-void Recipients::importKeyFile(const CorrespondentPaths& correspondent)
+std::string Recipients::chooseKeySource()
 {
-    // The new key replaces nothing until it is complete: a command that stops first leaves no partial key.
-    KeyImport import(m_session.io, correspondent);
     Dialogs& dialogs = m_view.dialogs();
     // A cancelled dialog still holds the name last accepted for some other purpose; it is not a key.
     if (!dialogs.executeOpenDialog())
         Abort();
     openkey();
     const std::string sourcePath = dialogs.openDialogFileName();
-    if (sourcePath.empty() || !import.openSource(sourcePath))
+    if (sourcePath.empty())
         Abort();
-    import.copyAndFinish();
+    return sourcePath;
+}
+
+ImportedKey Recipients::importKeyFile(const CorrespondentPaths& correspondent)
+{
+    // The new key replaces nothing until it is complete: a command that stops first leaves no partial key.
+    KeyImport import(m_session.io, correspondent);
+    const std::string sourcePath = chooseKeySource();
+    if (!import.openSource(sourcePath))
+        Abort();
+    if (!import.sourceIsUsable()) {
+        warn(sourcePath + " holds no usable key (a key ends at its first byte 26).");
+        Abort();
+    }
+    return import.copyAndFinish();
 }
 
 void Recipients::inform(const std::string& text)
 {
     m_view.dialogs().messageBox(text, MessageKind::Information, MessageButtons::Ok);
+}
+
+void Recipients::warn(const std::string& text)
+{
+    m_view.dialogs().messageBox(text, MessageKind::Warning, MessageButtons::Ok);
 }
 
 } // namespace qb

@@ -31,10 +31,13 @@ private:
     // Asks for a name; an empty answer (or a cancelled box) ends the command, and one that cannot be registered
     // raises "Invalid filename" before anything is touched.
     CorrespondentPaths askName(const std::string& caption, const std::string& prompt) const;
-    // Copies the chosen file, text-mode, into the correspondent's new key file; stops silently, leaving no key file,
-    // when no file is chosen or it cannot be read.
-    void importKeyFile(const CorrespondentPaths& correspondent);
+    // Shows the open dialog for the file to import; stops silently unless a file is chosen.
+    std::string chooseKeySource();
+    // Copies the chosen file, text-mode, into the correspondent's new key file; stops, leaving no key file, when no
+    // file is chosen, it cannot be read, or it holds no usable byte (with a warning).
+    ImportedKey importKeyFile(const CorrespondentPaths& correspondent);
     void inform(const std::string& text);
+    void warn(const std::string& text);
 
     Session& m_session;
     MainView& m_view;

@@ -14,6 +14,8 @@ namespace qb {
 enum class MessageKind { Warning, Information, Confirmation };
 enum class MessageButtons { Ok, YesNo, YesNoCancel };
 enum class Answer { Ok, Yes, No, Cancel };
+// The button Return presses: OK if the box has one, else Yes; or No, for a question whose Yes destroys data.
+enum class DefaultButton { OkOrYes, No };
 
 class Dialogs
 {
@@ -22,7 +24,16 @@ public:
 
     // Captions "Warning", "Information", "Confirm". Default button OK if present, else Yes; Esc answers
     // Cancel if present, else No, else OK; the title-bar close answers Cancel.
-    virtual Answer messageBox(const std::string& text, MessageKind kind, MessageButtons buttons) = 0;
+    Answer messageBox(const std::string& text, MessageKind kind, MessageButtons buttons)
+    {
+        return showMessageBox(text, kind, buttons, DefaultButton::OkOrYes);
+    }
+    // A confirmation whose Yes destroys data (or sends it out unprotected), with No as its default button: Return
+    // keeps the data.
+    Answer confirmDestroying(const std::string& text, MessageButtons buttons)
+    {
+        return showMessageBox(text, MessageKind::Confirmation, buttons, DefaultButton::No);
+    }
 
     // One edit of at most 255 characters preset to `defaultText`; OK returns the text untrimmed,
     // Cancel, Esc or close return `defaultText`.
@@ -35,10 +46,18 @@ public:
     virtual std::string openDialogFileName() const = 0;
     virtual bool executeSaveDialog() = 0;
     virtual std::string saveDialogFileName() const = 0;
+    // A save dialog of its own for handing a key over, proposing `fileName` in the folder it showed last (at first
+    // the home folder): the path chosen, or empty when cancelled.
+    virtual std::string chooseExportFile(const std::string& fileName) = 0;
 
     // The standard error box: stop icon, the application title as caption, OK. `text` is final
     // (see standardErrorText).
     virtual void showErrorBox(const std::string& text) = 0;
+
+protected:
+    // The message box itself; Esc and the title-bar close answer as messageBox says whatever the default button.
+    virtual Answer showMessageBox(const std::string& text, MessageKind kind, MessageButtons buttons,
+                                  DefaultButton defaultButton) = 0;
 };
 
 // Editor text is held as bytes (windows-1252); lines are separated by CR LF. An editor may also show control bytes
@@ -57,6 +76,13 @@ public:
     virtual std::size_t textSize() const { return text().size(); }
     // Calls `reader` once with the whole text, valid only during the call.
     virtual void readText(const std::function<void(std::string_view)>& reader) const { reader(text()); }
+    // As text(), but a character without a byte is left out rather than raising, and `complete` says whether any
+    // was: for looking for mail text, which is ASCII, in a text that as a whole might not save.
+    virtual std::string lenientText(bool& complete) const
+    {
+        complete = true;
+        return text();
+    }
     // As setText, taking the string over.
     virtual void takeText(std::string&& text) { setText(text); }
     // As takeText, but every byte stays visible and text() gives back exactly `bytes`: a CR LF pair is a line

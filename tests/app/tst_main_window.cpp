@@ -13,6 +13,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QClipboard>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
@@ -231,7 +232,7 @@ private slots:
         QCOMPARE(shown,
                  QStringList({"File1 &File: NewMail1 &New.. Ctrl+N Open1 &Open Ctrl+O SaveAs1 Save &As.. N1 - "
                               "NewKey1 New &Recipiant NewRecipiantFile1 New Recipiant &File ImportKey1 &Import Key "
-                              "N2 - Exit1 E&xit Ctrl+Q",
+                              "KeyFingerprint1 &Key Fingerprint... ExportKey1 &Export Key... N2 - Exit1 E&xit Ctrl+Q",
                               "Edit1 &Edit: Cut1 C&ut Ctrl+X Copy1 &Copy Ctrl+C Paste1 &Paste Ctrl+V "
                               "SelectAll1 &Select All N3 - CopyAsMailText1 Copy as &Mail Text Ctrl+Shift+C",
                               "EncryptDecrypt1 &Encrypt/Decrypt: Encrypt1 &Encrypt Ctrl+E Decrypt1 &Decrypt Ctrl+D",
@@ -576,10 +577,14 @@ private slots:
             const QString copied = QApplication::clipboard()->text();
             QVERIFY2(copied.startsWith(begins) && copied.endsWith(ends), qPrintable(copied));
             if (asMailText) {
-                // Edited, the text is no longer known to be Encrypt's: its mail text names no key.
+                // Edited, the text is no longer known to be Encrypt's: copied only when confirmed, naming no key.
                 QTest::keyClicks(f.memo1(), QStringLiteral("x"));
                 QTest::keyClick(f.memo1(), Qt::Key_Backspace);
+                modal.clickBox(QStringLiteral("&Yes"));
                 QTest::keyClick(f.memo1(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+                QCOMPARE(modal.boxes().back().defaultButton, QStringLiteral("&No"));
+                QCOMPARE(modal.boxes().back().text,
+                         QStringLiteral("The message is not encrypted. Copy it as mail text anyway?"));
                 QVERIFY(QApplication::clipboard()->text().startsWith("-----BEGIN QUILLBOX 97 MESSAGE-----\n\n"));
                 QApplication::clipboard()->setText(copied);
             }
@@ -673,6 +678,24 @@ private slots:
         QCOMPARE(names.mid(0, 2), QStringList({"Form3", "Form4"}));
         QCOMPARE(titles, QStringList({"About", "Mail Programs", "Add a new mail program to database",
                                       "New Recipiant/Sender", "Import New Key"}));
+    }
+
+    void keyFingerprintAndExportWorkOnTheSelectedRecipient()
+    {
+        MainWindowFixture f(Files{{"users.cfg", "bob\r\n"}, {"bob/bob.key", "abc"}});
+        f.select("bob");
+        qbtest::ModalScript modal;
+        modal.clickBox(QStringLiteral("OK")).acceptFile(f.path("given.key"));
+        f.trigger("KeyFingerprint1");
+        f.trigger("ExportKey1");
+        QVERIFY(modal.done());
+        // SHA-256 of "abc", from Python's hashlib.
+        QCOMPARE(modal.boxes().at(0).text,
+                 QStringLiteral("bob's key fingerprint:\nBA78 16BF 8F01 CFEA\nIt matches when "
+                                "bob sees the same fingerprint for your key."));
+        QCOMPARE(modal.fileDialogs().at(0).title, QStringLiteral("Export Key"));
+        QCOMPARE(QFileInfo(modal.fileDialogs().at(0).offered.value(0)).fileName(), QStringLiteral("bob.key"));
+        QCOMPARE(readFile(f.path("given.key")), QByteArray("abc"));
     }
 
     void newRecipientIsRegisteredAndListed()

@@ -98,6 +98,22 @@ private slots:
         }
     }
 
+    void returnKeepsTheDataInADestroyingConfirmation()
+    {
+        QWidget parent;
+        qb::QtDialogs dialogs(&parent);
+        qbtest::SeenBox seen;
+        qbtest::ModalScript modal;
+        modal.then([&seen](QWidget* widget) {
+            auto* box = qobject_cast<QMessageBox*>(widget);
+            QVERIFY(box);
+            seen = qbtest::describeBox(*box);
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        QCOMPARE(dialogs.confirmDestroying("Replace it?", MessageButtons::YesNo), Answer::No);
+        QCOMPARE(seen.defaultButton, QStringLiteral("&No"));
+    }
+
     void messageBoxUnderlinesAfterASingleAmpersand()
     {
         QWidget parent;

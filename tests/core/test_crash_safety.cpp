@@ -8,6 +8,7 @@
 #include "Session.h"
 #include "TempDir.h"
 #include "TestFiles.h"
+#include "TextFile.h"
 
 #include <gtest/gtest.h>
 
@@ -147,7 +148,8 @@ void runCipher(Desk& d, void (qb::MessageCipher::*command)(), const std::string&
 {
     d.session.currentuser = "bob";
     d.view.pathField.setText(path);
-    d.view.editor.type(text);
+    if (!text.empty())
+        d.view.editor.type(text);
     qb::MessageCipher cipher(d.session, d.view);
     (cipher.*command)();
 }
@@ -158,10 +160,11 @@ void runRecipients(Desk& d, void (qb::Recipients::*command)())
     (recipients.*command)();
 }
 
-// A generated key for `name`, listed once more in users.cfg only once the key is whole.
+// A generated key for `name`, listed in users.cfg (once: a name listed already stays as it is) only once the key is
+// whole.
 std::string judgeNewKey(Files& files, bool completed, const std::string& name, const std::optional<std::string>& old)
 {
-    const std::string listed = kUsers + name + "\r\n";
+    const std::string listed = kUsers.find(name + "\r\n") == std::string::npos ? kUsers + name + "\r\n" : kUsers;
     const std::optional<std::string> users = files.take("users.cfg");
     const std::optional<std::string> key = files.take(name + "/" + name + ".key");
     const bool isNew = key && isGeneratedKey(*key);
@@ -170,7 +173,7 @@ std::string judgeNewKey(Files& files, bool completed, const std::string& name, c
         return fault;
     if (key != old && !isNew)
         return "the key of " + name + " is neither its old key nor a whole generated one";
-    if (users == listed && !isNew)
+    if ((completed || listed != kUsers) && users == listed && !isNew)
         return name + " is listed without its whole new key";
     return "";
 }
@@ -192,7 +195,10 @@ const Row kRows[] = {
                       completed ? States{kCiphertext} : States{kOldDraft, kPlaintext, kCiphertext});
      }},
     {"Decrypt", [](const qbtest::TempDir& dir) { prepareCipher(dir, kCiphertext); },
-     [](Desk& d) { runCipher(d, &qb::MessageCipher::Decrypt1Click, d.file("bob/newmail.txt"), "ciphertext"); },
+     [](Desk& d) {
+         qb::MessageFiles(d.session, d.view).openfile(d.file("bob/newmail.txt"));
+         runCipher(d, &qb::MessageCipher::Decrypt1Click, d.file("bob/newmail.txt"), "");
+     },
      [](Files& files, bool completed) {
          return oneOf("bob/newmail.txt", files.take("bob/newmail.txt"),
                       completed ? States{kPlaintext} : States{kCiphertext, kPlaintext});
@@ -208,7 +214,7 @@ const Row kRows[] = {
      },
      [](Files& files, bool completed) {
          return oneOf("Untitled", files.take("Untitled"),
-                      completed ? States{kPlaintext} : States{kOldDraft, kCiphertext, kPlaintext});
+                      completed ? States{kPlaintext} : States{kOldDraft, kPlaintext});
      }},
     {"New Recipiant", prepareUsers,
      [](Desk& d) {
@@ -218,7 +224,7 @@ const Row kRows[] = {
      [](Files& files, bool completed) { return judgeNewKey(files, completed, "carol", std::nullopt); }},
     {"New Recipiant re-keying", prepareUsers,
      [](Desk& d) {
-         d.ask.answerInput("bob").answerMessage(Answer::Ok);
+         d.ask.answerInput("bob").answerMessage(Answer::Yes).answerMessage(Answer::Ok);
          runRecipients(d, &qb::Recipients::NewKey1Click);
      },
      [](Files& files, bool completed) { return judgeNewKey(files, completed, "bob", kOldBobKey); }},
@@ -277,6 +283,19 @@ const Row kRows[] = {
      }},
 };
 
+// Writes in the leftover's folder as the program next would: Encrypt of that message for Encrypt's own temporary
+// file, a new file beside any other.
+void writeNextTo(const std::string& directory, const std::string& leftover)
+{
+    Desk d(directory);
+    const fs::path folder = fs::path(d.file(leftover)).parent_path();
+    if (fs::path(leftover).filename() == "newmail.tmp")
+        return runCipher(d, &qb::MessageCipher::Encrypt1Click, (folder / "newmail.txt").string(), "next");
+    qb::TextFile next(d.session.io);
+    qb::rewriteChecked(next, (folder / "next").string());
+    qb::closeChecked(next);
+}
+
 // Runs the row's command in a child process that the fault seam ends before its k-th change to the file system.
 // Returns the child's exit status: kEndedByFaultSeam, 0 when the command completed, 1 when it failed.
 int runChild(const Row& row, const std::string& directory, std::uint64_t k)
@@ -319,8 +338,14 @@ TEST(CrashSafety, EveryCrashPointLeavesEachFileWholeAndOldOrNew)
                     << path << " changed, ended before change " << k;
                 files.after.erase(found);
             }
-            for (const auto& [path, bytes] : files.after)
-                ASSERT_TRUE(!completed && isLeftoverTemporary(path)) << "stray file " << path << " at k=" << k;
+            // Only the one named temporary file that a crash between its link and the rename leaves, which the next
+            // write in its folder removes.
+            ASSERT_LE(files.after.size(), completed ? 0u : 1u) << "more than one file left at k=" << k;
+            for (const auto& [path, bytes] : files.after) {
+                ASSERT_TRUE(isLeftoverTemporary(path)) << "stray file " << path << " at k=" << k;
+                writeNextTo(dir.path(), path);
+                ASSERT_FALSE(dir.exists(path)) << path << " outlived the next write, k=" << k;
+            }
             if (completed)
                 break;
         }

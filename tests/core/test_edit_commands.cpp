@@ -19,6 +19,7 @@ TEST(EditCommands, CopyAsMailTextPutsTheEditorsBytesOnTheClipboardAsMailText)
     const std::string bytes("line\r\n\0\x1a\n", 9);
     view.editor.takeAllBytes(std::string(bytes));
     view.editor.setModified(false);
+    view.scripted.answerMessage(qb::Answer::Yes); // not Encrypt's result: asked first
     commands.CopyAsMailText1Click();
     EXPECT_EQ(view.systemClipboard.text(), qb::armorMailText(bytes));
     EXPECT_FALSE(view.editor.isModified());

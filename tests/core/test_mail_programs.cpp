@@ -104,6 +104,9 @@ TEST_F(MailProgramsTest, NewProgramFileCreatesOrEmptiesOnlyOnYes)
         view.programs.add("before");
         EXPECT_TRUE(run(&qb::MailPrograms::newprogramfile));
         EXPECT_EQ(boxes(), row.shown);
+        if (row.exists) {
+            EXPECT_EQ(dialogs->boxes()[0].defaultButton, qb::DefaultButton::No) << "Return would empty the list";
+        }
         EXPECT_EQ(mailCfg(), row.emptied ? "" : kPineAndElm);
         EXPECT_EQ(listed(), row.emptied ? Texts{""} : Texts{"before"});
     }

@@ -1,7 +1,10 @@
+#include "CommandRunner.h"
+#include "EditCommands.h"
 #include "Errors.h"
 #include "KeyFingerprint.h"
 #include "MailText.h"
 #include "MessageCipher.h"
+#include "MessageFiles.h"
 #include "ScriptedUi.h"
 #include "Session.h"
 #include "TempDir.h"
@@ -13,6 +16,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <utility>
@@ -41,7 +45,12 @@ class HookedProgress : public qb::ProgressControl
 {
 public:
     explicit HookedProgress(qb::ProgressControl& inner) : m_inner(inner) {}
-    void setMaximum(std::int64_t maximum) override { m_inner.setMaximum(maximum); }
+    void setMaximum(std::int64_t maximum) override
+    {
+        m_inner.setMaximum(maximum);
+        if (auto action = std::exchange(atMaximum, nullptr))
+            action();
+    }
     void setPosition(std::int64_t position) override { m_inner.setPosition(position); }
     void stepPositions(std::int64_t first, std::int64_t last) override
     {
@@ -52,6 +61,7 @@ public:
     }
 
     std::function<void()> duringRun;
+    std::function<void()> atMaximum;
     std::vector<std::pair<std::int64_t, std::int64_t>> steps;
 
 private:
@@ -90,16 +100,20 @@ protected:
     std::string message() const { return dir.readFile("bob/newmail.txt"); }
     void setKey(const std::string& key) const { dir.writeFile("bob/bob.key", key); }
 
-    // Encrypt takes its message from the editor; Decrypt from the file, the editor only needs to be non-empty.
+    // Encrypt takes its message from the editor; Decrypt from the file, which the editor shows as File > Open left it.
     void run(Command command, const std::string& bytes)
     {
         if (command == kEncrypt) {
             view->editor.type(bytes);
         } else {
             dir.writeFile("bob/newmail.txt", bytes);
-            view->editor.type("ciphertext");
+            openMessage();
         }
         ((*cipher).*command)();
+    }
+    void openMessage(const std::string& path = {})
+    {
+        qb::MessageFiles(session, *view).openfile(path.empty() ? messagePath() : path);
     }
     // Both commands stop with this warning when no key or no message file can be named.
     void expectNoCorrespondentWarning() const
@@ -155,6 +169,8 @@ TEST_F(MessageCipherTest, RestartsTheKeyForEachPassAndStepsTheProgressOverEveryB
         setKey(key);
         dir.writeFile("bob/newmail.txt", text);
         view->editor.type(text);
+        if (command == kDecrypt)
+            openMessage();
         ((*cipher).*command)();
         EXPECT_EQ(message(), xorRepeating(text, key));
         EXPECT_EQ(view->progress.maximum(), 2500);
@@ -164,8 +180,8 @@ TEST_F(MessageCipherTest, RestartsTheKeyForEachPassAndStepsTheProgressOverEveryB
 
 TEST_F(MessageCipherTest, KeysOfEveryLengthAgainstTheReadBufferRepeatAcrossChunkEdges)
 {
-    // The key is read once, in 64 KiB steps, and combined 64 KiB of message at a time: lengths either side of those
-    // edges, with 26 ending the key's data inside or past a step.
+    // The key is combined 64 KiB of message at a time and held whole up to a 1 MiB piece, a longer one read a piece at
+    // a time: lengths either side of those edges, with 26 ending the key's data inside or past a step or a piece.
     struct Row
     {
         const char* what;
@@ -183,6 +199,9 @@ TEST_F(MessageCipherTest, KeysOfEveryLengthAgainstTheReadBufferRepeatAcrossChunk
         {"one more than a step", kStep + 1, npos, 3 * kStep + 7},
         {"26 inside the second step", 3 * kStep, kStep + 10, 4 * kStep + 1},
         {"longer than the message", 5 * kStep, npos, kStep + 9},
+        {"exactly a piece", 16 * kStep, npos, 32 * kStep + 1},
+        {"longer than a piece", 16 * kStep + 3, npos, 40 * kStep + 11},
+        {"26 past the first piece", 20 * kStep, 17 * kStep + 5, 48 * kStep},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -256,7 +275,6 @@ TEST_F(MessageCipherTest, EncryptThenDecryptRestoresBinaryFilesByteForByte)
         setKey(key);
         run(kEncrypt, original);
         EXPECT_EQ(message(), xorRepeating(original, mark == 0 || key.empty() ? "\x1a" : key.substr(0, mark)));
-        view->editor.type("ciphertext as shown");
         cipher->Decrypt1Click();
         EXPECT_EQ(message(), original);
     }
@@ -277,6 +295,7 @@ TEST_F(MessageCipherTest, ReloadsTheEditorWithTheResultAndMarksItModified)
     EXPECT_EQ(view->statusMessages,
               std::vector<std::string>{"Encrypted with bob's key. Copy as Mail Text (Ctrl+Shift+C) to send it."});
     // So encrypting what the editor shows gives the plaintext back exactly.
+    view->scripted.answerMessage(qb::Answer::Yes);
     cipher->Encrypt1Click();
     EXPECT_EQ(message(), xorRepeating(ciphertext, "\x07"));
 
@@ -289,22 +308,39 @@ TEST_F(MessageCipherTest, ReloadsTheEditorWithTheResultAndMarksItModified)
     EXPECT_EQ(view->statusMessages.back(), "Decrypted with bob's key.");
 }
 
-TEST_F(MessageCipherTest, DecryptSavesTheEditorOnlyForTheExactPathUntitled)
+TEST_F(MessageCipherTest, DecryptTakesWhatTheEditorShows)
 {
     setKey("\x01");
+    dir.writeFile("other", "Jgnnq");
+    const struct
+    {
+        const char* name;
+        std::string opened; // the file opened first, if any
+        const char* typed;  // then typed or pasted, if anything
+        std::string path;   // the path field then
+        std::string result; // the path field's file and the editor
+    } rows[] = {
+        {"pasted under a named path", "", "Idmmn", messagePath(), "Hello"},
+        {"pasted into an untitled message", "", "Idmmn", "Untitled", "Hello"},
+        {"an opened file, every byte of it", messagePath(), nullptr, messagePath(), std::string("Hello\x01 ", 7)},
+        {"an opened file, edited", messagePath(), "Idmmn", messagePath(), "Hello"},
+        {"another file than the path field names", dir.file("other"), nullptr, messagePath(), "Kfoop"},
+    };
     dir.makeFolder("work");
     qbtest::ScopedWorkingDirectory inWork(dir.file("work"));
-    for (const std::string name : {"Untitled", "untitled"}) {
-        SCOPED_TRACE(name);
-        const std::string expected = name == "Untitled" ? "Hello" : "Kfoop";
-        dir.writeFile("work/" + name, "Jgnnq"); // "Kfoop" under the key
-        view->pathField.setText(name);
-        view->editor.type("Idmmn");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        renew();
+        dir.writeFile("bob/newmail.txt", std::string("Idmmn\0!", 7)); // more than the editor shows of it
+        if (!row.opened.empty())
+            openMessage(row.opened);
+        if (row.typed)
+            view->editor.type(row.typed);
+        view->pathField.setText(row.path);
         cipher->Decrypt1Click();
-        EXPECT_EQ(dir.readFile("work/" + name), expected);
-        EXPECT_EQ(view->editor.text(), expected);
+        EXPECT_EQ(row.path == "Untitled" ? dir.readFile("work/Untitled") : message(), row.result);
+        EXPECT_EQ(view->editor.text(), row.result);
     }
-    EXPECT_FALSE(dir.exists("bob/newmail.txt"));
 }
 
 TEST_F(MessageCipherTest, DecryptTakesTheBytesOfMailTextInTheEditorOrTheFile)
@@ -326,7 +362,7 @@ TEST_F(MessageCipherTest, DecryptTakesTheBytesOfMailTextInTheEditorOrTheFile)
             view->editor.type("Hello,\r\n" + quoted);
         } else {
             dir.writeFile("bob/newmail.txt", "Hello,\n" + quoted);
-            view->editor.type("x");
+            openMessage();
         }
         cipher->Decrypt1Click();
         EXPECT_EQ(view->editor.text(), plaintext);
@@ -385,10 +421,72 @@ TEST_F(MessageCipherTest, MailTextNamingAnotherKeyIsRefusedWithAWarningAndNothin
     }
 }
 
+TEST_F(MessageCipherTest, CopyAsMailTextAndEncryptAskWhenTheEditorDoesNotShowWhatTheyExpect)
+{
+    setKey("\x01");
+    const std::string notEncrypted = "The message is not encrypted. Copy it as mail text anyway?";
+    const std::string encrypted =
+        "The message is already encrypted. Encrypting it again gives back the plain text. Go on?";
+    const std::string ciphertextMail = "-----BEGIN QUILLBOX 97 MESSAGE-----\nKey: 4BF5 122F 3445 54C5\n\nSWRtbW4=\n"
+                                       "=nE/2\n-----END QUILLBOX 97 MESSAGE-----\n";
+    const std::string plainMail =
+        "-----BEGIN QUILLBOX 97 MESSAGE-----\n\nSGVsbG8=\n=EHJM\n-----END QUILLBOX 97 MESSAGE-----\n";
+    const struct
+    {
+        const char* name;
+        bool encryptFirst; // else the editor holds typed text
+        bool copy;         // else Encrypt
+        std::optional<qb::Answer> answer;
+        std::string box, clipboard, file;
+    } rows[] = {
+        {"copy ciphertext", true, true, {}, "", ciphertextMail, "Idmmn"},
+        {"copy plain text, No", false, true, qb::Answer::No, notEncrypted, "", "old"},
+        {"copy plain text, Yes", false, true, qb::Answer::Yes, notEncrypted, plainMail, "old"},
+        {"encrypt plain text", false, false, {}, "", "", "Idmmn"},
+        {"encrypt ciphertext, No", true, false, qb::Answer::No, encrypted, "", "Idmmn"},
+        {"encrypt ciphertext, Yes", true, false, qb::Answer::Yes, encrypted, "", "Hello"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        renew();
+        dir.writeFile("bob/newmail.txt", "old");
+        view->editor.type("Hello");
+        if (row.encryptFirst)
+            cipher->Encrypt1Click();
+        if (row.answer)
+            view->scripted.answerMessage(*row.answer);
+        qb::runCommand(view->scripted, [&] {
+            if (row.copy)
+                qb::EditCommands(*view, session.shownMessage).CopyAsMailText1Click();
+            else
+                cipher->Encrypt1Click();
+        });
+        EXPECT_EQ(view->scripted.boxTexts(), row.box.empty() ? std::vector<std::string>{} : std::vector{row.box});
+        if (!row.box.empty()) {
+            EXPECT_EQ(view->scripted.boxes()[0].defaultButton, qb::DefaultButton::No);
+        }
+        EXPECT_EQ(view->systemClipboard.text(), row.clipboard);
+        EXPECT_EQ(message(), row.file);
+    }
+}
+
+TEST_F(MessageCipherTest, EncryptCombinesTheBytesItSavedWhateverTheFileHoldsMeanwhile)
+{
+    setKey("\x01");
+    // Another program writes the message file between the save and the combining.
+    view->hooked.atMaximum = [&] { dir.writeFile("bob/newmail.txt", "Written by someone else"); };
+    run(kEncrypt, "Hello");
+    EXPECT_EQ(message(), "Idmmn");
+    EXPECT_EQ(view->editor.text(), "Idmmn");
+}
+
 TEST_F(MessageCipherTest, DecryptOfAnEmptyFileChangesNothing)
 {
     setKey("\x01");
-    EXPECT_THROW(run(kDecrypt, ""), qb::EAbort);
+    dir.writeFile("bob/newmail.txt", "ciphertext");
+    openMessage();
+    dir.writeFile("bob/newmail.txt", ""); // emptied since it was opened
+    EXPECT_THROW(cipher->Decrypt1Click(), qb::EAbort);
     EXPECT_EQ(message(), "");
     EXPECT_EQ(view->editor.text(), "ciphertext");
     EXPECT_EQ(view->progress.maximum(), 100);
@@ -399,8 +497,9 @@ TEST_F(MessageCipherTest, DecryptOfAnEmptyFileChangesNothing)
 TEST_F(MessageCipherTest, CountsTheSizeOfAFileOver4GiBIn64BitsAndRefusesItBeforeReading)
 {
     const std::int64_t size = (std::int64_t(1) << 32) + 3;
-    qbtest::makeSparseFile(messagePath(), size);
-    view->editor.type("ciphertext");
+    dir.writeFile("bob/newmail.txt", "ciphertext");
+    openMessage();
+    qbtest::makeSparseFile(messagePath(), size); // grown since it was opened
     setKey("\x01");
     // Larger than the editor can show: refused before anything is read or written.
     EXPECT_THROW(cipher->Decrypt1Click(), qb::EOutOfResources);
@@ -460,10 +559,7 @@ TEST_F(MessageCipherTest, EncryptNeverRenamesOrRemovesATemporaryNameThatIsNoLong
     setKey("\x01");
     // Something else takes the temporary file's name while the ciphertext is written: it is not what was written,
     // so it is neither renamed over the message nor removed.
-    view->hooked.duringRun = [&] {
-        ASSERT_EQ(::unlink(tempPath().c_str()), 0);
-        ASSERT_EQ(::symlink("/proc/self/mem", tempPath().c_str()), 0);
-    };
+    view->hooked.duringRun = [&] { ASSERT_EQ(::symlink("/proc/self/mem", tempPath().c_str()), 0); };
     EXPECT_THROW(run(kEncrypt, "plain text"), qb::EInOutError);
     EXPECT_TRUE(std::filesystem::is_symlink(tempPath())) << "removed what the command had not made";
     EXPECT_EQ(message(), "plain text");
@@ -479,7 +575,9 @@ TEST_F(MessageCipherTest, OwnTemporaryFileAndMissingFileFailWithTheirIoErrors)
     EXPECT_EQ(qbtest::errorTextOf([&] { cipher->Encrypt1Click(); }), "I/O error 32");
     EXPECT_EQ(dir.readFile("bob/draft.tmp"), "old");
 
-    view->pathField.setText(messagePath());
+    dir.writeFile("bob/newmail.txt", "ciphertext");
+    openMessage();
+    std::filesystem::remove(messagePath()); // gone since it was opened
     EXPECT_EQ(qbtest::ioCodeOf([&] { cipher->Decrypt1Click(); }), 2);
 }
 

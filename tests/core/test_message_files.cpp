@@ -187,6 +187,7 @@ TEST_F(MessageFilesTest, SaveAsCopiesEveryByteOfTheMessageFileAndAsksBeforeOverw
             EXPECT_EQ(view.scripted.boxes()[0].text, "OK to overwrite " + row.target);
             EXPECT_EQ(view.scripted.boxes()[0].kind, MessageKind::Confirmation);
             EXPECT_EQ(view.scripted.boxes()[0].buttons, MessageButtons::YesNoCancel);
+            EXPECT_EQ(view.scripted.boxes()[0].defaultButton, qb::DefaultButton::No);
         } else {
             EXPECT_TRUE(view.scripted.boxes().empty());
         }

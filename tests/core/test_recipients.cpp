@@ -86,6 +86,7 @@ TEST_F(RecipientsTest, NewRecipiantFileCreatesOrEmptiesTheListOnlyOnYes)
         EXPECT_EQ(d.boxes(), (answer == Answer::Yes ? Texts{question, kCreated} : Texts{question}));
         EXPECT_EQ(d.ask.boxes()[0].kind, MessageKind::Confirmation);
         EXPECT_EQ(d.ask.boxes()[0].buttons, qb::MessageButtons::YesNoCancel);
+        EXPECT_EQ(d.ask.boxes()[0].defaultButton, qb::DefaultButton::No);
         EXPECT_EQ(dir.readFile("users.cfg"), answer == Answer::Yes ? "" : "bob\r\namy\r\n");
     }
     EXPECT_EQ(dir.readFile("bob/bob.key"), "\x01\x02") << "keys of names that were listed stay";
@@ -122,20 +123,16 @@ TEST_F(RecipientsTest, NewRecipientWarnsAndStopsWhenNoListIsWanted)
     }
 }
 
-TEST_F(RecipientsTest, ListIsSortedWhileTheFileKeepsRegistrationOrderAndRepeatsReplaceTheKey)
+TEST_F(RecipientsTest, ListIsSortedWhileTheFileKeepsRegistrationOrder)
 {
     dir.writeFile("users.cfg", "");
     Desk d(session);
-    std::string firstZedKey;
-    for (const char* name : {"zed", "amy", "Mia", "zed"}) {
+    for (const char* name : {"zed", "amy", "Mia"}) {
         d.ask.answerInput(name).answerMessage(Answer::Ok);
         ASSERT_TRUE(d.run(kNewKey));
-        if (firstZedKey.empty())
-            firstZedKey = dir.readFile("zed/zed.key");
     }
-    EXPECT_EQ(dir.readFile("users.cfg"), "zed\r\namy\r\nMia\r\nzed\r\n");
-    EXPECT_EQ(d.listed(), (Texts{"Mia", "amy", "zed", "zed"}));
-    EXPECT_NE(dir.readFile("zed/zed.key"), firstZedKey) << "the second zed got a key of its own";
+    EXPECT_EQ(dir.readFile("users.cfg"), "zed\r\namy\r\nMia\r\n");
+    EXPECT_EQ(d.listed(), (Texts{"Mia", "amy", "zed"}));
     EXPECT_EQ(d.view.recipients.itemIndex(), -1) << "nobody was chosen, so the reload chooses nobody";
 
     // The correspondent chosen before a registration is still chosen after the reload, wherever it now sorts.
@@ -143,6 +140,38 @@ TEST_F(RecipientsTest, ListIsSortedWhileTheFileKeepsRegistrationOrderAndRepeatsR
     d.ask.answerInput("Al").answerMessage(Answer::Ok);
     ASSERT_TRUE(d.run(kNewKey));
     EXPECT_EQ(d.view.recipients.item(d.view.recipients.itemIndex()), "amy");
+}
+
+TEST_F(RecipientsTest, ANameThatHasAKeyIsReKeyedOnlyOnYesAndListedOnce)
+{
+    const struct
+    {
+        const char* name;
+        const char* users;
+        Answer answer;
+    } rows[] = {
+        {"No keeps key and list", "zed\r\n", Answer::No},
+        {"closing the box keeps them too", "zed\r\n", Answer::Cancel},
+        {"Yes replaces the key of a listed name", "zed\r\n", Answer::Yes},
+        {"Yes lists a name whose key was there unlisted", "", Answer::Yes},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        dir.writeFile("users.cfg", row.users);
+        dir.writeFile("zed/zed.key", "old key");
+        Desk d(session);
+        d.ask.answerInput("zed").answerMessage(row.answer);
+        const bool replaced = row.answer == Answer::Yes;
+        if (replaced)
+            d.ask.answerMessage(Answer::Ok);
+        EXPECT_EQ(d.run(kNewKey), replaced);
+        EXPECT_EQ(d.boxes()[0], "zed already has a key. Replace it? Messages encrypted with the old key can no longer "
+                                "be decrypted.");
+        EXPECT_EQ(d.ask.boxes()[0].buttons, qb::MessageButtons::YesNo);
+        EXPECT_EQ(d.ask.boxes()[0].defaultButton, qb::DefaultButton::No);
+        EXPECT_EQ(dir.readFile("zed/zed.key").size(), replaced ? 1000u : 7u);
+        EXPECT_EQ(dir.readFile("users.cfg"), replaced ? "zed\r\n" : row.users);
+    }
 }
 
 TEST_F(RecipientsTest, NamesThatCannotBeOneFolderOrOneLineAreRefusedBeforeAnythingIsTouched)
@@ -163,43 +192,56 @@ TEST_F(RecipientsTest, NamesThatCannotBeOneFolderOrOneLineAreRefusedBeforeAnythi
     }
 }
 
-TEST_F(RecipientsTest, ImportCopiesTheChosenFileUpToItsFirstEndOfDataMark)
+TEST_F(RecipientsTest, ImportCopiesTheChosenFileUpToItsFirstEndOfDataMarkAndSaysWhatItKept)
 {
-    const std::pair<std::string, std::string> rows[] = {
-        {"", "\x1a"},
-        {"\032abc", "\x1a"},
-        {"ab\032cd", "ab"},
-        {std::string("l1\r\n\0\xff", 6), std::string("l1\r\n\0\xff", 6)},
-        {std::string(300, 'k'), std::string(300, 'k')}};
-    std::size_t index = 0;
-    for (const auto& [source, key] : rows) {
-        const std::string name = "p" + std::to_string(index++);
-        dir.writeFile("received.bin", source);
+    const std::string refused = dir.file("received.bin") + " holds no usable key (a key ends at its first byte 26).";
+    const std::string kept = "A new Directory and key has been imported for ";
+    const struct
+    {
+        std::string name;
+        std::string source;
+        std::optional<std::string> key; // none: refused
+        std::string told;
+    } rows[] = {{"empty", "", std::nullopt, refused},
+                {"marked", "\032abc", std::nullopt, refused},
+                {"cut", "ab\032cd", "ab", kept + "cut\nOnly the first 2 bytes of the file are used as the key."},
+                {"bytes", std::string("l1\r\n\0\xff", 6), std::string("l1\r\n\0\xff", 6), kept + "bytes"},
+                {"long", std::string(300, 'k'), std::string(300, 'k'), kept + "long"}};
+    for (const auto& row : rows) {
+        const std::string& name = row.name;
+        SCOPED_TRACE(name);
+        dir.writeFile("received.bin", row.source);
         Desk d(session);
         d.ask.answerInput(name).acceptOpen(dir.file("received.bin")).answerMessage(Answer::Ok);
-        if (index == 1) // no list yet: created without a question
+        if (&row == rows) // no list yet: created without a question
             d.ask.answerMessage(Answer::Ok);
-        ASSERT_TRUE(d.run(kImportKey));
+        EXPECT_EQ(d.run(kImportKey), row.key.has_value());
         EXPECT_EQ(d.ask.inputBoxes()[0], InputBox("Import New Key", "Enter a name for person"));
-        EXPECT_EQ(dir.readFile(name + "/" + name + ".key"), key) << name;
-        EXPECT_EQ(d.boxes().back(), "A new Directory and key has been imported for " + name);
-        EXPECT_EQ(d.listed().size(), index);
+        EXPECT_EQ(d.boxes().back(), row.told);
+        EXPECT_EQ(d.ask.boxes().back().kind, row.key ? MessageKind::Information : MessageKind::Warning);
+        EXPECT_EQ(dir.exists(name + "/" + name + ".key"), row.key.has_value());
+        if (row.key) {
+            EXPECT_EQ(dir.readFile(name + "/" + name + ".key"), *row.key);
+        }
     }
-    EXPECT_EQ(dir.readFile("users.cfg"), "p0\r\np1\r\np2\r\np3\r\np4\r\n");
+    EXPECT_EQ(dir.readFile("users.cfg"), "cut\r\nbytes\r\nlong\r\n");
 }
 
-TEST_F(RecipientsTest, ImportOntoAnExistingKeyKeepsIt)
+TEST_F(RecipientsTest, ImportOntoAnExistingKeyKeepsItSaysSoAndListsTheNameOnce)
 {
-    dir.writeFile("users.cfg", "amy\r\n");
-    dir.makeFolder("amy");
     dir.writeFile("amy/amy.key", "old key");
-    Desk d(session);
-    d.ask.answerInput("amy").answerMessage(Answer::Ok);
-    EXPECT_FALSE(d.run(kImportKey));
-    EXPECT_EQ(d.boxes(), Texts{"A new Directory and key has been imported for amy"});
-    EXPECT_EQ(d.ask.openDialogsShown(), 0);
-    EXPECT_EQ(dir.readFile("amy/amy.key"), "old key");
-    EXPECT_EQ(d.listed(), (Texts{"amy", "amy"}));
+    dir.writeFile("received.bin", "new key");
+    for (const char* users : {"amy\r\n", ""}) {
+        dir.writeFile("users.cfg", users);
+        Desk d(session);
+        d.ask.answerInput("amy").acceptOpen(dir.file("received.bin")).answerMessage(Answer::Ok);
+        EXPECT_FALSE(d.run(kImportKey));
+        EXPECT_EQ(d.boxes(),
+                  Texts{"amy already has a key. It was kept; " + dir.file("received.bin") + " was not imported."});
+        EXPECT_EQ(d.ask.boxes()[0].kind, MessageKind::Warning);
+        EXPECT_EQ(dir.readFile("amy/amy.key"), "old key");
+        EXPECT_EQ(dir.readFile("users.cfg"), "amy\r\n");
+    }
 }
 
 TEST_F(RecipientsTest, ImportThatGetsNoKeyListsNothingAndLeavesNoKeyFile)

@@ -12,9 +12,10 @@ ScriptedDialogs::~ScriptedDialogs()
     leaveScriptProblems(problems());
 }
 
-qb::Answer ScriptedDialogs::messageBox(const std::string& text, qb::MessageKind kind, qb::MessageButtons buttons)
+qb::Answer ScriptedDialogs::showMessageBox(const std::string& text, qb::MessageKind kind, qb::MessageButtons buttons,
+                                           qb::DefaultButton defaultButton)
 {
-    m_boxes.push_back({text, kind, buttons});
+    m_boxes.push_back({text, kind, buttons, defaultButton});
     if (m_messageAnswers.empty()) {
         m_unexpected.push_back("message box \"" + text + "\"");
         return qb::Answer::Cancel;
@@ -69,6 +70,13 @@ bool ScriptedDialogs::executeSaveDialog()
     return takeFileAnswer(m_saveAnswers, m_saveFileName, "save", m_unexpected);
 }
 
+std::string ScriptedDialogs::chooseExportFile(const std::string& fileName)
+{
+    m_exportProposals.push_back(fileName);
+    std::string chosen;
+    return takeFileAnswer(m_exportAnswers, chosen, "export", m_unexpected) ? chosen : std::string();
+}
+
 std::vector<std::string> ScriptedDialogs::boxTexts() const
 {
     std::vector<std::string> texts;
@@ -79,7 +87,8 @@ std::vector<std::string> ScriptedDialogs::boxTexts() const
 
 bool ScriptedDialogs::allAnswersUsed() const
 {
-    return m_messageAnswers.empty() && m_inputAnswers.empty() && m_openAnswers.empty() && m_saveAnswers.empty();
+    return m_messageAnswers.empty() && m_inputAnswers.empty() && m_openAnswers.empty() && m_saveAnswers.empty() &&
+           m_exportAnswers.empty();
 }
 
 std::vector<std::string> ScriptedDialogs::problems() const
@@ -91,7 +100,8 @@ std::vector<std::string> ScriptedDialogs::problems() const
         const std::pair<std::size_t, const char*> left[] = {{m_messageAnswers.size(), "message box"},
                                                             {m_inputAnswers.size(), "input box"},
                                                             {m_openAnswers.size(), "open dialog"},
-                                                            {m_saveAnswers.size(), "save dialog"}};
+                                                            {m_saveAnswers.size(), "save dialog"},
+                                                            {m_exportAnswers.size(), "export dialog"}};
         std::string unused = "answers never asked for:";
         const char* separator = " ";
         for (const auto& [count, dialog] : left) {

@@ -16,6 +16,7 @@ struct ShownBox
     std::string text;
     qb::MessageKind kind;
     qb::MessageButtons buttons;
+    qb::DefaultButton defaultButton;
 };
 
 // Answers dialogs from queues the test fills in advance and records everything shown. A dialog the test did not
@@ -38,6 +39,7 @@ public:
     ScriptedDialogs& cancelOpen() { return queue(m_openAnswers, {false, {}}); }
     ScriptedDialogs& acceptSave(const std::string& fileName) { return queue(m_saveAnswers, {true, fileName}); }
     ScriptedDialogs& cancelSave() { return queue(m_saveAnswers, {false, {}}); }
+    ScriptedDialogs& acceptExport(const std::string& fileName) { return queue(m_exportAnswers, {true, fileName}); }
     // The name an earlier accepted open dialog left behind, which a cancelled one keeps.
     ScriptedDialogs& keepOpenFileName(const std::string& fileName)
     {
@@ -45,13 +47,13 @@ public:
         return *this;
     }
 
-    qb::Answer messageBox(const std::string& text, qb::MessageKind kind, qb::MessageButtons buttons) override;
     std::string inputBox(const std::string& caption, const std::string& prompt,
                          const std::string& defaultText) override;
     bool executeOpenDialog() override;
     std::string openDialogFileName() const override { return m_openFileName; }
     bool executeSaveDialog() override;
     std::string saveDialogFileName() const override { return m_saveFileName; }
+    std::string chooseExportFile(const std::string& fileName) override;
     void showErrorBox(const std::string& text) override { m_errors.push_back(text); }
 
     const std::vector<ShownBox>& boxes() const { return m_boxes; }
@@ -62,6 +64,8 @@ public:
     const std::vector<std::pair<std::string, std::string>>& inputBoxes() const { return m_inputBoxes; }
     int openDialogsShown() const { return m_openShown; }
     int saveDialogsShown() const { return m_saveShown; }
+    // The file names the export dialog proposed, in order.
+    const std::vector<std::string>& exportProposals() const { return m_exportProposals; }
     // True when every queued answer was used.
     bool allAnswersUsed() const;
     // The dialogs that came with no answer queued, as "message box \"text\"", "input box \"caption\"",
@@ -69,6 +73,10 @@ public:
     const std::vector<std::string>& unexpectedDialogs() const { return m_unexpected; }
     // One line for each unexpected dialog and one naming the answers left unused; empty when the script held.
     std::vector<std::string> problems() const;
+
+protected:
+    qb::Answer showMessageBox(const std::string& text, qb::MessageKind kind, qb::MessageButtons buttons,
+                              qb::DefaultButton defaultButton) override;
 
 private:
     struct FileAnswer
@@ -85,6 +93,8 @@ private:
     std::deque<FileAnswer> m_inputAnswers;
     std::deque<FileAnswer> m_openAnswers;
     std::deque<FileAnswer> m_saveAnswers;
+    std::deque<FileAnswer> m_exportAnswers;
+    std::vector<std::string> m_exportProposals;
     std::vector<ShownBox> m_boxes;
     std::vector<std::string> m_errors;
     std::vector<std::pair<std::string, std::string>> m_inputBoxes;

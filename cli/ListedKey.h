@@ -1,0 +1,36 @@
+#pragma once
+
+#include "CipherKey.h"
+#include "CorrespondentKey.h"
+#include "Session.h"
+
+#include <cstdint>
+#include <string>
+
+namespace qbcli {
+
+// The key of a correspondent named on the command line, opened and held until finish: only a name listed in users.cfg
+// has one ("unknown recipient" otherwise), and a listed name without a key is "Please select a Recipiant/Sender!".
+class ListedKey
+{
+public:
+    ListedKey(qb::Session& session, const std::string& name);
+
+    qb::CorrespondentKey& file() { return m_file; }
+    // The key for a message of at most `mostBytes` bytes, read as the message needs it.
+    qb::RepeatingKey read(std::uint64_t mostBytes) { return m_file.repeating(mostBytes); }
+    void finish() { m_file.finish(); }
+
+private:
+    static const std::string& listedName(qb::Session& session, const std::string& name);
+
+    qb::CorrespondentKey m_file;
+};
+
+// "no key for NAME (PATH: reason)": why a listed correspondent's key cannot be used.
+std::string noKeyText(qb::Session& session, const std::string& name);
+
+// Raises "unknown recipient NAME" unless the name is one folder name listed in users.cfg.
+void requireListed(qb::Session& session, const std::string& name);
+
+} // namespace qbcli

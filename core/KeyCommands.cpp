@@ -1,0 +1,47 @@
+#include "KeyCommands.h"
+
+#include "CorrespondentKey.h"
+#include "Errors.h"
+#include "KeyExport.h"
+#include "KeyFingerprint.h"
+#include "StoredFiles.h"
+
+namespace qb {
+
+void KeyCommands::KeyFingerprint1Click()
+{
+    const std::string& name = m_session.currentuser;
+    CorrespondentKey key(m_session, name);
+    requireSelectedKey(key.isOpen());
+    const std::string fingerprint = keyFingerprint(key);
+    key.finish();
+    m_view.dialogs().messageBox(name + "'s key fingerprint:\n" + fingerprint + "\nIt matches when " + name +
+                                    " sees the same fingerprint for your key.",
+                                MessageKind::Information, MessageButtons::Ok);
+}
+
+void KeyCommands::ExportKey1Click()
+{
+    const std::string& name = m_session.currentuser;
+    KeyExport copy(m_session.io, m_session.correspondent(name));
+    requireSelectedKey(copy.isOpen());
+    Dialogs& dialogs = m_view.dialogs();
+    const std::string target = dialogs.chooseExportFile(name + ".key");
+    if (target.empty())
+        Abort();
+    if (fileExists(m_session.io, target) &&
+        dialogs.confirmDestroying("OK to overwrite " + target, MessageButtons::YesNoCancel) != Answer::Yes)
+        Abort();
+    copy.writeTo(target);
+    m_view.showStatusMessage(name + "'s key exported to " + target + ".");
+}
+
+void KeyCommands::requireSelectedKey(bool hasKey)
+{
+    if (hasKey && !m_session.currentuser.empty())
+        return;
+    m_view.dialogs().messageBox(kSelectRecipientWarning, MessageKind::Warning, MessageButtons::Ok);
+    Abort();
+}
+
+} // namespace qb

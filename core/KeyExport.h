@@ -1,0 +1,34 @@
+#pragma once
+
+#include "CorrespondentPaths.h"
+#include "IoContext.h"
+#include "TextFile.h"
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+namespace qb {
+
+// A copy of a correspondent's key file, whole (bytes after an end-of-data mark too), to hand the key to the
+// correspondent. The key file is held open from construction to the end of the copy.
+class KeyExport
+{
+public:
+    // Opens the key file; isOpen() is false when there is none to copy (a link among the program's own files raises
+    // "File access denied", as for Encrypt).
+    KeyExport(IoContext& io, const CorrespondentPaths& correspondent);
+
+    bool isOpen() const { return m_key.isOpen(); }
+    // Writes the copy to `target`: beside it and renamed over it once whole, private to its owner (0600) whatever the
+    // umask or the file it replaces. Checked.
+    void writeTo(const std::string& target);
+    // Hands the key's bytes to `sink` in order, a piece at a time. Checked.
+    void readAll(const std::function<void(const unsigned char*, std::size_t)>& sink);
+
+private:
+    IoContext& m_io;
+    TextFile m_key;
+};
+
+} // namespace qb
