@@ -10,6 +10,7 @@
 #include "CoreDumps.h"
 #include "Errors.h"
 #include "ProductInfo.h"
+#include "RemovalOnSignal.h"
 #include "Session.h"
 
 #include <QApplication>
@@ -20,6 +21,7 @@
 int main(int argc, char* argv[])
 {
     qb::disableCoreDumps();
+    qb::removeTemporaryFilesOnSignals();
     QApplication application(argc, argv);
     // The title is the caption of the standard error box and of the task-bar button.
     QApplication::setApplicationName(QString::fromLatin1(qb::kApplicationTitle));

@@ -97,8 +97,12 @@ int main(int argc, char** argv)
     std::fwrite(key.data(), 1, key.size(), keyFile);
     std::fclose(keyFile);
     std::FILE* users = std::fopen((data + "/users.cfg").c_str(), "wb");
-    std::fputs("bob\r\n", users);
+    std::fputs("bob\r\nbig\r\n", users);
     std::fclose(users);
+    // A key of 2 GB that takes no room on disk: zero bytes, none of them the end-of-data mark.
+    fs::create_directories(data + "/big");
+    std::fclose(std::fopen((data + "/big/big.key").c_str(), "wb"));
+    fs::resize_file(fs::path(data) / "big/big.key", std::uintmax_t(2) << 30);
     const std::string message = root + "/message";
     const std::string out = root + "/out";
     const auto encrypt = [&](bool armor) {
@@ -117,6 +121,15 @@ int main(int argc, char** argv)
         std::printf("peak memory, %4zu MiB message: %.1f MiB raw, %.1f MiB --armor\n", mib, raw.peakMiB,
                     armored.peakMiB);
         memoryMet = memoryMet && raw.peakMiB < kMemoryGoalMiB && armored.peakMiB < kMemoryGoalMiB;
+    }
+
+    // Whatever the key's size the key is read a piece at a time, never more than the message needs.
+    const std::string small = root + "/small";
+    writeMessage(small, 15);
+    for (const std::string& input : {small, message}) {
+        const ChildRun run = runCli({"--data", data, "encrypt", "-r", "big", "-o", out, input});
+        std::printf("peak memory, 2 GB key, %s message: %.1f MiB\n", input == small ? "15-byte" : "large", run.peakMiB);
+        memoryMet = memoryMet && run.peakMiB < kMemoryGoalMiB;
     }
 
     std::vector<double> flushed;

@@ -2,18 +2,23 @@
 
 #include "ByteSource.h"
 #include "CipherKey.h"
+#include "CipherLoop.h"
 #include "CliOptions.h"
 #include "Errors.h"
+#include "HeldBytes.h"
 #include "ListedKey.h"
 #include "MailText.h"
 #include "OutputTarget.h"
+#include "RecipientCommands.h"
 #include "RecipientFiles.h"
 #include "TerminalText.h"
+#include "TextMode.h"
 
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace qbcli {
@@ -23,36 +28,34 @@ namespace {
 // Bytes combined at a time: large enough that system calls vanish, small enough to keep memory flat.
 constexpr std::size_t kChunkSize = 1 << 20;
 
-// What encrypt works with, opened in this order: the key, the input, the output; and a chunk of the message.
-struct CipherRun
-{
-    CipherRun(qb::Session& session, const CipherRequest& request)
-        : keyFile(session, request.recipient), input(session.io, request.input), key(keyFile.read(input.mostBytes())),
-          output(openOutput(session.io, request.output, Retraction::Never)), chunk(kChunkSize)
-    {
-    }
-
-    // Reads the next chunk; 0 at the end of the input.
-    std::size_t next() { return input.read(chunk.data(), chunk.size()); }
-    // The whole input is done: closes the key and the input and puts the result in place.
-    void finish()
-    {
-        keyFile.finish();
-        input.finish();
-        output->commit();
-    }
-
-    ListedKey keyFile;
-    ByteSource input;
-    qb::RepeatingKey key;
-    std::unique_ptr<OutputTarget> output;
-    std::vector<unsigned char> chunk;
-};
-
 std::string_view asText(const std::vector<unsigned char>& bytes, std::size_t count)
 {
     return {reinterpret_cast<const char*>(bytes.data()), count};
 }
+
+// Where the combined bytes go: as they are, or with --text as UTF-8 with LF line ends.
+class PlainOutput
+{
+public:
+    PlainOutput(OutputTarget& output, bool text) : m_output(output)
+    {
+        if (text)
+            m_decoder.emplace();
+    }
+    void write(const qb::MessagePiece& piece)
+    {
+        if (!m_decoder)
+            return m_output.write(piece.bytes, piece.count);
+        m_converted.clear();
+        m_decoder->convert({reinterpret_cast<const char*>(piece.bytes), piece.count}, m_converted);
+        m_output.write(m_converted.data(), m_converted.size());
+    }
+
+private:
+    OutputTarget& m_output;
+    std::optional<Utf8TextDecoder> m_decoder;
+    std::string m_converted;
+};
 
 // The key decrypt combines with. Raw bytes take the key -r names. Mail text takes the key its Key line names: the
 // named one when it matches, or without -r the first correspondent's in users.cfg that does; a block without a Key
@@ -152,71 +155,128 @@ private:
 
 void encryptStream(qb::Session& session, const CipherRequest& request)
 {
-    CipherRun run(session, request);
+    // Opened in this order: the key, the input, the output.
+    ListedKey keyFile(session, request.recipient);
+    ByteSource input(session.io, request.input);
+    // Text gains at most a CR a line, so twice the input bounds the key a message can use.
+    const std::uint64_t most = input.mostBytes();
+    qb::RepeatingKey key = keyFile.read(request.text && most < UINT64_MAX / 2 ? 2 * most : most);
+    const std::unique_ptr<OutputTarget> output = openOutput(session.io, request.output);
+    if (!request.armor && output->isTerminal())
+        throw qb::Error("refusing to write ciphertext to a terminal; use --armor or -o");
+
     std::string text;
     std::optional<qb::MailTextWriter> armor;
     // Mail text names its key, so the reader can pick it.
     if (request.armor)
         armor.emplace(text, qb::RecipientFiles(session).keyFingerprint(request.recipient).value_or(""));
-    while (const std::size_t count = run.next()) {
-        run.key.combine(run.chunk.data(), count);
-        if (!armor) {
-            run.output->write(run.chunk.data(), count);
-            continue;
+    std::optional<WindowsTextEncoder> encoder;
+    if (request.text)
+        encoder.emplace(input.shownName());
+    std::vector<unsigned char> chunk(kChunkSize);
+    std::string converted;
+    const auto next = [&]() -> qb::MessagePiece {
+        if (!encoder)
+            return {chunk.data(), input.read(chunk.data(), chunk.size())};
+        // A piece of text may convert to nothing yet (a character split between reads): read on.
+        converted.clear();
+        while (converted.empty()) {
+            const std::size_t count = input.read(chunk.data(), chunk.size());
+            if (count == 0) {
+                encoder->finish();
+                break;
+            }
+            encoder->convert(asText(chunk, count), converted);
         }
-        armor->write(asText(run.chunk, count), text);
-        run.output->write(text.data(), text.size());
+        return {reinterpret_cast<unsigned char*>(converted.data()), converted.size()};
+    };
+    qb::combineMessage(key, next, [&](const qb::MessagePiece& piece) {
+        if (!armor)
+            return output->write(piece.bytes, piece.count);
+        armor->write({reinterpret_cast<const char*>(piece.bytes), piece.count}, text);
+        output->write(text.data(), text.size());
         text.clear();
-    }
+    });
     if (armor) {
         armor->finish(text);
-        run.output->write(text.data(), text.size());
+        output->write(text.data(), text.size());
     }
-    run.finish();
+    keyFile.finish();
+    input.finish();
+    output->commit();
 }
 
 void decryptStream(qb::Session& session, const CipherRequest& request)
 {
-    // Opened in this order: the named key, the input, the output. Until the input has ended it is not known whether
-    // it holds mail text, which block is the message, nor whether that is whole.
+    // Opened in this order: the named key, the input, the output.
     DecryptKeys keys(session, request.recipient);
     ByteSource input(session.io, request.input);
     keys.read(input.mostBytes());
-    const std::unique_ptr<OutputTarget> output = openOutput(session.io, request.output, Retraction::Possible);
-    // Raw bytes are combined only with a named key, and not when mail text is asked for.
-    const bool rawAllowed = keys.named() && !request.armor;
+    const std::unique_ptr<OutputTarget> output = openOutput(session.io, request.output);
+    PlainOutput plain(*output, request.text);
+    const auto write = [&](const qb::MessagePiece& piece) { plain.write(piece); };
     std::vector<unsigned char> chunk(kChunkSize);
+
+    // Whether the input is mail text is settled before anything is written, so raw bytes stream through as they are
+    // combined. A regular file is searched whole for a begin line, as the window does; a stream is mail text when a
+    // block begins in its first chunk. Raw bytes are combined only with a named key, and not when mail text is asked
+    // for.
+    const bool rawAllowed = keys.named() && !request.armor;
     qb::MailTextReader mailText;
     std::string decoded;
-    int chosen = 0;
-    // Once a block is chosen, its bytes are the message and everything written before it goes.
-    const auto emitDecoded = [&] {
-        if (mailText.chosenBlock() != chosen) {
-            chosen = mailText.chosenBlock();
-            output->restart();
-            keys.choose(mailText.keyFingerprint());
-        }
-        if (qb::RepeatingKey* key = keys.current()) {
-            key->combine(reinterpret_cast<unsigned char*>(decoded.data()), decoded.size());
-            output->write(decoded.data(), decoded.size());
-        }
-        decoded.clear();
-    };
-    while (const std::size_t count = input.read(chunk.data(), chunk.size())) {
+    std::size_t count = 0;
+    bool raw = rawAllowed && input.isRegularFile() && !input.holds(qb::kMailTextBegin);
+    if (rawAllowed && !input.isRegularFile()) {
+        count = input.readFull(chunk.data(), chunk.size());
         mailText.read(asText(chunk, count), decoded);
-        if (mailText.foundBlock()) {
-            if (!decoded.empty())
-                emitDecoded();
-        } else if (rawAllowed) {
-            keys.current()->combine(chunk.data(), count);
-            output->write(chunk.data(), count);
+        raw = !mailText.foundBlock();
+    }
+    if (!raw) {
+        // The block's bytes are held until its checksum is verified; the key it names is known only then too.
+        HeldBytes held(session);
+        int chosen = 0;
+        const auto hold = [&] {
+            if (mailText.chosenBlock() != chosen) {
+                chosen = mailText.chosenBlock();
+                held.clear();
+            }
+            held.append(decoded);
+            decoded.clear();
+        };
+        hold();
+        while ((count = input.read(chunk.data(), chunk.size())) != 0) {
+            mailText.read(asText(chunk, count), decoded);
+            hold();
+        }
+        if (mailText.finish(decoded)) {
+            hold();
+            keys.choose(mailText.keyFingerprint());
+            keys.requireKey();
+            qb::combineMessage(
+                *keys.current(),
+                [&]() -> qb::MessagePiece {
+                    return {chunk.data(), held.readBack(chunk.data(), chunk.size())};
+                },
+                write);
+        } else if (rawAllowed && input.isRegularFile()) {
+            // A begin line that starts no block: the file is raw bytes after all.
+            input.rewind();
+            raw = true;
+        } else {
+            throw qb::Error(keys.named() ? "no mail text found" : "no mail text found (raw input needs -r NAME)");
         }
     }
-    if (mailText.finish(decoded))
-        emitDecoded();
-    else if (!rawAllowed)
-        throw qb::Error(keys.named() ? "no mail text found" : "no mail text found (raw input needs -r NAME)");
-    keys.requireKey();
+    if (raw) {
+        // What was read to decide comes first.
+        std::size_t head = count;
+        qb::combineMessage(
+            *keys.current(),
+            [&]() -> qb::MessagePiece {
+                const std::size_t got = head != 0 ? std::exchange(head, 0) : input.read(chunk.data(), chunk.size());
+                return {chunk.data(), got};
+            },
+            write);
+    }
     const std::optional<std::string> holder = keys.finish();
     input.finish();
     output->commit();

@@ -12,6 +12,7 @@ struct CipherRequest
     std::string input;     // empty or "-": standard input
     std::string output;    // empty or "-": standard output
     bool armor = false;    // encrypt: write mail text; decrypt: take only mail text
+    bool text = false;     // UTF-8 text outside, the window's windows-1252 with CR LF inside
 };
 
 // The window's Encrypt on a stream: the bytes combined with the recipient's key, as they are or as mail text.

@@ -20,4 +20,10 @@ public:
     FileError(const std::string& file, const std::string& text) : qb::Error(file + ": " + text) {}
 };
 
+// The system's reason (strerror) for a failure with `error` (errno-style, or the file layer's own) on the file at
+// `path`.
+std::string fileErrorText(int error, const std::string& path);
+// The same for a code of the file layer's I/O error table.
+std::string codeErrorText(int code);
+
 } // namespace qbcli

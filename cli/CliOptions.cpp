@@ -23,8 +23,9 @@ enum CommandOption : unsigned {
     kArmorOption = 4,
     kForceOption = 8,
     kLongOption = 16,
+    kTextOption = 32,
 };
-constexpr unsigned kCipherOptions = kRecipientOption | kOutputOption | kArmorOption;
+constexpr unsigned kCipherOptions = kRecipientOption | kOutputOption | kArmorOption | kTextOption;
 
 struct CommandRule
 {
@@ -52,7 +53,7 @@ const std::map<std::string, CommandRule>& commandRules()
 // How each option is named when a command does not take it.
 const std::pair<unsigned, const char*> kOptionNames[] = {
     {kRecipientOption, "-r"},  {kOutputOption, "-o"},   {kArmorOption, "--armor"},
-    {kForceOption, "--force"}, {kLongOption, "--long"},
+    {kForceOption, "--force"}, {kLongOption, "--long"}, {kTextOption, "--text"},
 };
 
 const option kLongOptions[] = {
@@ -60,12 +61,22 @@ const option kLongOptions[] = {
     {"armor", no_argument, nullptr, 'a'},
     {"force", no_argument, nullptr, 'f'},
     {"long", no_argument, nullptr, 'l'},
+    {"text", no_argument, nullptr, 't'},
     {"output", required_argument, nullptr, 'o'},
     {"data", required_argument, nullptr, 'd'},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
 };
+
+// The option a missing argument belongs to: a long one as written, a short one as its letter (the word may be a
+// cluster such as -ao).
+std::string spelledOption(const std::string& word)
+{
+    if (word.rfind("--", 0) == 0)
+        return word.substr(0, word.find('='));
+    return std::string("-") + static_cast<char>(optopt);
+}
 
 } // namespace
 
@@ -77,12 +88,20 @@ CliOptions parseOptions(int argc, char* argv[])
     unsigned given = 0;
     // Errors are reported here, in the program's own words; getopt's state starts afresh.
     opterr = 0;
-    optind = 1;
-    for (int option; (option = getopt_long(argc, argv, ":r:afo:d:hV", kLongOptions, nullptr)) != -1;) {
+    // 0, not 1: glibc then also forgets where it stood inside a cluster of short options of an earlier call.
+    optind = 0;
+    for (int option; (option = getopt_long(argc, argv, ":r:afto:d:hV", kLongOptions, nullptr)) != -1;) {
         switch (option) {
         case 'r':
+            // One message has one correspondent's key: a second -r would silently win.
+            if (given & kRecipientOption)
+                throw UsageError("-r NAME given more than once");
             options.recipient = optarg;
             given |= kRecipientOption;
+            break;
+        case 't':
+            options.text = true;
+            given |= kTextOption;
             break;
         case 'a':
             options.armor = true;
@@ -110,8 +129,11 @@ CliOptions parseOptions(int argc, char* argv[])
             version = true;
             break;
         case ':':
-            throw UsageError(std::string("option '") + argv[optind - 1] + "' requires an argument");
+            throw UsageError(std::string("option '") + spelledOption(argv[optind - 1]) + "' requires an argument");
         default:
+            // Inside a cluster such as -xa, optopt is the letter at fault; argv[optind - 1] would be another word.
+            if (optopt != 0)
+                throw UsageError(std::string("invalid option -- '") + static_cast<char>(optopt) + "'");
             throw UsageError(std::string("unrecognized option '") + argv[optind - 1] + "'");
         }
     }

@@ -15,6 +15,7 @@ struct CliOptions
     bool armor = false;
     bool force = false;       // add: replace a key that is there
     bool longListing = false; // recipients: each name's key fingerprint and length too
+    bool text = false;        // encrypt, decrypt: UTF-8 text on this side, the window's windows-1252 CR LF inside
     std::string output;
     std::string dataDirectory;
     // The command's operands: the input file, or the name and key file.

@@ -1,23 +1,47 @@
 #include "ListedKey.h"
 
+#include "CliErrors.h"
 #include "CorrespondentPaths.h"
 #include "Errors.h"
-#include "RecipientFiles.h"
+#include "PosixFile.h"
+#include "RecipientCommands.h"
 #include "TerminalText.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace qbcli {
 
 void requireListed(qb::Session& session, const std::string& name)
 {
     qb::requireFolderName(name);
-    if (!qb::RecipientFiles(session).isListed(name))
+    bool listed = false;
+    readUsersFile(session, [&](const std::string& line) { listed = listed || line == name; });
+    if (!listed)
         throw qb::Error("unknown recipient " + withVisibleControls(name) + " (see quillbox-cli recipients)");
+}
+
+std::string noKeyText(qb::Session& session, const std::string& name)
+{
+    // The key is opened again only to learn the system's reason.
+    const std::string path = session.correspondent(name).keyFile();
+    qb::FilePlace place;
+    qb::PosixFile file;
+    struct stat info
+    {
+    };
+    int error = place.locate(path, session.currentdirectory);
+    if (error == 0)
+        error = place.openRegular(O_RDONLY, file, info);
+    return "no key for " + withVisibleControls(name) + " (" + path + ": " + fileErrorText(error ? error : EBUSY, path) +
+           ")";
 }
 
 ListedKey::ListedKey(qb::Session& session, const std::string& name) : m_file(session, listedName(session, name))
 {
     if (!m_file.isOpen())
-        throw qb::Error(qb::kSelectRecipientWarning);
+        throw qb::Error(noKeyText(session, name));
 }
 
 const std::string& ListedKey::listedName(qb::Session& session, const std::string& name)

@@ -17,8 +17,8 @@ public:
     ListedKey(qb::Session& session, const std::string& name);
 
     qb::CorrespondentKey& file() { return m_file; }
-    // Reads the key for a message of at most `mostBytes` bytes.
-    qb::RepeatingKey read(std::uint64_t mostBytes) { return qb::RepeatingKey(m_file.readPass(mostBytes)); }
+    // The key for a message of at most `mostBytes` bytes, read as the message needs it.
+    qb::RepeatingKey read(std::uint64_t mostBytes) { return m_file.repeating(mostBytes); }
     void finish() { m_file.finish(); }
 
 private:
@@ -26,6 +26,9 @@ private:
 
     qb::CorrespondentKey m_file;
 };
+
+// "no key for NAME (PATH: reason)": why a listed correspondent's key cannot be used.
+std::string noKeyText(qb::Session& session, const std::string& name);
 
 // Raises "unknown recipient NAME" unless the name is one folder name listed in users.cfg.
 void requireListed(qb::Session& session, const std::string& name);

@@ -8,25 +8,21 @@
 
 namespace qbcli {
 
-// Where a command's result goes. Nothing counts as written until commit: a command that fails before it leaves a
-// named file as it was.
+// Where a command's result goes. A named file is replaced only at commit: a command that fails before it leaves the
+// file as it was.
 class OutputTarget
 {
 public:
     virtual ~OutputTarget() = default;
     virtual void write(const void* data, std::size_t count) = 0;
-    // Drops what was written so far: the result starts over.
-    virtual void restart() = 0;
     // The result is complete: puts it in place.
     virtual void commit() = 0;
+    // True for a terminal, where raw ciphertext would garble the screen.
+    virtual bool isTerminal() const = 0;
 };
 
-// Whether the command may yet drop what it wrote: Decrypt, which learns only at the end whether its input was mail
-// text, and whether that was whole.
-enum class Retraction { Never, Possible };
-
-// A file (written beside it and renamed over it at commit), or for an empty name or "-" standard output: written as
-// it comes, or held in an unnamed temporary file until commit when the result may yet be dropped.
-std::unique_ptr<OutputTarget> openOutput(qb::IoContext& io, const std::string& name, Retraction retraction);
+// A regular file (written beside it and renamed over it at commit), or standard output (an empty name, "-",
+// /dev/stdout, /dev/fd/1), a FIFO, a device or a pipe, written straight through as the bytes come.
+std::unique_ptr<OutputTarget> openOutput(qb::IoContext& io, const std::string& name);
 
 } // namespace qbcli

@@ -5,6 +5,7 @@
 #include "CorrespondentKey.h"
 #include "DataDirectory.h"
 #include "Errors.h"
+#include "IoCodes.h"
 #include "KeyExport.h"
 #include "KeyFingerprint.h"
 #include "ListFiles.h"
@@ -13,8 +14,10 @@
 #include "RecipientFiles.h"
 #include "TerminalText.h"
 
+#include <fcntl.h>
 #include <iostream>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qbcli {
@@ -25,7 +28,7 @@ namespace {
 class LinePrinter
 {
 public:
-    LinePrinter(qb::IoContext& io) : m_output(openOutput(io, "", Retraction::Never)) {}
+    LinePrinter(qb::IoContext& io) : m_output(openOutput(io, "")) {}
     void print(const std::string& line)
     {
         m_output->write(line.data(), line.size());
@@ -36,11 +39,58 @@ private:
     std::unique_ptr<OutputTarget> m_output;
 };
 
-// The list must take the name; the window offers to create a missing one, and a script means yes.
-void prepareRegistration(const qb::RecipientFiles& files, const qb::CorrespondentPaths& correspondent)
+const char* const kUsersFileBusy = "users.cfg is in use by another Quillbox";
+
+// Runs a step on the file at `path`, naming it and the system's reason when the step fails.
+template <typename Step> auto onFile(const std::string& path, Step step)
 {
-    if (!files.usersFileReady())
-        files.createUsersFile();
+    try {
+        return step();
+    } catch (const qb::EInOutError& error) {
+        throw FileError(path, codeErrorText(error.code()));
+    }
+}
+
+// The same for users.cfg, saying in words when another copy held it for longer than the wait for locks.
+template <typename Step> auto onUsersFile(qb::Session& session, Step step)
+{
+    try {
+        return step();
+    } catch (const qb::EInOutError& error) {
+        if (error.code() == qb::IoCode::SharingViolation)
+            throw qb::Error(kUsersFileBusy);
+        throw FileError(session.usersFilePath(), codeErrorText(error.code()));
+    }
+}
+
+// The file a key is imported from, of any kind: "-" is standard input.
+qb::PosixFile openKeySource(const std::string& keyFile)
+{
+    if (keyFile == "-")
+        return qb::PosixFile(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
+    qb::FilePlace place;
+    qb::PosixFile file;
+    struct stat info
+    {
+    };
+    const std::string path = absolutePath(keyFile);
+    int error = qb::nameCode(path) != 0 ? ENOENT : place.locate(path, "");
+    if (error == 0)
+        error = place.openStream(O_RDONLY, file, info);
+    if (error != 0)
+        throw FileError(keyFile, fileErrorText(error, path));
+    return file;
+}
+
+// The list must take the name; the window offers to create a missing one, and a script means yes. Another copy may
+// be making it at the same moment: one that appears meanwhile is used, never replaced.
+void prepareRegistration(qb::Session& session, const qb::RecipientFiles& files,
+                         const qb::CorrespondentPaths& correspondent)
+{
+    onUsersFile(session, [&] {
+        if (!files.usersFileReady())
+            qb::createListUnlessPresent(session.io, session.usersFilePath());
+    });
     files.makeFolder(correspondent);
 }
 
@@ -63,11 +113,20 @@ std::string keyColumns(qb::Session& session, const std::string& name)
 
 } // namespace
 
+void readUsersFile(qb::Session& session, const std::function<void(const std::string&)>& onName)
+{
+    const int code = onUsersFile(session, [&] { return qb::RecipientFiles(session).readNames(onName); });
+    if (code == qb::IoCode::SharingViolation)
+        throw qb::Error(kUsersFileBusy);
+    if (code != 0 && code != qb::IoCode::FileNotFound)
+        throw FileError(session.usersFilePath(), codeErrorText(code));
+}
+
 void listRecipients(qb::Session& session, bool withKeys)
 {
     LinePrinter printer(session.io);
     // An empty list reads as one empty line; no name is empty.
-    qb::RecipientFiles(session).readNames([&](const std::string& name) {
+    readUsersFile(session, [&](const std::string& name) {
         if (name.empty())
             return;
         const std::string shown = withVisibleControls(name);
@@ -86,9 +145,9 @@ void addRecipient(qb::Session& session, const std::string& name, bool replaceKey
     // A new key makes every message under the old one, and the correspondent's copy of it, useless.
     if (files.hasKey(correspondent) && !replaceKey)
         throw qb::Error(withVisibleControls(name) + " already has a key; use --force to replace it");
-    prepareRegistration(files, correspondent);
-    files.writeGeneratedKey(correspondent);
-    files.list(name);
+    prepareRegistration(session, files, correspondent);
+    onFile(correspondent.keyFile(), [&] { files.writeGeneratedKey(correspondent); });
+    onUsersFile(session, [&] { files.list(name); });
 }
 
 void importRecipient(qb::Session& session, const std::string& name, const std::string& keyFile)
@@ -99,14 +158,14 @@ void importRecipient(qb::Session& session, const std::string& name, const std::s
     if (files.hasKey(correspondent))
         throw qb::Error(withVisibleControls(name) + " already has a key. It was kept; " + keyFile +
                         " was not imported.");
-    prepareRegistration(files, correspondent);
+    prepareRegistration(session, files, correspondent);
+    qb::PosixFile source = openKeySource(keyFile);
     qb::KeyImport import(session.io, correspondent);
-    if (!import.openSource(absolutePath(keyFile)))
-        throw FileError(keyFile, qb::ioErrorMessage(import.sourceError()));
-    if (!import.sourceIsUsable())
+    onFile(keyFile, [&] { import.openSource(std::move(source)); });
+    if (!onFile(keyFile, [&] { return import.sourceIsUsable(); }))
         throw qb::Error(keyFile + " holds no usable key (a key ends at its first byte 26).");
-    const qb::ImportedKey kept = import.copyAndFinish();
-    files.list(name);
+    const qb::ImportedKey kept = onFile(correspondent.keyFile(), [&] { return import.copyAndFinish(); });
+    onUsersFile(session, [&] { files.list(name); });
     if (kept.cutAtMark)
         std::cerr << kProgramName << ": Only the first " << kept.length << " bytes of the file are used as the key.\n";
 }
@@ -124,13 +183,13 @@ void exportKey(qb::Session& session, const std::string& name, const std::string&
     requireListed(session, name);
     qb::KeyExport copy(session.io, session.correspondent(name));
     if (!copy.isOpen())
-        throw qb::Error(qb::kSelectRecipientWarning);
+        throw qb::Error(noKeyText(session, name));
     if (!output.empty() && output != "-")
         return copy.writeTo(absolutePath(output));
     // A key is bytes, not text: shown on a terminal it would garble the screen and stay in its scroll-back.
     if (::isatty(STDOUT_FILENO))
         throw qb::Error("will not write a key to a terminal; use -o FILE, or a pipe");
-    const auto out = openOutput(session.io, "", Retraction::Never);
+    const auto out = openOutput(session.io, "");
     copy.readAll([&](const unsigned char* data, std::size_t count) { out->write(data, count); });
     out->commit();
 }

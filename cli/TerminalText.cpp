@@ -1,21 +1,42 @@
 #include "TerminalText.h"
 
+#include "Cp1252.h"
+#include "TextMode.h"
+
 namespace qbcli {
+
+namespace {
+
+void appendEscaped(unsigned char byte, std::string& shown)
+{
+    static const char* const kHex = "0123456789ABCDEF";
+    shown += "\\x";
+    shown += kHex[byte >> 4];
+    shown += kHex[byte & 0x0F];
+}
+
+} // namespace
 
 std::string withVisibleControls(std::string_view text)
 {
-    static const char* const kHex = "0123456789ABCDEF";
+    // A name an earlier version stored in UTF-8 is shown as it is; the window's are windows-1252.
+    const bool utf8 = isUtf8(text);
     std::string shown;
     shown.reserve(text.size());
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte != 0x7F) {
+        if (byte < 0x20 || byte == 0x7F) {
+            appendEscaped(byte, shown);
+        } else if (utf8 || byte < 0x80) {
             shown += c;
-            continue;
+        } else {
+            // The five bytes windows-1252 leaves unassigned stand for C1 controls, which terminals act on too.
+            const char16_t character = qb::cp1252ToUnicode(byte);
+            if (character >= 0x80 && character < 0xA0)
+                appendEscaped(byte, shown);
+            else
+                appendUtf8(character, shown);
         }
-        shown += "\\x";
-        shown += kHex[byte >> 4];
-        shown += kHex[byte & 0x0F];
     }
     return shown;
 }

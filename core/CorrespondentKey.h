@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CipherKey.h"
 #include "SecretBytes.h"
 #include "Session.h"
 #include "TextFile.h"
@@ -25,6 +26,9 @@ public:
     // One pass over the key up to its end of data, at most `limit` bytes (more than a message's length would never be
     // used); checked.
     SecretBytes readPass(std::uint64_t limit);
+    // The key as the cipher repeats it, read from this file as a message of at most `mostBytes` bytes needs it; the
+    // key stays open while it is used.
+    RepeatingKey repeating(std::uint64_t mostBytes) { return RepeatingKey(m_file, mostBytes); }
     // Closes the key; checked.
     void finish() { closeChecked(m_file); }
 

@@ -60,7 +60,7 @@ void readEditorFile(IoContext& io, const std::string& name, std::string& text, S
     {
     };
     if (place.openRegular(O_RDONLY, file, info) != 0 || io.openFiles().contains({info.st_dev, info.st_ino}) ||
-        file.lock(false) != 0)
+        file.lock(false, io.lockWait()) != 0)
         throw EFOpenError(name);
     requireEditorCapacity(info.st_size);
     readWholeFile(file, info.st_size, text, scan);
@@ -90,11 +90,23 @@ void saveBytesAsEditorFile(IoContext& io, std::string_view bytes, const std::str
     FilePlace place;
     if (io.locate(name, place) != 0)
         throw EFCreateError(name);
-    Replacement replacement(io.faults(), io.openFiles());
-    if (replacement.begin(std::move(place), Replacement::Hold::Target) != 0)
+    // A full disk or too many open files is said as such, not as a fault of this file or of the writing.
+    const auto raiseShortage = [&name](int error) {
+        if (isResourceShortage(error))
+            throw EInOutError(ioCodeFromErrno(error, name));
+    };
+    Replacement replacement(io);
+    if (const int error = replacement.begin(std::move(place), Replacement::Hold::Target)) {
+        raiseShortage(error);
         throw EFCreateError(name);
-    if (replacement.file().writeAll(io.faults(), bytes.data(), bytes.size()) != 0 || replacement.commit() != 0)
+    }
+    int error = replacement.file().writeAll(io.faults(), bytes.data(), bytes.size());
+    if (error == 0)
+        error = replacement.commit();
+    if (error != 0) {
+        raiseShortage(error);
         throw EWriteError();
+    }
 }
 
 std::string editorLoadBuffer(std::size_t size)

@@ -68,6 +68,11 @@ int ioCodeFromErrno(int error, const std::string& path)
     }
 }
 
+bool isResourceShortage(int error)
+{
+    return error == ENOSPC || error == EDQUOT || error == EFBIG || error == EMFILE || error == ENFILE;
+}
+
 int nameCode(const std::string& name)
 {
     if (name.empty())

@@ -31,6 +31,10 @@ constexpr int kRefusedLink = 0x10000;
 // Maps an errno value (or kRefusedLink) to the code the rest of the program speaks (documented in IoCodes.cpp).
 int ioCodeFromErrno(int error, const std::string& path);
 
+// True for a failure that says the system ran short (a full disk or quota, no free inodes, too many open files), not
+// that anything is wrong with the file at hand: such a failure is reported by its own code whatever the step.
+bool isResourceShortage(int error);
+
 // The code a name gets before the file system sees it: an empty name names no file (2), and one holding a NUL byte
 // would silently name a shorter one (3). 0 for a usable name.
 int nameCode(const std::string& name);

@@ -3,9 +3,14 @@
 #include "OpenFileTable.h"
 #include "PosixFile.h"
 
+#include <chrono>
 #include <string>
 
 namespace qb {
+
+// How long a lock another running copy holds is waited for before the step fails with code 32, unless the program
+// says otherwise: the window's, whose event loop should not stall longer.
+constexpr std::chrono::milliseconds kWindowLockWait{2000};
 
 // The program's one pending I/O error code, the table of files it holds open, the data directory whose files are
 // never reached through a symbolic link, and the seam through which tests force file failures.
@@ -23,6 +28,8 @@ public:
 
     OpenFileTable& openFiles() { return m_openFiles; }
     FaultSeam& faults() { return m_faults; }
+    std::chrono::milliseconds lockWait() const { return m_lockWait; }
+    void waitForLocks(std::chrono::milliseconds limit) { m_lockWait = limit; }
 
     // The data directory, followed as it changes (the session's own string); none by default.
     void keepInside(const std::string* dataDirectory) { m_dataDirectory = dataDirectory; }
@@ -34,6 +41,7 @@ private:
     int m_pending = 0;
     OpenFileTable m_openFiles;
     FaultSeam m_faults;
+    std::chrono::milliseconds m_lockWait = kWindowLockWait;
     const std::string* m_dataDirectory = nullptr;
 };
 

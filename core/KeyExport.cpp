@@ -49,7 +49,7 @@ void KeyExport::writeTo(const std::string& target)
     FilePlace place;
     if (const int code = m_io.locate(target, place))
         throw EInOutError(code);
-    Replacement copy(m_io.faults(), m_io.openFiles());
+    Replacement copy(m_io);
     failOn(copy.begin(std::move(place), Replacement::Hold::Target));
     failOn(copy.setFinalMode(kPrivateFile));
     readAll([&](const unsigned char* data, std::size_t count) {

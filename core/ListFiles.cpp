@@ -42,13 +42,13 @@ void requireListMissing(const IoContext& io, const std::string& name)
         throw EInOutError(IoCode::AccessDenied);
 }
 
-bool readListFile(IoContext& io, const std::string& name, const std::function<void(const std::string&)>& onLine)
+int readListFile(IoContext& io, const std::string& name, const std::function<void(const std::string&)>& onLine)
 {
     TextFile list(io);
     list.assign(name);
     list.reset();
-    if (io.ioResult() != 0)
-        return false;
+    if (const int code = io.ioResult())
+        return code;
     bool atEnd = false;
     do {
         const std::string line = list.readLine();
@@ -59,7 +59,7 @@ bool readListFile(IoContext& io, const std::string& name, const std::function<vo
     } while (!atEnd);
     list.close();
     io.check();
-    return true;
+    return 0;
 }
 
 void appendRecord(IoContext& io, const std::string& name, std::initializer_list<std::string> lines)
@@ -71,6 +71,22 @@ void appendRecord(IoContext& io, const std::string& name, std::initializer_list<
         io.check();
     }
     closeChecked(list);
+}
+
+void createListUnlessPresent(IoContext& io, const std::string& name)
+{
+    FilePlace place;
+    int code = io.locate(name, place);
+    if (code == 0) {
+        PosixFile list;
+        const int error = place.createSibling(io.faults(), place.leaf(), list);
+        if (error == 0)
+            place.syncFolder();
+        else if (error != EEXIST)
+            code = ioCodeFromErrno(error, name);
+    }
+    io.fail(code);
+    io.check();
 }
 
 void createEmptyList(IoContext& io, const std::string& name)

@@ -98,11 +98,11 @@ void MailPrograms::updateprograms()
     list.clear();
     // Names stand on the odd lines, command lines on the even ones.
     bool oddLine = true;
-    const bool loaded = readListFile(m_session.io, m_session.mailFilePath(), [&](const std::string& line) {
-        if (oddLine)
-            list.add(line);
-        oddLine = !oddLine;
-    });
+    const bool loaded = 0 == readListFile(m_session.io, m_session.mailFilePath(), [&](const std::string& line) {
+                            if (oddLine)
+                                list.add(line);
+                            oddLine = !oddLine;
+                        });
     if (loaded)
         list.setSorted(true);
 }

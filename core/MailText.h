@@ -75,10 +75,18 @@ public:
     // are appended to `bytes`.
     bool finish(std::string& bytes);
 
+    // The fast way for whole lines known to hold no "=", so none of the checksum: their characters are appended as
+    // they are and decoded at once by commit, which is false, with everything since `mark` undone, unless they are
+    // all base64.
+    std::size_t mark() const { return m_pending.size(); }
+    void append(std::string_view characters) { m_pending.append(characters); }
+    bool commit(std::size_t mark, std::string& bytes);
+
 private:
     // Decodes the base64 known to come before the checksum, keeping back what may still be the checksum.
     void decodeReady(std::string& bytes);
-    void decoded(std::string_view chunk, std::string& bytes);
+    // Decodes the first `count` characters waiting onto `bytes`, and adds them to the checksum.
+    bool decodeFront(std::size_t count, std::string& bytes);
 
     // Characters not decoded yet, the last five of which may be the checksum.
     std::string m_pending;
@@ -111,6 +119,11 @@ public:
     const std::string& keyFingerprint() const { return m_keyFingerprint; }
 
 private:
+    // At the start of a line of the chosen block's body, before any "=": whole lines of base64 may be taken at once.
+    bool atBodyLine() const;
+    // Takes the whole lines of plain base64 in `text` from `start` on, as they were written, and decodes them many at
+    // a time; returns where the line-by-line reading goes on.
+    std::size_t readBodyLines(std::string_view text, std::size_t start, std::string& bytes);
     void addToLine(std::string_view run, std::string& bytes);
     void endLine(std::string& bytes);
     bool mayBeMarker(std::string_view content) const;

@@ -1,6 +1,7 @@
 #include "MessageCipher.h"
 
 #include "CipherKey.h"
+#include "CipherLoop.h"
 #include "CorrespondentKey.h"
 #include "EditorFile.h"
 #include "Errors.h"
@@ -115,7 +116,7 @@ public:
             progress.flush();
             warnNoRecipient(view);
         }
-        m_key.emplace(m_file.readPass(static_cast<std::uint64_t>(total)));
+        m_key.emplace(m_file.repeating(static_cast<std::uint64_t>(total)));
     }
 
     RepeatingKey& key() { return *m_key; }
@@ -140,14 +141,20 @@ void runKeyLoop(Session& session, MainView& view, unsigned char* bytes, std::int
 {
     ProgressBatcher progress(view.progressBar3(), total);
     HeldKey key(session, view, progress, total);
-    for (std::int64_t done = 0; done < total;) {
-        const std::size_t count = chunkFor(total - done);
-        key.key().combine(bytes + done, count);
-        done += static_cast<std::int64_t>(count);
-        if (scan)
-            scan->advance(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(done), done == total);
-        progress.advance(static_cast<std::int64_t>(count));
-    }
+    std::int64_t done = 0;
+    combineMessage(
+        key.key(),
+        [&] {
+            const std::size_t count = chunkFor(total - done);
+            MessagePiece piece{bytes + done, count};
+            done += static_cast<std::int64_t>(count);
+            return piece;
+        },
+        [&](const MessagePiece&) {
+            if (scan)
+                scan->advance(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(done), done == total);
+        },
+        [&](std::size_t count) { progress.advance(static_cast<std::int64_t>(count)); });
     progress.flush();
     key.finish();
 }
@@ -196,7 +203,7 @@ void MessageCipher::Encrypt1Click()
 
     // The ciphertext goes to the temporary file, which is renamed over the message once it is whole on disk: until
     // then the message is untouched, and a failed or cut-off Encrypt leaves no temporary file behind.
-    Replacement ciphertext(io.faults(), io.openFiles());
+    Replacement ciphertext(io);
     {
         FilePlace place;
         io.fail(io.locate(path, place));

@@ -2,12 +2,17 @@
 
 #include "IoCodes.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/random.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 namespace qb {
@@ -132,23 +137,38 @@ int PosixFile::setMode(mode_t mode)
     return lastError(::fchmod(m_fd, mode));
 }
 
-int PosixFile::lock(bool exclusive)
+int PosixFile::lock(bool exclusive, std::chrono::milliseconds wait)
 {
     struct flock range
     {
     };
     range.l_type = exclusive ? F_WRLCK : F_RDLCK;
     range.l_whence = SEEK_SET;
-    const int error = lastError(::fcntl(m_fd, F_OFD_SETLK, &range));
-    // EACCES is how some file systems say EAGAIN; ENOLCK and EINVAL mean no locks at all here.
-    if (error == EACCES)
-        return EAGAIN;
-    return error == ENOLCK || error == EINVAL ? 0 : error;
+    // Busy is not broken: a copy holding the file is waited for, polling, since no blocking lock call takes a limit.
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    auto pause = std::chrono::milliseconds(1);
+    for (;;) {
+        int error = lastError(::fcntl(m_fd, F_OFD_SETLK, &range));
+        // EACCES is how some file systems say EAGAIN; ENOLCK and EINVAL mean no locks at all here.
+        if (error == EACCES)
+            error = EAGAIN;
+        if (error == ENOLCK || error == EINVAL)
+            return 0;
+        const auto now = std::chrono::steady_clock::now();
+        if (error != EAGAIN || now >= deadline)
+            return error;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+        const auto nap = std::min(pause, left);
+        const timespec sleep{static_cast<time_t>(nap.count() / 1000), static_cast<long>(nap.count() % 1000) * 1000000};
+        ::nanosleep(&sleep, nullptr);
+        pause = std::min(pause * 2, std::chrono::milliseconds(50));
+    }
 }
 
 int FilePlace::locate(const std::string& path, const std::string& dataDirectory)
 {
     m_path = path;
+    m_kernelFollows = false;
     if (!fitsPathLimits(path))
         return ENAMETOOLONG;
     const bool relative = path.empty() || path[0] != '/';
@@ -163,12 +183,11 @@ int FilePlace::locate(const std::string& path, const std::string& dataDirectory)
         anchor = relative ? "." : dataDirectory;
         rest = relative ? path : path.substr(dataDirectory.size() + 1);
     } else {
-        // A link the user chose is replaced at its target, so the place is the target's.
-        char resolved[PATH_MAX];
-        const std::string followed = ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
-        const std::size_t slash = followed.rfind('/');
-        anchor = slash == std::string::npos ? "." : slash == 0 ? "/" : followed.substr(0, slash);
-        rest = slash == std::string::npos ? followed : followed.substr(slash + 1);
+        // The folder is the one the path names, opened by the kernel under its own rules for links; no path is
+        // resolved here first, so no other user's link can change where the file lands.
+        const std::size_t slash = path.rfind('/');
+        anchor = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+        rest = slash == std::string::npos ? path : path.substr(slash + 1);
     }
 
     m_folder = PosixFile(::open(anchor.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
@@ -196,12 +215,74 @@ int FilePlace::locate(const std::string& path, const std::string& dataDirectory)
         m_folder = std::move(next);
     }
     m_leaf = rest.substr(start);
-    return m_leaf.empty() ? EISDIR : 0;
+    if (m_leaf.empty())
+        return EISDIR;
+    return m_confined ? 0 : followLinks();
+}
+
+namespace {
+
+// The kernel's protected-symlinks rule (may_follow_link): no link in a sticky folder anyone may write to is
+// followed unless it belongs to the follower or to the folder's owner.
+bool mayFollowLink(const struct stat& folder, const struct stat& link)
+{
+    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+    return !shared || link.st_uid == ::geteuid() || link.st_uid == folder.st_uid;
+}
+
+} // namespace
+
+int FilePlace::followLinks()
+{
+    // As many links as the kernel follows in one path.
+    constexpr int kMostLinks = 40;
+    for (int followed = 0;; ++followed) {
+        struct stat link
+        {
+        };
+        if (::fstatat(m_folder.descriptor(), m_leaf.c_str(), &link, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(link.st_mode))
+            return 0; // a missing file is created where the path names it
+        struct stat folder
+        {
+        };
+        if (::fstat(m_folder.descriptor(), &folder) != 0)
+            return errno;
+        if (!mayFollowLink(folder, link))
+            return kRefusedLink;
+        // The links of /proc (/dev/stdin, /dev/fd/N, a shell's <(...)) name open files, not paths: only the kernel
+        // can follow them, and no other user can plant one.
+        struct statfs system
+        {
+        };
+        if (::fstatfs(m_folder.descriptor(), &system) == 0 && system.f_type == PROC_SUPER_MAGIC) {
+            m_kernelFollows = true;
+            return 0;
+        }
+        if (followed == kMostLinks)
+            return ELOOP;
+        char target[PATH_MAX];
+        const ssize_t length = ::readlinkat(m_folder.descriptor(), m_leaf.c_str(), target, sizeof target - 1);
+        if (length <= 0)
+            return length == 0 ? ENOENT : errno;
+        const std::string to(target, static_cast<std::size_t>(length));
+        const std::size_t slash = to.rfind('/');
+        if (slash != std::string::npos) {
+            const std::string folderPath = slash == 0 ? "/" : to.substr(0, slash);
+            PosixFile next(::openat(m_folder.descriptor(), folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+            if (!next.isOpen())
+                return errno;
+            m_folder = std::move(next);
+        }
+        m_leaf = slash == std::string::npos ? to : to.substr(slash + 1);
+        if (m_leaf.empty() || m_leaf == "." || m_leaf == "..")
+            return EISDIR;
+    }
 }
 
 int FilePlace::leafFlags() const
 {
-    return O_CLOEXEC | (m_confined ? O_NOFOLLOW : 0);
+    // Outside the data directory the links were followed when the file was located, under the protected-symlinks rule.
+    return O_CLOEXEC | (m_kernelFollows ? 0 : O_NOFOLLOW);
 }
 
 int FilePlace::openRegular(int accessFlags, PosixFile& file, struct stat& info) const
@@ -218,6 +299,22 @@ int FilePlace::openRegular(int accessFlags, PosixFile& file, struct stat& info) 
         return S_ISDIR(info.st_mode) ? EISDIR : ENXIO;
     }
     // O_NONBLOCK stays: reads and writes of regular files ignore it.
+    return 0;
+}
+
+int FilePlace::openStream(int accessFlags, PosixFile& file, struct stat& info) const
+{
+    file = PosixFile(::openat(m_folder.descriptor(), m_leaf.c_str(), accessFlags | leafFlags()));
+    if (!file.isOpen())
+        return m_confined && errno == ELOOP ? kRefusedLink : errno;
+    if (const int error = file.status(info)) {
+        file.close();
+        return error;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        file.close();
+        return EISDIR;
+    }
     return 0;
 }
 
@@ -274,6 +371,54 @@ int FilePlace::removeSibling(FaultSeam& seam, const std::string& name) const
     return lastError(::unlinkat(m_folder.descriptor(), name.c_str(), 0));
 }
 
+int FilePlace::createUnnamed(FaultSeam& seam, PosixFile& file, bool readable) const
+{
+    seam.beforeChange();
+    // The unnamed file is linked in through /proc, which needs no privilege; without /proc it could never be.
+    if (::access("/proc/self/fd", X_OK) != 0)
+        return EOPNOTSUPP;
+    file = PosixFile(
+        ::openat(m_folder.descriptor(), ".", O_TMPFILE | (readable ? O_RDWR : O_WRONLY) | O_CLOEXEC, kPrivateFileMode));
+    if (file.isOpen())
+        return 0;
+    // Older kernels and some file systems say so in other words.
+    return errno == EISDIR || errno == EINVAL ? EOPNOTSUPP : errno;
+}
+
+int FilePlace::linkUnnamed(FaultSeam& seam, const PosixFile& file, const std::string& name) const
+{
+    seam.beforeChange();
+    const std::string self = "/proc/self/fd/" + std::to_string(file.descriptor());
+    return lastError(::linkat(AT_FDCWD, self.c_str(), m_folder.descriptor(), name.c_str(), AT_SYMLINK_FOLLOW));
+}
+
+void FilePlace::removeLeftovers(FaultSeam& seam) const
+{
+    const int listing = ::openat(m_folder.descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0)
+        return;
+    DIR* entries = ::fdopendir(listing);
+    if (!entries) {
+        ::close(listing);
+        return;
+    }
+    while (const dirent* entry = ::readdir(entries)) {
+        const std::string name = entry->d_name;
+        if (!isTemporaryFileName(name))
+            continue;
+        PosixFile leftover(
+            ::openat(m_folder.descriptor(), name.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+        struct stat info
+        {
+        };
+        // A writer holds its temporary file locked until it is renamed, so one that can be locked has no writer.
+        if (leftover.isOpen() && leftover.status(info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+            leftover.lock(false) == 0)
+            removeSibling(seam, name);
+    }
+    ::closedir(entries);
+}
+
 int FilePlace::renameSiblingOver(FaultSeam& seam, const std::string& name) const
 {
     seam.beforeChange();
@@ -311,6 +456,19 @@ mode_t umaskedFileMode()
         ::umask(mask);
     }
     return 0666 & ~mask;
+}
+
+std::string temporaryFileName()
+{
+    return ".quillbox-" + randomSuffix() + ".new";
+}
+
+bool isTemporaryFileName(const std::string& name)
+{
+    static const std::string kStart = ".quillbox-";
+    static const std::string kEnd = ".new";
+    return name.size() > kStart.size() + kEnd.size() && name.compare(0, kStart.size(), kStart) == 0 &&
+           name.compare(name.size() - kEnd.size(), kEnd.size(), kEnd) == 0;
 }
 
 std::string randomSuffix()

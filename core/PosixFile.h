@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -67,9 +68,9 @@ public:
     int syncData();
     int setMode(mode_t mode);
     // A lock on the whole file held by this open description, shared for reading and exclusive for writing, so that
-    // two running copies of the program keep the sharing rule between them. A file system without locks refuses
-    // nothing.
-    int lock(bool exclusive);
+    // two running copies of the program keep the sharing rule between them. One held by another copy is waited for up
+    // to `wait`, then EAGAIN. A file system without locks refuses nothing.
+    int lock(bool exclusive, std::chrono::milliseconds wait = {});
 
 private:
     int m_fd = -1;
@@ -94,12 +95,18 @@ public:
     const std::string& leaf() const { return m_leaf; }
     // True for the program's own files, under the data directory: they are made private.
     bool isConfined() const { return m_confined; }
+    // True for a link of /proc naming an open file (/dev/stdout, a shell's >(...)), which only the kernel follows: a
+    // stream, never replaced.
+    bool namesOpenFile() const { return m_kernelFollows; }
     // The bits a new file here ends with: private among the program's own files, else as the umask says.
     mode_t newFileMode() const { return m_confined ? kPrivateFileMode : umaskedFileMode(); }
 
     // Opens the file itself (no creation) without blocking, so a FIFO or device with no one behind it cannot hang the
     // program, and refuses anything that is not a regular file.
     int openRegular(int accessFlags, PosixFile& file, struct stat& info) const;
+    // Opens the file itself (no creation) whatever its kind but a folder: a pipe, FIFO or device named on a command
+    // line is read or written as it comes, waiting for the other end as any tool does.
+    int openStream(int accessFlags, PosixFile& file, struct stat& info) const;
     // The entry's status; a link among the program's own files gives kRefusedLink.
     int status(struct stat& info) const;
     // Makes the folder, private to its owner among the program's own files.
@@ -113,20 +120,39 @@ public:
     // caller gives it its final bits.
     int createSibling(FaultSeam& seam, const std::string& name, PosixFile& file) const;
     int removeSibling(FaultSeam& seam, const std::string& name) const;
+    // Creates a file without a name in the folder (O_TMPFILE), readable by its owner alone, so a process ended before
+    // it is linked in leaves nothing. EOPNOTSUPP where the file system or the system cannot.
+    int createUnnamed(FaultSeam& seam, PosixFile& file, bool readable = false) const;
+    // Gives an unnamed file the name `name` beside the target; EEXIST when the name is taken.
+    int linkUnnamed(FaultSeam& seam, const PosixFile& file, const std::string& name) const;
+    // Removes the named temporary files (".quillbox-*.new") of writers that ended before their rename: those of this
+    // user that no running copy holds locked.
+    void removeLeftovers(FaultSeam& seam) const;
+    // The folder, for removing a named temporary file from a signal handler.
+    int folderDescriptor() const { return m_folder.descriptor(); }
     // Renames `name` over the file.
     int renameSiblingOver(FaultSeam& seam, const std::string& name) const;
     int syncFolder() const;
 
 private:
     int leafFlags() const;
+    // Outside the data directory a link is followed only where the kernel's protected-symlinks rule would follow it,
+    // whatever the system's setting, to its final target: kRefusedLink for a link another user planted in a sticky
+    // folder anyone may write to.
+    int followLinks();
 
     PosixFile m_folder;
     std::string m_path;
     std::string m_leaf;
     bool m_confined = false;
+    bool m_kernelFollows = false;
 };
 
 // Sixteen random hexadecimal digits, for names no one else picks.
 std::string randomSuffix();
+
+// The name of a new file's temporary file: ".quillbox-" and random digits and ".new".
+std::string temporaryFileName();
+bool isTemporaryFileName(const std::string& name);
 
 } // namespace qb

@@ -5,6 +5,7 @@
 #include "KeyFingerprint.h"
 #include "KeyGenerator.h"
 #include "ListFiles.h"
+#include "SecretBytes.h"
 #include "StoredFiles.h"
 
 #include <limits>
@@ -24,7 +25,7 @@ void RecipientFiles::createUsersFile() const
     createEmptyList(m_session.io, m_session.usersFilePath());
 }
 
-bool RecipientFiles::readNames(const std::function<void(const std::string&)>& onName) const
+int RecipientFiles::readNames(const std::function<void(const std::string&)>& onName) const
 {
     return readListFile(m_session.io, m_session.usersFilePath(), onName);
 }
@@ -110,6 +111,12 @@ bool KeyImport::openSource(const std::string& path)
     return m_sourceError == 0;
 }
 
+void KeyImport::openSource(PosixFile&& file)
+{
+    m_source.readFrom(std::move(file));
+    m_io.check();
+}
+
 bool KeyImport::sourceIsUsable()
 {
     const bool atEnd = m_source.eof();
@@ -121,7 +128,7 @@ ImportedKey KeyImport::copyAndFinish()
 {
     const std::uint64_t length = m_source.copyTo(m_key, std::numeric_limits<std::uint64_t>::max());
     m_io.check();
-    const bool cut = static_cast<std::int64_t>(length) < m_source.sizeAtOpen();
+    const bool cut = static_cast<std::int64_t>(length) < m_source.sizeAtOpen() || m_source.atEndOfDataMark();
     closeChecked(m_key);
     closeChecked(m_source);
     return {length, cut};

@@ -22,8 +22,9 @@ public:
     bool usersFileReady() const;
     // Creates users.cfg, or empties it, as a whole new file.
     void createUsersFile() const;
-    // Calls `onName` for each line of users.cfg in order; false, having read nothing, when it cannot be opened.
-    bool readNames(const std::function<void(const std::string&)>& onName) const;
+    // Calls `onName` for each line of users.cfg in order; returns 0, or the code of the failure to open it, having read
+    // nothing.
+    int readNames(const std::function<void(const std::string&)>& onName) const;
     bool isListed(const std::string& name) const;
     // Makes the correspondent's folder when missing, private to its owner, and takes others' access from an older
     // folder and key; the outcome shows in the steps that follow.
@@ -62,6 +63,8 @@ public:
 
     // Opens the file to copy; false, with its I/O error code in sourceError(), when it cannot be read.
     bool openSource(const std::string& path);
+    // Reads the key from a file already open, of any kind (standard input, a pipe).
+    void openSource(PosixFile&& file);
     int sourceError() const { return m_sourceError; }
     // False for a source with no byte before its end of data (empty, or starting with 26): it holds no key, and the
     // key it would give, the single byte 26, is no one's. Checked.

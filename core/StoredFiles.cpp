@@ -1,5 +1,6 @@
 #include "StoredFiles.h"
 
+#include "Errors.h"
 #include "IoCodes.h"
 
 #include <cerrno>
@@ -127,8 +128,12 @@ void removeOthersAccess(const IoContext& io, const std::string& path)
 void createDirectory(IoContext& io, const std::string& path)
 {
     FilePlace place;
-    if (io.locate(path, place) == 0)
-        place.makeFolder(io.faults());
+    if (io.locate(path, place) != 0)
+        return;
+    // The outcome shows in the steps that follow, except a disk with no room or no free inodes, which would show
+    // there as a missing folder ("Invalid filename").
+    if (const int error = place.makeFolder(io.faults()); isResourceShortage(error))
+        throw EInOutError(ioCodeFromErrno(error, path));
 }
 
 void eraseFileChecked(IoContext& io, const std::string& name)

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace qb {
 
@@ -12,9 +13,12 @@ namespace {
 
 // Appending looks this far back from the end for an end-of-data mark to cut at, whatever the buffer size.
 constexpr std::size_t kAppendScanLength = 128;
-// Buffer for copies the kernel cannot make, and the most one copy_file_range call is asked for.
-constexpr std::uint64_t kCopyChunk = 64 * 1024;
+// Buffer for copies the kernel cannot make (an imported key, in text mode), and the most one copy_file_range call is
+// asked for.
+constexpr std::uint64_t kCopyChunk = 1 << 20;
 constexpr std::uint64_t kKernelCopyStep = std::uint64_t(1) << 30;
+// Times a file being appended to is opened again because another copy replaced it meanwhile.
+constexpr int kMostReopens = 8;
 
 } // namespace
 
@@ -58,13 +62,23 @@ bool TextFile::openExisting(int flags, OpenFileTable::Access access)
     struct stat info
     {
     };
-    if (code == 0) {
+    const bool writing = access == OpenFileTable::Access::Write;
+    // Another copy may replace the file while this one waits for its lock: what is appended must reach the file the
+    // name names once the lock is held, so the file is opened again then.
+    for (int attempt = 0; code == 0; ++attempt) {
         if (const int error = place.openRegular(flags, m_file, info))
             code = ioCodeFromErrno(error, m_name);
         else if (!m_io.openFiles().mayOpen({info.st_dev, info.st_ino}, access))
             code = IoCode::SharingViolation;
-        else if (const int locked = m_file.lock(access == OpenFileTable::Access::Write))
+        else if (const int locked = m_file.lock(writing, m_io.lockWait()))
             code = ioCodeFromErrno(locked, m_name);
+        struct stat named
+        {
+        };
+        if (code != 0 || !writing || attempt == kMostReopens ||
+            (place.status(named) == 0 && named.st_ino == info.st_ino && named.st_dev == info.st_dev))
+            break;
+        m_file.close();
     }
     if (code != 0) {
         m_file.close();
@@ -80,6 +94,7 @@ bool TextFile::openExisting(int flags, OpenFileTable::Access access)
     m_physicalEnd = false;
     m_sizeAtOpen = static_cast<std::int64_t>(info.st_size);
     m_bytesRead = 0;
+    m_otherNames = info.st_nlink > 1;
     return true;
 }
 
@@ -89,13 +104,39 @@ void TextFile::reset()
         openExisting(O_RDONLY, OpenFileTable::Access::Read);
 }
 
+void TextFile::readFrom(PosixFile&& file)
+{
+    if (const int code = release(true))
+        m_io.fail(code);
+    m_file = std::move(file);
+    struct stat info
+    {
+    };
+    if (const int error = m_file.status(info)) {
+        m_file.close();
+        m_io.fail(ioCodeFromErrno(error, m_name));
+        return;
+    }
+    m_id = {info.st_dev, info.st_ino};
+    m_io.openFiles().add(m_id, OpenFileTable::Access::Read);
+    m_fd = m_file.descriptor();
+    m_mode = Mode::Input;
+    m_bufferPos = 0;
+    m_bufferEnd = 0;
+    m_physicalEnd = false;
+    // A stream reports no size: it is read until a read returns nothing.
+    m_sizeAtOpen = S_ISREG(info.st_mode) ? static_cast<std::int64_t>(info.st_size) : 0;
+    m_bytesRead = 0;
+    m_otherNames = false;
+}
+
 void TextFile::rewrite()
 {
     if (!prepareOpen())
         return;
     FilePlace place;
     int code = m_io.locate(m_name, place);
-    auto replacement = std::make_unique<Replacement>(m_io.faults(), m_io.openFiles());
+    auto replacement = std::make_unique<Replacement>(m_io);
     if (code == 0) {
         if (const int error = replacement->begin(std::move(place), Replacement::Hold::Target))
             code = ioCodeFromErrno(error, m_name);
@@ -133,7 +174,9 @@ void TextFile::cutAtEndOfDataMark()
         if (error == 0) {
             if (const void* mark = std::memchr(last, kEndOfDataMark, got)) {
                 m_appendStart = size - static_cast<off_t>(tail) + (static_cast<const unsigned char*>(mark) - last);
-                error = m_file.truncate(m_io.faults(), m_appendStart);
+                // A file with other names is never changed in place: it is replaced whole at close.
+                if (!m_otherNames)
+                    error = m_file.truncate(m_io.faults(), m_appendStart);
             }
         }
     }
@@ -147,6 +190,8 @@ void TextFile::cutAtEndOfDataMark()
 
 int TextFile::writeRecord()
 {
+    if (m_otherNames)
+        return replaceWithRecord();
     // One write and a flush to disk: the record is whole on disk or, when the write fails, taken back.
     int error = m_file.writeAll(m_io.faults(), m_record.data(), m_record.size());
     if (error == 0)
@@ -154,6 +199,28 @@ int TextFile::writeRecord()
     if (error != 0)
         m_file.truncate(m_io.faults(), m_appendStart);
     m_record.clear();
+    return error == 0 ? 0 : ioCodeFromErrno(error, m_name);
+}
+
+int TextFile::replaceWithRecord()
+{
+    // The other names keep the file as it was; this name gets a new file with the record added.
+    std::string whole(static_cast<std::size_t>(m_appendStart), '\0');
+    std::size_t got = 0;
+    int error = m_file.readAt(whole.data(), whole.size(), 0, got);
+    whole.resize(got);
+    whole += m_record;
+    m_record.clear();
+    FilePlace place;
+    if (error == 0)
+        error = place.locate(m_name, m_io.dataDirectory());
+    Replacement replacement(m_io);
+    if (error == 0)
+        error = replacement.begin(std::move(place), Replacement::Hold::HeldByCaller);
+    if (error == 0)
+        error = replacement.file().writeAll(m_io.faults(), whole.data(), whole.size());
+    if (error == 0)
+        error = replacement.commit();
     return error == 0 ? 0 : ioCodeFromErrno(error, m_name);
 }
 
@@ -213,6 +280,20 @@ void TextFile::close()
     }
     if (const int code = release(true))
         m_io.fail(code);
+}
+
+void TextFile::rewind()
+{
+    if (!checkReadable())
+        return;
+    if (::lseek(m_fd, 0, SEEK_SET) != 0) {
+        m_io.fail(ioCodeFromErrno(errno, m_name));
+        return;
+    }
+    m_bufferPos = 0;
+    m_bufferEnd = 0;
+    m_physicalEnd = false;
+    m_bytesRead = 0;
 }
 
 bool TextFile::checkReadable()

@@ -36,6 +36,13 @@ public:
     IoContext& io() const { return m_io; }
 
     void reset(); // open an existing regular file for reading
+    // Read from a file already open for reading, of any kind (standard input, a pipe): it ends where its reads end.
+    void readFrom(PosixFile&& file);
+    // Whether reading stopped at the end-of-data mark rather than at the file's physical end.
+    bool atEndOfDataMark() const
+    {
+        return m_reading == Reading::Text && m_bufferPos < m_bufferEnd && m_buffer[m_bufferPos] == kEndOfDataMark;
+    }
     // Open for writing new content, which replaces the file's at close: until then the old content is whole, and a
     // file dropped unclosed keeps it.
     void rewrite();
@@ -43,6 +50,8 @@ public:
     // file in one write at close, so a list gains a whole record or none.
     void append();
     void close(); // 103 when not open
+    // Goes back to the start of a file open for reading, as if just opened; failures are left pending.
+    void rewind();
     bool isOpen() const;
 
     // Text mode: at end of data returns 26 and does not move.
@@ -74,6 +83,7 @@ private:
     std::unique_ptr<Replacement> m_replacement;
     std::string m_record; // what an append writes at close
     off_t m_appendStart = 0;
+    bool m_otherNames = false; // a hard-linked file, which is replaced rather than appended to in place
     enum class Mode { Closed, Input, Output, Append } m_mode = Mode::Closed;
     OpenFileTable::FileId m_id{};
     std::vector<unsigned char> m_buffer;
@@ -99,6 +109,7 @@ private:
     int release(bool complete);
     bool openExisting(int flags, OpenFileTable::Access access);
     int writeRecord();
+    int replaceWithRecord();
 
     // Slow paths of the inline operations below: buffer refills and flushes, and wrong-mode errors.
     unsigned char readByteSlow();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace qbtest {
@@ -15,6 +16,11 @@ struct CliRun
 
 // Runs quillbox-cli with `arguments`, standard input read from `inputFile` (or empty), its outputs captured in files
 // under `workFolder`, or standard output sent to `outputFile` when one is named.
+// Starts quillbox-cli with `arguments`, its outputs thrown away, and returns without waiting.
+pid_t startCli(const std::vector<std::string>& arguments);
+// Waits for a started run; its exit status.
+int waitForCli(pid_t child);
+
 CliRun runCli(const std::vector<std::string>& arguments, const std::string& workFolder,
               const std::string& inputFile = "", const std::string& outputFile = "");
 

@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <sys/stat.h>
 #include <tuple>
@@ -216,23 +218,27 @@ TEST_F(CliTest, FailuresExitWithTheirStatusAndTheProgramsText)
         {"missing key",
          {"decrypt", "-r", "carol", "-o", out, dir.file("msg")},
          1,
-         "quillbox-cli: Please select a Recipiant/Sender!\n"},
+         "quillbox-cli: no key for carol (" + data() + "/carol/carol.key: No such file or directory)\n"},
         {"missing input",
          {"encrypt", "-r", "bob", "-o", out, missing},
          1,
-         "quillbox-cli: " + missing + ": File not found\n"},
+         "quillbox-cli: " + missing + ": No such file or directory\n"},
         {"a folder as input",
          {"encrypt", "-r", "bob", "-o", out, data()},
          1,
-         "quillbox-cli: " + data() + ": File access denied\n"},
+         "quillbox-cli: " + data() + ": Is a directory\n"},
         {"output into a missing folder",
          {"encrypt", "-r", "bob", "-o", intoGone, dir.file("msg")},
          1,
-         "quillbox-cli: " + intoGone + ": Invalid filename\n"},
+         "quillbox-cli: " + intoGone + ": No such file or directory\n"},
+        {"the input as its own output",
+         {"encrypt", "-r", "bob", "-o", dir.file("msg"), dir.file("msg")},
+         1,
+         "quillbox-cli: " + dir.file("msg") + ": in use by this or another running Quillbox\n"},
         {"a key file that cannot be read",
          {"import", "dave", missing},
          1,
-         "quillbox-cli: " + missing + ": File not found\n"},
+         "quillbox-cli: " + missing + ": No such file or directory\n"},
         {"import of a file with no usable byte",
          {"import", "dave", marked},
          1,
@@ -250,6 +256,14 @@ TEST_F(CliTest, FailuresExitWithTheirStatusAndTheProgramsText)
          {"encrypt", "-o"},
          2,
          "quillbox-cli: option '-o' requires an argument\n" + tryHelp},
+        {"a bad option inside a cluster",
+         {"encrypt", "-r", "bob", "-xa", dir.file("msg")},
+         2,
+         "quillbox-cli: invalid option -- 'x'\n" + tryHelp},
+        {"two recipients",
+         {"encrypt", "-r", "bob", "-r", "carol", dir.file("msg")},
+         2,
+         "quillbox-cli: -r NAME given more than once\n" + tryHelp},
         {"no recipient", {"encrypt", dir.file("msg")}, 2, "quillbox-cli: encrypt: -r NAME is required\n" + tryHelp},
         {"a name kept for the program's own files", {"add", "Mail.cfg"}, 1, "quillbox-cli: Invalid filename\n"},
         {"surplus operand", {"add", "dave", "eve"}, 2, "quillbox-cli: add: extra operand 'eve'\n" + tryHelp},
@@ -269,7 +283,7 @@ TEST_F(CliTest, FailuresExitWithTheirStatusAndTheProgramsText)
 
     const qbtest::CliRun full = cli({"encrypt", "-r", "bob", dir.file("msg")}, "", "/dev/full");
     EXPECT_EQ(full.status, 1);
-    EXPECT_EQ(full.err, "quillbox-cli: standard output: Disk full\n");
+    EXPECT_EQ(full.err, "quillbox-cli: standard output: No space left on device\n");
 }
 
 TEST_F(CliTest, ImportWritesTheFilesTheWindowsImportKeyWrites)
@@ -347,6 +361,118 @@ TEST_F(CliTest, ListsNamesAndMailProgramsInTheirFilesOrder)
     EXPECT_EQ(cli({"programs"}).out, "mutt\tmutt -y\nelm\t/usr/bin/elm\n");
     dir.writeFile("data/users.cfg", "");
     EXPECT_EQ(cli({"recipients"}).out, "");
+}
+
+TEST(CliTogether, ConcurrentAddsOfDistinctNamesAreAllListedOnceWithWholeKeys)
+{
+    qbtest::TempDir dir;
+    const std::string data = dir.file("data");
+    std::vector<pid_t> runs;
+    std::set<std::string> added;
+    for (int i = 0; i < 2 * 25; ++i) {
+        const std::string name = (i % 2 ? "a" : "b") + std::to_string(i / 2);
+        runs.push_back(qbtest::startCli({"--data", data, "add", name}));
+        added.insert(name);
+    }
+    for (const pid_t run : runs)
+        EXPECT_EQ(qbtest::waitForCli(run), 0);
+    const std::string listed = qbtest::runCli({"--data", data, "recipients"}, dir.path()).out;
+    std::vector<std::string> names;
+    for (std::size_t start = 0, end; (end = listed.find('\n', start)) != std::string::npos; start = end + 1) {
+        names.push_back(listed.substr(start, end - start));
+        EXPECT_EQ(qbtest::readBytes(data + "/" + names.back() + "/" + names.back() + ".key").size(), 1000u);
+    }
+    EXPECT_EQ(names.size(), added.size()) << "a name listed twice or not at all";
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), added);
+}
+
+// Run as root, as CI is: root can give a link to another user. Unprivileged, that row skips.
+TEST_F(CliTest, OutputThroughALinkIsFollowedOnlyWhereTheProtectedSymlinksRuleWould)
+{
+    setKey("\x01");
+    const struct
+    {
+        const char* name;
+        mode_t folderMode;
+        uid_t linkOwner; // 0: the caller
+        bool followed;
+    } rows[] = {
+        {"own link in a sticky folder anyone may write to", 01777, 0, true},
+        {"another user's link in a sticky folder anyone may write to", 01777, 65534, false},
+        {"another user's link in a folder of the caller's", 0755, 65534, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.linkOwner != 0 && ::geteuid() != 0)
+            continue;
+        std::filesystem::remove_all(dir.file("shared"));
+        dir.makeFolder("shared");
+        ASSERT_EQ(::chmod(dir.file("shared").c_str(), row.folderMode), 0);
+        dir.writeFile("target", "old");
+        const std::string link = dir.file("shared/out");
+        ASSERT_EQ(::symlink(dir.file("target").c_str(), link.c_str()), 0);
+        if (row.linkOwner != 0) {
+            ASSERT_EQ(::lchown(link.c_str(), row.linkOwner, row.linkOwner), 0);
+        }
+        const qbtest::CliRun run = cli({"encrypt", "-r", "bob", "-o", link, dir.file("msg")});
+        EXPECT_EQ(run.status, row.followed ? 0 : 1) << run.err;
+        EXPECT_EQ(run.err.rfind("quillbox-cli: " + link + ": ", 0) == 0, !row.followed) << run.err;
+        EXPECT_EQ(dir.readFile("target") == "old", !row.followed);
+        EXPECT_TRUE(std::filesystem::is_symlink(link));
+    }
+}
+
+TEST_F(CliTest, FilesAndOutputsOfEveryKindAreReadAndWrittenAsTheyCome)
+{
+    setKey(randomBytes(1000, 21, 9));
+    dir.writeFile("message", randomBytes(200000, 22));
+    const std::string expected = windowEncrypt(dir.readFile("message"), dir.readFile("data/bob/bob.key")).first;
+    const std::string run = "\"$CLI\" --data \"$DATA\" encrypt -r bob ";
+    const struct
+    {
+        const char* name;
+        std::string script; // bash, in the test's folder; its standard output must be the ciphertext
+    } rows[] = {
+        {"a pipe named as /dev/stdin", "cat message | " + run + "/dev/stdin"},
+        {"a pipe from a process substitution", run + "<(cat message)"},
+        {"a FIFO", "mkfifo in && { cat message > in & } && " + run + "in"},
+        {"standard input as -", run + "- < message"},
+        {"/dev/null as OUT, then - as OUT", run + "-o /dev/null message && " + run + "-o - message"},
+        {"a FIFO as OUT", "mkfifo out && { " + run + "-o out message & } && cat out"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove(dir.file("in"));
+        std::filesystem::remove(dir.file("out"));
+        dir.writeFile("script", row.script);
+        const std::string command = "cd '" + dir.path() + "' && CLI='" + QUILLBOX_CLI + "' DATA='" + data() +
+                                    "' bash script > result 2> errors";
+        EXPECT_EQ(std::system(command.c_str()), 0) << dir.readFile("errors");
+        EXPECT_TRUE(dir.readFile("result") == expected) << "not the window's ciphertext";
+    }
+}
+
+TEST_F(CliTest, TextModeGivesTheBytesTheWindowSavesForTheSameText)
+{
+    // The name as the window stores it, and the text as its editor saves it: windows-1252 with CR LF.
+    dir.writeFile("data/users.cfg", "Jos\xE9\r\n");
+    dir.writeFile("data/Jos\xE9/Jos\xE9.key", randomBytes(1000, 23, 9));
+    const std::string utf8 = "caf\xC3\xA9 \xE2\x80\x93 \xE2\x80\x9Cquotes\xE2\x80\x9D\nline 2\r\n\n";
+    const std::string windowsText = "caf\xE9 \x96 \x93quotes\x94\r\nline 2\r\n\r\n";
+    dir.writeFile("text", utf8);
+    const qbtest::CliRun encrypted =
+        cli({"encrypt", "-t", "-r", "Jos\xC3\xA9", "-o", dir.file("out"), dir.file("text")});
+    EXPECT_EQ(encrypted.status, 0) << encrypted.err;
+    EXPECT_TRUE(dir.readFile("out") == windowEncrypt(windowsText, dir.readFile("data/Jos\xE9/Jos\xE9.key")).first);
+    EXPECT_EQ(cli({"decrypt", "--text", "-r", "Jos\xC3\xA9", dir.file("out")}).out,
+              "caf\xC3\xA9 \xE2\x80\x93 \xE2\x80\x9Cquotes\xE2\x80\x9D\nline 2\n\n");
+    EXPECT_EQ(cli({"recipients"}).out, "Jos\xC3\xA9\n");
+
+    dir.writeFile("text", "one\ntwo \xE2\x98\x83\n");
+    const qbtest::CliRun refused = cli({"encrypt", "-t", "-r", "Jos\xC3\xA9", dir.file("text")});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err,
+              "quillbox-cli: " + dir.file("text") + ": line 2 holds a character that cannot be saved: U+2603\n");
 }
 
 } // namespace

@@ -82,6 +82,37 @@ TEST(MailText, ChecksumAgreesWithTheBitwiseDefinition)
     }
 }
 
+// Base64 a character at a time, as its definition gives it.
+std::string plainBase64(const std::string& bytes)
+{
+    const char* const alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    for (std::size_t at = 0; at < bytes.size(); at += 3) {
+        std::uint32_t group = 0;
+        for (std::size_t i = 0; i < 3; ++i)
+            group = group << 8 | (at + i < bytes.size() ? static_cast<unsigned char>(bytes[at + i]) : 0u);
+        for (std::size_t i = 0; i < 4; ++i)
+            text += i <= bytes.size() - at ? alphabet[group >> (18 - 6 * i) & 63] : '=';
+    }
+    return text;
+}
+
+TEST(MailText, CodecAgreesWithAPlainBase64)
+{
+    for (const std::size_t size : {0, 1, 2, 3, 47, 48, 49, 48 * 1024 + 1, 200003}) {
+        SCOPED_TRACE(size);
+        const std::string bytes = qbtest::randomBytes(size, static_cast<unsigned>(size) + 5);
+        const std::string encoded = plainBase64(bytes);
+        std::string lines;
+        for (std::size_t at = 0; at < encoded.size(); at += 64)
+            lines += encoded.substr(at, 64) + "\n";
+        const std::string armor = qb::armorMailText(bytes);
+        const std::size_t body = armor.find("\n\n") + 2;
+        EXPECT_TRUE(armor.substr(body, armor.rfind("\n=") + 1 - body) == lines);
+        EXPECT_TRUE(qb::readMailText(armor)->bytes == bytes);
+    }
+}
+
 // Line by line: each line of `text` passed through `change`.
 std::string everyLine(const std::string& text, const std::string& prefix, const std::string& suffix)
 {
@@ -213,6 +244,10 @@ TEST(MailText, ReadingInPiecesGivesWhatReadingAtOnceGives)
     paddedInside.replace(paddedInside.find('\n', 9000) - 4, 4, "QQ==");
     std::string blankInside = large;
     blankInside[blankInside.find('\n', 5000) - 10] = ' ';
+    std::string loneCarriageReturn = large;
+    loneCarriageReturn.insert(loneCarriageReturn.find('\n', 7000) - 20, "\r");
+    std::string outsideBase64 = large;
+    outsideBase64[outsideBase64.find('\n', 11000) - 30] = '\0';
     const struct
     {
         const char* name;
@@ -226,6 +261,8 @@ TEST(MailText, ReadingInPiecesGivesWhatReadingAtOnceGives)
         {"no mail text", qbtest::randomBytes(5000, 22)},
         {"padding before the last group", paddedInside},
         {"a blank between base64 characters", blankInside},
+        {"a lone CR inside a line", loneCarriageReturn},
+        {"a byte outside base64 inside a line", outsideBase64},
         {"a marker line continued by text", std::string(kSampleArmor).insert(kSampleArmor.find("-----\n") + 5, "  x")},
         {"cut before its end", large.substr(0, large.size() / 2)},
         {"two blocks", kSampleArmor + large},
@@ -245,6 +282,8 @@ TEST(MailText, ReadingInPiecesGivesWhatReadingAtOnceGives)
     }
     EXPECT_EQ(readWhole(paddedInside), "The mail text is damaged (checksum mismatch).");
     EXPECT_EQ(readWhole(blankInside), "The mail text is damaged (checksum mismatch).");
+    EXPECT_EQ(readWhole(outsideBase64), "The mail text is damaged (checksum mismatch).");
+    EXPECT_EQ(readWhole(loneCarriageReturn), readWhole(large)) << "a lone CR ends a line";
 }
 
 TEST(MailText, WritingInPiecesGivesTheArmorOfTheWhole)

@@ -1,0 +1,52 @@
+#include "CliErrors.h"
+
+#include "IoCodes.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace qbcli {
+
+namespace {
+
+// The errno a code of the file layer stands for, where one does.
+int errnoOfCode(int code)
+{
+    switch (code) {
+    case qb::IoCode::FileNotFound:
+    case qb::IoCode::PathNotFound:
+        return ENOENT;
+    case qb::IoCode::TooManyOpenFiles:
+        return EMFILE;
+    case qb::IoCode::AccessDenied:
+        return EACCES;
+    case qb::IoCode::NotEnoughMemory:
+        return ENOMEM;
+    case qb::IoCode::SharingViolation:
+        return EBUSY;
+    case qb::IoCode::DiskFull:
+        return ENOSPC;
+    default:
+        return code > 1000 ? code - 1000 : 0;
+    }
+}
+
+} // namespace
+
+std::string fileErrorText(int error, const std::string&)
+{
+    if (error == qb::kRefusedLink)
+        return "a symbolic link that is not followed here";
+    // The program's own sharing rule and another copy's lock: the system's "Device or resource busy" would mislead.
+    if (error == EBUSY || error == EAGAIN)
+        return "in use by this or another running Quillbox";
+    return std::strerror(error);
+}
+
+std::string codeErrorText(int code)
+{
+    const int error = errnoOfCode(code);
+    return error != 0 ? fileErrorText(error, "") : qb::ioErrorMessage(code);
+}
+
+} // namespace qbcli
