@@ -36,6 +36,7 @@ expected_files() {
     echo usr/bin/quillbox-cli
     echo usr/libexec/quillbox/quillbox
     echo usr/share/man/man1/quillbox-cli.1.gz
+    echo usr/share/bash-completion/completions/quillbox-cli
     echo usr/share/man/man1/quillbox.1.gz
     echo usr/share/doc/quillbox/copyright
     echo usr/share/doc/quillbox/changelog.gz
@@ -63,6 +64,12 @@ check_install() {
     [[ $("$root/usr/bin/quillbox-cli" --version) == "quillbox-cli "* ]] || fail "quillbox-cli --version does not run"
     zgrep -q 'armor' "$root/usr/share/man/man1/quillbox-cli.1.gz" ||
         fail "the manual page of quillbox-cli does not describe its options"
+    local section
+    for section in NAME SYNOPSIS DESCRIPTION COMMANDS OPTIONS EXAMPLES ENVIRONMENT FILES '"EXIT STATUS"' '"SEE ALSO"'; do
+        zgrep -qx "\.SH $section" "$root/usr/share/man/man1/quillbox-cli.1.gz" ||
+            fail "the manual page of quillbox-cli has no $section section"
+    done
+    bash -n "$root/usr/share/bash-completion/completions/quillbox-cli" || fail "the bash completion does not parse"
     file -b "$root/usr/share/icons/hicolor/scalable/apps/$id.svg" | grep -q '^SVG' || fail "the scalable icon is no SVG"
     for size in "${sizes[@]}"; do
         local png=$root/usr/share/icons/hicolor/${size}x$size/apps/$id.png

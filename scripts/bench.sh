@@ -26,4 +26,6 @@ ratio() { grep -o " $1=[^ ]*" "$log" | tail -1 | cut -d= -f2 || echo "?"; }
 echo
 echo "ratios: encrypt=$(ratio encrypt) decrypt=$(ratio decrypt) decrypt_memory=$(ratio decrypt_memory)" \
     "window_1mib=$(ratio window_1mib) window_10mib=$(ratio window_10mib) window_line=$(ratio window_line)" \
-    "open_50mib=$(ratio open_50mib) open_bytes_per_byte=$(ratio open_bytes_per_byte) scaling=$(ratio scaling)"
+    "open_50mib=$(ratio open_50mib) open_bytes_per_byte=$(ratio open_bytes_per_byte) scaling=$(ratio scaling)" \
+    "cli_encrypt=$(ratio cli_encrypt) cli_armor=$(ratio cli_armor) cli_armor_decrypt=$(ratio cli_armor_decrypt)" \
+    "cli_decrypt=$(ratio cli_decrypt)"

@@ -3,10 +3,9 @@
 # Usage: install-deps.sh [extra-package ...]
 set -euo pipefail
 
-# help2man writes quillbox-cli's manual page from its --help. The last line is for the packaging checks: the
-# validators and lintian, dpkg-shlibdeps for the .deb's Depends, and file, which both cpack and the checks use to read
-# binaries and icons.
-packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libgtest-dev libsodium-dev libssl-dev pkg-config help2man
+# The last line is for the packaging checks: the validators and lintian, dpkg-shlibdeps for the .deb's Depends, and
+# file, which both cpack and the checks use to read binaries and icons.
+packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libgtest-dev libsodium-dev libssl-dev pkg-config
           desktop-file-utils appstream lintian dpkg-dev file "$@")
 missing=()
 for package in "${packages[@]}"; do
