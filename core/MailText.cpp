@@ -372,7 +372,11 @@ bool MailTextDecoder::finish(std::string& bytes)
     };
     if (((c(0) << 16) | (c(1) << 8) | c(2)) != crc24Continue(m_crc, last))
         return false;
-    bytes.append(m_held);
+    // A reader's caller that has passed on what came before has nothing left to keep: the bytes held move over.
+    if (bytes.empty())
+        bytes.swap(m_held);
+    else
+        bytes.append(m_held);
     bytes.append(last);
     return true;
 }

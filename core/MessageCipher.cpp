@@ -6,7 +6,6 @@
 #include "EditorFile.h"
 #include "Errors.h"
 #include "IoCodes.h"
-#include "KeyFingerprint.h"
 #include "LineBreaks.h"
 #include "MailText.h"
 #include "RecipientFiles.h"
