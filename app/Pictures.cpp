@@ -1,11 +1,14 @@
 #include "Pictures.h"
 
+#include "DrawnIconEngine.h"
+
 #include <QFont>
 #include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <cmath>
 
 namespace qb {
@@ -79,10 +82,7 @@ QPixmap padlockPixmap(int size, qreal devicePixelRatio)
 
 QIcon padlockIcon()
 {
-    QIcon icon;
-    for (const int size : {16, 24, 32, 48, 64})
-        icon.addPixmap(padlockPixmap(size));
-    return icon;
+    return drawnIcon([](QSize pixels) { return padlockPixmap(std::min(pixels.width(), pixels.height())); });
 }
 
 QPixmap letterTile(QChar letter, qreal devicePixelRatio)

@@ -37,8 +37,6 @@
 namespace qb {
 namespace {
 
-constexpr int kBytesRole = Qt::UserRole;
-
 std::u16string_view utf16View(const QString& text)
 {
     return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
@@ -70,9 +68,42 @@ QCollator listCollator()
 // A ByteDecoder for windows-1252: one character a byte.
 std::size_t decodeCp1252Into(std::string_view bytes, char16_t* out)
 {
-    for (const char byte : bytes)
-        *out++ = cp1252ToUnicode(static_cast<unsigned char>(byte));
+    decodeCp1252(bytes, out);
     return bytes.size();
+}
+
+// `entries` in the order listCollator().compare gives, equal ones in the order they come: a key made once per entry
+// and a stable sort, rather than a collation per comparison. Qt's keys for the C locale ignore the case setting;
+// there the case-folded text is the key, which orders as that locale's case-insensitive comparison does.
+QStringList sortedByCollation(const QStringList& entries)
+{
+    std::vector<qsizetype> order(static_cast<std::size_t>(entries.size()));
+    for (std::size_t index = 0; index < order.size(); ++index)
+        order[index] = static_cast<qsizetype>(index);
+    const QCollator collator = listCollator();
+    if (collator.locale().language() == QLocale::C) {
+        // As UTF-8, whose byte order is the characters' order here (no surrogates), a short name lies within the
+        // key itself: the sort reads memory in order rather than chasing a string per comparison.
+        std::vector<std::pair<std::string, qsizetype>> keys;
+        keys.reserve(order.size());
+        for (qsizetype index = 0; index < entries.size(); ++index)
+            keys.emplace_back(entries[index].toCaseFolded().toStdString(), index);
+        std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (std::size_t index = 0; index < keys.size(); ++index)
+            order[index] = keys[index].second;
+    } else {
+        std::vector<QCollatorSortKey> keys;
+        keys.reserve(order.size());
+        for (const QString& entry : entries)
+            keys.push_back(collator.sortKey(entry));
+        std::stable_sort(order.begin(), order.end(),
+                         [&keys](qsizetype a, qsizetype b) { return keys[a].compare(keys[b]) < 0; });
+    }
+    QStringList sorted;
+    sorted.reserve(entries.size());
+    for (const qsizetype index : order)
+        sorted << entries[index];
+    return sorted;
 }
 
 } // namespace
@@ -268,7 +299,8 @@ int ListBoxWidget::rowsWithin(int height) const
 
 // ---- QtEditor
 
-QtEditor::QtEditor(QPlainTextEdit* edit) : m_edit(edit)
+QtEditor::QtEditor(QPlainTextEdit* edit, int wholeCopyCharacters)
+    : m_edit(edit), m_wholeCopyCharacters(wholeCopyCharacters)
 {
     m_counting = QObject::connect(m_edit->document(), &QTextDocument::contentsChange, m_edit,
                                   [this](int, int removed, int added) {
@@ -284,12 +316,30 @@ QtEditor::~QtEditor()
 
 std::string QtEditor::text() const
 {
-    // The raw text keeps every character as typed (toPlainText would turn U+00A0, byte 160, into a blank);
-    // its paragraph separators are the editor's line breaks.
-    const QString raw = m_edit->document()->toRawText();
+    // As typed (toPlainText would turn U+00A0, byte 160, into a blank). A text of moderate size is copied whole as
+    // characters, the fastest way out of the document; a larger one goes fragment by fragment, with a line break
+    // between blocks, so that no second copy of many megabytes of characters is held beside the document's own.
+    const QTextDocument* document = m_edit->document();
+    if (document->characterCount() <= m_wholeCopyCharacters) {
+        const QString raw = document->toRawText();
+        std::string bytes;
+        if (const auto failure = encodeEditorText(utf16View(raw), bytes))
+            throwUnsavable(raw, static_cast<qsizetype>(*failure), "The message");
+        return bytes;
+    }
     std::string bytes;
-    if (const auto failure = encodeEditorText(utf16View(raw), bytes))
-        throwUnsavable(raw, static_cast<qsizetype>(*failure), "The message");
+    bytes.reserve(static_cast<std::size_t>(document->characterCount() + document->blockCount()));
+    std::string piece;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        if (block != document->begin())
+            bytes += "\r\n";
+        for (QTextBlock::iterator fragment = block.begin(); !fragment.atEnd(); ++fragment) {
+            const QString text = fragment.fragment().text();
+            if (const auto failure = encodeEditorText(utf16View(text), piece))
+                throwUnsavable(text, static_cast<qsizetype>(*failure), "The message");
+            bytes += piece;
+        }
+    }
     return bytes;
 }
 
@@ -307,20 +357,37 @@ bool QtEditor::isEmpty() const
 
 void QtEditor::setText(const std::string& text)
 {
-    fillDocument([&text](QTextCursor& cursor) { insertDecodedText(cursor, text, decodeCp1252Into); });
+    fillDocument(View::Lines, [&text](QTextCursor& cursor) { insertDecodedText(cursor, text, decodeCp1252Into); });
 }
 
 void QtEditor::takeText(std::string&& text)
 {
-    fillDocument([&text](QTextCursor& cursor) { insertDecodedText(cursor, std::move(text), decodeCp1252Into); });
+    fillDocument(View::Lines,
+                 [&text](QTextCursor& cursor) { insertDecodedText(cursor, std::move(text), decodeCp1252Into); });
 }
 
 void QtEditor::takeAllBytes(std::string&& bytes)
 {
-    fillDocument([&bytes](QTextCursor& cursor) { insertDecodedText(cursor, std::move(bytes), decodeAllBytesView); });
+    fillDocument(View::AllBytes,
+                 [&bytes](QTextCursor& cursor) { insertDecodedText(cursor, std::move(bytes), decodeAllBytesView); });
 }
 
-void QtEditor::fillDocument(const std::function<void(QTextCursor&)>& insert)
+// Every byte shown comes in a monospaced face that holds the Control Pictures itself: a face without them makes the
+// layout look each one up in another font, which splits a line into many small runs to shape.
+void QtEditor::useFontFor(View view)
+{
+    if (!m_textFont) {
+        m_textFont = m_edit->font();
+        m_allBytesFont = *m_textFont;
+        m_allBytesFont.setFamilies({QStringLiteral("FreeMono"), QStringLiteral("DejaVu Sans Mono")});
+        m_allBytesFont.setStyleHint(QFont::Monospace);
+    }
+    const QFont& wanted = view == View::AllBytes ? m_allBytesFont : *m_textFont;
+    if (m_edit->font() != wanted)
+        m_edit->setFont(wanted);
+}
+
+void QtEditor::fillDocument(View view, const std::function<void(QTextCursor&)>& insert)
 {
     QTextDocument* document = m_edit->document();
     {
@@ -331,6 +398,8 @@ void QtEditor::fillDocument(const std::function<void(QTextCursor&)>& insert)
         // paragraph. No undo step: a loaded text starts a fresh history.
         document->setUndoRedoEnabled(false);
         document->clear();
+        // While there is nothing to lay out again.
+        useFontFor(view);
         // Two empty paragraphs, the caret in the first: placed while there is nothing to lay out, and kept
         // there by putting the text into the second and then dropping the first. Placing it afterwards would
         // measure the first line of the new text, which for a long paragraph means analysing all of it again.
@@ -406,6 +475,8 @@ QtListControl::QtListControl(QListWidget* list) : m_list(list)
 {
     // Qt's own sorting orders by code point; this control inserts in its own order instead.
     m_list->setSortingEnabled(false);
+    // A long list is measured and laid out a batch at a time while the program waits for input, so it shows at once.
+    m_list->setLayoutMode(QListView::Batched);
 }
 
 void QtListControl::clear()
@@ -431,9 +502,23 @@ int QtListControl::sortedInsertRow(const QString& shown) const
 
 void QtListControl::add(const std::string& entry)
 {
-    auto* item = new QListWidgetItem(textFromCp1252(entry));
-    item->setData(kBytesRole, QByteArray(entry.data(), static_cast<qsizetype>(entry.size())));
-    m_list->insertItem(m_sorted ? sortedInsertRow(item->text()) : m_list->count(), item);
+    const QString shown = textFromCp1252(entry);
+    m_list->insertItem(m_sorted ? sortedInsertRow(shown) : m_list->count(), shown);
+}
+
+void QtListControl::addAll(const std::vector<std::string>& entries)
+{
+    if (m_list->count() > 0) {
+        ListControl::addAll(entries);
+        return;
+    }
+    QStringList shown;
+    shown.reserve(static_cast<qsizetype>(entries.size()));
+    for (const std::string& entry : entries)
+        shown << textFromCp1252(entry);
+    if (m_sorted)
+        shown = sortedByCollation(shown);
+    m_list->addItems(shown);
 }
 
 void QtListControl::setSorted(bool sorted)
@@ -480,11 +565,27 @@ std::string QtListControl::item(int index) const
 {
     if (index < 0 || index >= m_list->count())
         throw EListError(index);
-    const QByteArray bytes = m_list->item(index)->data(kBytesRole).toByteArray();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return cp1252FromText(m_list->item(index)->text(), "The list entry");
 }
 
 // ---- QtProgressControl
+
+namespace {
+
+// Holds a widget's updates back for a while: it paints what changed meanwhile later, with the next paint.
+class UpdatesHeld
+{
+public:
+    explicit UpdatesHeld(QWidget* widget) : m_widget(widget) { m_widget->setUpdatesEnabled(false); }
+    ~UpdatesHeld() { m_widget->setUpdatesEnabled(true); }
+    UpdatesHeld(const UpdatesHeld&) = delete;
+    UpdatesHeld& operator=(const UpdatesHeld&) = delete;
+
+private:
+    QWidget* m_widget;
+};
+
+} // namespace
 
 QtProgressControl::QtProgressControl(QProgressBar* bar, Window& window, MillisecondClock now)
     : m_bar(bar), m_window(window), m_now(std::move(now))
@@ -517,6 +618,7 @@ int QtProgressControl::pixelsFor(int units) const
 void QtProgressControl::setMaximum(std::int64_t maximum)
 {
     m_maximum = maximum;
+    m_lastPaint = m_now();
     m_bar->setValue(unitsFor(m_position));
 }
 
@@ -534,18 +636,19 @@ void QtProgressControl::stepPositions(std::int64_t first, std::int64_t last)
     const int units = unitsFor(last);
     if (units == m_bar->value())
         return;
-    // Each of first..last was shown and painted; only the last can differ on screen from what is there now.
+    // Only the last of first..last can differ on screen from what is there now.
     const bool drawnDifferently = pixelsFor(units) != pixelsFor(m_bar->value());
-    m_bar->setValue(units);
+    {
+        // The bar would repaint itself at once for every pixel it grows by.
+        const UpdatesHeld held(m_bar);
+        m_bar->setValue(units);
+    }
     if (!drawnDifferently)
         return;
     const std::int64_t now = m_now();
-    if (!m_windowPainted || now - m_lastWindowPaint >= kFrameMilliseconds) {
-        m_windowPainted = true;
-        m_lastWindowPaint = now;
+    if (now - m_lastPaint >= kFrameMilliseconds) {
+        m_lastPaint = now;
         m_window.repaintNow();
-    } else {
-        m_bar->repaint();
     }
 }
 

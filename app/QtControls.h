@@ -2,6 +2,7 @@
 
 #include "Ui.h"
 
+#include <QFont>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QString>
@@ -83,7 +84,10 @@ private:
 class QtEditor : public Editor
 {
 public:
-    explicit QtEditor(QPlainTextEdit* edit);
+    // Up to this many characters the text is converted from one whole copy; beyond, fragment by fragment.
+    static constexpr int kWholeCopyCharacters = 16 << 20;
+
+    explicit QtEditor(QPlainTextEdit* edit, int wholeCopyCharacters = kWholeCopyCharacters);
     ~QtEditor() override;
     QtEditor(const QtEditor&) = delete;
     QtEditor& operator=(const QtEditor&) = delete;
@@ -101,11 +105,17 @@ public:
     std::uint64_t revision() const override { return m_revision; }
 
 private:
-    // Replaces the document's content with what `insert` puts in at the cursor it is given, as one fresh text,
-    // then notifies once.
-    void fillDocument(const std::function<void(QTextCursor&)>& insert);
+    enum class View { Lines, AllBytes };
+
+    // Replaces the document's content with what `insert` puts in at the cursor it is given, as one fresh text shown
+    // as `view`, then notifies once.
+    void fillDocument(View view, const std::function<void(QTextCursor&)>& insert);
+    void useFontFor(View view);
 
     QPlainTextEdit* m_edit;
+    int m_wholeCopyCharacters;
+    std::optional<QFont> m_textFont; // the widget's own, taken at the first fill
+    QFont m_allBytesFont;
     // Every change of the document's text counts, the widget's own editing and the commands' alike.
     std::uint64_t m_revision = 0;
     QMetaObject::Connection m_counting;
@@ -135,7 +145,7 @@ private:
 };
 
 // A list box whose sorted order is the one people expect: case-insensitive, by the locale's collation,
-// equal entries in the order they were added. Entries keep their bytes; they are shown as windows-1252.
+// equal entries in the order they were added. Entries are shown as windows-1252, which gives every byte back.
 class QtListControl : public ListControl
 {
 public:
@@ -143,6 +153,8 @@ public:
 
     void clear() override;
     void add(const std::string& entry) override;
+    // Into an empty list in one insertion, sorted by collation keys made once per entry.
+    void addAll(const std::vector<std::string>& entries) override;
     void setSorted(bool sorted) override;
     int count() const override;
     int itemIndex() const override;
@@ -157,8 +169,9 @@ private:
 };
 
 // ProgressBar3. The core counts bytes in 64 bits; the bar works in a fixed number of units. A step that changes
-// what the bar shows paints the bar at once and the whole window at most once per display frame, so a run costs
-// the same few dozen paints whatever its length.
+// what the bar shows repaints the window at once, but at most once per display frame counted from the run's start
+// (its setMaximum): a run that ends within a frame paints nothing on its way, and a longer one no more than the
+// screen can show.
 class QtProgressControl : public ProgressControl
 {
 public:
@@ -185,8 +198,7 @@ private:
     MillisecondClock m_now;
     std::int64_t m_maximum = 100;
     std::int64_t m_position = 0;
-    std::int64_t m_lastWindowPaint = 0;
-    bool m_windowPainted = false;
+    std::int64_t m_lastPaint = 0;
 };
 
 class QtWindow : public Window

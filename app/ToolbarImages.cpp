@@ -1,5 +1,7 @@
 #include "ToolbarImages.h"
 
+#include "DrawnIconEngine.h"
+
 #include "Pictures.h"
 
 #include <QFont>
@@ -218,10 +220,7 @@ QPixmap toolbarPixmap(ToolbarPicture picture, qreal devicePixelRatio)
 
 QIcon toolbarIcon(ToolbarPicture picture)
 {
-    QIcon icon;
-    for (const qreal ratio : {1.0, 2.0, 3.0})
-        icon.addPixmap(toolbarPixmap(picture, ratio));
-    return icon;
+    return drawnIcon([picture](QSize pixels) { return toolbarPixmap(picture, pixels.width() / 16.0); });
 }
 
 } // namespace qb

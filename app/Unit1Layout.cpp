@@ -194,7 +194,9 @@ void TForm1::buildClientArea()
     m_memo1->setAccessibleName(QStringLiteral("Message"));
     m_memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Lines wrap at the edge, so a horizontal bar would have nothing to scroll; kept always on, it makes the editor
+    // look through every line for the widest after a change.
+    m_memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     // Tab types a Tab; Ctrl+Tab and Shift+Tab leave the editor (MemoEdit).
     m_memo1->setTabChangesFocus(false);
     connect(m_memo1, &QPlainTextEdit::textChanged, this, &TForm1::Memo1Change);

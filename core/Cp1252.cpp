@@ -83,9 +83,14 @@ int unicodeToCp1252(char16_t character)
 std::u16string decodeCp1252(std::string_view bytes)
 {
     std::u16string text(bytes.size(), u'\0');
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        text[i] = kDecodeTable[static_cast<unsigned char>(bytes[i])];
+    decodeCp1252(bytes, text.data());
     return text;
+}
+
+void decodeCp1252(std::string_view bytes, char16_t* out)
+{
+    for (const char byte : bytes)
+        *out++ = kDecodeTable[static_cast<unsigned char>(byte)];
 }
 
 std::optional<std::size_t> encodeCp1252(std::u16string_view text, std::string& bytes)

@@ -16,6 +16,8 @@ char16_t cp1252ToUnicode(unsigned char byte);
 int unicodeToCp1252(char16_t character);
 
 std::u16string decodeCp1252(std::string_view bytes);
+// The same into `out`, which has room for bytes.size() characters.
+void decodeCp1252(std::string_view bytes, char16_t* out);
 
 // Replaces `bytes` with the encoding of `text`; characters the code page lacks are left out. Returns the
 // index of the first such character, or std::nullopt when every character was encoded.

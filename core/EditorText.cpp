@@ -3,6 +3,7 @@
 #include "Cp1252.h"
 
 #include <algorithm>
+#include <array>
 
 namespace qb {
 namespace {
@@ -46,20 +47,32 @@ int byteWithoutGlyph(char16_t character)
     }
 }
 
+namespace {
+
+// The view's character for every byte, a CR that begins a CR LF pair aside: one look-up a byte.
+const std::array<char16_t, 256> kAllBytesView = [] {
+    std::array<char16_t, 256> view{};
+    for (int byte = 0; byte < 256; ++byte) {
+        const auto value = static_cast<unsigned char>(byte);
+        view[value] = controlPicture(value) ? controlPicture(value) : cp1252ToUnicode(value);
+    }
+    return view;
+}();
+
+} // namespace
+
 std::size_t decodeAllBytesView(std::string_view bytes, char16_t* out)
 {
     char16_t* const start = out;
     const std::size_t size = bytes.size();
     for (std::size_t i = 0; i < size; ++i) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
-        if (byte >= 0x20 && byte != 0x7F) {
-            *out++ = cp1252ToUnicode(byte);
-        } else if (byte == '\r' && i + 1 < size && bytes[i + 1] == '\n') {
+        if (byte == '\r' && i + 1 < size && bytes[i + 1] == '\n') {
             *out++ = u'\r';
             *out++ = u'\n';
             ++i;
         } else {
-            *out++ = controlPicture(byte);
+            *out++ = kAllBytesView[byte];
         }
     }
     return static_cast<std::size_t>(out - start);

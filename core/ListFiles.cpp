@@ -44,7 +44,9 @@ void requireListMissing(const IoContext& io, const std::string& name)
 
 int readListFile(IoContext& io, const std::string& name, const std::function<void(const std::string&)>& onLine)
 {
-    TextFile list(io);
+    // A list may hold a million lines: read in large pieces, not a text file's usual few bytes at a time.
+    constexpr std::size_t kListBufferSize = 64 * 1024;
+    TextFile list(io, TextFile::Reading::Text, kListBufferSize);
     list.assign(name);
     list.reset();
     if (const int code = io.ioResult())

@@ -14,7 +14,9 @@ void Recipients::updateusers()
     const int chosen = list.itemIndex();
     const std::string current = chosen >= 0 ? list.item(chosen) : std::string();
     list.clear();
-    m_files.readNames([&list](const std::string& line) { list.add(line); });
+    std::vector<std::string> names;
+    m_files.readNames([&names](const std::string& line) { names.push_back(line); });
+    list.addAll(names);
     if (chosen < 0)
         return;
     for (int index = 0; index < list.count(); ++index) {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // What the commands need of the windowing toolkit: dialogs and control operations. The Qt windows
 // implement these with real widgets; tests use a scripted implementation.
@@ -111,6 +112,12 @@ public:
     virtual void clear() = 0;
     // A sorted list inserts in sort order.
     virtual void add(const std::string& entry) = 0;
+    // As add for each entry in turn; a list may take them in one go.
+    virtual void addAll(const std::vector<std::string>& entries)
+    {
+        for (const std::string& entry : entries)
+            add(entry);
+    }
     virtual void setSorted(bool sorted) = 0;
     virtual int count() const = 0;
     // -1 when nothing is selected.

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in build/ (or $QUILLBOX_BUILD_DIR) and runs them: the cipher on a large message against a
-# plain exclusive-or pass; Encrypt through the real main window (offscreen) against the scripted view, and File > Open
-# of a large message against the editor widget's own setPlainText, with its peak memory; then quillbox-cli. Ends with
-# one line of every ratio, to compare from run to run.
+# plain exclusive-or pass; the window's commands (offscreen) against their floor (the scripted view plus a bare editor
+# showing the same text), typing, memory, a large recipient list and File > Open; the start-up against a bare Qt
+# window; then quillbox-cli. Ends with one line of every ratio, to compare from run to run.
 # Usage: bench.sh [message MiB (64)] [runs (5)]
 set -euo pipefail
 
@@ -10,13 +10,15 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${QUILLBOX_BUILD_DIR:-$root/build}
 bash "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target quillbox_bench quillbox_window_bench --parallel "$(nproc)"
+cmake --build "$build" --target quillbox_bench quillbox_window_bench quillbox_startup_bench --parallel "$(nproc)"
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 "$build/bench/quillbox_bench" "$@" | tee "$log"
 echo
 QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$build/bench/app/quillbox_window_bench" | tee -a "$log"
+echo
+QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$build/bench/app/quillbox_startup_bench" | tee -a "$log"
 echo
 cmake --build "$build" --target quillbox_cli_bench --parallel "$(nproc)"
 "$build/bench/quillbox_cli_bench" | tee -a "$log"
@@ -25,5 +27,10 @@ cmake --build "$build" --target quillbox_cli_bench --parallel "$(nproc)"
 ratio() { grep -o " $1=[^ ]*" "$log" | tail -1 | cut -d= -f2 || echo "?"; }
 echo
 echo "ratios: encrypt=$(ratio encrypt) decrypt=$(ratio decrypt) decrypt_memory=$(ratio decrypt_memory)" \
-    "window_1mib=$(ratio window_1mib) window_10mib=$(ratio window_10mib) window_line=$(ratio window_line)" \
+    "window_mail_encrypt=$(ratio window_mail_encrypt) window_mail_decrypt=$(ratio window_mail_decrypt)" \
+    "window_1mib=$(ratio window_1mib) window_1mib_decrypt=$(ratio window_1mib_decrypt)" \
+    "window_10mib=$(ratio window_10mib) window_10mib_decrypt=$(ratio window_10mib_decrypt)" \
+    "window_line=$(ratio window_line) window_line_decrypt=$(ratio window_line_decrypt)" \
+    "typing_p99=$(ratio typing_p99) encrypt_bytes_per_byte=$(ratio encrypt_bytes_per_byte)" \
+    "startup=$(ratio startup) startup_main=$(ratio startup_main) list_1m=$(ratio list_1m) list_1m_add=$(ratio list_1m_add)" \
     "open_50mib=$(ratio open_50mib) open_bytes_per_byte=$(ratio open_bytes_per_byte) scaling=$(ratio scaling)"

@@ -1,3 +1,4 @@
+#include "Cp1252.h"
 #include "EditorText.h"
 
 #include <gtest/gtest.h>
@@ -33,6 +34,25 @@ TEST(AllBytesView, EveryByteBesideEveryLineBreakNeighbourComesBackAsItWas)
             }
         }
     }
+}
+
+// The view is decoded through one table; a byte at a time through the two mappings is the reference.
+TEST(AllBytesView, MatchesTheBytewiseMappings)
+{
+    std::string bytes;
+    for (unsigned value = 0, state = 7; value < 4096; ++value, state = state * 1103515245u + 12345u)
+        bytes += static_cast<char>(value < 256 ? value : (state >> 16) % 16 ? state >> 8 : (value % 2 ? '\r' : '\n'));
+    std::u16string expected;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (byte == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+            expected += u"\r\n";
+            ++i;
+        } else {
+            expected += qb::controlPicture(byte) ? qb::controlPicture(byte) : qb::cp1252ToUnicode(byte);
+        }
+    }
+    EXPECT_EQ(qb::allBytesView(bytes), expected);
 }
 
 TEST(AllBytesView, ShowsControlBytesAsTheirPicturesAndKeepsCrLfAsALineBreak)
