@@ -195,9 +195,8 @@ std::string helpText()
            "  -r, --recipient=NAME  the correspondent whose key is used\n"
            "  -a, --armor           encrypt: write mail text (base64 lines with a checksum and a Key line)\n"
            "                        instead of raw bytes; decrypt: take only mail text\n"
-           "  -t, --text            encrypt: read UTF-8 text and encrypt the bytes the window's editor\n"
-           "                        saves for it (windows-1252, CR LF line ends); decrypt: write UTF-8\n"
-           "                        text with LF line ends. For messages to and from the window\n"
+           "  -t, --text            the message is UTF-8 text: encrypt the windows-1252 bytes with CR LF\n"
+           "                        line ends the window saves for it; decrypt to UTF-8 with LF line ends\n"
            "  -f, --force           add: replace the key NAME has\n"
            "  -l, --long            recipients: show each key's fingerprint and length\n"
            "  -o, --output=OUT      write to OUT instead of standard output; OUT is replaced only once the\n"
@@ -206,11 +205,12 @@ std::string helpText()
            "  -h, --help            show this help and exit\n"
            "  -V, --version         show the version and exit\n"
            "\n"
-           "A FILE or OUT of - means standard input or output. Exit status: 0 on success, 2 for a usage\n"
-           "error, 1 for any other failure.\n"
+           "FILE may be any readable file (a pipe, a FIFO, a device, - for standard input); OUT a file,\n"
+           "replaced only once complete, or standard output (-), a FIFO or a device. Exit status: 0 on\n"
+           "success, 2 for a usage error, 1 for any other failure. See quillbox-cli(1).\n"
            "\n"
            "Example: in mutt, decrypt the mail text of the message shown by piping it to\n"
-           "  | quillbox-cli decrypt --armor\n";
+           "  | quillbox-cli decrypt --armor --text\n";
 }
 
 std::string versionText()
