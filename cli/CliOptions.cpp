@@ -90,7 +90,7 @@ CliOptions parseOptions(int argc, char* argv[])
     opterr = 0;
     // 0, not 1: glibc then also forgets where it stood inside a cluster of short options of an earlier call.
     optind = 0;
-    for (int option; (option = getopt_long(argc, argv, ":r:afto:d:hV", kLongOptions, nullptr)) != -1;) {
+    for (int option; (option = getopt_long(argc, argv, ":r:aflto:d:hV", kLongOptions, nullptr)) != -1;) {
         switch (option) {
         case 'r':
             // One message has one correspondent's key: a second -r would silently win.
