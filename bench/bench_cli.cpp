@@ -25,6 +25,7 @@ namespace fs = std::filesystem;
 constexpr std::size_t kBufferSize = 1 << 20;
 constexpr double kRatioGoal = 1.2;
 constexpr double kMemoryGoalMiB = 16;
+constexpr double kArmorGoal = 1.3;
 
 double median(std::vector<double> values)
 {
@@ -77,6 +78,36 @@ ChildRun runCli(const std::vector<std::string>& arguments)
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         throw std::runtime_error("quillbox-cli failed");
     return {took.count(), static_cast<double>(usage.ru_maxrss) / 1024};
+}
+
+// A program of the system with `arguments`, its standard output into `output`; waits for it.
+void runProgram(const std::vector<std::string>& arguments, const std::string& output)
+{
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (out < 0 || ::dup2(out, STDOUT_FILENO) < 0)
+            ::_exit(127);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error(arguments[0] + " failed");
+}
+
+// The median of the ratios of runs taken in pairs, so that both sides of a pair meet the same machine.
+double pairedRatio(const std::vector<double>& command, const std::vector<double>& floor)
+{
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < command.size(); ++i)
+        ratios.push_back(command[i] / floor[i]);
+    return median(ratios);
 }
 
 } // namespace
@@ -132,10 +163,19 @@ int main(int argc, char** argv)
         memoryMet = memoryMet && run.peakMiB < kMemoryGoalMiB;
     }
 
+    // The inputs of the decrypt runs and of base64 -d, made once.
+    const std::string armored = root + "/armored";
+    const std::string ciphertext = root + "/ciphertext";
+    const std::string base64Text = root + "/base64";
+    runCli({"--data", data, "encrypt", "-r", "bob", "--armor", "-o", armored, message});
+    runCli({"--data", data, "encrypt", "-r", "bob", "-o", ciphertext, message});
+    runProgram({"base64", "-w", "64", message}, base64Text);
+
     std::vector<double> flushed;
     std::vector<double> unflushed;
     std::vector<double> command;
     std::vector<double> replacing;
+    std::vector<double> armor, base64, armorDecrypt, base64Decode, rawDecrypt, decryptFloor;
     for (int run = 0; run < runs; ++run) {
         const auto time = [](auto&& work) {
             // Each starts with nothing waiting to be written, so none pays for the write-back another left behind.
@@ -154,6 +194,26 @@ int main(int argc, char** argv)
         fs::remove(out);
         command.push_back(time([&] { encrypt(false); }));
         replacing.push_back(time([&] { encrypt(false); }));
+
+        // Mail text against base64 doing the same coding into a file that is then put on disk.
+        const std::string coded = root + "/coded";
+        const auto base64Into = [&](const std::vector<std::string>& arguments) {
+            fs::remove(coded);
+            return time([&] {
+                runProgram(arguments, coded);
+                runProgram({"sync", "-d", coded}, "/dev/null");
+            });
+        };
+        fs::remove(out);
+        armor.push_back(time([&] { encrypt(true); }));
+        base64.push_back(base64Into({"base64", "-w", "64", message}));
+        fs::remove(out);
+        armorDecrypt.push_back(time([&] { runCli({"--data", data, "decrypt", "-r", "bob", "-o", out, armored}); }));
+        base64Decode.push_back(base64Into({"base64", "-d", base64Text}));
+        fs::remove(out);
+        rawDecrypt.push_back(time([&] { runCli({"--data", data, "decrypt", "-r", "bob", "-o", out, ciphertext}); }));
+        fs::remove(plain);
+        decryptFloor.push_back(time([&] { qbbench::plainXor(ciphertext, plain, key, kBufferSize, true); }));
     }
     const double ratio = median(command) / median(flushed);
     std::printf("plain exclusive-or + fdatasync, %zu MiB: %.0f ms\n", timedMiB, median(flushed) * 1000);
@@ -163,7 +223,22 @@ int main(int argc, char** argv)
                 median(replacing) * 1000, median(replacing) / median(flushed));
     std::printf("ratio vs the flushed pass: %.2f x (goal at most %.1f x: %s); vs the unflushed pass: %.2f x\n", ratio,
                 kRatioGoal, ratio <= kRatioGoal ? "met" : "missed", median(command) / median(unflushed));
+    const double armorRatio = pairedRatio(armor, base64);
+    const double armorDecryptRatio = pairedRatio(armorDecrypt, base64Decode);
+    const double decryptRatio = pairedRatio(rawDecrypt, decryptFloor);
+    const double encryptRatio = pairedRatio(command, flushed);
+    std::printf("encrypt --armor -o: %.0f ms against base64 -w 64 and sync -d: %.0f ms (goal at most %.1f x: %s)\n",
+                median(armor) * 1000, median(base64) * 1000, kArmorGoal, armorRatio <= kArmorGoal ? "met" : "missed");
+    std::printf("decrypt of mail text -o: %.0f ms against base64 -d and sync -d: %.0f ms (goal at most %.1f x: %s)\n",
+                median(armorDecrypt) * 1000, median(base64Decode) * 1000, kArmorGoal,
+                armorDecryptRatio <= kArmorGoal ? "met" : "missed");
+    std::printf("decrypt -o: %.0f ms against the flushed pass: %.0f ms (goal at most %.1f x: %s)\n",
+                median(rawDecrypt) * 1000, median(decryptFloor) * 1000, kRatioGoal,
+                decryptRatio <= kRatioGoal ? "met" : "missed");
     std::printf("peak memory under %.0f MiB at every size: %s\n", kMemoryGoalMiB, memoryMet ? "met" : "missed");
+    // Each the median of the ratios of paired runs.
+    std::printf("cli ratios: cli_encrypt=%.2f cli_armor=%.2f cli_armor_decrypt=%.2f cli_decrypt=%.2f\n", encryptRatio,
+                armorRatio, armorDecryptRatio, decryptRatio);
     fs::remove_all(root);
     return 0;
 }

@@ -90,7 +90,7 @@ CliOptions parseOptions(int argc, char* argv[])
     opterr = 0;
     // 0, not 1: glibc then also forgets where it stood inside a cluster of short options of an earlier call.
     optind = 0;
-    for (int option; (option = getopt_long(argc, argv, ":r:afto:d:hV", kLongOptions, nullptr)) != -1;) {
+    for (int option; (option = getopt_long(argc, argv, ":r:aflto:d:hV", kLongOptions, nullptr)) != -1;) {
         switch (option) {
         case 'r':
             // One message has one correspondent's key: a second -r would silently win.
@@ -173,9 +173,9 @@ std::string helpText()
            "for scripts and terminal mail programs.\n"
            "\n"
            "Commands:\n"
-           "  encrypt -r NAME [--armor] [-o OUT] [FILE]\n"
+           "  encrypt -r NAME [--armor] [--text] [-o OUT] [FILE]\n"
            "                        combine FILE (or standard input) with NAME's key\n"
-           "  decrypt [-r NAME] [--armor] [-o OUT] [FILE]\n"
+           "  decrypt [-r NAME] [--armor] [--text] [-o OUT] [FILE]\n"
            "                        the same backwards; FILE may hold raw bytes (with -r) or mail\n"
            "                        text, whose Key line names the key (without -r, the first listed\n"
            "                        correspondent that holds it)\n"
@@ -195,6 +195,8 @@ std::string helpText()
            "  -r, --recipient=NAME  the correspondent whose key is used\n"
            "  -a, --armor           encrypt: write mail text (base64 lines with a checksum and a Key line)\n"
            "                        instead of raw bytes; decrypt: take only mail text\n"
+           "  -t, --text            the message is UTF-8 text: encrypt the windows-1252 bytes with CR LF\n"
+           "                        line ends the window saves for it; decrypt to UTF-8 with LF line ends\n"
            "  -f, --force           add: replace the key NAME has\n"
            "  -l, --long            recipients: show each key's fingerprint and length\n"
            "  -o, --output=OUT      write to OUT instead of standard output; OUT is replaced only once the\n"
@@ -203,11 +205,12 @@ std::string helpText()
            "  -h, --help            show this help and exit\n"
            "  -V, --version         show the version and exit\n"
            "\n"
-           "A FILE or OUT of - means standard input or output. Exit status: 0 on success, 2 for a usage\n"
-           "error, 1 for any other failure.\n"
+           "FILE may be any readable file (a pipe, a FIFO, a device, - for standard input); OUT a file,\n"
+           "replaced only once complete, or standard output (-), a FIFO or a device. Exit status: 0 on\n"
+           "success, 2 for a usage error, 1 for any other failure. See quillbox-cli(1).\n"
            "\n"
            "Example: in mutt, decrypt the mail text of the message shown by piping it to\n"
-           "  | quillbox-cli decrypt --armor\n";
+           "  | quillbox-cli decrypt --armor --text\n";
 }
 
 std::string versionText()

@@ -2,7 +2,9 @@
 # Packaging checks that ctest runs against a built tree.
 #   install:  a DESTDIR install has every file where desktops look for it, and the menu entry and AppStream
 #             metadata pass Debian's validators and name each other, the launcher and the icons consistently;
-#             quillbox-cli and its manual page are on the PATH and MANPATH.
+#             quillbox-cli and its manual page are on the PATH and MANPATH, the manual pages render without a
+#             mistake and describe every command and option, and the bash completion completes them and the names
+#             of the correspondents.
 #   deb:      cpack makes a .deb with those files whose Depends carry Qt and the run-time-only packages, and lintian
 #             finds no error and no warning in it.
 #   launcher: the installed launcher makes and enters the data directory, and refuses in one line when it cannot,
@@ -37,6 +39,7 @@ expected_files() {
     echo usr/libexec/quillbox/quillbox
     echo usr/share/man/man1/quillbox-cli.1.gz
     echo usr/share/man/man1/quillbox.1.gz
+    echo usr/share/bash-completion/completions/quillbox-cli
     echo usr/share/doc/quillbox/copyright
     echo usr/share/doc/quillbox/changelog.gz
     echo usr/share/doc/quillbox/README.md
@@ -61,8 +64,8 @@ check_install() {
     file -b "$root/usr/bin/quillbox-cli" | grep -q '^ELF .* executable' ||
         fail "quillbox-cli is not an executable: $(file -b "$root/usr/bin/quillbox-cli")"
     [[ $("$root/usr/bin/quillbox-cli" --version) == "quillbox-cli "* ]] || fail "quillbox-cli --version does not run"
-    zgrep -q 'armor' "$root/usr/share/man/man1/quillbox-cli.1.gz" ||
-        fail "the manual page of quillbox-cli does not describe its options"
+    check_manual "$root"
+    check_completion "$root"
     file -b "$root/usr/share/icons/hicolor/scalable/apps/$id.svg" | grep -q '^SVG' || fail "the scalable icon is no SVG"
     for size in "${sizes[@]}"; do
         local png=$root/usr/share/icons/hicolor/${size}x$size/apps/$id.png
@@ -84,6 +87,47 @@ check_install() {
     # Over the whole tree it also checks that the metadata's launchable is the installed menu entry.
     appstreamcli validate-tree --no-net "$root" || fail "appstreamcli rejects the installed tree"
     grep -q "<binary>quillbox</binary>" "$metainfo" || fail "the metadata does not provide the quillbox command"
+}
+
+# The manual pages render without a warning; quillbox-cli's has the sections a reader looks for and describes every
+# command and option its --help names.
+check_manual() {
+    local root=$1 page warnings
+    for page in quillbox quillbox-cli; do
+        warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$root/usr/share/man/man1/$page.1.gz" 2>&1 \
+            >/dev/null)
+        [[ -z $warnings ]] || fail "the manual page of $page has mistakes: $warnings"
+    done
+    local manual help section word
+    manual=$(LC_ALL=C.UTF-8 MANWIDTH=1000 man -E UTF-8 -l "$root/usr/share/man/man1/quillbox-cli.1.gz" 2>/dev/null)
+    for section in NAME SYNOPSIS DESCRIPTION COMMANDS OPTIONS EXAMPLES ENVIRONMENT FILES 'EXIT STATUS' 'SEE ALSO'; do
+        grep -qx "$section" <<<"$manual" || fail "the manual page of quillbox-cli has no $section section"
+    done
+    help=$("$root/usr/bin/quillbox-cli" --help)
+    for word in $(grep -o -- '--[a-z]*' <<<"$help" | sort -u) $(sed -n '/^Commands:/,/^$/s/^  \([a-z]\+\).*/\1/p' <<<"$help"); do
+        grep -qw -- "$word" <<<"$manual" || fail "the manual page of quillbox-cli does not describe $word"
+    done
+}
+
+# The bash completion, as bash runs it: commands, a command's options, and the correspondents' names as
+# quillbox-cli prints them.
+check_completion() {
+    local root=$1 data=$work/completion-data replies
+    mkdir -p "$data"
+    printf 'alice\r\nJos\xe9\r\n' >"$data/users.cfg"
+    replies=$(QUILLBOX_DATA=$data PATH=$root/usr/bin:$PATH bash -c '
+        source "$1"
+        reply() {
+            COMP_WORDS=("$@") COMP_CWORD=$(($# - 1)) COMPREPLY=()
+            _quillbox_cli quillbox-cli
+            echo "${COMPREPLY[*]}"
+        }
+        reply quillbox-cli fi
+        reply quillbox-cli encrypt --ar
+        reply quillbox-cli decrypt --recipient = ""
+        reply quillbox-cli add ""' _ "$root/usr/share/bash-completion/completions/quillbox-cli")
+    [[ $replies == $'fingerprint\n--armor\nalice Jos\xc3\xa9' ]] ||
+        fail "the completion offers other words: $(printf '%q' "$replies")"
 }
 
 check_deb() {

@@ -33,4 +33,6 @@ echo "ratios: encrypt=$(ratio encrypt) decrypt=$(ratio decrypt) decrypt_memory=$
     "window_line=$(ratio window_line) window_line_decrypt=$(ratio window_line_decrypt)" \
     "typing_p99=$(ratio typing_p99) encrypt_bytes_per_byte=$(ratio encrypt_bytes_per_byte)" \
     "startup=$(ratio startup) startup_main=$(ratio startup_main) list_1m=$(ratio list_1m) list_1m_add=$(ratio list_1m_add)" \
-    "open_50mib=$(ratio open_50mib) open_bytes_per_byte=$(ratio open_bytes_per_byte) scaling=$(ratio scaling)"
+    "open_50mib=$(ratio open_50mib) open_bytes_per_byte=$(ratio open_bytes_per_byte) scaling=$(ratio scaling)" \
+    "cli_encrypt=$(ratio cli_encrypt) cli_armor=$(ratio cli_armor) cli_armor_decrypt=$(ratio cli_armor_decrypt)" \
+    "cli_decrypt=$(ratio cli_decrypt)"
