@@ -372,19 +372,18 @@ void QtEditor::takeAllBytes(std::string&& bytes)
                  [&bytes](QTextCursor& cursor) { insertDecodedText(cursor, std::move(bytes), decodeAllBytesView); });
 }
 
-// Every byte shown comes in a monospaced face that holds the Control Pictures itself: a face without them makes the
-// layout look each one up in another font, which splits a line into many small runs to shape.
+// Every byte shown comes in a face that holds the Control Pictures itself: a face without them makes the layout look
+// each one up in another font, which splits a line into many small runs to shape. FreeSans draws them wide enough
+// for the boxes over them to hold their digits side by side.
 void QtEditor::useFontFor(View view)
 {
-    if (!m_textFont) {
-        m_textFont = m_edit->font();
-        m_allBytesFont = *m_textFont;
-        m_allBytesFont.setFamilies({QStringLiteral("FreeMono"), QStringLiteral("DejaVu Sans Mono")});
-        m_allBytesFont.setStyleHint(QFont::Monospace);
-    }
-    const QFont& wanted = view == View::AllBytes ? m_allBytesFont : *m_textFont;
-    if (m_edit->font() != wanted)
-        m_edit->setFont(wanted);
+    // The document's face alone: changing the widget's would go through every child and the editor's tab stops.
+    QFont wanted = m_edit->font();
+    if (view == View::AllBytes)
+        wanted.setFamilies({QStringLiteral("FreeSans")});
+    QTextDocument* document = m_edit->document();
+    if (document->defaultFont() != wanted)
+        document->setDefaultFont(wanted);
 }
 
 void QtEditor::fillDocument(View view, const std::function<void(QTextCursor&)>& insert)

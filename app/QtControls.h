@@ -2,7 +2,6 @@
 
 #include "Ui.h"
 
-#include <QFont>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QString>
@@ -114,8 +113,6 @@ private:
 
     QPlainTextEdit* m_edit;
     int m_wholeCopyCharacters;
-    std::optional<QFont> m_textFont; // the widget's own, taken at the first fill
-    QFont m_allBytesFont;
     // Every change of the document's text counts, the widget's own editing and the commands' alike.
     std::uint64_t m_revision = 0;
     QMetaObject::Connection m_counting;
