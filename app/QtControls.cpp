@@ -481,6 +481,20 @@ QtListControl::QtListControl(QListWidget* list) : m_list(list)
 
 void QtListControl::clear()
 {
+    // A reload mostly gives back what the list holds and a name or two more: its entries wait for addAll to tell.
+    if (!m_loaded.empty()) {
+        m_clearPending = true;
+        return;
+    }
+    m_list->clear();
+}
+
+void QtListControl::finishClear() const
+{
+    if (!m_clearPending)
+        return;
+    m_clearPending = false;
+    m_loaded.clear();
     m_list->clear();
 }
 
@@ -500,15 +514,37 @@ int QtListControl::sortedInsertRow(const QString& shown) const
     return low;
 }
 
-void QtListControl::add(const std::string& entry)
+void QtListControl::insert(const std::string& entry)
 {
     const QString shown = textFromCp1252(entry);
     m_list->insertItem(m_sorted ? sortedInsertRow(shown) : m_list->count(), shown);
 }
 
+void QtListControl::add(const std::string& entry)
+{
+    finishClear();
+    m_loaded.clear();
+    insert(entry);
+}
+
 void QtListControl::addAll(const std::vector<std::string>& entries)
 {
+    // The entries loaded last, then new ones: only the new ones go in, each where add would put it.
+    if (m_clearPending && entries.size() >= m_loaded.size() &&
+        std::equal(m_loaded.begin(), m_loaded.end(), entries.begin())) {
+        m_clearPending = false;
+        // The selection stays on its entry as rows go in around it: no new choice to announce.
+        const QSignalBlocker quiet(m_list);
+        for (auto added = entries.begin() + static_cast<std::ptrdiff_t>(m_loaded.size()); added != entries.end();
+             ++added) {
+            insert(*added);
+            m_loaded.push_back(*added);
+        }
+        return;
+    }
+    finishClear();
     if (m_list->count() > 0) {
+        m_loaded.clear();
         ListControl::addAll(entries);
         return;
     }
@@ -519,10 +555,12 @@ void QtListControl::addAll(const std::vector<std::string>& entries)
     if (m_sorted)
         shown = sortedByCollation(shown);
     m_list->addItems(shown);
+    m_loaded = entries;
 }
 
 void QtListControl::setSorted(bool sorted)
 {
+    finishClear();
     if (sorted == m_sorted)
         return;
     m_sorted = sorted;
@@ -541,17 +579,20 @@ void QtListControl::setSorted(bool sorted)
 
 int QtListControl::count() const
 {
+    finishClear();
     return m_list->count();
 }
 
 int QtListControl::itemIndex() const
 {
+    finishClear();
     const QList<QListWidgetItem*> selected = m_list->selectedItems();
     return selected.isEmpty() ? -1 : m_list->row(selected.first());
 }
 
 void QtListControl::setItemIndex(int index)
 {
+    finishClear();
     const QSignalBlocker quiet(m_list);
     if (index < 0 || index >= m_list->count()) {
         m_list->clearSelection();
@@ -563,6 +604,7 @@ void QtListControl::setItemIndex(int index)
 
 std::string QtListControl::item(int index) const
 {
+    finishClear();
     if (index < 0 || index >= m_list->count())
         throw EListError(index);
     return cp1252FromText(m_list->item(index)->text(), "The list entry");
