@@ -1,8 +1,10 @@
 #include "ByteBox.h"
 
 #include <QColor>
+#include <QFont>
 #include <QPainter>
 #include <QRectF>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -49,9 +51,15 @@ void drawDigit(QPainter& painter, int digit, QPointF origin, int scale)
 
 } // namespace
 
-int byteBoxWidth(double lineHeight)
+double byteBoxSpacing(const QFont& font)
 {
-    return static_cast<int>(boxSize(scaleFor(lineHeight)).width());
+    // Laid out as the editor lays out a line, so that the box is sized as it is drawn.
+    QTextLayout layout(QStringLiteral(u"\u2400\u0081"), font);
+    layout.beginLayout();
+    const QTextLine line = layout.createLine();
+    layout.endLayout();
+    const qreal narrowest = std::min(line.cursorToX(1) - line.cursorToX(0), line.cursorToX(2) - line.cursorToX(1));
+    return std::max<qreal>(0, std::ceil(boxSize(scaleFor(line.height())).width() + 1 - narrowest));
 }
 
 void drawByteBox(QPainter& painter, const QRectF& cell, unsigned char byte, const QColor& ground, const QColor& ink)
@@ -63,6 +71,8 @@ void drawByteBox(QPainter& painter, const QRectF& cell, unsigned char byte, cons
     const QRectF frame(QPointF(std::floor(cell.left()), std::round(cell.center().y() - size.height() / 2)), size);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
+    // Nothing of the glyph underneath shows, however it is drawn.
+    painter.fillRect(cell, ground);
     painter.fillRect(frame, ground);
     painter.setPen(ink);
     painter.drawRect(frame.adjusted(0, 0, -1, -1));

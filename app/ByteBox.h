@@ -1,14 +1,15 @@
 #pragma once
 
 class QColor;
+class QFont;
 class QPainter;
 class QRectF;
 
 namespace qb {
 
-// How wide a byte box is in a line `lineHeight` pixels high. A view that shows byte boxes gives the characters under
-// them at least this much room, so that a box never reaches over its neighbours.
-int byteBoxWidth(double lineHeight);
+// The letter spacing a view in `font` needs so that the characters under byte boxes (Control Pictures, and the bytes
+// windows-1252 leaves unassigned) have room for a box and a pixel beside it: 0 where they have it already.
+double byteBoxSpacing(const QFont& font);
 
 // Draws `byte` as a small framed box holding its two hexadecimal digits side by side, over the start of `cell` (the
 // room of the character that stands for the byte), as hex editors show bytes without a glyph. Every byte gets the same

@@ -30,7 +30,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <utility>
 #include <vector>
@@ -382,12 +381,9 @@ void QtEditor::useFontFor(View view)
         m_allBytesFont = *m_textFont;
         m_allBytesFont.setFamilies({QStringLiteral("FreeMono"), QStringLiteral("DejaVu Sans Mono")});
         m_allBytesFont.setStyleHint(QFont::Monospace);
-        // Room for the box drawn over a byte without a glyph, and a pixel between two boxes: one spacing for the
-        // whole view, as per-character formats would slow the fill.
-        const QFontMetricsF metrics(m_allBytesFont);
-        const qreal missing = byteBoxWidth(metrics.height()) + 1 - metrics.horizontalAdvance(QChar(0x2400));
-        if (missing > 0)
-            m_allBytesFont.setLetterSpacing(QFont::AbsoluteSpacing, std::ceil(missing));
+        // Room for the boxes drawn over bytes without a glyph: one spacing for the whole view, since per-character
+        // formats would slow the fill.
+        m_allBytesFont.setLetterSpacing(QFont::AbsoluteSpacing, byteBoxSpacing(m_allBytesFont));
     }
     const QFont& wanted = view == View::AllBytes ? m_allBytesFont : *m_textFont;
     if (m_edit->font() != wanted)

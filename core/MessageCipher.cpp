@@ -55,7 +55,7 @@ void requireMessageKey(Session& session, MainView& view, const std::string& fing
     const std::optional<std::string> holder = RecipientFiles(session).firstHolderOf(fingerprint);
     view.dialogs().messageBox(holder ? "This message was encrypted with " + *holder + "'s key. Select " + *holder +
                                            " and choose Decrypt again."
-                                     : noKeyHolderText(fingerprint),
+                                     : noKeyHolderText(fingerprint) + ".",
                               MessageKind::Warning, MessageButtons::Ok);
     Abort();
 }

@@ -65,7 +65,7 @@ TEST(KeyCommands, NeedASelectedKeyAndExportOnlyOverAFileTheUserGivesUp)
         EXPECT_EQ(dir.exists("out/given.key") ? dir.readFile("out/given.key") : "", row.exported);
         if (row.exported == kKey) {
             EXPECT_EQ(view.scripted.exportProposals(), Texts{"bob.key"});
-            EXPECT_EQ(view.statusMessages, Texts{"bob's key exported to " + target + "."});
+            EXPECT_EQ(view.statusMessages, Texts{"Key exported to " + target + "."});
             struct stat info
             {
             };
