@@ -372,22 +372,22 @@ void QtEditor::takeAllBytes(std::string&& bytes)
                  [&bytes](QTextCursor& cursor) { insertDecodedText(cursor, std::move(bytes), decodeAllBytesView); });
 }
 
-// Every byte shown comes in a monospaced face that holds the Control Pictures itself: a face without them makes the
-// layout look each one up in another font, which splits a line into many small runs to shape.
+// Every byte shown comes in a face that holds the Control Pictures itself: a face without them makes the layout look
+// each one up in another font, which splits a line into many small runs to shape. FreeSans draws them wide, so the
+// room the boxes over them need costs little spacing.
 void QtEditor::useFontFor(View view)
 {
-    if (!m_textFont) {
-        m_textFont = m_edit->font();
-        m_allBytesFont = *m_textFont;
-        m_allBytesFont.setFamilies({QStringLiteral("FreeMono"), QStringLiteral("DejaVu Sans Mono")});
-        m_allBytesFont.setStyleHint(QFont::Monospace);
-        // Room for the boxes drawn over bytes without a glyph: one spacing for the whole view, since per-character
-        // formats would slow the fill.
-        m_allBytesFont.setLetterSpacing(QFont::AbsoluteSpacing, byteBoxSpacing(m_allBytesFont));
+    // The document's face alone: changing the widget's would go through every child and the editor's tab stops.
+    QFont wanted = m_edit->font();
+    if (view == View::AllBytes) {
+        wanted.setFamilies({QStringLiteral("FreeSans")});
+        // Room for a box over every byte without a glyph, whatever glyph lies under it: one spacing for the whole
+        // view, since per-character formats would slow the fill.
+        wanted.setLetterSpacing(QFont::AbsoluteSpacing, byteBoxSpacing(wanted));
     }
-    const QFont& wanted = view == View::AllBytes ? m_allBytesFont : *m_textFont;
-    if (m_edit->font() != wanted)
-        m_edit->setFont(wanted);
+    QTextDocument* document = m_edit->document();
+    if (document->defaultFont() != wanted)
+        document->setDefaultFont(wanted);
 }
 
 void QtEditor::fillDocument(View view, const std::function<void(QTextCursor&)>& insert)
@@ -484,6 +484,20 @@ QtListControl::QtListControl(QListWidget* list) : m_list(list)
 
 void QtListControl::clear()
 {
+    // A reload mostly gives back what the list holds and a name or two more: its entries wait for addAll to tell.
+    if (!m_loaded.empty()) {
+        m_clearPending = true;
+        return;
+    }
+    m_list->clear();
+}
+
+void QtListControl::finishClear() const
+{
+    if (!m_clearPending)
+        return;
+    m_clearPending = false;
+    m_loaded.clear();
     m_list->clear();
 }
 
@@ -503,15 +517,37 @@ int QtListControl::sortedInsertRow(const QString& shown) const
     return low;
 }
 
-void QtListControl::add(const std::string& entry)
+void QtListControl::insert(const std::string& entry)
 {
     const QString shown = textFromCp1252(entry);
     m_list->insertItem(m_sorted ? sortedInsertRow(shown) : m_list->count(), shown);
 }
 
+void QtListControl::add(const std::string& entry)
+{
+    finishClear();
+    m_loaded.clear();
+    insert(entry);
+}
+
 void QtListControl::addAll(const std::vector<std::string>& entries)
 {
+    // The entries loaded last, then new ones: only the new ones go in, each where add would put it.
+    if (m_clearPending && entries.size() >= m_loaded.size() &&
+        std::equal(m_loaded.begin(), m_loaded.end(), entries.begin())) {
+        m_clearPending = false;
+        // The selection stays on its entry as rows go in around it: no new choice to announce.
+        const QSignalBlocker quiet(m_list);
+        for (auto added = entries.begin() + static_cast<std::ptrdiff_t>(m_loaded.size()); added != entries.end();
+             ++added) {
+            insert(*added);
+            m_loaded.push_back(*added);
+        }
+        return;
+    }
+    finishClear();
     if (m_list->count() > 0) {
+        m_loaded.clear();
         ListControl::addAll(entries);
         return;
     }
@@ -522,10 +558,12 @@ void QtListControl::addAll(const std::vector<std::string>& entries)
     if (m_sorted)
         shown = sortedByCollation(shown);
     m_list->addItems(shown);
+    m_loaded = entries;
 }
 
 void QtListControl::setSorted(bool sorted)
 {
+    finishClear();
     if (sorted == m_sorted)
         return;
     m_sorted = sorted;
@@ -544,17 +582,20 @@ void QtListControl::setSorted(bool sorted)
 
 int QtListControl::count() const
 {
+    finishClear();
     return m_list->count();
 }
 
 int QtListControl::itemIndex() const
 {
+    finishClear();
     const QList<QListWidgetItem*> selected = m_list->selectedItems();
     return selected.isEmpty() ? -1 : m_list->row(selected.first());
 }
 
 void QtListControl::setItemIndex(int index)
 {
+    finishClear();
     const QSignalBlocker quiet(m_list);
     if (index < 0 || index >= m_list->count()) {
         m_list->clearSelection();
@@ -566,6 +607,7 @@ void QtListControl::setItemIndex(int index)
 
 std::string QtListControl::item(int index) const
 {
+    finishClear();
     if (index < 0 || index >= m_list->count())
         throw EListError(index);
     return cp1252FromText(m_list->item(index)->text(), "The list entry");

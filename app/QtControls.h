@@ -2,7 +2,6 @@
 
 #include "Ui.h"
 
-#include <QFont>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QString>
@@ -114,8 +113,6 @@ private:
 
     QPlainTextEdit* m_edit;
     int m_wholeCopyCharacters;
-    std::optional<QFont> m_textFont; // the widget's own, taken at the first fill
-    QFont m_allBytesFont;
     // Every change of the document's text counts, the widget's own editing and the commands' alike.
     std::uint64_t m_revision = 0;
     QMetaObject::Connection m_counting;
@@ -153,7 +150,8 @@ public:
 
     void clear() override;
     void add(const std::string& entry) override;
-    // Into an empty list in one insertion, sorted by collation keys made once per entry.
+    // Into an empty list in one insertion, sorted by collation keys made once per entry. Cleared and given again the
+    // entries it was given last and some more, the list keeps its entries and selection and takes the new ones alone.
     void addAll(const std::vector<std::string>& entries) override;
     void setSorted(bool sorted) override;
     int count() const override;
@@ -163,9 +161,15 @@ public:
 
 private:
     int sortedInsertRow(const QString& shown) const;
+    void insert(const std::string& entry);
+    // Carries out a clear that waited for addAll; every other use of the list sees it cleared.
+    void finishClear() const;
 
     QListWidget* m_list;
     bool m_sorted = false;
+    // What the last addAll gave, in its order, while the list holds exactly that; and a clear not yet carried out.
+    mutable std::vector<std::string> m_loaded;
+    mutable bool m_clearPending = false;
 };
 
 // ProgressBar3. The core counts bytes in 64 bits; the bar works in a fixed number of units. A step that changes

@@ -24,6 +24,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <openssl/evp.h>
 #include <random>
 #include <sodium/utils.h>
 #include <string>
@@ -31,6 +32,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
+
+#ifdef QUILLBOX_BENCH_LIBB64
+extern "C" {
+#include <b64/cdecode.h>
+#include <b64/cencode.h>
+}
+#endif
 
 namespace {
 
@@ -155,10 +163,12 @@ std::vector<Row> viewAndMailTextRows(qb::IoContext& io, const std::string& ciphe
 
         std::string text;
         armor.push_back(seconds([&] { text = qb::armorMailText(ciphertext); }));
-        std::string plain(sodium_base64_ENCODED_LEN(ciphertext.size(), sodium_base64_VARIANT_ORIGINAL), '\0');
+        // A new string for the text, as the mail text is one.
         base64.push_back(seconds([&] {
-            sodium_bin2base64(plain.data(), plain.size(), reinterpret_cast<const unsigned char*>(ciphertext.data()),
-                              ciphertext.size(), sodium_base64_VARIANT_ORIGINAL);
+            std::string plain(ciphertext.size() / 3 * 4 + 5, '\0');
+            EVP_EncodeBlock(reinterpret_cast<unsigned char*>(plain.data()),
+                            reinterpret_cast<const unsigned char*>(ciphertext.data()),
+                            static_cast<int>(ciphertext.size()));
         }));
         if (run == 0 && qb::readMailText(text)->bytes != ciphertext)
             throw std::runtime_error("the mail text did not give the ciphertext back");
@@ -173,9 +183,80 @@ std::vector<Row> viewAndMailTextRows(qb::IoContext& io, const std::string& ciphe
     return {
         {"editor load+save, lines (reference)", lines * 1000, "ms", "1.00 x", ""},
         {"editor load+save, every byte shown", view * 1000, "ms", format("%.2f x", viewRatio), goal(viewRatio, 1.2)},
-        {"plain base64 pass (reference)", median(base64) * 1000, "ms", "1.00 x", ""},
+        {"plain base64 pass, OpenSSL (reference)", median(base64) * 1000, "ms", "1.00 x", ""},
         {"mail text (armorMailText)", median(armor) * 1000, "ms", format("%.2f x", armorRatio), goal(armorRatio, 1.5)},
     };
+}
+
+// The base64 codecs a mail text could be built on, each encoding the same bytes whole and decoding its own text:
+// OpenSSL's, which the mail text uses; libsodium's constant-time one, which it used before; libb64, where installed
+// (it breaks its lines every 72 characters, so its text is longer).
+std::vector<Row> codecRows(const std::string& bytes, int runs)
+{
+    struct Codec
+    {
+        const char* name;
+        std::function<std::size_t(const std::string&, std::string&)> encode; // returns the text's length
+        std::function<void(const std::string&, std::string&)> decode;
+    };
+    const auto in = [](const std::string& text) { return reinterpret_cast<const unsigned char*>(text.data()); };
+    const auto out = [](std::string& text) { return reinterpret_cast<unsigned char*>(text.data()); };
+    const int variant = sodium_base64_VARIANT_ORIGINAL;
+    std::vector<Codec> codecs = {
+        {"OpenSSL EVP_EncodeBlock/DecodeBlock",
+         [&](const std::string& from, std::string& to) {
+             return static_cast<std::size_t>(EVP_EncodeBlock(out(to), in(from), static_cast<int>(from.size())));
+         },
+         [&](const std::string& from, std::string& to) {
+             EVP_DecodeBlock(out(to), in(from), static_cast<int>(from.size()));
+         }},
+        {"libsodium bin2base64/base642bin",
+         [&](const std::string& from, std::string& to) {
+             sodium_bin2base64(to.data(), to.size(), in(from), from.size(), variant);
+             return sodium_base64_ENCODED_LEN(from.size(), variant) - 1;
+         },
+         [&](const std::string& from, std::string& to) {
+             std::size_t length = 0;
+             sodium_base642bin(out(to), to.size(), from.data(), from.size(), nullptr, &length, nullptr, variant);
+         }},
+#ifdef QUILLBOX_BENCH_LIBB64
+        {"libb64 base64_encode/decode_block",
+         [&](const std::string& from, std::string& to) {
+             base64_encodestate state;
+             base64_init_encodestate(&state);
+             const int length = base64_encode_block(from.data(), static_cast<int>(from.size()), to.data(), &state);
+             return static_cast<std::size_t>(length + base64_encode_blockend(to.data() + length, &state));
+         },
+         [&](const std::string& from, std::string& to) {
+             base64_decodestate state;
+             base64_init_decodestate(&state);
+             base64_decode_block(from.data(), static_cast<int>(from.size()), to.data(), &state);
+         }},
+#endif
+    };
+    std::vector<Row> rows;
+    double reference = 0;
+    for (const Codec& codec : codecs) {
+        std::vector<double> encoding, decoding;
+        // Room for libb64's line breaks and the libraries' closing NULs.
+        std::string text(bytes.size() / 3 * 4 + bytes.size() / 40 + 16, '\0');
+        std::string back(bytes.size() + 16, '\0');
+        for (int run = 0; run < runs; ++run) {
+            std::size_t length = 0;
+            encoding.push_back(seconds([&] { length = codec.encode(bytes, text); }));
+            const std::string encoded = text.substr(0, length);
+            decoding.push_back(seconds([&] { codec.decode(encoded, back); }));
+            if (run == 0 && back.compare(0, bytes.size(), bytes) != 0)
+                throw std::runtime_error(std::string(codec.name) + " did not give the bytes back");
+        }
+        const double both = median(encoding) + median(decoding);
+        if (reference == 0)
+            reference = both;
+        rows.push_back({std::string(codec.name) + ", encode", median(encoding) * 1000, "ms", "", ""});
+        rows.push_back({std::string(codec.name) + ", decode", median(decoding) * 1000, "ms",
+                        format("%.2f x", both / reference), "(both, against OpenSSL's)"});
+    }
+    return rows;
 }
 
 struct Scaling
@@ -342,6 +423,7 @@ int main(int argc, char** argv)
         for (std::size_t i = 0; i < ciphertext.size(); ++i)
             ciphertext[i] = static_cast<char>(ciphertext[i] ^ key[i % key.size()]);
         const std::vector<Row> ciphertextRows = viewAndMailTextRows(session.io, ciphertext, root, runs);
+        const std::vector<Row> codecs = codecRows(ciphertext, runs);
 
         std::printf("Message cipher: %zu MiB message, %zu-byte key (%zu key passes), median of %d runs, "
                     "%lld progress calls per command\n\n",
@@ -359,6 +441,10 @@ int main(int argc, char** argv)
         std::printf("\nCiphertext of the same size: into the editor and out, and as mail text\n\n");
         for (const Row& row : ciphertextRows)
             std::printf("%-36s %8.1f %-4s %-12s %s\n", row.what.c_str(), row.value, row.unit.c_str(), row.ratio.c_str(),
+                        row.goal.c_str());
+        std::printf("\nBase64 codecs on the same ciphertext, whole in memory\n\n");
+        for (const Row& row : codecs)
+            std::printf("%-44s %8.1f %-4s %-9s %s\n", row.what.c_str(), row.value, row.unit.c_str(), row.ratio.c_str(),
                         row.goal.c_str());
         std::printf("\n%s\n", ratioLine.c_str());
     } catch (const std::exception& e) {

@@ -259,19 +259,25 @@ std::size_t MailTextWriter::bodyLength(std::size_t bytes)
 
 void MailTextWriter::write(std::string_view bytes, std::string& text)
 {
-    m_crc = crc24Continue(m_crc, bytes);
     if (!m_partialLine.empty()) {
-        const std::size_t take = std::min(kLineBytes - m_partialLine.size(), bytes.size());
-        m_partialLine.append(bytes.substr(0, take));
-        bytes.remove_prefix(take);
+        const std::string_view rest = bytes.substr(0, kLineBytes - m_partialLine.size());
+        m_crc = crc24Continue(m_crc, rest);
+        m_partialLine.append(rest);
+        bytes.remove_prefix(rest.size());
         if (m_partialLine.size() < kLineBytes)
             return;
         appendLines(m_partialLine, text);
         m_partialLine.clear();
     }
     const std::size_t whole = bytes.size() / kLineBytes * kLineBytes;
-    appendLines(bytes.substr(0, whole), text);
+    // Each run is summed and encoded while it is still in the cache.
+    for (std::size_t at = 0; at < whole; at += kLinesAtOnce * kLineBytes) {
+        const std::string_view run = bytes.substr(at, std::min(kLinesAtOnce * kLineBytes, whole - at));
+        m_crc = crc24Continue(m_crc, run);
+        appendLines(run, text);
+    }
     m_partialLine.assign(bytes.substr(whole));
+    m_crc = crc24Continue(m_crc, m_partialLine);
 }
 
 void MailTextWriter::finish(std::string& text)

@@ -19,6 +19,9 @@ void Recipients::updateusers()
     list.addAll(names);
     if (chosen < 0)
         return;
+    // A list that took only the new names kept its selection.
+    if (const int kept = list.itemIndex(); kept >= 0 && list.item(kept) == current)
+        return;
     for (int index = 0; index < list.count(); ++index) {
         if (list.item(index) == current) {
             list.setItemIndex(index);

@@ -8,7 +8,8 @@ set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${QUILLBOX_BUILD_DIR:-$root/build}
-bash "$root/scripts/install-deps.sh"
+# libb64 only joins the benchmark's comparison of base64 codecs.
+bash "$root/scripts/install-deps.sh" libb64-dev
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" --target quillbox_bench quillbox_window_bench quillbox_startup_bench --parallel "$(nproc)"
 

@@ -215,7 +215,7 @@ public:
                     cipher.Decrypt1Click();
             });
             // The same font as the window shows the result in.
-            m_bare.setFont(m_memo->font());
+            m_bare.setFont(m_memo->document()->defaultFont());
             m_bare.clear();
             m_bare.repaint();
             const double bare = seconds([&] {
@@ -235,7 +235,7 @@ public:
     {
         constexpr int kKeys = 300;
         m_form->view().memo1().setText(message);
-        m_bare.setFont(m_memo->font());
+        m_bare.setFont(m_memo->document()->defaultFont());
         m_bare.setPlainText(m_memo->toPlainText());
         std::vector<double> windowKeys, bareKeys;
         for (QPlainTextEdit* editor : {m_memo, &m_bare}) {
@@ -323,7 +323,7 @@ public:
             open1->trigger();
             m_form->repaint();
             windows.push_back(std::chrono::duration<double>(Clock::now() - accepted).count());
-            m_bare.setFont(m_memo->font());
+            m_bare.setFont(m_memo->document()->defaultFont());
             m_bare.clear();
             bares.push_back(seconds([&] {
                 m_bare.setPlainText(text);

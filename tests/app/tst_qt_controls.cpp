@@ -336,8 +336,16 @@ private slots:
         QListWidget atOnceWidget;
         qb::QtListControl atOnce(&atOnceWidget);
         atOnce.setSorted(true);
+        atOnce.addAll(std::vector<std::string>(names.begin(), names.end() - 2));
+        QCOMPARE(atOnce.count(), 598);
+        // Reloaded with two names more, the list takes only those.
+        atOnce.clear();
         atOnce.addAll(names);
         QCOMPARE(qbtest::entries(atOnceWidget), qbtest::entries(oneByOneWidget));
+        // Reloaded with other names, it starts again.
+        atOnce.clear();
+        atOnce.addAll({"b", "a"});
+        QCOMPARE(qbtest::entries(atOnceWidget), QStringList({"a", "b"}));
     }
 
     void listKeepsEntryBytesAndRefusesBadIndexes()
