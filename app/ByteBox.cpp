@@ -1,8 +1,10 @@
 #include "ByteBox.h"
 
 #include <QColor>
+#include <QFont>
 #include <QPainter>
 #include <QRectF>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -12,7 +14,10 @@ namespace {
 
 constexpr int kDigitWidth = 3;
 constexpr int kDigitHeight = 5;
+// Between the two digits, and between the digits and the frame.
 constexpr int kGap = 1;
+// Pixels of line height per step of the box's scale: the digits grow with the text.
+constexpr int kLinePerScale = 13;
 
 // Rows of each hexadecimal digit, top first, the leftmost pixel in the highest of three bits.
 constexpr unsigned char kDigits[16][kDigitHeight] = {
@@ -22,7 +27,18 @@ constexpr unsigned char kDigits[16][kDigitHeight] = {
     {03, 04, 04, 04, 03}, {06, 05, 05, 05, 06}, {07, 04, 07, 04, 07}, {07, 04, 07, 04, 04},
 };
 
-void drawDigit(QPainter& painter, int digit, QPointF origin, qreal scale)
+int scaleFor(double lineHeight)
+{
+    return std::max(1, static_cast<int>(lineHeight) / kLinePerScale);
+}
+
+// The box's size at `scale`: a one-pixel frame around the digits, side by side, with a gap all round.
+QSizeF boxSize(int scale)
+{
+    return QSizeF((2 * kDigitWidth + 3 * kGap) * scale + 2, (kDigitHeight + 2 * kGap) * scale + 2);
+}
+
+void drawDigit(QPainter& painter, int digit, QPointF origin, int scale)
 {
     for (int row = 0; row < kDigitHeight; ++row) {
         for (int column = 0; column < kDigitWidth; ++column) {
@@ -35,33 +51,34 @@ void drawDigit(QPainter& painter, int digit, QPointF origin, qreal scale)
 
 } // namespace
 
+double byteBoxSpacing(const QFont& font)
+{
+    // Laid out as the editor lays out a line, so that the box is sized as it is drawn.
+    QTextLayout layout(QStringLiteral(u"\u2400\u0081"), font);
+    layout.beginLayout();
+    const QTextLine line = layout.createLine();
+    layout.endLayout();
+    const qreal narrowest = std::min(line.cursorToX(1) - line.cursorToX(0), line.cursorToX(2) - line.cursorToX(1));
+    return std::max<qreal>(0, std::ceil(boxSize(scaleFor(line.height())).width() + 1 - narrowest));
+}
+
 void drawByteBox(QPainter& painter, const QRectF& cell, unsigned char byte, const QColor& ground, const QColor& ink)
 {
+    const int scale = scaleFor(cell.height());
+    const QSizeF size = boxSize(scale);
     // Whole pixels, so the frame and the digits fall on the pixel grid.
-    const QRectF frame(std::floor(cell.left()), std::floor(cell.top()), std::max<qreal>(3, std::round(cell.width())),
-                       std::max<qreal>(3, std::floor(cell.height())));
-    const QRectF inside = frame.adjusted(1, 1, -1, -1);
-    const QSizeF sideBySide(2 * kDigitWidth + kGap, kDigitHeight);
-    const QSizeF stacked(kDigitWidth, 2 * kDigitHeight + kGap);
-    const auto scaleFor = [&inside](QSizeF digits) {
-        return std::floor(std::min(inside.width() / digits.width(), inside.height() / digits.height()));
-    };
-    const bool across = scaleFor(sideBySide) >= std::max<qreal>(1, scaleFor(stacked));
-    const QSizeF digits = across ? sideBySide : stacked;
-    const qreal scale = std::max<qreal>(1, scaleFor(digits));
-
+    // At the cell's left, where the glyph it covers is drawn; the view's spacing lies to its right.
+    const QRectF frame(QPointF(std::floor(cell.left()), std::round(cell.center().y() - size.height() / 2)), size);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
+    // Nothing of the glyph underneath shows, however it is drawn.
+    painter.fillRect(cell, ground);
     painter.fillRect(frame, ground);
     painter.setPen(ink);
     painter.drawRect(frame.adjusted(0, 0, -1, -1));
-    painter.setClipRect(inside);
-    const QPointF origin(inside.left() + std::floor((inside.width() - digits.width() * scale) / 2),
-                         inside.top() + std::floor((inside.height() - digits.height() * scale) / 2));
-    const QPointF second =
-        across ? QPointF((kDigitWidth + kGap) * scale, 0) : QPointF(0, (kDigitHeight + kGap) * scale);
+    const QPointF origin = frame.topLeft() + QPointF(1 + kGap * scale, 1 + kGap * scale);
     drawDigit(painter, byte >> 4, origin, scale);
-    drawDigit(painter, byte & 0x0F, origin + second, scale);
+    drawDigit(painter, byte & 0x0F, origin + QPointF((kDigitWidth + kGap) * scale, 0), scale);
     painter.restore();
 }
 

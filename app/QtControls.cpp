@@ -261,14 +261,18 @@ void QtEditor::takeAllBytes(std::string&& bytes)
 }
 
 // Every byte shown comes in a face that holds the Control Pictures itself: a face without them makes the layout look
-// each one up in another font, which splits a line into many small runs to shape. FreeSans draws them wide enough
-// for the boxes over them to hold their digits side by side.
+// each one up in another font, which splits a line into many small runs to shape. FreeSans draws them wide, so the
+// room the boxes over them need costs little spacing.
 void QtEditor::useFontFor(View view)
 {
     // The document's face alone: changing the widget's would go through every child and the editor's tab stops.
     QFont wanted = m_edit->font();
-    if (view == View::AllBytes)
+    if (view == View::AllBytes) {
         wanted.setFamilies({QStringLiteral("FreeSans")});
+        // Room for a box over every byte without a glyph, whatever glyph lies under it: one spacing for the whole
+        // view, since per-character formats would slow the fill.
+        wanted.setLetterSpacing(QFont::AbsoluteSpacing, byteBoxSpacing(wanted));
+    }
     QTextDocument* document = m_edit->document();
     if (document->defaultFont() != wanted)
         document->setDefaultFont(wanted);

@@ -341,7 +341,7 @@ int main(int argc, char** argv)
             // The file as File > Open shows it, so that Decrypt takes the file; the editor's own copy of the text is
             // left out of the measure, which is of the command's memory.
             view.editor.setText("x");
-            session.shownMessage.showFile(view.editor, messagePath);
+            session.shownMessage.showFile(view.editor, messagePath, qb::currentIdentity(session.io, messagePath));
             qb::MessageCipher(session, view).Decrypt1Click();
         };
         auto encryptOnce = [&] {

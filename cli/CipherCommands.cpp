@@ -263,7 +263,9 @@ void decryptStream(qb::Session& session, const CipherRequest& request)
             input.rewind();
             raw = true;
         } else {
-            throw qb::Error(keys.named() ? "no mail text found" : "no mail text found (raw input needs -r NAME)");
+            // The hint holds only where raw input would have been taken with a name.
+            throw qb::Error(keys.named() || request.armor ? "no mail text found"
+                                                          : "no mail text found (raw input needs -r NAME)");
         }
     }
     if (raw) {

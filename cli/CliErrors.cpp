@@ -1,6 +1,7 @@
 #include "CliErrors.h"
 
 #include "IoCodes.h"
+#include "TerminalText.h"
 
 #include <cerrno>
 #include <cstring>
@@ -32,6 +33,11 @@ int errnoOfCode(int code)
 }
 
 } // namespace
+
+FileError::FileError(const std::string& file, const std::string& text)
+    : qb::Error(withVisibleControls(file) + ": " + text)
+{
+}
 
 std::string fileErrorText(int error, const std::string&)
 {

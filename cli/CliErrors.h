@@ -13,11 +13,12 @@ public:
     using qb::Error::Error;
 };
 
-// A failure tied to a file the user named (or standard input and output): its text after the name.
+// A failure tied to a file the user named (or standard input and output): its text after the name, shown as a
+// terminal may show it.
 class FileError : public qb::Error
 {
 public:
-    FileError(const std::string& file, const std::string& text) : qb::Error(file + ": " + text) {}
+    FileError(const std::string& file, const std::string& text);
 };
 
 // The system's reason (strerror) for a failure with `error` (errno-style, or the file layer's own) on the file at

@@ -34,8 +34,8 @@ std::string noKeyText(qb::Session& session, const std::string& name)
     int error = place.locate(path, session.currentdirectory);
     if (error == 0)
         error = place.openRegular(O_RDONLY, file, info);
-    return "no key for " + withVisibleControls(name) + " (" + path + ": " + fileErrorText(error ? error : EBUSY, path) +
-           ")";
+    return "no key for " + withVisibleControls(name) + " (" + withVisibleControls(path) + ": " +
+           fileErrorText(error ? error : EBUSY, path) + ")";
 }
 
 ListedKey::ListedKey(qb::Session& session, const std::string& name) : m_file(session, listedName(session, name))

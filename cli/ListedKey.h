@@ -10,7 +10,8 @@
 namespace qbcli {
 
 // The key of a correspondent named on the command line, opened and held until finish: only a name listed in users.cfg
-// has one ("unknown recipient" otherwise), and a listed name without a key is "Please select a Recipiant/Sender!".
+// has one ("unknown recipient NAME" otherwise), and a listed name whose key cannot be opened says why
+// ("no key for NAME (PATH: reason)").
 class ListedKey
 {
 public:

@@ -2,7 +2,6 @@
 
 #include "CliErrors.h"
 #include "CliOptions.h"
-#include "CorrespondentKey.h"
 #include "DataDirectory.h"
 #include "Errors.h"
 #include "IoCodes.h"
@@ -83,7 +82,8 @@ qb::PosixFile openKeySource(const std::string& keyFile)
 }
 
 // The list must take the name; the window offers to create a missing one, and a script means yes. Another copy may
-// be making it at the same moment: one that appears meanwhile is used, never replaced.
+// be making it at the same moment: one that appears meanwhile is used, never replaced. Only once the key is sure to be
+// written, so that a refused command leaves nothing behind.
 void prepareRegistration(qb::Session& session, const qb::RecipientFiles& files,
                          const qb::CorrespondentPaths& correspondent)
 {
@@ -100,12 +100,8 @@ std::string keyColumns(qb::Session& session, const std::string& name)
 {
     try {
         qb::requireFolderName(name);
-        qb::CorrespondentKey key(session, name);
-        if (key.isOpen()) {
-            const qb::KeySummary summary = qb::summariseKey(key);
-            key.finish();
-            return summary.fingerprint + "\t" + std::to_string(summary.length);
-        }
+        if (const std::optional<qb::KeySummary> summary = qb::RecipientFiles(session).keySummary(name))
+            return summary->fingerprint + "\t" + std::to_string(summary->length);
     } catch (const qb::EInOutError&) {
     }
     return "(no key)";
@@ -141,7 +137,7 @@ void addRecipient(qb::Session& session, const std::string& name, bool replaceKey
 {
     const qb::RecipientFiles files(session);
     const qb::CorrespondentPaths correspondent = session.correspondent(name);
-    correspondent.requireRegistrable();
+    correspondent.requireWithinPathLimits();
     // A new key makes every message under the old one, and the correspondent's copy of it, useless.
     if (files.hasKey(correspondent) && !replaceKey)
         throw qb::Error(withVisibleControls(name) + " already has a key; use --force to replace it");
@@ -154,20 +150,20 @@ void importRecipient(qb::Session& session, const std::string& name, const std::s
 {
     const qb::RecipientFiles files(session);
     const qb::CorrespondentPaths correspondent = session.correspondent(name);
-    correspondent.requireRegistrable();
+    correspondent.requireWithinPathLimits();
     if (files.hasKey(correspondent))
-        throw qb::Error(withVisibleControls(name) + " already has a key. It was kept; " + keyFile +
-                        " was not imported.");
-    prepareRegistration(session, files, correspondent);
+        throw qb::Error(qb::keyKeptText(withVisibleControls(name), withVisibleControls(keyFile)));
+    std::optional<qb::KeyImport> import;
+    onFile(correspondent.keyFile(), [&] { import.emplace(session.io, correspondent); });
     qb::PosixFile source = openKeySource(keyFile);
-    qb::KeyImport import(session.io, correspondent);
-    onFile(keyFile, [&] { import.openSource(std::move(source)); });
-    if (!onFile(keyFile, [&] { return import.sourceIsUsable(); }))
-        throw qb::Error(keyFile + " holds no usable key (a key ends at its first byte 26).");
-    const qb::ImportedKey kept = onFile(correspondent.keyFile(), [&] { return import.copyAndFinish(); });
+    onFile(keyFile, [&] { import->openSource(std::move(source)); });
+    if (!onFile(keyFile, [&] { return import->sourceIsUsable(); }))
+        throw qb::Error(qb::noUsableKeyText(withVisibleControls(keyFile)));
+    prepareRegistration(session, files, correspondent);
+    const qb::ImportedKey kept = onFile(correspondent.keyFile(), [&] { return import->copyAndFinish(); });
     onUsersFile(session, [&] { files.list(name); });
     if (kept.cutAtMark)
-        std::cerr << kProgramName << ": Only the first " << kept.length << " bytes of the file are used as the key.\n";
+        std::cerr << kProgramName << ": " << qb::keptPartText(kept.length) << "\n";
 }
 
 void showFingerprint(qb::Session& session, const std::string& name)

@@ -15,10 +15,12 @@ void readUsersFile(qb::Session& session, const std::function<void(const std::str
 // its length, or a tab and "(no key)".
 void listRecipients(qb::Session& session, bool withKeys);
 // New Recipiant without its dialogs: a generated key, then the name listed. A missing list is created. A name that
-// has a key is refused unless `replaceKey`.
+// has a key is refused unless `replaceKey`. The name has passed qb::requireRegistrableName (before the data directory
+// was made); here its paths are checked against the system's limits.
 void addRecipient(qb::Session& session, const std::string& name, bool replaceKey);
 // Import Key without its dialogs: a copy of `keyFile`, then the name listed. A missing list is created. A name that
-// has a key, or a file with no usable byte, is refused with nothing changed.
+// has a key, or a file with no usable byte or that cannot be read, is refused with nothing changed. The name is
+// checked as for addRecipient.
 void importRecipient(qb::Session& session, const std::string& name, const std::string& keyFile);
 // The fingerprint of a listed correspondent's key and a newline.
 void showFingerprint(qb::Session& session, const std::string& name);

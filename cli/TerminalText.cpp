@@ -1,5 +1,6 @@
 #include "TerminalText.h"
 
+#include "ByteText.h"
 #include "Cp1252.h"
 #include "TextMode.h"
 
@@ -9,10 +10,8 @@ namespace {
 
 void appendEscaped(unsigned char byte, std::string& shown)
 {
-    static const char* const kHex = "0123456789ABCDEF";
     shown += "\\x";
-    shown += kHex[byte >> 4];
-    shown += kHex[byte & 0x0F];
+    qb::appendHexDigits(byte, shown);
 }
 
 } // namespace
@@ -25,7 +24,7 @@ std::string withVisibleControls(std::string_view text)
     shown.reserve(text.size());
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
+        if (qb::isControlByte(byte)) {
             appendEscaped(byte, shown);
         } else if (utf8 || byte < 0x80) {
             shown += c;

@@ -8,10 +8,10 @@ namespace qb {
 
 const char* const kSelectRecipientWarning = "Please select a Recipiant/Sender!";
 
-CorrespondentKey::CorrespondentKey(Session& session, const std::string& name) : m_file(session.io)
+CorrespondentKey::CorrespondentKey(IoContext& io, const CorrespondentPaths& correspondent, TextFile::Reading reading)
+    : m_file(io, reading, kTextBufferSize, TextFile::Contents::Key)
 {
-    IoContext& io = session.io;
-    m_file.assign(session.correspondent(name).keyFile());
+    m_file.assign(correspondent.keyFile());
     m_file.reset();
     if (const int code = io.ioResult()) {
         if (reachedThroughLink(io, m_file.name()))
@@ -19,7 +19,7 @@ CorrespondentKey::CorrespondentKey(Session& session, const std::string& name) : 
         return;
     }
     // A key an older version left readable by others is made its owner's the first time it is used.
-    removeOthersAccess(io, session.correspondent(name).folder());
+    removeOthersAccess(io, correspondent.folder());
     removeOthersAccess(io, m_file.name());
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CipherKey.h"
+#include "CorrespondentPaths.h"
 #include "SecretBytes.h"
 #include "Session.h"
 #include "TextFile.h"
@@ -13,16 +14,22 @@ namespace qb {
 // What Encrypt and Decrypt say when no key can be named or opened.
 extern const char* const kSelectRecipientWarning;
 
-// A correspondent's key file (DIR/NAME/NAME.key, text mode), opened once for a command and held, so no one else
-// writes it, until finish.
+// A correspondent's key file (DIR/NAME/NAME.key), opened once for a command and held, so no one else writes it, until
+// finish. Read in text mode, as the cipher uses it, unless asked for its plain bytes.
 class CorrespondentKey
 {
 public:
-    // Opens NAME's key. One reached through a symbolic link raises "File access denied": it is there, only never
-    // used. Any other failure leaves the key closed, for the caller to say kSelectRecipientWarning.
-    CorrespondentKey(Session& session, const std::string& name);
+    // Opens the correspondent's key. One reached through a symbolic link raises "File access denied": it is there,
+    // only never used. Any other failure leaves the key closed, for the caller to say kSelectRecipientWarning.
+    CorrespondentKey(IoContext& io, const CorrespondentPaths& correspondent,
+                     TextFile::Reading reading = TextFile::Reading::Text);
+    CorrespondentKey(Session& session, const std::string& name)
+        : CorrespondentKey(session.io, session.correspondent(name))
+    {
+    }
 
     bool isOpen() const { return m_file.isOpen(); }
+    TextFile& file() { return m_file; }
     // One pass over the key up to its end of data, at most `limit` bytes (more than a message's length would never be
     // used); checked.
     SecretBytes readPass(std::uint64_t limit);

@@ -1,5 +1,6 @@
 #include "CorrespondentPaths.h"
 
+#include "ByteText.h"
 #include "Errors.h"
 #include "IoCodes.h"
 #include "StoredFiles.h"
@@ -10,12 +11,6 @@
 namespace qb {
 
 namespace {
-
-bool isControlCharacter(char c)
-{
-    const auto byte = static_cast<unsigned char>(c);
-    return byte < 0x20 || byte == 0x7F;
-}
 
 bool equalsIgnoringCase(const std::string& name, const std::string& reserved)
 {
@@ -35,6 +30,11 @@ CorrespondentPaths::CorrespondentPaths(const std::string& dataDirectory, const s
 void CorrespondentPaths::requireRegistrable() const
 {
     requireRegistrableName(m_name);
+    requireWithinPathLimits();
+}
+
+void CorrespondentPaths::requireWithinPathLimits() const
+{
     if (!fitsPathLimits(m_keyFile) || !fitsPathLimits(m_messageFile) || !fitsPathLimits(m_temporaryFile))
         throw EInOutError(IoCode::PathNotFound);
 }
@@ -42,10 +42,11 @@ void CorrespondentPaths::requireRegistrable() const
 void requireRegistrableName(const std::string& name)
 {
     static const std::string reservedNames[] = {"users.cfg", "mail.cfg", "untitled"};
-    const bool refused = name.empty() || name.front() == '.' || name.find('/') != std::string::npos ||
-                         std::any_of(name.begin(), name.end(), isControlCharacter) ||
-                         std::any_of(std::begin(reservedNames), std::end(reservedNames),
-                                     [&](const std::string& reserved) { return equalsIgnoringCase(name, reserved); });
+    const bool refused =
+        name.empty() || name.front() == '.' || name.find('/') != std::string::npos ||
+        std::any_of(name.begin(), name.end(), [](char c) { return isControlByte(static_cast<unsigned char>(c)); }) ||
+        std::any_of(std::begin(reservedNames), std::end(reservedNames),
+                    [&](const std::string& reserved) { return equalsIgnoringCase(name, reserved); });
     if (refused)
         throw EInOutError(IoCode::PathNotFound);
 }

@@ -19,8 +19,11 @@ public:
     const std::string& temporaryFile() const { return m_temporaryFile; }
 
     // Raises "Invalid filename" unless the name may be registered (requireRegistrableName) and every path above is
-    // within Linux's limits, since a path the file system would cut could make two of them one (key and message).
+    // within Linux's limits.
     void requireRegistrable() const;
+    // The second half of that, for a name the rules have passed already: a path the file system would cut could make
+    // two of them one (key and message).
+    void requireWithinPathLimits() const;
 
 private:
     std::string m_name;

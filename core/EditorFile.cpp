@@ -49,8 +49,8 @@ void readWholeFile(PosixFile& file, std::int64_t size, std::string& bytes, Shown
 }
 
 // Opens `name` as the editor does (exclusively: "Cannot open file %s"), checks its size against the editor's
-// capacity, and reads all of it into `text`.
-void readEditorFile(IoContext& io, const std::string& name, std::string& text, ShownTextScan* scan)
+// capacity, and reads all of it into `text`; returns the identity the file had when it was opened.
+FileIdentity readEditorFile(IoContext& io, const std::string& name, std::string& text, ShownTextScan* scan)
 {
     FilePlace place;
     if (io.locate(name, place) != 0)
@@ -64,6 +64,7 @@ void readEditorFile(IoContext& io, const std::string& name, std::string& text, S
         throw EFOpenError(name);
     requireEditorCapacity(info.st_size);
     readWholeFile(file, info.st_size, text, scan);
+    return identityOf(info);
 }
 
 } // namespace
@@ -125,17 +126,18 @@ std::string editorLoadBuffer(std::size_t size)
     return buffer;
 }
 
-void loadEditorFromFile(IoContext& io, Editor& editor, const std::string& name)
+FileIdentity loadEditorFromFile(IoContext& io, Editor& editor, const std::string& name)
 {
-    loadEditorFromFile(io, editor, name, std::string());
+    return loadEditorFromFile(io, editor, name, std::string());
 }
 
-void loadEditorFromFile(IoContext& io, Editor& editor, const std::string& name, std::string&& storage)
+FileIdentity loadEditorFromFile(IoContext& io, Editor& editor, const std::string& name, std::string&& storage)
 {
     std::string text = std::move(storage);
     ShownTextScan shown;
-    readEditorFile(io, name, text, &shown);
+    const FileIdentity identity = readEditorFile(io, name, text, &shown);
     showEditorText(editor, std::move(text), shown);
+    return identity;
 }
 
 void showEditorText(Editor& editor, std::string&& text, const ShownTextScan& shown)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileIdentity.h"
 #include "IoContext.h"
 
 #include <cstdint>
@@ -27,11 +28,12 @@ void saveEditorToFile(IoContext& io, Editor& editor, const std::string& name);
 void saveBytesAsEditorFile(IoContext& io, std::string_view bytes, const std::string& name);
 
 // Reads the whole file, turns lone CR and lone LF into CR LF, and gives the editor the part before the
-// first byte 0 unless the adjusted text equals the editor's text. "Cannot open file %s" on failure.
-void loadEditorFromFile(IoContext& io, Editor& editor, const std::string& name);
+// first byte 0 unless the adjusted text equals the editor's text. "Cannot open file %s" on failure. Returns the
+// identity the file had when it was opened.
+FileIdentity loadEditorFromFile(IoContext& io, Editor& editor, const std::string& name);
 // The same, reading into `storage` (whose contents are discarded) when its capacity suffices, so a
 // caller done with a buffer of the file's size spares the allocation of another.
-void loadEditorFromFile(IoContext& io, Editor& editor, const std::string& name, std::string&& storage);
+FileIdentity loadEditorFromFile(IoContext& io, Editor& editor, const std::string& name, std::string&& storage);
 // What loadEditorFromFile does once it has read the file: `text` holds its bytes, which `shown` has scanned whole.
 void showEditorText(Editor& editor, std::string&& text, const ShownTextScan& shown);
 // Reads the whole file as the editor does and gives it every byte shown (Editor::takeAllBytes), unless it already

@@ -1,5 +1,6 @@
 #include "EditorText.h"
 
+#include "ByteText.h"
 #include "Cp1252.h"
 
 #include <algorithm>
@@ -28,9 +29,9 @@ int pictureByte(char16_t character)
 
 char16_t controlPicture(unsigned char byte)
 {
-    if (byte < 0x20)
-        return static_cast<char16_t>(kFirstPicture + byte);
-    return byte == 0x7F ? kDeletePicture : 0;
+    if (!isControlByte(byte))
+        return 0;
+    return byte == 0x7F ? kDeletePicture : static_cast<char16_t>(kFirstPicture + byte);
 }
 
 int byteWithoutGlyph(char16_t character)

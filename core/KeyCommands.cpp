@@ -3,19 +3,19 @@
 #include "CorrespondentKey.h"
 #include "Errors.h"
 #include "KeyExport.h"
-#include "KeyFingerprint.h"
+#include "RecipientFiles.h"
 #include "StoredFiles.h"
+
+#include <optional>
 
 namespace qb {
 
 void KeyCommands::KeyFingerprint1Click()
 {
     const std::string& name = m_session.currentuser;
-    CorrespondentKey key(m_session, name);
-    requireSelectedKey(key.isOpen());
-    const std::string fingerprint = keyFingerprint(key);
-    key.finish();
-    m_view.dialogs().messageBox(name + "'s key fingerprint:\n" + fingerprint + "\nIt matches when " + name +
+    const std::optional<std::string> fingerprint = RecipientFiles(m_session).keyFingerprint(name);
+    requireSelectedKey(fingerprint.has_value());
+    m_view.dialogs().messageBox(name + "'s key fingerprint:\n" + *fingerprint + "\nIt matches when " + name +
                                     " sees the same fingerprint for your key.",
                                 MessageKind::Information, MessageButtons::Ok);
 }
@@ -33,7 +33,7 @@ void KeyCommands::ExportKey1Click()
         dialogs.confirmDestroying("OK to overwrite " + target, MessageButtons::YesNoCancel) != Answer::Yes)
         Abort();
     copy.writeTo(target);
-    m_view.showStatusMessage(name + "'s key exported to " + target + ".");
+    m_view.showStatusMessage("Key exported to " + target + ".");
 }
 
 void KeyCommands::requireSelectedKey(bool hasKey)

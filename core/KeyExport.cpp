@@ -11,33 +11,25 @@ namespace qb {
 namespace {
 
 constexpr std::size_t kPiece = 64 * 1024;
-// Keys are secrets: only their owner reads a copy.
-constexpr mode_t kPrivateFile = 0600;
 
 } // namespace
 
 KeyExport::KeyExport(IoContext& io, const CorrespondentPaths& correspondent)
-    : m_io(io), m_key(io, TextFile::Reading::PlainBytes)
+    : m_io(io), m_key(io, correspondent, TextFile::Reading::PlainBytes)
 {
-    m_key.assign(correspondent.keyFile());
-    m_key.reset();
-    if (const int code = io.ioResult()) {
-        if (reachedThroughLink(io, m_key.name()))
-            throw EInOutError(code);
-    }
 }
 
 void KeyExport::readAll(const std::function<void(const unsigned char*, std::size_t)>& sink)
 {
     SecretBytes piece(kPiece);
     for (;;) {
-        const std::size_t got = m_key.readBytes(piece.data(), piece.size());
+        const std::size_t got = m_key.file().readBytes(piece.data(), piece.size());
         m_io.check();
         if (got == 0)
             break;
         sink(piece.data(), got);
     }
-    closeChecked(m_key);
+    m_key.finish();
 }
 
 void KeyExport::writeTo(const std::string& target)
@@ -51,7 +43,8 @@ void KeyExport::writeTo(const std::string& target)
         throw EInOutError(code);
     Replacement copy(m_io);
     failOn(copy.begin(std::move(place), Replacement::Hold::Target));
-    failOn(copy.setFinalMode(kPrivateFile));
+    // Keys are secrets: only their owner reads a copy.
+    failOn(copy.setFinalMode(kPrivateFileMode));
     readAll([&](const unsigned char* data, std::size_t count) {
         failOn(copy.file().writeAll(m_io.faults(), data, count));
     });

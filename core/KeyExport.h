@@ -1,8 +1,8 @@
 #pragma once
 
+#include "CorrespondentKey.h"
 #include "CorrespondentPaths.h"
 #include "IoContext.h"
-#include "TextFile.h"
 
 #include <cstddef>
 #include <functional>
@@ -11,7 +11,8 @@
 namespace qb {
 
 // A copy of a correspondent's key file, whole (bytes after an end-of-data mark too), to hand the key to the
-// correspondent. The key file is held open from construction to the end of the copy.
+// correspondent. The key file is held open from construction to the end of the copy, and made private to its owner
+// the first time it is used, as every command on a key does.
 class KeyExport
 {
 public:
@@ -28,7 +29,7 @@ public:
 
 private:
     IoContext& m_io;
-    TextFile m_key;
+    CorrespondentKey m_key;
 };
 
 } // namespace qb

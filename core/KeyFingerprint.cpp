@@ -1,5 +1,6 @@
 #include "KeyFingerprint.h"
 
+#include "ByteText.h"
 #include "CorrespondentKey.h"
 #include "TextFile.h"
 
@@ -36,13 +37,11 @@ std::string KeyFingerprint::finish()
     }
     std::array<unsigned char, crypto_hash_sha256_BYTES> digest{};
     crypto_hash_sha256_final(&m_state, digest.data());
-    static const char* const kHex = "0123456789ABCDEF";
     std::string text;
     for (std::size_t at = 0; at < kFingerprintBytes; ++at) {
         if (at > 0 && at % 2 == 0)
             text += ' ';
-        text += kHex[digest[at] >> 4];
-        text += kHex[digest[at] & 0x0F];
+        appendHexDigits(digest[at], text);
     }
     return text;
 }

@@ -55,7 +55,7 @@ void requireMessageKey(Session& session, MainView& view, const std::string& fing
     const std::optional<std::string> holder = RecipientFiles(session).firstHolderOf(fingerprint);
     view.dialogs().messageBox(holder ? "This message was encrypted with " + *holder + "'s key. Select " + *holder +
                                            " and choose Decrypt again."
-                                     : noKeyHolderText(fingerprint),
+                                     : noKeyHolderText(fingerprint) + ".",
                               MessageKind::Warning, MessageButtons::Ok);
     Abort();
 }
@@ -224,13 +224,15 @@ void MessageCipher::Encrypt1Click()
     // The ciphertext is shown whole, so that what is copied from the editor decrypts.
     editor.clear();
     showEditorBytes(editor, std::move(bytes));
+    // What the file holds now is what the editor shows; another program changing the file from here on is noticed.
+    const std::optional<FileIdentity> written = currentIdentity(io, path);
     // Encrypted twice with one key, it is the plain text again.
     if (shownKey == keyFingerprint) {
-        m_session.shownMessage.showFile(editor, path);
+        m_session.shownMessage.showFile(editor, path, written);
         m_view.showStatusMessage("Decrypted with " + m_session.currentuser + "'s key.");
         return;
     }
-    m_session.shownMessage.showCiphertext(editor, path, keyFingerprint);
+    m_session.shownMessage.showCiphertext(editor, path, written, keyFingerprint);
     m_view.showStatusMessage("Encrypted with " + m_session.currentuser +
                              "'s key. Copy as Mail Text (Ctrl+Shift+C) to send it.");
 }
@@ -245,8 +247,9 @@ void MessageCipher::Decrypt1Click()
     // One buffer of the message's size serves the whole command: the message is read into it, combined in place,
     // written back from it, and given to the editor as its text.
     std::string keyFingerprint;
-    std::string message = m_session.shownMessage.showsFile(editor, path) ? fileMessage(path, keyFingerprint)
-                                                                         : shownMessage(editor, keyFingerprint);
+    std::string message = m_session.shownMessage.showsFile(m_session.io, editor, path)
+                              ? fileMessage(path, keyFingerprint)
+                              : shownMessage(editor, keyFingerprint);
     requireMessageKey(m_session, m_view, keyFingerprint);
     // Nothing to decrypt; the key loop needs at least one byte.
     if (message.empty())
@@ -269,7 +272,7 @@ void MessageCipher::Decrypt1Click()
     editor.clear();
     // The file now holds exactly these bytes, so they are shown without reading it again.
     showEditorText(editor, std::move(message), shown);
-    m_session.shownMessage.showFile(editor, path);
+    m_session.shownMessage.showFile(editor, path, currentIdentity(m_session.io, path));
     m_view.showStatusMessage("Decrypted with " + m_session.currentuser + "'s key.");
 }
 

@@ -67,9 +67,9 @@ void MessageFiles::Open1Click()
 void MessageFiles::openfile(const std::string& fileName)
 {
     Editor& editor = m_view.memo1();
-    loadEditorFromFile(m_session.io, editor, fileName);
+    const FileIdentity identity = loadEditorFromFile(m_session.io, editor, fileName);
     m_view.edit2().setText(fileName);
-    m_session.shownMessage.showFile(editor, fileName);
+    m_session.shownMessage.showFile(editor, fileName, identity);
     editor.setFocus();
     editor.setModified(false);
 }
@@ -88,7 +88,7 @@ bool MessageFiles::saveMessageAs()
     copyMessageFile(m_session.io, source, target);
     m_view.memo1().setModified(false);
     m_view.edit2().setText(target);
-    m_session.shownMessage.fileCopied(m_view.memo1(), source, target);
+    m_session.shownMessage.fileCopied(m_session.io, m_view.memo1(), source, target);
     return true;
 }
 

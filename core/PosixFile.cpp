@@ -1,5 +1,6 @@
 #include "PosixFile.h"
 
+#include "ByteText.h"
 #include "IoCodes.h"
 
 #include <algorithm>
@@ -479,12 +480,9 @@ std::string randomSuffix()
         for (std::size_t i = 0; i < sizeof bytes; ++i)
             bytes[i] = static_cast<unsigned char>(fallback >> (8 * (i % sizeof fallback)));
     }
-    static const char kDigits[] = "0123456789abcdef";
     std::string suffix;
-    for (const unsigned char byte : bytes) {
-        suffix += kDigits[byte >> 4];
-        suffix += kDigits[byte & 15];
-    }
+    for (const unsigned char byte : bytes)
+        appendHexDigits(byte, suffix);
     return suffix;
 }
 

@@ -2,6 +2,7 @@
 
 #include "CorrespondentKey.h"
 #include "Errors.h"
+#include "IoCodes.h"
 #include "KeyFingerprint.h"
 #include "KeyGenerator.h"
 #include "ListFiles.h"
@@ -9,6 +10,7 @@
 #include "StoredFiles.h"
 
 #include <limits>
+#include <utility>
 
 namespace qb {
 
@@ -52,7 +54,7 @@ bool RecipientFiles::hasKey(const CorrespondentPaths& correspondent) const
 
 void RecipientFiles::writeGeneratedKey(const CorrespondentPaths& correspondent) const
 {
-    TextFile file(m_session.io);
+    TextFile file(m_session.io, TextFile::Reading::Text, kTextBufferSize, TextFile::Contents::Key);
     rewriteChecked(file, correspondent.keyFile());
     const SecretBytes key = generateKey();
     file.writeBytes(key.data(), key.size());
@@ -66,14 +68,22 @@ void RecipientFiles::list(const std::string& name) const
         appendRecord(m_session.io, m_session.usersFilePath(), {name});
 }
 
-std::optional<std::string> RecipientFiles::keyFingerprint(const std::string& name) const
+std::optional<KeySummary> RecipientFiles::keySummary(const std::string& name) const
 {
     CorrespondentKey key(m_session, name);
     if (!key.isOpen())
         return std::nullopt;
-    std::string fingerprint = qb::keyFingerprint(key);
+    KeySummary summary = summariseKey(key);
     key.finish();
-    return fingerprint;
+    return summary;
+}
+
+std::optional<std::string> RecipientFiles::keyFingerprint(const std::string& name) const
+{
+    std::optional<KeySummary> summary = keySummary(name);
+    if (!summary)
+        return std::nullopt;
+    return std::move(summary->fingerprint);
 }
 
 std::optional<std::string> RecipientFiles::firstHolderOf(const std::string& fingerprint) const
@@ -95,12 +105,32 @@ std::optional<std::string> RecipientFiles::firstHolderOf(const std::string& fing
 
 std::string noKeyHolderText(const std::string& fingerprint)
 {
-    return "None of your correspondents holds the key this message was encrypted with (Key: " + fingerprint + ").";
+    return "None of your correspondents holds the key this message was encrypted with (Key: " + fingerprint + ")";
 }
 
-KeyImport::KeyImport(IoContext& io, const CorrespondentPaths& correspondent) : m_io(io), m_key(io), m_source(io)
+std::string keyKeptText(const std::string& name, const std::string& source)
 {
-    rewriteChecked(m_key, correspondent.keyFile());
+    return name + " already has a key. It was kept; " + source + " was not imported.";
+}
+
+std::string noUsableKeyText(const std::string& source)
+{
+    return source + " holds no usable key (a key ends at its first byte 26).";
+}
+
+std::string keptPartText(std::uint64_t length)
+{
+    return "Only the first " + std::to_string(length) + " bytes of the file are used as the key.";
+}
+
+KeyImport::KeyImport(IoContext& io, const CorrespondentPaths& correspondent)
+    : m_io(io), m_keyFile(correspondent.keyFile()),
+      m_key(io, TextFile::Reading::Text, kTextBufferSize, TextFile::Contents::Key),
+      m_source(io, TextFile::Reading::Text, kTextBufferSize, TextFile::Contents::Key)
+{
+    // Refused before the user is asked for a file: a key there is never written through a link.
+    if (reachedThroughLink(io, m_keyFile))
+        throw EInOutError(ioCodeFromErrno(kRefusedLink, m_keyFile));
 }
 
 bool KeyImport::openSource(const std::string& path)
@@ -126,6 +156,7 @@ bool KeyImport::sourceIsUsable()
 
 ImportedKey KeyImport::copyAndFinish()
 {
+    rewriteChecked(m_key, m_keyFile);
     const std::uint64_t length = m_source.copyTo(m_key, std::numeric_limits<std::uint64_t>::max());
     m_io.check();
     const bool cut = static_cast<std::int64_t>(length) < m_source.sizeAtOpen() || m_source.atEndOfDataMark();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KeyFingerprint.h"
 #include "Session.h"
 #include "TextFile.h"
 
@@ -35,7 +36,9 @@ public:
     // Appends the name to users.cfg, in one flushed write, unless it is there already: a name is listed once. Only
     // once its key is whole.
     void list(const std::string& name) const;
-    // The fingerprint of the name's key; std::nullopt when it has none that can be opened.
+    // The fingerprint and length of the name's key; std::nullopt when it has none that can be opened.
+    std::optional<KeySummary> keySummary(const std::string& name) const;
+    // Its fingerprint alone.
     std::optional<std::string> keyFingerprint(const std::string& name) const;
     // The first name in users.cfg's order whose key has `fingerprint`: the correspondent a message names by its key.
     std::optional<std::string> firstHolderOf(const std::string& fingerprint) const;
@@ -44,8 +47,15 @@ private:
     Session& m_session;
 };
 
-// What is said when no correspondent holds the key a message names.
+// What is said when no correspondent holds the key a message names, without a closing full stop: the window's box
+// ends the sentence, quillbox-cli's line does not.
 std::string noKeyHolderText(const std::string& fingerprint);
+
+// What Import Key and quillbox-cli import say, with the name and file as they are to be shown: a name that has a key
+// keeps it; a file with no usable byte is refused; a file that goes on after its usable part is cut there.
+std::string keyKeptText(const std::string& name, const std::string& source);
+std::string noUsableKeyText(const std::string& source);
+std::string keptPartText(std::uint64_t length);
 
 // What an import kept of its source: the bytes before the first byte 26, since a key ends there on both sides.
 struct ImportedKey
@@ -54,11 +64,12 @@ struct ImportedKey
     bool cutAtMark; // the source went on after its usable part
 };
 
-// A key copied from a file the user has, as Import Key copies it: text mode, up to the source's end of data. The new
-// key is begun at construction and replaces nothing until copyAndFinish.
+// A key copied from a file the user has, as Import Key copies it: text mode, up to the source's end of data. The
+// source is opened and checked first; the key is written, whole before it replaces anything, only by copyAndFinish.
 class KeyImport
 {
 public:
+    // Raises "File access denied" for a key reached through a symbolic link.
     KeyImport(IoContext& io, const CorrespondentPaths& correspondent);
 
     // Opens the file to copy; false, with its I/O error code in sourceError(), when it cannot be read.
@@ -69,11 +80,12 @@ public:
     // False for a source with no byte before its end of data (empty, or starting with 26): it holds no key, and the
     // key it would give, the single byte 26, is no one's. Checked.
     bool sourceIsUsable();
-    // Copies the source's usable part into the key and puts the key in place.
+    // Copies the source's usable part into the key and puts the key in place; the correspondent's folder is there.
     ImportedKey copyAndFinish();
 
 private:
     IoContext& m_io;
+    std::string m_keyFile;
     TextFile m_key;
     TextFile m_source;
     int m_sourceError = 0;

@@ -80,12 +80,12 @@ void Recipients::ImportKey1Click()
     const std::string& name = correspondent.name();
     if (!m_files.usersFileReady())
         newrecipiantfile();
-    m_files.makeFolder(correspondent);
     if (m_files.hasKey(correspondent)) {
         // The key there stays; the import that did not happen is not announced.
+        m_files.makeFolder(correspondent);
         const std::string sourcePath = chooseKeySource();
         m_files.list(name);
-        warn(name + " already has a key. It was kept; " + sourcePath + " was not imported.");
+        warn(keyKeptText(name, sourcePath));
         updateusers();
         Abort();
     }
@@ -94,7 +94,7 @@ void Recipients::ImportKey1Click()
     m_files.list(name);
     std::string announcement = "A new Directory and key has been imported for " + name;
     if (kept.cutAtMark)
-        announcement += "\nOnly the first " + std::to_string(kept.length) + " bytes of the file are used as the key.";
+        announcement += "\n" + keptPartText(kept.length);
     inform(announcement);
     updateusers();
 }
@@ -131,9 +131,11 @@ ImportedKey Recipients::importKeyFile(const CorrespondentPaths& correspondent)
     if (!import.openSource(sourcePath))
         Abort();
     if (!import.sourceIsUsable()) {
-        warn(sourcePath + " holds no usable key (a key ends at its first byte 26).");
+        warn(noUsableKeyText(sourcePath));
         Abort();
     }
+    // Made only for a key that is written: a cancelled, refused or failed import leaves no folder behind.
+    m_files.makeFolder(correspondent);
     return import.copyAndFinish();
 }
 

@@ -33,8 +33,8 @@ private:
     CorrespondentPaths askName(const std::string& caption, const std::string& prompt) const;
     // Shows the open dialog for the file to import; stops silently unless a file is chosen.
     std::string chooseKeySource();
-    // Copies the chosen file, text-mode, into the correspondent's new key file; stops, leaving no key file, when no
-    // file is chosen, it cannot be read, or it holds no usable byte (with a warning).
+    // Copies the chosen file, text-mode, into the correspondent's new key file; stops, leaving no key file and no new
+    // folder, when no file is chosen, it cannot be read, or it holds no usable byte (with a warning).
     ImportedKey importKeyFile(const CorrespondentPaths& correspondent);
     void inform(const std::string& text);
     void warn(const std::string& text);

@@ -4,23 +4,27 @@
 
 namespace qb {
 
-void ShownMessage::showFile(const Editor& editor, const std::string& path)
+void ShownMessage::showFile(const Editor& editor, const std::string& path, std::optional<FileIdentity> identity)
 {
     m_revision = editor.revision();
     m_path = path;
+    m_identity = identity;
     m_ciphertextKey.reset();
 }
 
-void ShownMessage::showCiphertext(const Editor& editor, const std::string& path, const std::string& keyFingerprint)
+void ShownMessage::showCiphertext(const Editor& editor, const std::string& path, std::optional<FileIdentity> identity,
+                                  const std::string& keyFingerprint)
 {
-    showFile(editor, path);
+    showFile(editor, path, identity);
     m_ciphertextKey = keyFingerprint;
 }
 
-void ShownMessage::fileCopied(const Editor& editor, const std::string& from, const std::string& to)
+void ShownMessage::fileCopied(const IoContext& io, const Editor& editor, const std::string& from, const std::string& to)
 {
-    if (showsFile(editor, from))
-        m_path = to;
+    if (!showsFile(io, editor, from))
+        return;
+    m_path = to;
+    m_identity = currentIdentity(io, to);
 }
 
 bool ShownMessage::current(const Editor& editor) const
@@ -28,9 +32,9 @@ bool ShownMessage::current(const Editor& editor) const
     return m_revision == editor.revision();
 }
 
-bool ShownMessage::showsFile(const Editor& editor, const std::string& path) const
+bool ShownMessage::showsFile(const IoContext& io, const Editor& editor, const std::string& path) const
 {
-    return current(editor) && m_path == path;
+    return current(editor) && m_path == path && m_identity && currentIdentity(io, path) == m_identity;
 }
 
 std::optional<std::string> ShownMessage::ciphertextKey(const Editor& editor) const

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "FileIdentity.h"
+#include "IoContext.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -10,18 +13,23 @@ class Editor;
 
 // What the editor shows, as far as the commands know it: the unchanged content of a message file, and whether that
 // is the ciphertext Encrypt made (with the fingerprint of its key). It holds from the editor revision at which a
-// command left the text until the text next changes, whoever changes it.
+// command left the text until the text next changes, whoever changes it; and the file's part only while the file has
+// the identity it had when it was read or written, so a file another program changed meanwhile is not taken for what
+// the editor shows.
 class ShownMessage
 {
 public:
-    // The editor now shows the unchanged content of `path`.
-    void showFile(const Editor& editor, const std::string& path);
+    // The editor now shows the unchanged content of `path`, which had `identity` then (none: not known, so the file
+    // never counts as shown).
+    void showFile(const Editor& editor, const std::string& path, std::optional<FileIdentity> identity);
     // ... and that content is Encrypt's result with the key of `keyFingerprint` (empty when it could not be read).
-    void showCiphertext(const Editor& editor, const std::string& path, const std::string& keyFingerprint);
+    void showCiphertext(const Editor& editor, const std::string& path, std::optional<FileIdentity> identity,
+                        const std::string& keyFingerprint);
     // `from` was copied to `to`, which the path field names now: the editor shows `to`'s content if it showed `from`'s.
-    void fileCopied(const Editor& editor, const std::string& from, const std::string& to);
+    void fileCopied(const IoContext& io, const Editor& editor, const std::string& from, const std::string& to);
 
-    bool showsFile(const Editor& editor, const std::string& path) const;
+    // True when the editor shows the content `path` holds now.
+    bool showsFile(const IoContext& io, const Editor& editor, const std::string& path) const;
     // The key fingerprint of the ciphertext the editor shows, or std::nullopt when it does not show Encrypt's result.
     std::optional<std::string> ciphertextKey(const Editor& editor) const;
 
@@ -30,6 +38,7 @@ private:
 
     std::optional<std::uint64_t> m_revision;
     std::string m_path;
+    std::optional<FileIdentity> m_identity;
     std::optional<std::string> m_ciphertextKey;
 };
 

@@ -22,8 +22,17 @@ constexpr int kMostReopens = 8;
 
 } // namespace
 
-TextFile::TextFile(IoContext& io, Reading reading, std::size_t bufferSize)
-    : m_io(io), m_reading(reading), m_bufferSize(std::max<std::size_t>(bufferSize, 1)), m_buffer(m_bufferSize)
+FileBuffer::FileBuffer(std::size_t size, bool secret)
+{
+    if (secret)
+        m_secret.resize(size);
+    else
+        m_ordinary.resize(size);
+}
+
+TextFile::TextFile(IoContext& io, Reading reading, std::size_t bufferSize, Contents contents)
+    : m_io(io), m_reading(reading), m_contents(contents), m_bufferSize(std::max<std::size_t>(bufferSize, 1)),
+      m_storage(m_bufferSize, contents == Contents::Key), m_buffer(m_storage.data())
 {
 }
 
@@ -228,7 +237,7 @@ int TextFile::flushBuffer()
 {
     const std::size_t pending = m_bufferPos;
     m_bufferPos = 0; // a failed flush drops the bytes rather than growing or retrying
-    const int error = m_replacement->file().writeAll(m_io.faults(), m_buffer.data(), pending);
+    const int error = m_replacement->file().writeAll(m_io.faults(), m_buffer, pending);
     return error == 0 ? 0 : ioCodeFromErrno(error, m_name);
 }
 
@@ -338,7 +347,7 @@ bool TextFile::fillBuffer()
     if (m_physicalEnd)
         return false;
     std::size_t got = 0;
-    const bool filled = readDirect(m_buffer.data(), m_bufferSize, got);
+    const bool filled = readDirect(m_buffer, m_bufferSize, got);
     m_bufferPos = 0;
     m_bufferEnd = got;
     return filled;
@@ -375,8 +384,8 @@ std::string TextFile::readLine()
     for (;;) {
         if (m_bufferPos == m_bufferEnd && !fillBuffer())
             return line;
-        const unsigned char* begin = m_buffer.data() + m_bufferPos;
-        const unsigned char* end = m_buffer.data() + m_bufferEnd;
+        const unsigned char* begin = m_buffer + m_bufferPos;
+        const unsigned char* end = m_buffer + m_bufferEnd;
         const unsigned char* stop = begin;
         while (stop != end && *stop != '\r' && !(text && *stop == kEndOfDataMark))
             ++stop;
@@ -418,7 +427,7 @@ std::size_t TextFile::readBytes(unsigned char* out, std::size_t count)
                 break;
         }
         std::size_t take = std::min(m_bufferEnd - m_bufferPos, count - done);
-        const unsigned char* from = m_buffer.data() + m_bufferPos;
+        const unsigned char* from = m_buffer + m_bufferPos;
         bool atMark = false;
         if (text) {
             if (const void* mark = std::memchr(from, kEndOfDataMark, take)) {
@@ -446,9 +455,10 @@ std::uint64_t TextFile::copyTo(TextFile& target, std::uint64_t count)
     // checked loop; an earlier pending code is left as it was when none occurs.
     const int earlier = m_io.pending();
     m_io.fail(0);
-    std::vector<unsigned char> chunk(static_cast<std::size_t>(std::min<std::uint64_t>(count - done, kCopyChunk)));
+    const auto chunkSize = static_cast<std::size_t>(std::min<std::uint64_t>(count - done, kCopyChunk));
+    FileBuffer chunk(chunkSize, m_contents == Contents::Key || target.m_contents == Contents::Key);
     while (done < count) {
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count - done, chunk.size()));
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count - done, chunkSize));
         const std::size_t got = readBytes(chunk.data(), want);
         if (got == 0 || m_io.pending() != 0)
             break;
@@ -467,7 +477,7 @@ bool TextFile::kernelCopy(TextFile& target, std::uint64_t count, std::uint64_t& 
     // Bytes already buffered on either side go first, in order.
     const auto buffered = static_cast<std::size_t>(std::min<std::uint64_t>(m_bufferEnd - m_bufferPos, count));
     if (buffered > 0) {
-        const int code = target.put(m_buffer.data() + m_bufferPos, buffered);
+        const int code = target.put(m_buffer + m_bufferPos, buffered);
         m_bufferPos += buffered;
         done += buffered;
         if (code != 0) {
@@ -539,12 +549,12 @@ int TextFile::put(const unsigned char* data, std::size_t count)
     }
     const std::size_t room = m_bufferSize - m_bufferPos;
     if (count <= room) {
-        std::memcpy(m_buffer.data() + m_bufferPos, data, count);
+        std::memcpy(m_buffer + m_bufferPos, data, count);
         m_bufferPos += count;
         return 0;
     }
     // Fill the buffer and flush it, as byte-by-byte writing would; then write whole stretches directly.
-    std::memcpy(m_buffer.data() + m_bufferPos, data, room);
+    std::memcpy(m_buffer + m_bufferPos, data, room);
     m_bufferPos = m_bufferSize;
     data += room;
     count -= room;
@@ -554,7 +564,7 @@ int TextFile::put(const unsigned char* data, std::size_t count)
             code = ioCodeFromErrno(error, m_name);
         return code;
     }
-    std::memcpy(m_buffer.data(), data, count);
+    std::memcpy(m_buffer, data, count);
     m_bufferPos = count;
     return code;
 }

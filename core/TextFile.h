@@ -3,6 +3,7 @@
 #include "IoCodes.h"
 #include "IoContext.h"
 #include "Replacement.h"
+#include "SecretBytes.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,6 +17,18 @@ namespace qb {
 constexpr unsigned char kEndOfDataMark = 26;
 constexpr std::size_t kTextBufferSize = 128;
 
+// Room for a file's bytes in memory: ordinary, or for a key's bytes kept out of core dumps and wiped when freed.
+class FileBuffer
+{
+public:
+    FileBuffer(std::size_t size, bool secret);
+    unsigned char* data() { return m_secret.empty() ? m_ordinary.data() : m_secret.data(); }
+
+private:
+    std::vector<unsigned char> m_ordinary;
+    SecretBytes m_secret;
+};
+
 // A file in text mode. Every operation is quiet: a failure sets the context's pending code and the
 // caller checks it (IoContext::check) or takes it (IoContext::ioResult). Destruction closes the file,
 // so a command that ends early never leaves a file locked.
@@ -25,8 +38,12 @@ public:
     // How reads treat byte 26: Text stops at it (the end-of-data mark); PlainBytes passes every byte
     // and ends only at the physical end of the file.
     enum class Reading { Text, PlainBytes };
+    // What the file holds: a key's bytes pass only through FileBuffer's secret kind of memory. Messages need not, and
+    // their path stays as fast as ordinary memory allows.
+    enum class Contents { Ordinary, Key };
 
-    explicit TextFile(IoContext& io, Reading reading = Reading::Text, std::size_t bufferSize = kTextBufferSize);
+    explicit TextFile(IoContext& io, Reading reading = Reading::Text, std::size_t bufferSize = kTextBufferSize,
+                      Contents contents = Contents::Ordinary);
     ~TextFile();
     TextFile(const TextFile&) = delete;
     TextFile& operator=(const TextFile&) = delete;
@@ -76,6 +93,7 @@ public:
 private:
     IoContext& m_io;
     Reading m_reading;
+    Contents m_contents;
     std::size_t m_bufferSize;
     std::string m_name;
     int m_fd = -1; // the descriptor of m_file or of the replacement's new file
@@ -86,7 +104,8 @@ private:
     bool m_otherNames = false; // a hard-linked file, which is replaced rather than appended to in place
     enum class Mode { Closed, Input, Output, Append } m_mode = Mode::Closed;
     OpenFileTable::FileId m_id{};
-    std::vector<unsigned char> m_buffer;
+    FileBuffer m_storage;
+    unsigned char* m_buffer; // m_storage's bytes
     std::size_t m_bufferPos = 0;
     std::size_t m_bufferEnd = 0;
     bool m_physicalEnd = false;

@@ -1,4 +1,5 @@
 #include "AppTestSupport.h"
+#include "ByteBox.h"
 #include "PiecewiseFill.h"
 #include "QtControls.h"
 #include "ScriptedUi.h"
@@ -12,7 +13,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCollator>
+#include <QImage>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScopeGuard>
@@ -232,6 +235,19 @@ private slots:
         editor.takeAllBytes(std::string(ciphertext));
         QCOMPARE(widget.blockCount(), 3);
         QVERIFY(editor.text() == ciphertext);
+    }
+
+    // A byte without a glyph gets one box whatever glyph lies under it: the box follows the line, not the cell.
+    void byteBoxIsTheSameOverANarrowAndAWideGlyph()
+    {
+        const auto drawn = [](qreal cellWidth) {
+            QImage image(30, 20, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            qb::drawByteBox(painter, QRectF(2, 2, cellWidth, 15), 0x81, Qt::white, Qt::black);
+            return image;
+        };
+        QCOMPARE(drawn(4), drawn(14));
     }
 
     void textTheCodePageCannotHoldIsAnError()

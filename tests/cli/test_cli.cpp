@@ -177,8 +177,9 @@ TEST_F(CliTest, DecryptTakesTheKeyTheMailTextNamesAndRefusesAnotherWithNothingWr
         {{"decrypt", "-r", "bob", "-o", out, dir.file("mail")},
          "the message was encrypted with alice's key, not bob's",
          "old"},
-        {{"decrypt", "-o", out, dir.file("unknown")}, noHolder + "0000 1111 2222 3333).", "old"},
+        {{"decrypt", "-o", out, dir.file("unknown")}, noHolder + "0000 1111 2222 3333)", "old"},
         {{"decrypt", "-r", "bob", "--armor", "-o", out, dir.file("message")}, "no mail text found", "old"},
+        {{"decrypt", "--armor", "-o", out, dir.file("message")}, "no mail text found", "old"},
     };
     for (const auto& [arguments, error, result] : rows) {
         SCOPED_TRACE(error);
@@ -235,10 +236,10 @@ TEST_F(CliTest, FailuresExitWithTheirStatusAndTheProgramsText)
          {"encrypt", "-r", "bob", "-o", dir.file("msg"), dir.file("msg")},
          1,
          "quillbox-cli: " + dir.file("msg") + ": in use by this or another running Quillbox\n"},
-        {"a key file that cannot be read",
-         {"import", "dave", missing},
+        {"a key file that cannot be read, its name shown without its control character",
+         {"import", "dave", missing + "\x1b"},
          1,
-         "quillbox-cli: " + missing + ": No such file or directory\n"},
+         "quillbox-cli: " + missing + "\\x1B: No such file or directory\n"},
         {"import of a file with no usable byte",
          {"import", "dave", marked},
          1,
@@ -279,7 +280,7 @@ TEST_F(CliTest, FailuresExitWithTheirStatusAndTheProgramsText)
     }
     EXPECT_EQ(dir.readFile("data/users.cfg"), "bob\r\ncarol\r\n") << "a failed import listed a name";
     EXPECT_EQ(dir.readFile("data/bob/bob.key"), "\x01") << "a refused command changed a key";
-    EXPECT_FALSE(dir.exists("data/dave/dave.key"));
+    EXPECT_FALSE(dir.exists("data/dave")) << "a refused import left a folder";
 
     const qbtest::CliRun full = cli({"encrypt", "-r", "bob", dir.file("msg")}, "", "/dev/full");
     EXPECT_EQ(full.status, 1);

@@ -36,6 +36,7 @@ TEST(KeyCommands, NeedASelectedKeyAndExportOnlyOverAFileTheUserGivesUp)
         SCOPED_TRACE(row.name);
         qbtest::TempDir dir;
         dir.writeFile("bob/bob.key", kKey);
+        ASSERT_EQ(::chmod(dir.file("bob/bob.key").c_str(), 0644), 0); // as an older version left it
         dir.makeFolder("amy");
         dir.makeFolder("out");
         const std::string target = dir.file("out/given.key");
@@ -65,12 +66,14 @@ TEST(KeyCommands, NeedASelectedKeyAndExportOnlyOverAFileTheUserGivesUp)
         EXPECT_EQ(dir.exists("out/given.key") ? dir.readFile("out/given.key") : "", row.exported);
         if (row.exported == kKey) {
             EXPECT_EQ(view.scripted.exportProposals(), Texts{"bob.key"});
-            EXPECT_EQ(view.statusMessages, Texts{"bob's key exported to " + target + "."});
+            EXPECT_EQ(view.statusMessages, Texts{"Key exported to " + target + "."});
             struct stat info
             {
             };
             ASSERT_EQ(::stat(target.c_str(), &info), 0);
             EXPECT_EQ(info.st_mode & 0777, 0600u) << "a copy of a key that others can read";
+            ASSERT_EQ(::stat(dir.file("bob/bob.key").c_str(), &info), 0);
+            EXPECT_EQ(info.st_mode & 0777, 0600u) << "a key that others can read, used and left so";
         }
     }
 }
