@@ -2,6 +2,7 @@
 
 #include "CliErrors.h"
 #include "ProductInfo.h"
+#include "TerminalText.h"
 
 #include <getopt.h>
 
@@ -133,8 +134,9 @@ CliOptions parseOptions(int argc, char* argv[])
         default:
             // Inside a cluster such as -xa, optopt is the letter at fault; argv[optind - 1] would be another word.
             if (optopt != 0)
-                throw UsageError(std::string("invalid option -- '") + static_cast<char>(optopt) + "'");
-            throw UsageError(std::string("unrecognized option '") + argv[optind - 1] + "'");
+                throw UsageError("invalid option -- '" +
+                                 withVisibleControls(std::string(1, static_cast<char>(optopt))) + "'");
+            throw UsageError("unrecognized option '" + withVisibleControls(argv[optind - 1]) + "'");
         }
     }
     if (help || version) {
@@ -146,14 +148,15 @@ CliOptions parseOptions(int argc, char* argv[])
     const std::string name = argv[optind++];
     const auto rule = commandRules().find(name);
     if (rule == commandRules().end())
-        throw UsageError("unknown command '" + name + "'");
+        throw UsageError("unknown command '" + withVisibleControls(name) + "'");
     options.command = rule->second.command;
     options.operands.assign(argv + optind, argv + argc);
     const std::size_t count = options.operands.size();
     if (count < rule->second.leastOperands)
         throw UsageError(name + ": missing operand");
     if (count > rule->second.mostOperands)
-        throw UsageError(name + ": extra operand '" + options.operands[rule->second.mostOperands] + "'");
+        throw UsageError(name + ": extra operand '" + withVisibleControls(options.operands[rule->second.mostOperands]) +
+                         "'");
     for (const auto& [bit, spelling] : kOptionNames) {
         if ((given & bit) && !(rule->second.options & bit))
             throw UsageError(name + " takes no " + spelling);

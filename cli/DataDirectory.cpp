@@ -1,6 +1,7 @@
 #include "DataDirectory.h"
 
 #include "Errors.h"
+#include "TerminalText.h"
 
 #include <cerrno>
 #include <climits>
@@ -27,7 +28,8 @@ std::string homeDirectory()
 
 [[noreturn]] void cannotCreate(const std::string& path)
 {
-    throw qb::Error("cannot create the data directory " + path + "; set QUILLBOX_DATA to a folder you can write to.");
+    throw qb::Error("cannot create the data directory " + withVisibleControls(path) +
+                    "; set QUILLBOX_DATA to a folder you can write to.");
 }
 
 } // namespace
@@ -60,7 +62,7 @@ void makeDataDirectory(const std::string& path)
 void enterDataDirectory(qb::Session& session, const std::string& path)
 {
     const auto refuse = [&path](int error) {
-        throw qb::Error("cannot read the data directory " + path + ": " + std::strerror(error));
+        throw qb::Error("cannot read the data directory " + withVisibleControls(path) + ": " + std::strerror(error));
     };
     char resolved[PATH_MAX];
     if (!::realpath(path.c_str(), resolved))

@@ -17,7 +17,6 @@ class ListedKey
 public:
     ListedKey(qb::Session& session, const std::string& name);
 
-    qb::CorrespondentKey& file() { return m_file; }
     // The key for a message of at most `mostBytes` bytes, read as the message needs it.
     qb::RepeatingKey read(std::uint64_t mostBytes) { return m_file.repeating(mostBytes); }
     void finish() { m_file.finish(); }

@@ -168,10 +168,11 @@ void importRecipient(qb::Session& session, const std::string& name, const std::s
 
 void showFingerprint(qb::Session& session, const std::string& name)
 {
-    ListedKey key(session, name);
-    const std::string fingerprint = qb::keyFingerprint(key.file());
-    key.finish();
-    LinePrinter(session.io).print(fingerprint);
+    requireListed(session, name);
+    const std::optional<std::string> fingerprint = qb::RecipientFiles(session).keyFingerprint(name);
+    if (!fingerprint)
+        throw qb::Error(noKeyText(session, name));
+    LinePrinter(session.io).print(*fingerprint);
 }
 
 void exportKey(qb::Session& session, const std::string& name, const std::string& output)

@@ -53,11 +53,6 @@ std::string keyFingerprint(std::string_view usableBytes)
     return fingerprint.finish();
 }
 
-std::string keyFingerprint(CorrespondentKey& key)
-{
-    return summariseKey(key).fingerprint;
-}
-
 KeySummary summariseKey(CorrespondentKey& key)
 {
     KeyFingerprint fingerprint;

@@ -40,10 +40,8 @@ struct KeySummary
 
 // The fingerprint of a key whose usable part is `usableBytes`.
 std::string keyFingerprint(std::string_view usableBytes);
-// The fingerprint of an open correspondent's key, read a piece at a time from where it stands to its end of data;
-// checked.
-std::string keyFingerprint(CorrespondentKey& key);
-// The same, with the length of what was read.
+// The fingerprint of an open correspondent's key, read a piece at a time from where it stands to its end of data, and
+// the length of what was read; checked.
 KeySummary summariseKey(CorrespondentKey& key);
 // True for four groups of four upper-case hexadecimal digits separated by single spaces.
 bool isKeyFingerprint(std::string_view text);
