@@ -270,8 +270,13 @@ void QtEditor::useFontFor(View view)
     if (view == View::AllBytes) {
         wanted.setFamilies({QStringLiteral("FreeSans")});
         // Room for a box over every byte without a glyph, whatever glyph lies under it: one spacing for the whole
-        // view, since per-character formats would slow the fill.
-        wanted.setLetterSpacing(QFont::AbsoluteSpacing, byteBoxSpacing(wanted));
+        // view, since per-character formats would slow the fill. Measuring it looks the face up again, so it is
+        // measured once per face.
+        if (wanted != m_spacedFace) {
+            m_spacedFace = wanted;
+            m_boxSpacing = byteBoxSpacing(wanted);
+        }
+        wanted.setLetterSpacing(QFont::AbsoluteSpacing, m_boxSpacing);
     }
     QTextDocument* document = m_edit->document();
     if (document->defaultFont() != wanted)
@@ -539,13 +544,21 @@ void QtProgressControl::setMaximum(std::int64_t maximum)
 {
     m_maximum = maximum;
     m_lastPaint = m_now();
-    m_bar->setValue(unitsFor(m_position));
+    showUnits(unitsFor(m_position));
 }
 
 void QtProgressControl::setPosition(std::int64_t position)
 {
     m_position = position;
-    m_bar->setValue(unitsFor(position));
+    showUnits(unitsFor(position));
+}
+
+void QtProgressControl::showUnits(int units)
+{
+    // The bar would repaint itself at once; it is painted with the window instead, at the next frame or when the
+    // command ends.
+    const UpdatesHeld held(m_bar);
+    m_bar->setValue(units);
 }
 
 void QtProgressControl::stepPositions(std::int64_t first, std::int64_t last)
@@ -558,11 +571,7 @@ void QtProgressControl::stepPositions(std::int64_t first, std::int64_t last)
         return;
     // Only the last of first..last can differ on screen from what is there now.
     const bool drawnDifferently = pixelsFor(units) != pixelsFor(m_bar->value());
-    {
-        // The bar would repaint itself at once for every pixel it grows by.
-        const UpdatesHeld held(m_bar);
-        m_bar->setValue(units);
-    }
+    showUnits(units);
     if (!drawnDifferently)
         return;
     const std::int64_t now = m_now();
@@ -581,7 +590,9 @@ void QtWindow::setCaption(const std::string& caption)
 
 void QtWindow::repaintNow()
 {
-    m_widget->repaint();
+    // What changed since the window was last painted (a step of the progress bar, a status notice), not the whole
+    // window: the rest is on screen as it was.
+    QCoreApplication::sendPostedEvents(m_widget->window(), QEvent::UpdateRequest);
 }
 
 } // namespace qb
