@@ -2,6 +2,7 @@
 
 #include "ByteBox.h"
 #include "Cp1252.h"
+#include "DocumentText.h"
 #include "EditorText.h"
 #include "EntryListModel.h"
 #include "Errors.h"
@@ -38,19 +39,18 @@ std::u16string_view utf16View(const QString& text)
     return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
 }
 
-// The code point at `index`, joining a surrogate pair, for the error text.
-char32_t codePointAt(const QString& text, qsizetype index)
+// The code point of `character`, joined with `next` when the two are a surrogate pair, for the error text.
+char32_t codePointOf(QChar character, QChar next)
 {
-    const QChar high = text.at(index);
-    if (high.isHighSurrogate() && index + 1 < text.size() && text.at(index + 1).isLowSurrogate())
-        return QChar::surrogateToUcs4(high, text.at(index + 1));
-    return high.unicode();
+    if (character.isHighSurrogate() && next.isLowSurrogate())
+        return QChar::surrogateToUcs4(character, next);
+    return character.unicode();
 }
 
-[[noreturn]] void throwUnsavable(const QString& text, qsizetype index, const char* what)
+[[noreturn]] void throwUnsavable(char32_t character, const char* what)
 {
     char codePoint[16];
-    std::snprintf(codePoint, sizeof codePoint, "U+%04X", static_cast<unsigned>(codePointAt(text, index)));
+    std::snprintf(codePoint, sizeof codePoint, "U+%04X", static_cast<unsigned>(character));
     throw Error(std::string(what) + " holds a character that cannot be saved: " + codePoint);
 }
 
@@ -83,8 +83,10 @@ QString displayText(const std::string& bytes)
 std::string cp1252FromText(const QString& text, const char* what)
 {
     std::string bytes;
-    if (const auto failure = encodeCp1252(utf16View(text), bytes))
-        throwUnsavable(text, static_cast<qsizetype>(*failure), what);
+    if (const auto failure = encodeCp1252(utf16View(text), bytes)) {
+        const auto index = static_cast<qsizetype>(*failure);
+        throwUnsavable(codePointOf(text.at(index), index + 1 < text.size() ? text.at(index + 1) : QChar()), what);
+    }
     return bytes;
 }
 
@@ -187,8 +189,7 @@ void MemoEdit::paintByteBoxes(const QRect& area)
 
 // ---- QtEditor
 
-QtEditor::QtEditor(QPlainTextEdit* edit, int wholeCopyCharacters)
-    : m_edit(edit), m_wholeCopyCharacters(wholeCopyCharacters)
+QtEditor::QtEditor(QPlainTextEdit* edit) : m_edit(edit)
 {
     m_counting = QObject::connect(m_edit->document(), &QTextDocument::contentsChange, m_edit,
                                   [this](int, int removed, int added) {
@@ -202,39 +203,40 @@ QtEditor::~QtEditor()
     QObject::disconnect(m_counting);
 }
 
+std::string QtEditor::gatherBytes(std::optional<int>& failure) const
+{
+    // As typed (toPlainText would turn U+00A0, byte 160, into a blank), converted where the document keeps it: no
+    // second copy of the characters is held beside the document's own.
+    const QTextDocument& document = *m_edit->document();
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(document.characterCount() + document.blockCount()));
+    int position = 0;
+    forEachTextPiece(document, [&](std::u16string_view piece) {
+        const std::optional<std::size_t> missing = appendEditorText(piece, bytes);
+        if (missing && !failure)
+            failure = position + static_cast<int>(*missing);
+        position += static_cast<int>(piece.size());
+    });
+    return bytes;
+}
+
 std::string QtEditor::text() const
 {
-    // As typed (toPlainText would turn U+00A0, byte 160, into a blank). A text of moderate size is copied whole as
-    // characters, the fastest way out of the document; a larger one goes fragment by fragment, with a line break
-    // between blocks, so that no second copy of many megabytes of characters is held beside the document's own.
-    const QTextDocument* document = m_edit->document();
-    if (document->characterCount() <= m_wholeCopyCharacters) {
-        const QString raw = document->toRawText();
-        std::string bytes;
-        if (const auto failure = encodeEditorText(utf16View(raw), bytes))
-            throwUnsavable(raw, static_cast<qsizetype>(*failure), "The message");
-        return bytes;
-    }
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(document->characterCount() + document->blockCount()));
-    std::string piece;
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        if (block != document->begin())
-            bytes += "\r\n";
-        for (QTextBlock::iterator fragment = block.begin(); !fragment.atEnd(); ++fragment) {
-            const QString text = fragment.fragment().text();
-            if (const auto failure = encodeEditorText(utf16View(text), piece))
-                throwUnsavable(text, static_cast<qsizetype>(*failure), "The message");
-            bytes += piece;
-        }
+    std::optional<int> failure;
+    std::string bytes = gatherBytes(failure);
+    if (failure) {
+        const QTextDocument* document = m_edit->document();
+        throwUnsavable(codePointOf(document->characterAt(*failure), document->characterAt(*failure + 1)),
+                       "The message");
     }
     return bytes;
 }
 
 std::string QtEditor::lenientText(bool& complete) const
 {
-    std::string bytes;
-    complete = !encodeEditorText(utf16View(m_edit->document()->toRawText()), bytes);
+    std::optional<int> failure;
+    std::string bytes = gatherBytes(failure);
+    complete = !failure;
     return bytes;
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -59,10 +60,7 @@ private:
 class QtEditor : public Editor
 {
 public:
-    // Up to this many characters the text is converted from one whole copy; beyond, fragment by fragment.
-    static constexpr int kWholeCopyCharacters = 16 << 20;
-
-    explicit QtEditor(QPlainTextEdit* edit, int wholeCopyCharacters = kWholeCopyCharacters);
+    explicit QtEditor(QPlainTextEdit* edit);
     ~QtEditor() override;
     QtEditor(const QtEditor&) = delete;
     QtEditor& operator=(const QtEditor&) = delete;
@@ -86,9 +84,10 @@ private:
     // as `view`, then notifies once.
     void fillDocument(View view, const std::function<void(QTextCursor&)>& insert);
     void useFontFor(View view);
+    // The bytes of the document's text; `failure` is set to the position of the first character without one.
+    std::string gatherBytes(std::optional<int>& failure) const;
 
     QPlainTextEdit* m_edit;
-    int m_wholeCopyCharacters;
     // Every change of the document's text counts, the widget's own editing and the commands' alike.
     std::uint64_t m_revision = 0;
     QMetaObject::Connection m_counting;
