@@ -3,30 +3,26 @@
 #include "ByteBox.h"
 #include "Cp1252.h"
 #include "EditorText.h"
+#include "EntryListModel.h"
 #include "Errors.h"
+#include "ListBoxWidget.h"
 #include "PiecewiseFill.h"
 
 #include <QClipboard>
-#include <QCollator>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMimeData>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStringDecoder>
-#include <QStyle>
-#include <QStyleOptionViewItem>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
-#include <QToolTip>
 
 #include <algorithm>
 #include <chrono>
@@ -58,52 +54,11 @@ char32_t codePointAt(const QString& text, qsizetype index)
     throw Error(std::string(what) + " holds a character that cannot be saved: " + codePoint);
 }
 
-QCollator listCollator()
-{
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    return collator;
-}
-
 // A ByteDecoder for windows-1252: one character a byte.
 std::size_t decodeCp1252Into(std::string_view bytes, char16_t* out)
 {
     decodeCp1252(bytes, out);
     return bytes.size();
-}
-
-// `entries` in the order listCollator().compare gives, equal ones in the order they come: a key made once per entry
-// and a stable sort, rather than a collation per comparison. Qt's keys for the C locale ignore the case setting;
-// there the case-folded text is the key, which orders as that locale's case-insensitive comparison does.
-QStringList sortedByCollation(const QStringList& entries)
-{
-    std::vector<qsizetype> order(static_cast<std::size_t>(entries.size()));
-    for (std::size_t index = 0; index < order.size(); ++index)
-        order[index] = static_cast<qsizetype>(index);
-    const QCollator collator = listCollator();
-    if (collator.locale().language() == QLocale::C) {
-        // As UTF-8, whose byte order is the characters' order here (no surrogates), a short name lies within the
-        // key itself: the sort reads memory in order rather than chasing a string per comparison.
-        std::vector<std::pair<std::string, qsizetype>> keys;
-        keys.reserve(order.size());
-        for (qsizetype index = 0; index < entries.size(); ++index)
-            keys.emplace_back(entries[index].toCaseFolded().toStdString(), index);
-        std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (std::size_t index = 0; index < keys.size(); ++index)
-            order[index] = keys[index].second;
-    } else {
-        std::vector<QCollatorSortKey> keys;
-        keys.reserve(order.size());
-        for (const QString& entry : entries)
-            keys.push_back(collator.sortKey(entry));
-        std::stable_sort(order.begin(), order.end(),
-                         [&keys](qsizetype a, qsizetype b) { return keys[a].compare(keys[b]) < 0; });
-    }
-    QStringList sorted;
-    sorted.reserve(entries.size());
-    for (const qsizetype index : order)
-        sorted << entries[index];
-    return sorted;
 }
 
 } // namespace
@@ -228,73 +183,6 @@ void MemoEdit::paintByteBoxes(const QRect& area)
             }
         }
     }
-}
-
-// ---- ListBoxWidget
-
-QItemSelectionModel::SelectionFlags ListBoxWidget::selectionCommand(const QModelIndex& index, const QEvent* event) const
-{
-    if (!index.isValid())
-        return QItemSelectionModel::NoUpdate;
-    const QItemSelectionModel::SelectionFlags command = QListWidget::selectionCommand(index, event);
-    return command.testFlag(QItemSelectionModel::Deselect) ? QItemSelectionModel::NoUpdate : command;
-}
-
-void ListBoxWidget::keyPressEvent(QKeyEvent* event)
-{
-    // Taking the focus makes the first entry current without selecting it, and Down would then step past it.
-    const bool plainDown = event->key() == Qt::Key_Down && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    if (plainDown && count() > 0 && selectedItems().isEmpty()) {
-        setCurrentRow(0);
-        event->accept();
-        return;
-    }
-    QListWidget::keyPressEvent(event);
-}
-
-bool ListBoxWidget::viewportEvent(QEvent* event)
-{
-    if (event->type() == QEvent::ToolTip) {
-        const auto* help = static_cast<QHelpEvent*>(event);
-        const QListWidgetItem* entry = itemAt(help->pos());
-        const QRect shown = entry ? visualItemRect(entry) : QRect();
-        // The text's own width against what the row shows of it, less the item's margins.
-        if (entry &&
-            fontMetrics().horizontalAdvance(entry->text()) + 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin) >
-                shown.intersected(viewport()->rect()).width()) {
-            QToolTip::showText(help->globalPos(), entry->text(), viewport(), shown);
-            return true;
-        }
-    }
-    return QListWidget::viewportEvent(event);
-}
-
-int ListBoxWidget::rowHeight() const
-{
-    if (count() > 0)
-        return std::max(1, sizeHintForRow(0));
-    // An empty list measures a row as its delegate would size one line of text.
-    QStyleOptionViewItem option;
-    initViewItemOption(&option);
-    option.features |= QStyleOptionViewItem::HasDisplay;
-    option.text = QStringLiteral("Xg");
-    return std::max(1, style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), this).height());
-}
-
-int ListBoxWidget::chromeHeight() const
-{
-    const QScrollBar* bar = horizontalScrollBar();
-    return 2 * frameWidth() + (bar->isVisibleTo(this) ? bar->sizeHint().height() : 0);
-}
-
-int ListBoxWidget::heightForRows(int rows) const
-{
-    return chromeHeight() + rows * rowHeight();
-}
-
-int ListBoxWidget::rowsWithin(int height) const
-{
-    return std::max(0, (height - chromeHeight()) / rowHeight());
 }
 
 // ---- QtEditor
@@ -474,22 +362,16 @@ void QtLineEdit::setText(const std::string& text)
 
 // ---- QtListControl
 
-QtListControl::QtListControl(QListWidget* list) : m_list(list)
-{
-    // Qt's own sorting orders by code point; this control inserts in its own order instead.
-    m_list->setSortingEnabled(false);
-    // A long list is measured and laid out a batch at a time while the program waits for input, so it shows at once.
-    m_list->setLayoutMode(QListView::Batched);
-}
+QtListControl::QtListControl(ListBoxWidget* list) : m_list(list), m_entries(list->entries()) {}
 
 void QtListControl::clear()
 {
     // A reload mostly gives back what the list holds and a name or two more: its entries wait for addAll to tell.
-    if (!m_loaded.empty()) {
+    if (m_holdsLoaded) {
         m_clearPending = true;
         return;
     }
-    m_list->clear();
+    m_entries.clear();
 }
 
 void QtListControl::finishClear() const
@@ -497,19 +379,18 @@ void QtListControl::finishClear() const
     if (!m_clearPending)
         return;
     m_clearPending = false;
-    m_loaded.clear();
-    m_list->clear();
+    m_holdsLoaded = false;
+    m_entries.clear();
 }
 
-int QtListControl::sortedInsertRow(const QString& shown) const
+int QtListControl::sortedInsertRow(const std::string& entry) const
 {
     // After every entry that does not sort above the new one, so equal entries keep the order they came in.
-    const QCollator collator = listCollator();
     int low = 0;
-    int high = m_list->count();
+    int high = m_entries.rowCount();
     while (low < high) {
         const int middle = (low + high) / 2;
-        if (collator.compare(shown, m_list->item(middle)->text()) < 0)
+        if (m_collation.less(entry, m_entries.entryAt(middle)))
             high = middle;
         else
             low = middle + 1;
@@ -519,46 +400,44 @@ int QtListControl::sortedInsertRow(const QString& shown) const
 
 void QtListControl::insert(const std::string& entry)
 {
-    const QString shown = textFromCp1252(entry);
-    m_list->insertItem(m_sorted ? sortedInsertRow(shown) : m_list->count(), shown);
+    m_entries.insert(m_sorted ? sortedInsertRow(entry) : m_entries.rowCount(), entry);
 }
 
 void QtListControl::add(const std::string& entry)
 {
     finishClear();
-    m_loaded.clear();
+    m_holdsLoaded = false;
     insert(entry);
 }
 
-void QtListControl::addAll(const std::vector<std::string>& entries)
+void QtListControl::addAll(std::vector<std::string> entries)
 {
     // The entries loaded last, then new ones: only the new ones go in, each where add would put it.
-    if (m_clearPending && entries.size() >= m_loaded.size() &&
-        std::equal(m_loaded.begin(), m_loaded.end(), entries.begin())) {
+    const std::vector<std::string>& loaded = m_entries.entries();
+    if (m_clearPending && entries.size() >= loaded.size() &&
+        std::equal(loaded.begin(), loaded.end(), entries.begin())) {
         m_clearPending = false;
         // The selection stays on its entry as rows go in around it: no new choice to announce.
         const QSignalBlocker quiet(m_list);
-        for (auto added = entries.begin() + static_cast<std::ptrdiff_t>(m_loaded.size()); added != entries.end();
-             ++added) {
+        for (auto added = entries.begin() + static_cast<std::ptrdiff_t>(loaded.size()); added != entries.end(); ++added)
             insert(*added);
-            m_loaded.push_back(*added);
-        }
         return;
     }
     finishClear();
-    if (m_list->count() > 0) {
-        m_loaded.clear();
-        ListControl::addAll(entries);
+    if (m_entries.rowCount() > 0) {
+        ListControl::addAll(std::move(entries));
         return;
     }
-    QStringList shown;
-    shown.reserve(static_cast<qsizetype>(entries.size()));
-    for (const std::string& entry : entries)
-        shown << textFromCp1252(entry);
-    if (m_sorted)
-        shown = sortedByCollation(shown);
-    m_list->addItems(shown);
-    m_loaded = entries;
+    std::vector<int> rows;
+    if (m_sorted) {
+        rows = m_collation.sortedOrder(entries);
+    } else {
+        rows.resize(entries.size());
+        for (std::size_t row = 0; row < rows.size(); ++row)
+            rows[row] = static_cast<int>(row);
+    }
+    m_entries.assign(std::move(entries), std::move(rows));
+    m_holdsLoaded = true;
 }
 
 void QtListControl::setSorted(bool sorted)
@@ -567,50 +446,46 @@ void QtListControl::setSorted(bool sorted)
     if (sorted == m_sorted)
         return;
     m_sorted = sorted;
-    if (!sorted || m_list->count() < 2)
+    if (!sorted || m_entries.rowCount() < 2)
         return;
-    std::vector<QListWidgetItem*> items;
-    while (m_list->count() > 0)
-        items.push_back(m_list->takeItem(0));
-    const QCollator collator = listCollator();
-    std::stable_sort(items.begin(), items.end(), [&collator](const QListWidgetItem* a, const QListWidgetItem* b) {
-        return collator.compare(a->text(), b->text()) < 0;
-    });
-    for (QListWidgetItem* item : items)
-        m_list->addItem(item);
+    std::vector<std::string> shown;
+    for (int row = 0; row < m_entries.rowCount(); ++row)
+        shown.push_back(m_entries.entryAt(row));
+    std::vector<int> rows = m_collation.sortedOrder(shown);
+    m_entries.assign(std::move(shown), std::move(rows));
+    m_holdsLoaded = false;
 }
 
 int QtListControl::count() const
 {
     finishClear();
-    return m_list->count();
+    return m_entries.rowCount();
 }
 
 int QtListControl::itemIndex() const
 {
     finishClear();
-    const QList<QListWidgetItem*> selected = m_list->selectedItems();
-    return selected.isEmpty() ? -1 : m_list->row(selected.first());
+    return m_list->selectedRow();
 }
 
 void QtListControl::setItemIndex(int index)
 {
     finishClear();
     const QSignalBlocker quiet(m_list);
-    if (index < 0 || index >= m_list->count()) {
+    if (index < 0 || index >= m_entries.rowCount()) {
         m_list->clearSelection();
         return;
     }
     m_list->setCurrentRow(index);
-    m_list->scrollToItem(m_list->item(index));
+    m_list->scrollTo(m_entries.index(index));
 }
 
 std::string QtListControl::item(int index) const
 {
     finishClear();
-    if (index < 0 || index >= m_list->count())
+    if (index < 0 || index >= m_entries.rowCount())
         throw EListError(index);
-    return cp1252FromText(m_list->item(index)->text(), "The list entry");
+    return m_entries.entryAt(index);
 }
 
 // ---- QtProgressControl

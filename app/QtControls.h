@@ -1,8 +1,8 @@
 #pragma once
 
+#include "EntryCollation.h"
 #include "Ui.h"
 
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QString>
 
@@ -17,6 +17,9 @@ class QTextCursor;
 class QWidget;
 
 namespace qb {
+
+class EntryListModel;
+class ListBoxWidget;
 
 // Byte strings of the core as the user sees them. Editor text, recipient names and captions are
 // windows-1252; paths come from the file system and are shown as UTF-8 when they are valid UTF-8.
@@ -49,33 +52,6 @@ protected:
 private:
     void setTabStops();
     void paintByteBoxes(const QRect& area);
-};
-
-// The widget of a list box: a selection, once made, stays. A click on blank space or a Ctrl+click on the selected
-// entry would clear it while the window still shows what it selected. Down with nothing selected selects the
-// first entry.
-// An entry too long for the list shows whole in a tooltip.
-class ListBoxWidget : public QListWidget
-{
-    Q_OBJECT
-
-public:
-    using QListWidget::QListWidget;
-
-    // The height, frame and any scroll bar across the bottom included, at which the list shows `rows` whole rows.
-    int heightForRows(int rows) const;
-    // The most whole rows the list shows within `height`.
-    int rowsWithin(int height) const;
-
-protected:
-    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
-                                                         const QEvent* event = nullptr) const override;
-    void keyPressEvent(QKeyEvent* event) override;
-    bool viewportEvent(QEvent* event) override;
-
-private:
-    int rowHeight() const;
-    int chromeHeight() const;
 };
 
 // Memo1: every byte 1 to 255 is one character (windows-1252); lines are separated by CR LF. A text taken with all
@@ -141,18 +117,18 @@ private:
     QString m_shown;
 };
 
-// A list box whose sorted order is the one people expect: case-insensitive, by the locale's collation,
-// equal entries in the order they were added. Entries are shown as windows-1252, which gives every byte back.
+// A list box whose sorted order is the one people expect (EntryCollation), equal entries in the order they were added.
+// Entries are shown as windows-1252, which gives every byte back.
 class QtListControl : public ListControl
 {
 public:
-    explicit QtListControl(QListWidget* list);
+    explicit QtListControl(ListBoxWidget* list);
 
     void clear() override;
     void add(const std::string& entry) override;
-    // Into an empty list in one insertion, sorted by collation keys made once per entry. Cleared and given again the
-    // entries it was given last and some more, the list keeps its entries and selection and takes the new ones alone.
-    void addAll(const std::vector<std::string>& entries) override;
+    // Into an empty list in one go, sorted by keys made once per entry. Cleared and given again the entries it was
+    // given last and some more, the list keeps its entries and selection and takes the new ones alone.
+    void addAll(std::vector<std::string> entries) override;
     void setSorted(bool sorted) override;
     int count() const override;
     int itemIndex() const override;
@@ -160,15 +136,18 @@ public:
     void setItemIndex(int index) override;
 
 private:
-    int sortedInsertRow(const QString& shown) const;
+    int sortedInsertRow(const std::string& entry) const;
     void insert(const std::string& entry);
     // Carries out a clear that waited for addAll; every other use of the list sees it cleared.
     void finishClear() const;
 
-    QListWidget* m_list;
+    ListBoxWidget* m_list;
+    EntryListModel& m_entries;
+    EntryCollation m_collation;
     bool m_sorted = false;
-    // What the last addAll gave, in its order, while the list holds exactly that; and a clear not yet carried out.
-    mutable std::vector<std::string> m_loaded;
+    // The list holds exactly what the last addAll gave, in the model's order of entries; and a clear not yet carried
+    // out.
+    mutable bool m_holdsLoaded = false;
     mutable bool m_clearPending = false;
 };
 

@@ -1,7 +1,7 @@
 #include "RecipientBox.h"
 
+#include "ListBoxWidget.h"
 #include "OpaqueProgressBar.h"
-#include "QtControls.h"
 
 #include <QAbstractItemModel>
 #include <QEvent>

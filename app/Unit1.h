@@ -11,7 +11,6 @@
 
 class QAction;
 class QLineEdit;
-class QListWidget;
 class QPlainTextEdit;
 class QProgressBar;
 class QTimer;
@@ -20,6 +19,7 @@ class TForm3;
 class TForm4;
 
 namespace qb {
+class ListBoxWidget;
 class StatusLine;
 class EditCommands;
 class KeyCommands;
@@ -116,7 +116,7 @@ private:
     qb::Session& m_session;
     QPlainTextEdit* m_memo1 = nullptr;
     QLineEdit* m_edit2 = nullptr;
-    QListWidget* m_listBox1 = nullptr;
+    qb::ListBoxWidget* m_listBox1 = nullptr;
     QProgressBar* m_progressBar3 = nullptr;
     QTimer* m_timer1 = nullptr;
     qb::StatusLine* m_statusLine = nullptr;

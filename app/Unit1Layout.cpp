@@ -1,6 +1,7 @@
 // The builders of the main window: actions, menu, tool bar, client area and status bar.
 #include "Unit1.h"
 
+#include "ListBoxWidget.h"
 #include "QtControls.h"
 #include "RecipientBox.h"
 #include "StatusLine.h"
@@ -10,7 +11,6 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -209,14 +209,13 @@ void TForm1::buildClientArea()
     m_listBox1->setObjectName(QStringLiteral("ListBox1"));
     m_listBox1->setAccessibleName(QStringLiteral("Recipients"));
     m_listBox1->setToolTip(QStringLiteral("Recipants"));
-    m_listBox1->setSelectionMode(QAbstractItemView::SingleSelection);
-    connect(m_listBox1, &QListWidget::itemSelectionChanged, this, [this] {
-        if (!m_listBox1->selectedItems().isEmpty())
+    connect(m_listBox1, &qb::ListBoxWidget::selectionMoved, this, [this] {
+        if (m_listBox1->selectedRow() >= 0)
             ListBox1Click();
     });
     // A click on the entry that is already selected selects it again, as far as the user can tell.
-    connect(m_listBox1, &QListWidget::itemClicked, this, [this] {
-        if (!m_listBox1->selectedItems().isEmpty())
+    connect(m_listBox1, &QAbstractItemView::clicked, this, [this] {
+        if (m_listBox1->selectedRow() >= 0)
             ListBox1Click();
     });
 

@@ -1,11 +1,11 @@
 #include "Unit4.h"
 
 #include "CommandRunner.h"
+#include "ListBoxWidget.h"
 #include "QtControls.h"
 
 #include <QEvent>
 #include <QKeyEvent>
-#include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
 

@@ -8,8 +8,11 @@
 
 #include <memory>
 
-class QListWidget;
 class QPushButton;
+
+namespace qb {
+class ListBoxWidget;
+} // namespace qb
 
 // The Mail Programs window Form4: the registered mail programs, and "&Run" to start one.
 class TForm4 : public FixedDialog, public qb::MailProgramsView
@@ -37,7 +40,7 @@ private:
     void FormCreate();
 
     qb::Dialogs& m_mainDialogs;
-    QListWidget* m_listBox1 = nullptr;
+    qb::ListBoxWidget* m_listBox1 = nullptr;
     std::unique_ptr<qb::ListControl> m_list;
     qb::MailPrograms m_programs;
 };

@@ -16,7 +16,7 @@ void Recipients::updateusers()
     list.clear();
     std::vector<std::string> names;
     m_files.readNames([&names](const std::string& line) { names.push_back(line); });
-    list.addAll(names);
+    list.addAll(std::move(names));
     if (chosen < 0)
         return;
     // A list that took only the new names kept its selection.

@@ -113,7 +113,7 @@ public:
     // A sorted list inserts in sort order.
     virtual void add(const std::string& entry) = 0;
     // As add for each entry in turn; a list may take them in one go.
-    virtual void addAll(const std::vector<std::string>& entries)
+    virtual void addAll(std::vector<std::string> entries)
     {
         for (const std::string& entry : entries)
             add(entry);

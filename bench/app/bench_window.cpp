@@ -3,6 +3,7 @@
 // setPlainText and painted. A ratio is the window's time over its floor, the median of the pairs' ratios. Also typing
 // in a large message against the bare editor, Encrypt's peak memory, New Recipiant with a large list, and File > Open
 // against setPlainText. Prints a table and a line of the ratios; not a test.
+#include "ListBoxWidget.h"
 #include "QtControls.h"
 #include "ScriptedUi.h"
 #include "Unit1.h"
@@ -19,7 +20,6 @@
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -178,7 +178,7 @@ public:
         m_form = std::make_unique<TForm1>(m_session);
         m_form->show();
         QApplication::processEvents();
-        m_form->findChild<QListWidget*>(QStringLiteral("ListBox1"))->setCurrentRow(0);
+        m_form->findChild<qb::ListBoxWidget*>(QStringLiteral("ListBox1"))->setCurrentRow(0);
         m_memo = m_form->findChild<QPlainTextEdit*>(QStringLiteral("Memo1"));
         m_bare.resize(m_memo->size());
         m_bare.show();

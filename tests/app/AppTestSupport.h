@@ -1,10 +1,10 @@
 #pragma once
 
 #include "Errors.h"
+#include "ListBoxWidget.h"
 #include "TempDir.h"
 
 #include <QFile>
-#include <QListWidget>
 #include <QtTest>
 
 #include <string>
@@ -34,11 +34,11 @@ inline QStringList qStrings(const std::vector<std::string>& texts)
     return strings;
 }
 
-inline QStringList entries(const QListWidget& list)
+inline QStringList entries(const qb::ListBoxWidget& list)
 {
     QStringList shown;
     for (int row = 0; row < list.count(); ++row)
-        shown << list.item(row)->text();
+        shown << list.text(row);
     return shown;
 }
 

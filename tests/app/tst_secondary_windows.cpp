@@ -264,7 +264,7 @@ private slots:
                                 {"Button2", QRect(136, 152, 75, 25)}});
         QCOMPARE(child<QPushButton>(form4, "Button1")->text(), QStringLiteral("&Run"));
         QCOMPARE(child<QPushButton>(form4, "Button2")->text(), QStringLiteral("&Close"));
-        auto* list = child<QListWidget>(form4, "ListBox1");
+        auto* list = child<qb::ListBoxWidget>(form4, "ListBox1");
         QCOMPARE(qbtest::entries(*list), (QStringList{QStringLiteral("Caf\u00e9"), "Elm", "Pine"}));
 
         // Run with nothing selected: the list-index error, and the window stays until Esc.
@@ -281,13 +281,13 @@ private slots:
             click(shown, "Button1");
         }));
         QVERIFY(execWith(form4, [list](QWidget*) {
-            const QPoint onPine = list->visualItemRect(list->item(2)).center();
+            const QPoint onPine = list->rowRect(2).center();
             QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, onPine);
             QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, onPine);
         }));
         // A click on blank space or a Ctrl+click on the selected entry leaves the selection for "&Run".
         QVERIFY(execWith(form4, [list](QWidget* shown) {
-            const QPoint onElm = list->visualItemRect(list->item(1)).center();
+            const QPoint onElm = list->rowRect(1).center();
             QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, onElm);
             QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, onElm);
             QTest::mouseClick(list->viewport(), Qt::LeftButton, {},

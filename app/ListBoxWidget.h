@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QListView>
+
+#include <optional>
+
+namespace qb {
+
+class EntryListModel;
+
+// The widget of a list box, over its own EntryListModel. A selection, once made, stays: a click on blank space or a
+// Ctrl+click on the selected entry would clear it while the window still shows what it selected. Down with nothing
+// selected selects the first entry. An entry too long for the list shows whole in a tooltip. Every row is one line
+// high and as wide as the widest entry, so a long list is laid out without measuring each row.
+class ListBoxWidget : public QListView
+{
+    Q_OBJECT
+
+public:
+    explicit ListBoxWidget(QWidget* parent = nullptr);
+
+    EntryListModel& entries() const { return *m_entries; }
+    int count() const;
+    QString text(int row) const;
+    // -1 when nothing is selected.
+    int selectedRow() const;
+    // Makes `row` current and selects it alone.
+    void setCurrentRow(int row);
+    QRect rowRect(int row) const;
+
+    // The height, frame and any scroll bar across the bottom included, at which the list shows `rows` whole rows.
+    int heightForRows(int rows) const;
+    // The most whole rows the list shows within `height`.
+    int rowsWithin(int height) const;
+
+signals:
+    // The selection moved, by the user or by setCurrentRow.
+    void selectionMoved();
+
+protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event = nullptr) const override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+    void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    class RowDelegate;
+
+    // The row whose text is widest, by the advances of its characters; -1 when the list is empty.
+    int widestRow() const;
+    int rowHeight() const;
+    int chromeHeight() const;
+
+    EntryListModel* m_entries;
+    mutable std::optional<int> m_widestRow;
+};
+
+} // namespace qb
