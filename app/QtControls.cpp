@@ -2,6 +2,7 @@
 
 #include "ByteBox.h"
 #include "Cp1252.h"
+#include "DocumentText.h"
 #include "EditorText.h"
 #include "EntryListModel.h"
 #include "Errors.h"
@@ -38,19 +39,18 @@ std::u16string_view utf16View(const QString& text)
     return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
 }
 
-// The code point at `index`, joining a surrogate pair, for the error text.
-char32_t codePointAt(const QString& text, qsizetype index)
+// The code point of `character`, joined with `next` when the two are a surrogate pair, for the error text.
+char32_t codePointOf(QChar character, QChar next)
 {
-    const QChar high = text.at(index);
-    if (high.isHighSurrogate() && index + 1 < text.size() && text.at(index + 1).isLowSurrogate())
-        return QChar::surrogateToUcs4(high, text.at(index + 1));
-    return high.unicode();
+    if (character.isHighSurrogate() && next.isLowSurrogate())
+        return QChar::surrogateToUcs4(character, next);
+    return character.unicode();
 }
 
-[[noreturn]] void throwUnsavable(const QString& text, qsizetype index, const char* what)
+[[noreturn]] void throwUnsavable(char32_t character, const char* what)
 {
     char codePoint[16];
-    std::snprintf(codePoint, sizeof codePoint, "U+%04X", static_cast<unsigned>(codePointAt(text, index)));
+    std::snprintf(codePoint, sizeof codePoint, "U+%04X", static_cast<unsigned>(character));
     throw Error(std::string(what) + " holds a character that cannot be saved: " + codePoint);
 }
 
@@ -83,8 +83,10 @@ QString displayText(const std::string& bytes)
 std::string cp1252FromText(const QString& text, const char* what)
 {
     std::string bytes;
-    if (const auto failure = encodeCp1252(utf16View(text), bytes))
-        throwUnsavable(text, static_cast<qsizetype>(*failure), what);
+    if (const auto failure = encodeCp1252(utf16View(text), bytes)) {
+        const auto index = static_cast<qsizetype>(*failure);
+        throwUnsavable(codePointOf(text.at(index), index + 1 < text.size() ? text.at(index + 1) : QChar()), what);
+    }
     return bytes;
 }
 
@@ -187,8 +189,7 @@ void MemoEdit::paintByteBoxes(const QRect& area)
 
 // ---- QtEditor
 
-QtEditor::QtEditor(QPlainTextEdit* edit, int wholeCopyCharacters)
-    : m_edit(edit), m_wholeCopyCharacters(wholeCopyCharacters)
+QtEditor::QtEditor(QPlainTextEdit* edit) : m_edit(edit)
 {
     m_counting = QObject::connect(m_edit->document(), &QTextDocument::contentsChange, m_edit,
                                   [this](int, int removed, int added) {
@@ -202,39 +203,40 @@ QtEditor::~QtEditor()
     QObject::disconnect(m_counting);
 }
 
+std::string QtEditor::gatherBytes(std::optional<int>& failure) const
+{
+    // As typed (toPlainText would turn U+00A0, byte 160, into a blank), converted where the document keeps it: no
+    // second copy of the characters is held beside the document's own.
+    const QTextDocument& document = *m_edit->document();
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(document.characterCount() + document.blockCount()));
+    int position = 0;
+    forEachTextPiece(document, [&](std::u16string_view piece) {
+        const std::optional<std::size_t> missing = appendEditorText(piece, bytes);
+        if (missing && !failure)
+            failure = position + static_cast<int>(*missing);
+        position += static_cast<int>(piece.size());
+    });
+    return bytes;
+}
+
 std::string QtEditor::text() const
 {
-    // As typed (toPlainText would turn U+00A0, byte 160, into a blank). A text of moderate size is copied whole as
-    // characters, the fastest way out of the document; a larger one goes fragment by fragment, with a line break
-    // between blocks, so that no second copy of many megabytes of characters is held beside the document's own.
-    const QTextDocument* document = m_edit->document();
-    if (document->characterCount() <= m_wholeCopyCharacters) {
-        const QString raw = document->toRawText();
-        std::string bytes;
-        if (const auto failure = encodeEditorText(utf16View(raw), bytes))
-            throwUnsavable(raw, static_cast<qsizetype>(*failure), "The message");
-        return bytes;
-    }
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(document->characterCount() + document->blockCount()));
-    std::string piece;
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        if (block != document->begin())
-            bytes += "\r\n";
-        for (QTextBlock::iterator fragment = block.begin(); !fragment.atEnd(); ++fragment) {
-            const QString text = fragment.fragment().text();
-            if (const auto failure = encodeEditorText(utf16View(text), piece))
-                throwUnsavable(text, static_cast<qsizetype>(*failure), "The message");
-            bytes += piece;
-        }
+    std::optional<int> failure;
+    std::string bytes = gatherBytes(failure);
+    if (failure) {
+        const QTextDocument* document = m_edit->document();
+        throwUnsavable(codePointOf(document->characterAt(*failure), document->characterAt(*failure + 1)),
+                       "The message");
     }
     return bytes;
 }
 
 std::string QtEditor::lenientText(bool& complete) const
 {
-    std::string bytes;
-    complete = !encodeEditorText(utf16View(m_edit->document()->toRawText()), bytes);
+    std::optional<int> failure;
+    std::string bytes = gatherBytes(failure);
+    complete = !failure;
     return bytes;
 }
 
@@ -270,8 +272,13 @@ void QtEditor::useFontFor(View view)
     if (view == View::AllBytes) {
         wanted.setFamilies({QStringLiteral("FreeSans")});
         // Room for a box over every byte without a glyph, whatever glyph lies under it: one spacing for the whole
-        // view, since per-character formats would slow the fill.
-        wanted.setLetterSpacing(QFont::AbsoluteSpacing, byteBoxSpacing(wanted));
+        // view, since per-character formats would slow the fill. Measuring it looks the face up again, so it is
+        // measured once per face.
+        if (wanted != m_spacedFace) {
+            m_spacedFace = wanted;
+            m_boxSpacing = byteBoxSpacing(wanted);
+        }
+        wanted.setLetterSpacing(QFont::AbsoluteSpacing, m_boxSpacing);
     }
     QTextDocument* document = m_edit->document();
     if (document->defaultFont() != wanted)
@@ -539,13 +546,21 @@ void QtProgressControl::setMaximum(std::int64_t maximum)
 {
     m_maximum = maximum;
     m_lastPaint = m_now();
-    m_bar->setValue(unitsFor(m_position));
+    showUnits(unitsFor(m_position));
 }
 
 void QtProgressControl::setPosition(std::int64_t position)
 {
     m_position = position;
-    m_bar->setValue(unitsFor(position));
+    showUnits(unitsFor(position));
+}
+
+void QtProgressControl::showUnits(int units)
+{
+    // The bar would repaint itself at once; it is painted with the window instead, at the next frame or when the
+    // command ends.
+    const UpdatesHeld held(m_bar);
+    m_bar->setValue(units);
 }
 
 void QtProgressControl::stepPositions(std::int64_t first, std::int64_t last)
@@ -558,11 +573,7 @@ void QtProgressControl::stepPositions(std::int64_t first, std::int64_t last)
         return;
     // Only the last of first..last can differ on screen from what is there now.
     const bool drawnDifferently = pixelsFor(units) != pixelsFor(m_bar->value());
-    {
-        // The bar would repaint itself at once for every pixel it grows by.
-        const UpdatesHeld held(m_bar);
-        m_bar->setValue(units);
-    }
+    showUnits(units);
     if (!drawnDifferently)
         return;
     const std::int64_t now = m_now();
@@ -581,7 +592,9 @@ void QtWindow::setCaption(const std::string& caption)
 
 void QtWindow::repaintNow()
 {
-    m_widget->repaint();
+    // What changed since the window was last painted (a step of the progress bar, a status notice), not the whole
+    // window: the rest is on screen as it was.
+    QCoreApplication::sendPostedEvents(m_widget->window(), QEvent::UpdateRequest);
 }
 
 } // namespace qb

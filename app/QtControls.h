@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -59,10 +60,7 @@ private:
 class QtEditor : public Editor
 {
 public:
-    // Up to this many characters the text is converted from one whole copy; beyond, fragment by fragment.
-    static constexpr int kWholeCopyCharacters = 16 << 20;
-
-    explicit QtEditor(QPlainTextEdit* edit, int wholeCopyCharacters = kWholeCopyCharacters);
+    explicit QtEditor(QPlainTextEdit* edit);
     ~QtEditor() override;
     QtEditor(const QtEditor&) = delete;
     QtEditor& operator=(const QtEditor&) = delete;
@@ -86,12 +84,16 @@ private:
     // as `view`, then notifies once.
     void fillDocument(View view, const std::function<void(QTextCursor&)>& insert);
     void useFontFor(View view);
+    // The bytes of the document's text; `failure` is set to the position of the first character without one.
+    std::string gatherBytes(std::optional<int>& failure) const;
 
     QPlainTextEdit* m_edit;
-    int m_wholeCopyCharacters;
     // Every change of the document's text counts, the widget's own editing and the commands' alike.
     std::uint64_t m_revision = 0;
     QMetaObject::Connection m_counting;
+    // The face the ciphertext was last shown in, before its spacing for byte boxes, and that spacing.
+    QFont m_spacedFace;
+    double m_boxSpacing = 0;
 };
 
 // The system clipboard as the core's commands use it; the editor's own Cut, Copy and Paste go through the widget.
@@ -152,9 +154,9 @@ private:
 };
 
 // ProgressBar3. The core counts bytes in 64 bits; the bar works in a fixed number of units. A step that changes
-// what the bar shows repaints the window at once, but at most once per display frame counted from the run's start
-// (its setMaximum): a run that ends within a frame paints nothing on its way, and a longer one no more than the
-// screen can show.
+// what the bar shows has the window paint its changes at once, but at most once per display frame counted from the
+// run's start (its setMaximum): a run that ends within a frame paints nothing on its way, and a longer one no more
+// than the screen can show. Otherwise the bar is painted with the rest of the window.
 class QtProgressControl : public ProgressControl
 {
 public:
@@ -175,6 +177,7 @@ public:
 private:
     int unitsFor(std::int64_t position) const;
     int pixelsFor(int units) const;
+    void showUnits(int units);
 
     QProgressBar* m_bar;
     Window& m_window;
@@ -184,6 +187,7 @@ private:
     std::int64_t m_lastPaint = 0;
 };
 
+// The main window. Repainting it at once paints what changed since its last paint, not all of it.
 class QtWindow : public Window
 {
 public:

@@ -5,6 +5,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace qb {
 namespace {
@@ -86,15 +91,89 @@ std::u16string allBytesView(std::string_view bytes)
     return view;
 }
 
+namespace {
+
+#ifdef __SSE2__
+// Sixteen characters at a time, as long as they are ASCII and at least sixteen remain.
+const char16_t* copyAsciiRun(const char16_t* in, const char16_t* end, char*& out)
+{
+    const __m128i nonAscii = _mm_set1_epi16(static_cast<short>(0xFF80));
+    const __m128i zero = _mm_setzero_si128();
+    while (end - in >= 16) {
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 8));
+        // Two bits a character, set where it is ASCII.
+        const auto ascii =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(first, nonAscii), zero))) |
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(second, nonAscii), zero))) << 16;
+        // The output has room for every character still to come, so all sixteen may be stored; what follows the
+        // ASCII ones is written again.
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(first, second));
+        if (ascii != 0xFFFFFFFFu) {
+            const auto run = static_cast<std::size_t>(__builtin_ctz(~ascii) / 2);
+            out += run;
+            return in + run;
+        }
+        in += 16;
+        out += 16;
+    }
+    return in;
+}
+
+std::size_t countLineBreaks(const char16_t* in, const char16_t* end)
+{
+    const __m128i evenMask = _mm_set1_epi16(static_cast<short>(0xFFFE));
+    const __m128i lineBreak = _mm_set1_epi16(0x2028);
+    const __m128i ones = _mm_set1_epi16(1);
+    std::size_t count = 0;
+    while (end - in >= 8) {
+        // Eight counters, each added to at most once a step, summed before they could overflow.
+        __m128i counters = _mm_setzero_si128();
+        for (int step = 0; step < 0x7FFF && end - in >= 8; ++step, in += 8) {
+            const __m128i characters = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+            counters = _mm_sub_epi16(counters, _mm_cmpeq_epi16(_mm_and_si128(characters, evenMask), lineBreak));
+        }
+        alignas(16) std::int32_t sums[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(sums), _mm_madd_epi16(counters, ones));
+        count += static_cast<std::size_t>(sums[0]) + static_cast<std::size_t>(sums[1]) +
+                 static_cast<std::size_t>(sums[2]) + static_cast<std::size_t>(sums[3]);
+    }
+    return count + static_cast<std::size_t>(std::count_if(in, end, isLineBreak));
+}
+#else
+const char16_t* copyAsciiRun(const char16_t* in, const char16_t*, char*&)
+{
+    return in;
+}
+
+std::size_t countLineBreaks(const char16_t* in, const char16_t* end)
+{
+    return static_cast<std::size_t>(std::count_if(in, end, isLineBreak));
+}
+#endif
+
+} // namespace
+
 std::optional<std::size_t> encodeEditorText(std::u16string_view text, std::string& bytes)
 {
+    bytes.clear();
+    return appendEditorText(text, bytes);
+}
+
+std::optional<std::size_t> appendEditorText(std::u16string_view text, std::string& bytes)
+{
+    const char16_t* const start = text.data();
+    const char16_t* const end = start + text.size();
     // Sized once for the line breaks that widen to two bytes, then written straight into place.
-    const auto lineBreaks = static_cast<std::size_t>(std::count_if(text.begin(), text.end(), isLineBreak));
-    bytes.resize(text.size() + lineBreaks);
-    char* out = bytes.data();
+    const std::size_t before = bytes.size();
+    bytes.resize(before + text.size() + countLineBreaks(start, end));
+    char* out = bytes.data() + before;
     std::optional<std::size_t> firstFailure;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t character = text[i];
+    for (const char16_t* in = start; in != end;) {
+        in = copyAsciiRun(in, end, out);
+        if (in == end)
+            break;
+        const char16_t character = *in++;
         if (character < 0x80) {
             *out++ = static_cast<char>(character);
             continue;
@@ -109,7 +188,7 @@ std::optional<std::size_t> encodeEditorText(std::u16string_view text, std::strin
             byte = pictureByte(character);
         if (byte < 0) {
             if (!firstFailure)
-                firstFailure = i;
+                firstFailure = static_cast<std::size_t>(in - 1 - start);
             continue;
         }
         *out++ = static_cast<char>(byte);

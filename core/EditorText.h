@@ -28,5 +28,7 @@ std::u16string allBytesView(std::string_view bytes);
 // CR LF, Control Pictures their control bytes, every other character its windows-1252 byte. Characters without a
 // byte are left out; returns the index of the first, or std::nullopt when every character has one.
 std::optional<std::size_t> encodeEditorText(std::u16string_view text, std::string& bytes);
+// The same, appended to `bytes`; the index returned is within `text`.
+std::optional<std::size_t> appendEditorText(std::u16string_view text, std::string& bytes);
 
 } // namespace qb

@@ -143,7 +143,7 @@ check_deb() {
     local deb=${debs[0]} depends
     depends=$(dpkg-deb -f "$deb" Depends)
     echo "Depends: $depends"
-    for package in libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins fonts-freefont-ttf; do
+    for package in libqt6core6 libqt6gui6 libqt6widgets6 qt6-base-abi qt6-qpa-plugins fonts-freefont-ttf; do
         [[ ", $depends," =~ ,\ "$package"[\ ,] ]] || fail "Depends lacks $package"
     done
     [[ $(dpkg-deb -f "$deb" Package) == quillbox ]] || fail "the package is not named quillbox"

@@ -132,8 +132,8 @@ private slots:
         QCOMPARE(QApplication::clipboard()->text().size(), from.document()->toRawText().size());
     }
 
-    // A large text's bytes are converted fragment by fragment; the whole text converted at once is the reference.
-    // The editor here takes anything over 100 characters as large.
+    // The editor's bytes are converted run by run where the document keeps its characters, typed in several edits
+    // here; the whole text copied out and converted at once is the reference.
     void editorBytesMatchTheWholeTextConverted()
     {
         const QString large = QString(20000, u'w') + QStringLiteral("\u20AC\n") + QString(20000, u'\u2400');
@@ -146,7 +146,7 @@ private slots:
         for (const auto& [name, text] : rows) {
             const qbtest::RowTrace trace(name);
             qb::MemoEdit widget;
-            qb::QtEditor editor(&widget, 100);
+            qb::QtEditor editor(&widget);
             editor.takeAllBytes(std::string(1, 'x'));
             QTextCursor(widget.document()).insertText(text.left(text.size() / 2));
             widget.moveCursor(QTextCursor::End);

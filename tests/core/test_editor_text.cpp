@@ -86,4 +86,36 @@ TEST(EditorText, LineSeparatorsAndPicturesSaveAsBytesAndOtherCharactersAreRefuse
     }
 }
 
+// Runs of ASCII of every length around the sixteen characters the encoder takes at a time, between every kind of
+// character it treats apart, against a character-by-character reference.
+TEST(EditorText, EncodesAsTheCharacterByCharacterReference)
+{
+    const char16_t apart[] = {0x2029, 0x2028, 0x2400, 0x241F, 0x2421, 0x20AC, 0x00E9, 0x0081,
+                              0x0080, 0x00FF, 0x007F, 0x263A, 0xD83D, 0x2420, 0x0000, 0x0160};
+    std::u16string text;
+    for (unsigned run = 0, state = 1; run < 2000; ++run, state = state * 1103515245u + 12345u) {
+        for (unsigned ascii = 0; ascii < (state >> 16) % 40; ++ascii)
+            text += static_cast<char16_t>(0x20 + (state >> 8) % 0x5F);
+        text += apart[run % 16];
+    }
+    for (const std::size_t from : {std::size_t(0), std::size_t(100), text.size() - 37}) {
+        const std::u16string_view part = std::u16string_view(text).substr(from);
+        std::string expected;
+        std::optional<std::size_t> expectedFailure;
+        for (std::size_t i = 0; i < part.size(); ++i) {
+            const char16_t c = part[i];
+            const int byte = c >= 0x2400 && c < 0x2420 ? c - 0x2400 : c == 0x2421 ? 0x7F : qb::unicodeToCp1252(c);
+            if (c == 0x2028 || c == 0x2029)
+                expected += "\r\n";
+            else if (byte >= 0)
+                expected += static_cast<char>(byte);
+            else if (!expectedFailure)
+                expectedFailure = i;
+        }
+        std::string bytes = "left over";
+        EXPECT_EQ(qb::encodeEditorText(part, bytes), expectedFailure) << "from " << from;
+        EXPECT_EQ(bytes, expected) << "from " << from;
+    }
+}
+
 } // namespace
