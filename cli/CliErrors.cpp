@@ -1,10 +1,12 @@
 #include "CliErrors.h"
 
 #include "IoCodes.h"
+#include "StoredFiles.h"
 #include "TerminalText.h"
 
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace qbcli {
 
@@ -53,6 +55,21 @@ std::string codeErrorText(int code)
 {
     const int error = errnoOfCode(code);
     return error != 0 ? fileErrorText(error, "") : qb::ioErrorMessage(code);
+}
+
+std::string ownFileErrorText(const qb::IoContext& io, const std::string& path, int code)
+{
+    struct stat info
+    {
+    };
+    if (code == qb::IoCode::AccessDenied) {
+        const int error = qb::entryStatus(io, path, info);
+        if (error == qb::kRefusedLink)
+            return fileErrorText(error, path);
+        if (error == 0 && S_ISDIR(info.st_mode))
+            return fileErrorText(EISDIR, path);
+    }
+    return codeErrorText(code);
 }
 
 } // namespace qbcli

@@ -15,11 +15,16 @@ namespace qbcli {
 
 void requireListed(qb::Session& session, const std::string& name)
 {
-    qb::requireFolderName(name);
+    checkName(name, [&] { qb::requireFolderName(name); });
     bool listed = false;
     readUsersFile(session, [&](const std::string& line) { listed = listed || line == name; });
     if (!listed)
         throw qb::Error("unknown recipient " + withVisibleControls(name) + " (see quillbox-cli recipients)");
+}
+
+std::string keyInUseText(const std::string& name)
+{
+    return withVisibleControls(name) + "'s key is in use by another Quillbox";
 }
 
 std::string noKeyText(qb::Session& session, const std::string& name)

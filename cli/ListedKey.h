@@ -27,10 +27,14 @@ private:
     qb::CorrespondentKey m_file;
 };
 
+// "NAME's key is in use by another Quillbox": another running copy held it past the wait for locks.
+std::string keyInUseText(const std::string& name);
+
 // "no key for NAME (PATH: reason)": why a listed correspondent's key cannot be used.
 std::string noKeyText(qb::Session& session, const std::string& name);
 
-// Raises "unknown recipient NAME" unless the name is one folder name listed in users.cfg.
+// Raises "unknown recipient NAME" unless the name is listed in users.cfg, and "NAME: Invalid filename" for one that is
+// not one folder name.
 void requireListed(qb::Session& session, const std::string& name);
 
 } // namespace qbcli

@@ -24,10 +24,17 @@ namespace {
 class ReplacedFile : public OutputTarget
 {
 public:
-    ReplacedFile(qb::IoContext& io, const std::string& name, qb::FilePlace&& place)
+    ReplacedFile(qb::IoContext& io, const std::string& name, qb::FilePlace&& place, bool exists, OutputMode mode)
         : m_io(io), m_shownName(name), m_path(place.path()), m_replacement(io)
     {
-        if (const int error = m_replacement.begin(std::move(place), qb::Replacement::Hold::Target))
+        int error = m_replacement.begin(std::move(place), qb::Replacement::Hold::Target);
+        if (error == 0 && mode == OutputMode::Private)
+            error = m_replacement.setFinalMode(qb::kPrivateFileMode);
+        // The file is there, so "No such file or directory" can only be the folder refusing a new file beside it (as
+        // /proc's folders do): it is replaced by one, never written in place.
+        if (error == ENOENT && exists)
+            throw FileError(name, "cannot be replaced: its folder takes no new file");
+        if (error != 0)
             fail(name, error, m_path);
     }
 
@@ -95,7 +102,7 @@ bool namesStandardOutput(const std::string& name)
 
 } // namespace
 
-std::unique_ptr<OutputTarget> openOutput(qb::IoContext& io, const std::string& name)
+std::unique_ptr<OutputTarget> openOutput(qb::IoContext& io, const std::string& name, OutputMode mode)
 {
     if (namesStandardOutput(name))
         return std::make_unique<Stream>(STDOUT_FILENO, "standard output");
@@ -115,7 +122,9 @@ std::unique_ptr<OutputTarget> openOutput(qb::IoContext& io, const std::string& n
     }
     if (error != 0)
         fail(name, error, path);
-    return std::make_unique<ReplacedFile>(io, name, std::move(place));
+    if (exists && io.openFiles().contains({info.st_dev, info.st_ino}))
+        throw FileError(name, "input and output are the same file");
+    return std::make_unique<ReplacedFile>(io, name, std::move(place), exists, mode);
 }
 
 } // namespace qbcli

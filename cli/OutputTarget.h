@@ -21,8 +21,14 @@ public:
     virtual bool isTerminal() const = 0;
 };
 
+// What a regular file written as OUT ends with: the bits the umask gives a new file (or the replaced file's), or its
+// owner's alone, as for a copy of a key.
+enum class OutputMode { AsUmask, Private };
+
 // A regular file (written beside it and renamed over it at commit), or standard output (an empty name, "-",
-// /dev/stdout, /dev/fd/1), a FIFO, a device or a pipe, written straight through as the bytes come.
-std::unique_ptr<OutputTarget> openOutput(qb::IoContext& io, const std::string& name);
+// /dev/stdout, /dev/fd/1), a FIFO, a device or a pipe, written straight through as the bytes come. A file this
+// process reads (the input, a key) is refused as OUT.
+std::unique_ptr<OutputTarget> openOutput(qb::IoContext& io, const std::string& name,
+                                         OutputMode mode = OutputMode::AsUmask);
 
 } // namespace qbcli

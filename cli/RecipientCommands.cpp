@@ -40,13 +40,13 @@ private:
 
 const char* const kUsersFileBusy = "users.cfg is in use by another Quillbox";
 
-// Runs a step on the file at `path`, naming it and the system's reason when the step fails.
-template <typename Step> auto onFile(const std::string& path, Step step)
+// Runs a step on one of the program's own files at `path`, naming it and the reason when the step fails.
+template <typename Step> auto onFile(qb::Session& session, const std::string& path, Step step)
 {
     try {
         return step();
     } catch (const qb::EInOutError& error) {
-        throw FileError(path, codeErrorText(error.code()));
+        throw FileError(path, ownFileErrorText(session.io, path, error.code()));
     }
 }
 
@@ -58,12 +58,26 @@ template <typename Step> auto onUsersFile(qb::Session& session, Step step)
     } catch (const qb::EInOutError& error) {
         if (error.code() == qb::IoCode::SharingViolation)
             throw qb::Error(kUsersFileBusy);
-        throw FileError(session.usersFilePath(), codeErrorText(error.code()));
+        throw FileError(session.usersFilePath(), ownFileErrorText(session.io, session.usersFilePath(), error.code()));
     }
 }
 
-// The file a key is imported from, of any kind: "-" is standard input.
-qb::PosixFile openKeySource(const std::string& keyFile)
+// The same for a correspondent's key, which another copy may hold as long.
+template <typename Step> auto onKey(qb::Session& session, const qb::CorrespondentPaths& correspondent, Step step)
+{
+    try {
+        return step();
+    } catch (const qb::EKeyInUse&) {
+        throw;
+    } catch (const qb::EInOutError& error) {
+        if (error.code() == qb::IoCode::SharingViolation)
+            throw qb::EKeyInUse(correspondent.name());
+        throw FileError(correspondent.keyFile(), ownFileErrorText(session.io, correspondent.keyFile(), error.code()));
+    }
+}
+
+// The file a key is imported from, of any kind: "-" is standard input. Failures name it as `shownName`.
+qb::PosixFile openKeySource(const std::string& keyFile, const std::string& shownName)
 {
     if (keyFile == "-")
         return qb::PosixFile(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
@@ -77,7 +91,7 @@ qb::PosixFile openKeySource(const std::string& keyFile)
     if (error == 0)
         error = place.openStream(O_RDONLY, file, info);
     if (error != 0)
-        throw FileError(keyFile, fileErrorText(error, path));
+        throw FileError(shownName, fileErrorText(error, path));
     return file;
 }
 
@@ -91,7 +105,7 @@ void prepareRegistration(qb::Session& session, const qb::RecipientFiles& files,
         if (!files.usersFileReady())
             qb::createListUnlessPresent(session.io, session.usersFilePath());
     });
-    files.makeFolder(correspondent);
+    onFile(session, correspondent.folder(), [&] { files.makeFolder(correspondent); });
 }
 
 // What `recipients --long` prints after a listed name. A name or key no command could use (not one folder name, a
@@ -102,6 +116,8 @@ std::string keyColumns(qb::Session& session, const std::string& name)
         qb::requireFolderName(name);
         if (const std::optional<qb::KeySummary> summary = qb::RecipientFiles(session).keySummary(name))
             return summary->fingerprint + "\t" + std::to_string(summary->length);
+    } catch (const qb::EKeyInUse&) {
+        throw;
     } catch (const qb::EInOutError&) {
     }
     return "(no key)";
@@ -115,34 +131,47 @@ void readUsersFile(qb::Session& session, const std::function<void(const std::str
     if (code == qb::IoCode::SharingViolation)
         throw qb::Error(kUsersFileBusy);
     if (code != 0 && code != qb::IoCode::FileNotFound)
-        throw FileError(session.usersFilePath(), codeErrorText(code));
+        throw FileError(session.usersFilePath(), ownFileErrorText(session.io, session.usersFilePath(), code));
 }
 
 void listRecipients(qb::Session& session, bool withKeys)
 {
     LinePrinter printer(session.io);
+    bool allShown = true;
     // An empty list reads as one empty line; no name is empty.
     readUsersFile(session, [&](const std::string& name) {
         if (name.empty())
             return;
         const std::string shown = withVisibleControls(name);
         if (!withKeys)
-            printer.print(shown);
-        else
+            return printer.print(shown);
+        // A key another copy holds is said on its own line of the error output, as ls says a file it cannot read;
+        // the others are listed all the same, and the exit status tells the listing is not whole.
+        try {
             printer.print(shown + "\t" + keyColumns(session, name));
+        } catch (const qb::EKeyInUse& error) {
+            std::cerr << kProgramName << ": " << keyInUseText(error.name()) << "\n";
+            allShown = false;
+        }
     });
+    if (!allShown)
+        qb::Abort();
 }
 
 void addRecipient(qb::Session& session, const std::string& name, bool replaceKey)
 {
     const qb::RecipientFiles files(session);
     const qb::CorrespondentPaths correspondent = session.correspondent(name);
-    correspondent.requireWithinPathLimits();
-    // A new key makes every message under the old one, and the correspondent's copy of it, useless.
+    checkName(name, [&] { correspondent.requireWithinPathLimits(); });
+    // A new key makes every message under the old one, and the correspondent's copy of it, useless. Another copy may
+    // give the name a key while this one makes its own: the one whose key takes the name first wins, the other is
+    // refused as if the key had been there all along.
+    const std::string refusal = withVisibleControls(name) + " already has a key; use --force to replace it";
     if (files.hasKey(correspondent) && !replaceKey)
-        throw qb::Error(withVisibleControls(name) + " already has a key; use --force to replace it");
+        throw qb::Error(refusal);
     prepareRegistration(session, files, correspondent);
-    onFile(correspondent.keyFile(), [&] { files.writeGeneratedKey(correspondent); });
+    if (!onKey(session, correspondent, [&] { return files.writeGeneratedKey(correspondent, replaceKey); }))
+        throw qb::Error(refusal);
     onUsersFile(session, [&] { files.list(name); });
 }
 
@@ -150,20 +179,32 @@ void importRecipient(qb::Session& session, const std::string& name, const std::s
 {
     const qb::RecipientFiles files(session);
     const qb::CorrespondentPaths correspondent = session.correspondent(name);
-    correspondent.requireWithinPathLimits();
+    checkName(name, [&] { correspondent.requireWithinPathLimits(); });
+    const std::string sourceName = keyFile == "-" ? "standard input" : keyFile;
+    const std::string kept = qb::keyKeptText(withVisibleControls(name), withVisibleControls(sourceName));
     if (files.hasKey(correspondent))
-        throw qb::Error(qb::keyKeptText(withVisibleControls(name), withVisibleControls(keyFile)));
+        throw qb::Error(kept);
     std::optional<qb::KeyImport> import;
-    onFile(correspondent.keyFile(), [&] { import.emplace(session.io, correspondent); });
-    qb::PosixFile source = openKeySource(keyFile);
-    onFile(keyFile, [&] { import->openSource(std::move(source)); });
-    if (!onFile(keyFile, [&] { return import->sourceIsUsable(); }))
-        throw qb::Error(qb::noUsableKeyText(withVisibleControls(keyFile)));
+    onKey(session, correspondent, [&] { import.emplace(session.io, correspondent); });
+    const auto onSource = [&](auto step) {
+        try {
+            return step();
+        } catch (const qb::EInOutError& error) {
+            throw FileError(sourceName, codeErrorText(error.code()));
+        }
+    };
+    qb::PosixFile source = openKeySource(keyFile, sourceName);
+    onSource([&] { import->openSource(std::move(source)); });
+    if (!onSource([&] { return import->sourceIsUsable(); }))
+        throw qb::Error(qb::noUsableKeyText(withVisibleControls(sourceName)));
     prepareRegistration(session, files, correspondent);
-    const qb::ImportedKey kept = onFile(correspondent.keyFile(), [&] { return import->copyAndFinish(); });
+    const std::optional<qb::ImportedKey> imported =
+        onKey(session, correspondent, [&] { return import->copyAndFinish(); });
+    if (!imported)
+        throw qb::Error(kept);
     onUsersFile(session, [&] { files.list(name); });
-    if (kept.cutAtMark)
-        std::cerr << kProgramName << ": " << qb::keptPartText(kept.length) << "\n";
+    if (imported->cutAtMark)
+        std::cerr << kProgramName << ": " << qb::keptPartText(imported->length) << "\n";
 }
 
 void showFingerprint(qb::Session& session, const std::string& name)
@@ -178,16 +219,17 @@ void showFingerprint(qb::Session& session, const std::string& name)
 void exportKey(qb::Session& session, const std::string& name, const std::string& output)
 {
     requireListed(session, name);
-    qb::KeyExport copy(session.io, session.correspondent(name));
+    const qb::CorrespondentPaths correspondent = session.correspondent(name);
+    qb::KeyExport copy(session.io, correspondent);
     if (!copy.isOpen())
         throw qb::Error(noKeyText(session, name));
-    if (!output.empty() && output != "-")
-        return copy.writeTo(absolutePath(output));
+    // Keys are secrets: a copy in a file is its owner's alone, whatever the umask or the file it replaces.
+    const auto out = openOutput(session.io, output, OutputMode::Private);
     // A key is bytes, not text: shown on a terminal it would garble the screen and stay in its scroll-back.
-    if (::isatty(STDOUT_FILENO))
+    if (out->isTerminal())
         throw qb::Error("will not write a key to a terminal; use -o FILE, or a pipe");
-    const auto out = openOutput(session.io, "");
-    copy.readAll([&](const unsigned char* data, std::size_t count) { out->write(data, count); });
+    onKey(session, correspondent,
+          [&] { copy.readAll([&](const unsigned char* data, std::size_t count) { out->write(data, count); }); });
     out->commit();
 }
 

@@ -126,9 +126,7 @@ void WindowsTextEncoder::convert(std::string_view piece, std::string& out)
             m_characters.begin(), m_characters.begin() + static_cast<std::ptrdiff_t>(index), kParagraphSeparator));
     };
     const auto refuseCharacter = [this](char32_t character) {
-        char code[16];
-        std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(character));
-        refuse(std::string("holds a character that cannot be saved: ") + code);
+        refuse("holds a character that cannot be saved: " + characterCode(character));
     };
     std::string bytes;
     if (const std::optional<std::size_t> failure = qb::encodeEditorText(m_characters, bytes)) {
@@ -164,6 +162,23 @@ void Utf8TextDecoder::convert(std::string_view piece, std::string& out)
         }
         appendUtf8(qb::cp1252ToUnicode(byte), out);
     }
+}
+
+std::string characterCode(char32_t character)
+{
+    char code[16];
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(character));
+    return code;
+}
+
+std::optional<char32_t> characterWindowsLacks(std::string_view utf8)
+{
+    std::optional<char32_t> lacking;
+    const bool wellFormed = forEachCharacter(utf8, [&](char32_t character) {
+        if (!lacking && (character > 0xFFFF || qb::unicodeToCp1252(static_cast<char16_t>(character)) < 0))
+            lacking = character;
+    });
+    return wellFormed ? lacking : std::nullopt;
 }
 
 bool isUtf8(std::string_view text)

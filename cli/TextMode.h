@@ -45,6 +45,13 @@ private:
 // name is not UTF-8 or holds a character the code page lacks.
 std::optional<std::string> windowsSpelling(std::string_view utf8);
 
+// The first character of UTF-8 text that windows-1252 lacks, so the window could neither show nor type it; none when
+// it holds every one, or when the text is not UTF-8.
+std::optional<char32_t> characterWindowsLacks(std::string_view utf8);
+
+// "U+2603": a character as refusals name it.
+std::string characterCode(char32_t character);
+
 // True for well-formed UTF-8.
 bool isUtf8(std::string_view text);
 

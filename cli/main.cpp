@@ -3,6 +3,7 @@
 #include "CliErrors.h"
 #include "CliOptions.h"
 #include "DataDirectory.h"
+#include "ListedKey.h"
 #include "OutputTarget.h"
 #include "RecipientCommands.h"
 #include "TextMode.h"
@@ -54,6 +55,15 @@ std::string storedName(qb::Session& session, const std::string& given)
     return windowsListed || !givenListed ? *windows : given;
 }
 
+// Refuses a name for a new correspondent that the window could neither show nor type, naming the character, or one
+// that may not become a correspondent (qb::requireRegistrableName), naming the name.
+void requireRegistrable(const std::string& given)
+{
+    if (const std::optional<char32_t> lacking = qbcli::characterWindowsLacks(given))
+        throw qbcli::FileError(given, "holds a character the window cannot show: " + qbcli::characterCode(*lacking));
+    qbcli::checkName(given, [&] { qb::requireRegistrableName(qbcli::windowsSpelling(given).value_or(given)); });
+}
+
 void run(qbcli::CliOptions options)
 {
     using Command = qbcli::CliOptions::Command;
@@ -66,7 +76,7 @@ void run(qbcli::CliOptions options)
     // Registering makes the data directory as the window's launcher does, once the name is known to be usable; the
     // other commands only read it.
     if (options.command == Command::Add || options.command == Command::Import) {
-        qb::requireRegistrableName(qbcli::windowsSpelling(options.operands[0]).value_or(options.operands[0]));
+        requireRegistrable(options.operands[0]);
         qbcli::makeDataDirectory(dataDirectory);
     }
     qb::Session session;
@@ -122,6 +132,8 @@ int main(int argc, char* argv[])
     try {
         run(options);
         return EXIT_SUCCESS;
+    } catch (const qb::EKeyInUse& error) {
+        complain(qbcli::keyInUseText(error.name()));
     } catch (const qb::Error& error) {
         complain(error.what());
     } catch (const qb::EAbort&) {

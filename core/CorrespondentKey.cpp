@@ -2,6 +2,7 @@
 
 #include "CipherKey.h"
 #include "Errors.h"
+#include "IoCodes.h"
 #include "StoredFiles.h"
 
 namespace qb {
@@ -14,6 +15,9 @@ CorrespondentKey::CorrespondentKey(IoContext& io, const CorrespondentPaths& corr
     m_file.assign(correspondent.keyFile());
     m_file.reset();
     if (const int code = io.ioResult()) {
+        // A key another running copy holds past the wait is there, only busy: not the same as none.
+        if (code == IoCode::SharingViolation)
+            throw EKeyInUse(correspondent.name());
         if (reachedThroughLink(io, m_file.name()))
             throw EInOutError(code);
         return;

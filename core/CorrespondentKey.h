@@ -20,7 +20,8 @@ class CorrespondentKey
 {
 public:
     // Opens the correspondent's key. One reached through a symbolic link raises "File access denied": it is there,
-    // only never used. Any other failure leaves the key closed, for the caller to say kSelectRecipientWarning.
+    // only never used; one another running copy holds past the wait for locks raises "I/O error 32". Any other
+    // failure leaves the key closed, for the caller to say kSelectRecipientWarning.
     CorrespondentKey(IoContext& io, const CorrespondentPaths& correspondent,
                      TextFile::Reading reading = TextFile::Reading::Text);
     CorrespondentKey(Session& session, const std::string& name)

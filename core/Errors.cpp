@@ -1,6 +1,9 @@
 #include "Errors.h"
 
+#include "IoCodes.h"
+
 #include <cstring>
+#include <utility>
 
 namespace qb {
 
@@ -27,6 +30,8 @@ std::string ioErrorMessage(int code)
 }
 
 EInOutError::EInOutError(int code) : Error(ioErrorMessage(code)), m_code(code) {}
+
+EKeyInUse::EKeyInUse(std::string name) : EInOutError(IoCode::SharingViolation), m_name(std::move(name)) {}
 
 EFCreateError::EFCreateError(const std::string& fileName) : Error("Cannot create file " + fileName) {}
 

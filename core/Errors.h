@@ -23,6 +23,17 @@ private:
     int m_code;
 };
 
+// A correspondent's key that another running copy held past the wait for locks: "I/O error 32", naming whose key.
+class EKeyInUse : public EInOutError
+{
+public:
+    explicit EKeyInUse(std::string name);
+    const std::string& name() const { return m_name; }
+
+private:
+    std::string m_name;
+};
+
 // Message of the I/O error table: "File not found", "I/O error 32", ...
 std::string ioErrorMessage(int code);
 

@@ -29,6 +29,7 @@ bool parentFolderExists(const std::string& path)
 //   EBADF                       -> 6 (invalid handle)
 //   ENOMEM                      -> 8 (not enough memory)
 //   EBUSY, ETXTBSY, EAGAIN      -> 32 (in use elsewhere: a sharing conflict; EAGAIN is a lock held by another copy)
+//   EEXIST                      -> 80 (a new file's name was taken meanwhile)
 //   ENOSPC, EDQUOT, EFBIG       -> 101 (disk full)
 //   any other errno e           -> 1000 + e, so it never collides with the codes above
 int ioCodeFromErrno(int error, const std::string& path)
@@ -59,6 +60,8 @@ int ioCodeFromErrno(int error, const std::string& path)
     case ETXTBSY:
     case EAGAIN:
         return IoCode::SharingViolation;
+    case EEXIST:
+        return IoCode::FileExists;
     case ENOSPC:
     case EDQUOT:
     case EFBIG:

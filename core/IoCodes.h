@@ -14,6 +14,7 @@ constexpr int AccessDenied = 5;
 constexpr int InvalidHandle = 6;
 constexpr int NotEnoughMemory = 8;
 constexpr int SharingViolation = 32;
+constexpr int FileExists = 80;
 constexpr int DiskFull = 101;
 constexpr int FileNotAssigned = 102;
 constexpr int FileNotOpen = 103;

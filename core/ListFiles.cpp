@@ -33,13 +33,27 @@ int resetProbe(IoContext& io, const std::string& name)
     return probe(io, name, &TextFile::reset);
 }
 
-void requireListMissing(const IoContext& io, const std::string& name)
+bool listReady(IoContext& io, const std::string& name, Probe probe)
 {
+    TextFile file(io);
+    file.assign(name);
+    if (probe == Probe::Append)
+        file.append();
+    else
+        file.reset();
+    // Taken before the close, which would overwrite a failed open's code with 103.
+    const int opened = io.ioResult();
+    file.close();
+    const int closed = io.ioResult();
+    if (opened == 0 && closed == 0)
+        return true;
     struct stat info
     {
     };
-    if (entryStatus(io, name, info) != ENOENT)
-        throw EInOutError(IoCode::AccessDenied);
+    if (entryStatus(io, name, info) == ENOENT)
+        return false;
+    const bool saysMissing = opened == 0 || opened == IoCode::FileNotFound || opened == IoCode::PathNotFound;
+    throw EInOutError(saysMissing ? IoCode::AccessDenied : opened);
 }
 
 int readListFile(IoContext& io, const std::string& name, const std::function<void(const std::string&)>& onLine)
@@ -73,6 +87,20 @@ void appendRecord(IoContext& io, const std::string& name, std::initializer_list<
         io.check();
     }
     closeChecked(list);
+}
+
+bool appendLineUnlessHeld(IoContext& io, const std::string& name, const std::string& line)
+{
+    TextFile list(io);
+    appendChecked(list, name);
+    const bool held = list.holdsLine(line);
+    io.check();
+    if (!held) {
+        list.writeLine(line);
+        io.check();
+    }
+    closeChecked(list);
+    return !held;
 }
 
 void createListUnlessPresent(IoContext& io, const std::string& name)

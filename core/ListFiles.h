@@ -12,9 +12,13 @@ namespace qb {
 int appendProbe(IoContext& io, const std::string& name);
 // Reset-probe: open for reading, close, take the code. Non-zero: missing or not readable.
 int resetProbe(IoContext& io, const std::string& name);
-// Raises "File access denied" when a list file that failed a probe is there all the same (unreadable, a folder, a
-// link): only a missing list may be created, since creating one over an existing list would lose every entry.
-void requireListMissing(const IoContext& io, const std::string& name);
+
+enum class Probe { Append, Reset };
+// Probes a list file the given way: true when it passes, false when the list is missing. One that is there but fails
+// raises the reason its open failed (32 while another running copy holds it past the wait, 4 for too many open files,
+// 5 for one that cannot be used: unreadable, a folder, a link): only a missing list may be created, since creating one
+// over an existing list would lose every entry.
+bool listReady(IoContext& io, const std::string& name, Probe probe);
 
 // Reads a list file a line at a time, each line before the end-of-data test, so an empty file gives one empty
 // line. Returns 0, or the code of the failure to open it, having read nothing; read errors are checked.
@@ -22,6 +26,10 @@ int readListFile(IoContext& io, const std::string& name, const std::function<voi
 
 // Appends `lines` to a list file as one record, each line ended by CR LF, in one write flushed to disk; checked.
 void appendRecord(IoContext& io, const std::string& name, std::initializer_list<std::string> lines);
+
+// Appends `line` to a list file unless it holds that line already, in one step under the list's lock, so two running
+// copies adding the same line at once add it once; checked. True when it was added.
+bool appendLineUnlessHeld(IoContext& io, const std::string& name, const std::string& line);
 
 // Creates an empty list file where none is, exclusively, so a list another running copy has just made (and perhaps
 // added to) is never replaced; checked.

@@ -25,8 +25,7 @@ MailPrograms::MailPrograms(Session& session, Dialogs& dialogs, MailProgramsView&
 
 void MailPrograms::newprogramfile()
 {
-    if (resetProbe(m_session.io, m_session.mailFilePath()) != 0) {
-        requireListMissing(m_session.io, m_session.mailFilePath());
+    if (!listReady(m_session.io, m_session.mailFilePath(), Probe::Reset)) {
         createEmptyFile("Please restart before using this function");
         return;
     }
@@ -62,8 +61,7 @@ void MailPrograms::AddProgram1Click()
 
     IoContext& io = m_session.io;
     const std::string path = m_session.mailFilePath();
-    if (appendProbe(io, path) != 0) {
-        requireListMissing(io, path);
+    if (!listReady(io, path, Probe::Append)) {
         const Answer answer = m_dialogs.messageBox("Mail Program File Does not exist. Do you want to create one?",
                                                    MessageKind::Confirmation, MessageButtons::YesNoCancel);
         if (answer != Answer::Yes) {

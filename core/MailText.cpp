@@ -361,6 +361,14 @@ bool MailTextDecoder::commit(std::size_t mark, std::string& bytes)
     return false;
 }
 
+void MailTextDecoder::letGo(std::string& bytes)
+{
+    if (!m_damaged)
+        bytes.append(m_held);
+    std::string().swap(m_held);
+    m_holding = false;
+}
+
 bool MailTextDecoder::finish(std::string& bytes)
 {
     // The body ends with "=" and the four characters of the checksum; what comes before is the message's base64.
@@ -528,8 +536,10 @@ void MailTextReader::endLine(std::string& bytes)
             addBodyText(content, bytes);
         }
     }
-    if (m_inChosen && m_where == Where::Inside)
+    if (m_inChosen && m_where == Where::Inside) {
         endQuotedPrintableLine();
+        settleWays(bytes);
+    }
     m_inLinePrefix = true;
     m_lineQuoted = false;
     m_lineIsText = false;
@@ -612,6 +622,22 @@ void MailTextReader::addBodyCharacters(std::string_view characters, std::string&
     }
     m_asIs.add(characters, bytes);
     addQuotedPrintable(characters, bytes);
+    settleWays(bytes);
+}
+
+void MailTextReader::settleWays(std::string& bytes)
+{
+    if (!m_parted || (!m_asIs.damaged() && !m_quotedPrintable.damaged()))
+        return;
+    // A failed way's bytes go first, so the other's follow those that came out before the two parted.
+    if (m_asIs.damaged())
+        m_asIs.letGo(bytes);
+    if (m_quotedPrintable.damaged())
+        m_quotedPrintable.letGo(bytes);
+    if (!m_asIs.damaged())
+        m_asIs.letGo(bytes);
+    if (!m_quotedPrintable.damaged())
+        m_quotedPrintable.letGo(bytes);
 }
 
 void MailTextReader::addQuotedPrintable(std::string_view characters, std::string& bytes)

@@ -71,6 +71,9 @@ public:
     void hold() { m_holding = true; }
     void damage() { m_damaged = true; }
     bool damaged() const { return m_damaged; }
+    // The other way has failed, so this one is the block's: the bytes kept are appended to `bytes`, and later ones
+    // come out as they are decoded. A failed way lets go of what it kept.
+    void letGo(std::string& bytes);
     // The body has ended: true when it was whole with a matching checksum, and then the bytes kept and the last ones
     // are appended to `bytes`.
     bool finish(std::string& bytes);
@@ -137,6 +140,8 @@ private:
     // The quoted-printable way: "=3D" stands for "=", and "=" at a line's end joins it to the next.
     void addQuotedPrintable(std::string_view characters, std::string& bytes);
     void endQuotedPrintableLine();
+    // Once one of the two ways fails, the other needs no longer keep its bytes until the end: memory stays bounded.
+    void settleWays(std::string& bytes);
 
     enum class Where { Before, Inside, After } m_where = Where::Before;
     int m_blocks = 0;

@@ -426,6 +426,21 @@ int FilePlace::renameSiblingOver(FaultSeam& seam, const std::string& name) const
     return lastError(::renameat(m_folder.descriptor(), name.c_str(), m_folder.descriptor(), m_leaf.c_str()));
 }
 
+int FilePlace::renameSiblingToFree(FaultSeam& seam, const std::string& name) const
+{
+    seam.beforeChange();
+    const int folder = m_folder.descriptor();
+    if (::renameat2(folder, name.c_str(), folder, m_leaf.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // A file system without the flag (NFS): a new link fails where the name is taken, as the rename would.
+    if (::linkat(folder, name.c_str(), folder, m_leaf.c_str(), 0) != 0)
+        return errno;
+    ::unlinkat(folder, name.c_str(), 0);
+    return 0;
+}
+
 int FilePlace::syncFolder() const
 {
     // An O_PATH descriptor cannot be synced; the folder is opened for reading for that.

@@ -132,6 +132,9 @@ public:
     int folderDescriptor() const { return m_folder.descriptor(); }
     // Renames `name` over the file.
     int renameSiblingOver(FaultSeam& seam, const std::string& name) const;
+    // Gives the file the name `name` holds, only where no file has taken the file's own name: EEXIST otherwise, and
+    // nothing changes. One step, so two writers racing for a name cannot both win.
+    int renameSiblingToFree(FaultSeam& seam, const std::string& name) const;
     int syncFolder() const;
 
 private:

@@ -11,15 +11,13 @@
 
 #include <limits>
 #include <utility>
+#include <vector>
 
 namespace qb {
 
 bool RecipientFiles::usersFileReady() const
 {
-    if (appendProbe(m_session.io, m_session.usersFilePath()) == 0)
-        return true;
-    requireListMissing(m_session.io, m_session.usersFilePath());
-    return false;
+    return listReady(m_session.io, m_session.usersFilePath(), Probe::Append);
 }
 
 void RecipientFiles::createUsersFile() const
@@ -30,13 +28,6 @@ void RecipientFiles::createUsersFile() const
 int RecipientFiles::readNames(const std::function<void(const std::string&)>& onName) const
 {
     return readListFile(m_session.io, m_session.usersFilePath(), onName);
-}
-
-bool RecipientFiles::isListed(const std::string& name) const
-{
-    bool listed = false;
-    readNames([&](const std::string& line) { listed = listed || line == name; });
-    return listed;
 }
 
 void RecipientFiles::makeFolder(const CorrespondentPaths& correspondent) const
@@ -52,20 +43,25 @@ bool RecipientFiles::hasKey(const CorrespondentPaths& correspondent) const
     return fileExists(m_session.io, correspondent.keyFile());
 }
 
-void RecipientFiles::writeGeneratedKey(const CorrespondentPaths& correspondent) const
+bool RecipientFiles::writeGeneratedKey(const CorrespondentPaths& correspondent, bool replacing) const
 {
-    TextFile file(m_session.io, TextFile::Reading::Text, kTextBufferSize, TextFile::Contents::Key);
-    rewriteChecked(file, correspondent.keyFile());
+    IoContext& io = m_session.io;
+    TextFile file(io, TextFile::Reading::Text, kTextBufferSize, TextFile::Contents::Key);
+    file.assign(correspondent.keyFile());
+    if (replacing)
+        file.rewrite();
+    else
+        file.rewriteAsNew();
+    io.check();
     const SecretBytes key = generateKey();
     file.writeBytes(key.data(), key.size());
-    m_session.io.check();
-    closeChecked(file);
+    io.check();
+    return closeUnlessTaken(file);
 }
 
 void RecipientFiles::list(const std::string& name) const
 {
-    if (!isListed(name))
-        appendRecord(m_session.io, m_session.usersFilePath(), {name});
+    appendLineUnlessHeld(m_session.io, m_session.usersFilePath(), name);
 }
 
 std::optional<KeySummary> RecipientFiles::keySummary(const std::string& name) const
@@ -88,19 +84,27 @@ std::optional<std::string> RecipientFiles::keyFingerprint(const std::string& nam
 
 std::optional<std::string> RecipientFiles::firstHolderOf(const std::string& fingerprint) const
 {
-    std::optional<std::string> holder;
-    readNames([&](const std::string& name) {
-        if (holder)
-            return;
-        // A name or a key that cannot be used holds no key; it does not end the search for the others.
+    // The names first, so that the list is let go before any key is read: hashing a large key takes its time, and a
+    // copy adding a name meanwhile should not wait for it.
+    std::vector<std::string> names;
+    readNames([&](const std::string& name) { names.push_back(name); });
+    std::optional<EKeyInUse> busy;
+    for (const std::string& name : names) {
+        // A name or a key that cannot be used holds no key; it does not end the search for the others. A key another
+        // copy holds might be the one: that is said when no other is.
         try {
             requireFolderName(name);
             if (keyFingerprint(name) == fingerprint)
-                holder = name;
+                return name;
+        } catch (const EKeyInUse& error) {
+            if (!busy)
+                busy = error;
         } catch (const Error&) {
         }
-    });
-    return holder;
+    }
+    if (busy)
+        throw *busy;
+    return std::nullopt;
 }
 
 std::string noKeyHolderText(const std::string& fingerprint)
@@ -154,15 +158,19 @@ bool KeyImport::sourceIsUsable()
     return !atEnd;
 }
 
-ImportedKey KeyImport::copyAndFinish()
+std::optional<ImportedKey> KeyImport::copyAndFinish()
 {
-    rewriteChecked(m_key, m_keyFile);
+    m_key.assign(m_keyFile);
+    m_key.rewriteAsNew();
+    m_io.check();
     const std::uint64_t length = m_source.copyTo(m_key, std::numeric_limits<std::uint64_t>::max());
     m_io.check();
     const bool cut = static_cast<std::int64_t>(length) < m_source.sizeAtOpen() || m_source.atEndOfDataMark();
-    closeChecked(m_key);
+    const bool written = closeUnlessTaken(m_key);
     closeChecked(m_source);
-    return {length, cut};
+    if (!written)
+        return std::nullopt;
+    return ImportedKey{length, cut};
 }
 
 } // namespace qb

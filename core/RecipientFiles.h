@@ -19,22 +19,23 @@ public:
     explicit RecipientFiles(Session& session) : m_session(session) {}
 
     // True when users.cfg is there to take a name; false when it is missing. One that is there but cannot be used
-    // raises "File access denied": it is never created over.
+    // raises its reason ("File access denied", "I/O error 32" while another copy holds it): it is never created over.
     bool usersFileReady() const;
     // Creates users.cfg, or empties it, as a whole new file.
     void createUsersFile() const;
     // Calls `onName` for each line of users.cfg in order; returns 0, or the code of the failure to open it, having read
     // nothing.
     int readNames(const std::function<void(const std::string&)>& onName) const;
-    bool isListed(const std::string& name) const;
     // Makes the correspondent's folder when missing, private to its owner, and takes others' access from an older
     // folder and key; the outcome shows in the steps that follow.
     void makeFolder(const CorrespondentPaths& correspondent) const;
     bool hasKey(const CorrespondentPaths& correspondent) const;
-    // Writes a freshly generated key as the correspondent's key, replacing an old one only once it is whole on disk.
-    void writeGeneratedKey(const CorrespondentPaths& correspondent) const;
-    // Appends the name to users.cfg, in one flushed write, unless it is there already: a name is listed once. Only
-    // once its key is whole.
+    // Writes a freshly generated key as the correspondent's key, whole on disk before it takes the key's name. With
+    // `replacing` it replaces an old key; without, it is put in place only where no key is, and false says that one
+    // appeared meanwhile (another running copy gave the name a key), nothing changed.
+    bool writeGeneratedKey(const CorrespondentPaths& correspondent, bool replacing) const;
+    // Appends the name to users.cfg, in one flushed write, unless it is there already, in one step under the list's
+    // lock: a name is listed once, even when two running copies list it at the same moment. Only once its key is whole.
     void list(const std::string& name) const;
     // The fingerprint and length of the name's key; std::nullopt when it has none that can be opened.
     std::optional<KeySummary> keySummary(const std::string& name) const;
@@ -80,8 +81,9 @@ public:
     // False for a source with no byte before its end of data (empty, or starting with 26): it holds no key, and the
     // key it would give, the single byte 26, is no one's. Checked.
     bool sourceIsUsable();
-    // Copies the source's usable part into the key and puts the key in place; the correspondent's folder is there.
-    ImportedKey copyAndFinish();
+    // Copies the source's usable part into the key and puts the key in place where no key is; the correspondent's
+    // folder is there. std::nullopt when a key appeared there meanwhile (another running copy made one): it is kept.
+    std::optional<ImportedKey> copyAndFinish();
 
 private:
     IoContext& m_io;

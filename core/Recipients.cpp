@@ -32,12 +32,9 @@ void Recipients::updateusers()
 
 void Recipients::newrecipiantfile()
 {
-    IoContext& io = m_session.io;
-    const std::string path = m_session.usersFilePath();
-    if (resetProbe(io, path) != 0)
-        requireListMissing(io, path);
-    else if (m_view.dialogs().confirmDestroying("Are you sure you want to overwrite the old one?",
-                                                MessageButtons::YesNoCancel) != Answer::Yes)
+    if (listReady(m_session.io, m_session.usersFilePath(), Probe::Reset) &&
+        m_view.dialogs().confirmDestroying("Are you sure you want to overwrite the old one?",
+                                           MessageButtons::YesNoCancel) != Answer::Yes)
         return;
     m_files.createUsersFile();
     inform("New User File created!");
@@ -48,12 +45,9 @@ void Recipients::NewKey1Click()
 {
     const CorrespondentPaths correspondent = askName("New Recipiant/Sender", "Name of Person");
     const std::string& name = correspondent.name();
-    // A new key makes every message under the old one, and the correspondent's copy of it, useless.
-    if (m_files.hasKey(correspondent) &&
-        m_view.dialogs().confirmDestroying(name + " already has a key. Replace it? Messages encrypted with the old key "
-                                                  "can no longer be decrypted.",
-                                           MessageButtons::YesNo) != Answer::Yes)
-        Abort();
+    const bool replacing = m_files.hasKey(correspondent);
+    if (replacing)
+        requireRekeyConsent(name);
     if (!m_files.usersFileReady()) {
         Dialogs& dialogs = m_view.dialogs();
         if (dialogs.messageBox("Users file does not exist do you want to create one?", MessageKind::Confirmation,
@@ -67,7 +61,11 @@ void Recipients::NewKey1Click()
     // The key is complete on disk before the name is listed, so a listed name always has a whole key; a re-keyed
     // name keeps its old key until the new one is whole.
     m_files.makeFolder(correspondent);
-    m_files.writeGeneratedKey(correspondent);
+    if (!m_files.writeGeneratedKey(correspondent, replacing)) {
+        // Another running copy gave the name a key meanwhile: it is replaced only as one that was there would be.
+        requireRekeyConsent(name);
+        m_files.writeGeneratedKey(correspondent, true);
+    }
     m_files.list(name);
     inform("New Directory and Key has been created for " + name);
     m_view.memo1().setModified(false);
@@ -83,20 +81,36 @@ void Recipients::ImportKey1Click()
     if (m_files.hasKey(correspondent)) {
         // The key there stays; the import that did not happen is not announced.
         m_files.makeFolder(correspondent);
-        const std::string sourcePath = chooseKeySource();
-        m_files.list(name);
-        warn(keyKeptText(name, sourcePath));
-        updateusers();
-        Abort();
+        keepKey(name, chooseKeySource());
     }
     // Listed only once its key is whole: a cancel or a failure leaves the list as it was.
-    const ImportedKey kept = importKeyFile(correspondent);
+    std::string sourcePath;
+    const std::optional<ImportedKey> kept = importKeyFile(correspondent, sourcePath);
+    if (!kept)
+        keepKey(name, sourcePath);
     m_files.list(name);
     std::string announcement = "A new Directory and key has been imported for " + name;
-    if (kept.cutAtMark)
-        announcement += "\n" + keptPartText(kept.length);
+    if (kept->cutAtMark)
+        announcement += "\n" + keptPartText(kept->length);
     inform(announcement);
     updateusers();
+}
+
+void Recipients::requireRekeyConsent(const std::string& name)
+{
+    // A new key makes every message under the old one, and the correspondent's copy of it, useless.
+    if (m_view.dialogs().confirmDestroying(name + " already has a key. Replace it? Messages encrypted with the old key "
+                                                  "can no longer be decrypted.",
+                                           MessageButtons::YesNo) != Answer::Yes)
+        Abort();
+}
+
+void Recipients::keepKey(const std::string& name, const std::string& sourcePath)
+{
+    m_files.list(name);
+    warn(keyKeptText(name, sourcePath));
+    updateusers();
+    Abort();
 }
 
 CorrespondentPaths Recipients::askName(const std::string& caption, const std::string& prompt) const
@@ -123,11 +137,11 @@ std::string Recipients::chooseKeySource()
     return sourcePath;
 }
 
-ImportedKey Recipients::importKeyFile(const CorrespondentPaths& correspondent)
+std::optional<ImportedKey> Recipients::importKeyFile(const CorrespondentPaths& correspondent, std::string& sourcePath)
 {
     // The new key replaces nothing until it is complete: a command that stops first leaves no partial key.
     KeyImport import(m_session.io, correspondent);
-    const std::string sourcePath = chooseKeySource();
+    sourcePath = chooseKeySource();
     if (!import.openSource(sourcePath))
         Abort();
     if (!import.sourceIsUsable()) {

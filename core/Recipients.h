@@ -4,6 +4,7 @@
 #include "Session.h"
 #include "Ui.h"
 
+#include <optional>
 #include <string>
 
 namespace qb {
@@ -33,9 +34,14 @@ private:
     CorrespondentPaths askName(const std::string& caption, const std::string& prompt) const;
     // Shows the open dialog for the file to import; stops silently unless a file is chosen.
     std::string chooseKeySource();
-    // Copies the chosen file, text-mode, into the correspondent's new key file; stops, leaving no key file and no new
-    // folder, when no file is chosen, it cannot be read, or it holds no usable byte (with a warning).
-    ImportedKey importKeyFile(const CorrespondentPaths& correspondent);
+    // Copies the chosen file (its name in `sourcePath`), text-mode, into the correspondent's new key file; stops,
+    // leaving no key file and no new folder, when no file is chosen, it cannot be read, or it holds no usable byte
+    // (with a warning). std::nullopt when another running copy gave the name a key meanwhile.
+    std::optional<ImportedKey> importKeyFile(const CorrespondentPaths& correspondent, std::string& sourcePath);
+    // Asks whether the name's key is to be replaced; stops silently unless the answer is Yes.
+    void requireRekeyConsent(const std::string& name);
+    // Lists the name whose key stays, says the file was not imported, and stops.
+    [[noreturn]] void keepKey(const std::string& name, const std::string& sourcePath);
     void inform(const std::string& text);
     void warn(const std::string& text);
 

@@ -166,6 +166,16 @@ int Replacement::setFinalMode(mode_t mode)
 
 int Replacement::commit()
 {
+    return finish(true);
+}
+
+int Replacement::commitAsNew()
+{
+    return finish(false);
+}
+
+int Replacement::finish(bool replace)
+{
     if (!m_file.isOpen())
         return EBADF;
     // The old file is held no longer: from here on it is checked like any other.
@@ -173,21 +183,29 @@ int Replacement::commit()
         m_io.openFiles().remove(*m_heldTarget, OpenFileTable::Access::Write);
     m_heldTarget.reset();
     int error = m_file.syncData();
-    if (error == 0 && !m_named)
-        error = linkIn();
-    // The final bits only now: while it was written no one else could read it.
-    if (error == 0)
+    if (error == 0 && !replace && !m_named) {
+        // Linked in under the target's own name at once: the link fails where the name is taken.
         error = m_file.setMode(m_mode);
-    PosixFile existing;
-    struct stat info
-    {
-    };
-    if (error == 0)
-        error = openTarget(existing, info);
-    if (error == 0 && !stillOwnName())
-        error = EBUSY;
-    if (error == 0)
-        error = m_target.renameSiblingOver(m_io.faults(), m_newName);
+        if (error == 0)
+            error = m_target.linkUnnamed(m_io.faults(), m_file, m_target.leaf());
+    } else {
+        if (error == 0 && !m_named)
+            error = linkIn();
+        // The final bits only now: while it was written no one else could read it.
+        if (error == 0)
+            error = m_file.setMode(m_mode);
+        PosixFile existing;
+        struct stat info
+        {
+        };
+        if (error == 0 && replace)
+            error = openTarget(existing, info);
+        if (error == 0 && !stillOwnName())
+            error = EBUSY;
+        if (error == 0)
+            error = replace ? m_target.renameSiblingOver(m_io.faults(), m_newName)
+                            : m_target.renameSiblingToFree(m_io.faults(), m_newName);
+    }
     if (error != 0) {
         abandon();
         return error;

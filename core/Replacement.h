@@ -43,6 +43,9 @@ public:
     // program's own files, else as the umask says) and renames it over the old one. Until then only its owner can
     // read it.
     int commit();
+    // As commit, but only where no file has the target's name by then: EEXIST when one appeared since begin (another
+    // running copy gave a correspondent a key meanwhile), and nothing changes.
+    int commitAsNew();
     // Drops the new file; the old content stays.
     void abandon();
 
@@ -55,6 +58,7 @@ private:
     // The hidden named file used where no unnamed one can be made.
     int createNamed();
     int linkIn();
+    int finish(bool replace);
     void release();
     // The new file's name still names the file written: nothing else has taken it meanwhile.
     bool stillOwnName() const;

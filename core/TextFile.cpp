@@ -19,6 +19,8 @@ constexpr std::uint64_t kCopyChunk = 1 << 20;
 constexpr std::uint64_t kKernelCopyStep = std::uint64_t(1) << 30;
 // Times a file being appended to is opened again because another copy replaced it meanwhile.
 constexpr int kMostReopens = 8;
+// A list file is searched this much at a time.
+constexpr std::size_t kListPiece = 64 * 1024;
 
 } // namespace
 
@@ -141,6 +143,16 @@ void TextFile::readFrom(PosixFile&& file)
 
 void TextFile::rewrite()
 {
+    openReplacement(false);
+}
+
+void TextFile::rewriteAsNew()
+{
+    openReplacement(true);
+}
+
+void TextFile::openReplacement(bool asNew)
+{
     if (!prepareOpen())
         return;
     FilePlace place;
@@ -155,6 +167,7 @@ void TextFile::rewrite()
         return;
     }
     m_replacement = std::move(replacement);
+    m_asNew = asNew;
     m_fd = m_replacement->file().descriptor();
     m_mode = Mode::Output;
     m_bufferPos = 0;
@@ -195,6 +208,57 @@ void TextFile::cutAtEndOfDataMark()
         release(false);
         m_io.fail(ioCodeFromErrno(error, m_name));
     }
+}
+
+bool TextFile::holdsLine(std::string_view line)
+{
+    if (m_mode != Mode::Append) {
+        m_io.fail(m_mode == Mode::Closed ? IoCode::FileNotOpen : IoCode::NotOpenForInput);
+        return false;
+    }
+    // Read as readLine would read it: a line ends at CR (and one LF after it), the text at the first 26, and an empty
+    // file is one empty line. Only as much of a line is kept as could still match.
+    std::vector<char> piece(kListPiece);
+    std::string current;
+    bool inLine = true; // bytes since the last line end, or none yet at all
+    bool fits = true;
+    bool afterCr = false;
+    for (off_t at = 0; at < m_appendStart;) {
+        std::size_t got = 0;
+        const auto want = static_cast<std::size_t>(std::min<off_t>(m_appendStart - at, kListPiece));
+        if (const int error = m_file.readAt(piece.data(), want, at, got)) {
+            m_io.fail(ioCodeFromErrno(error, m_name));
+            return false;
+        }
+        if (got == 0)
+            break;
+        at += static_cast<off_t>(got);
+        if (const void* mark = std::memchr(piece.data(), kEndOfDataMark, got)) {
+            at = m_appendStart;
+            got = static_cast<std::size_t>(static_cast<const char*>(mark) - piece.data());
+        }
+        for (std::size_t i = 0; i < got; ++i) {
+            const char c = piece[i];
+            if (c == '\n' && afterCr) {
+                afterCr = false;
+                continue;
+            }
+            afterCr = c == '\r';
+            if (c == '\r') {
+                if (fits && current == line)
+                    return true;
+                current.clear();
+                fits = true;
+                inLine = false;
+                continue;
+            }
+            inLine = true;
+            fits = fits && current.size() < line.size();
+            if (fits)
+                current.push_back(c);
+        }
+    }
+    return inLine && fits && current == line;
 }
 
 int TextFile::writeRecord()
@@ -253,7 +317,7 @@ int TextFile::release(bool complete)
             if (m_bufferPos > 0)
                 code = flushBuffer();
             if (code == 0) {
-                if (const int error = m_replacement->commit())
+                if (const int error = m_asNew ? m_replacement->commitAsNew() : m_replacement->commit())
                     code = ioCodeFromErrno(error, m_name);
             }
         }
@@ -606,6 +670,17 @@ void closeChecked(TextFile& file)
 {
     file.close();
     file.io().check();
+}
+
+bool closeUnlessTaken(TextFile& file)
+{
+    file.close();
+    if (file.io().pending() == IoCode::FileExists) {
+        file.io().ioResult();
+        return false;
+    }
+    file.io().check();
+    return true;
 }
 
 } // namespace qb

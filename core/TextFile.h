@@ -63,9 +63,15 @@ public:
     // Open for writing new content, which replaces the file's at close: until then the old content is whole, and a
     // file dropped unclosed keeps it.
     void rewrite();
+    // The same for a file that must be new: its content is put in place at close only where no file has taken the
+    // name by then (code 80 otherwise, and nothing changes).
+    void rewriteAsNew();
     // Open an existing regular file for writing at its end, after the end-of-data cut. What is written reaches the
     // file in one write at close, so a list gains a whole record or none.
     void append();
+    // For a file open for appending: whether it holds `line` among the lines a reader of it would read (up to its end
+    // of data). The file stays held meanwhile, so the answer holds until close. Failures are left pending.
+    bool holdsLine(std::string_view line);
     void close(); // 103 when not open
     // Goes back to the start of a file open for reading, as if just opened; failures are left pending.
     void rewind();
@@ -102,6 +108,7 @@ private:
     std::string m_record; // what an append writes at close
     off_t m_appendStart = 0;
     bool m_otherNames = false; // a hard-linked file, which is replaced rather than appended to in place
+    bool m_asNew = false;      // a rewrite that must not take the place of a file that appeared meanwhile
     enum class Mode { Closed, Input, Output, Append } m_mode = Mode::Closed;
     OpenFileTable::FileId m_id{};
     FileBuffer m_storage;
@@ -114,6 +121,7 @@ private:
     std::int64_t m_sizeAtOpen = 0;
     std::int64_t m_bytesRead = 0;
 
+    void openReplacement(bool asNew);
     bool fillBuffer();
     // One read(2) straight into `out`; false at the physical end or on failure (recorded).
     bool readDirect(unsigned char* out, std::size_t count, std::size_t& got);
@@ -175,5 +183,7 @@ void resetChecked(TextFile& file, const std::string& name);
 void rewriteChecked(TextFile& file, const std::string& name);
 void appendChecked(TextFile& file, const std::string& name);
 void closeChecked(TextFile& file);
+// Closes a file opened by rewriteAsNew: false when its name was taken meanwhile (nothing changed), else checked.
+bool closeUnlessTaken(TextFile& file);
 
 } // namespace qb

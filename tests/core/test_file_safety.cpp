@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <fcntl.h>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -385,7 +386,7 @@ TEST(LongNames, ARecipientWhoseFilesWouldNotFitIsRefusedBeforeAnythingIsWritten)
 // Run unprivileged too (PermissionChecksUnprivileged): root may read any file, so those rows skip as root.
 TEST_F(FileSafetyTest, AListThatExistsButCannotBeUsedIsNeverRecreated)
 {
-    enum Kind { Folder, Unreadable };
+    enum Kind { Folder, Unreadable, Held };
     const struct
     {
         const char* list;
@@ -396,8 +397,10 @@ TEST_F(FileSafetyTest, AListThatExistsButCannotBeUsedIsNeverRecreated)
     };
     bool skipped = false;
     for (const auto& row : rows) {
-        for (const Kind kind : {Folder, Unreadable}) {
-            SCOPED_TRACE(std::string(row.list) + (kind == Folder ? " as a folder" : " unreadable"));
+        for (const Kind kind : {Folder, Unreadable, Held}) {
+            SCOPED_TRACE(std::string(row.list) + (kind == Folder ? " as a folder"
+                                                  : kind == Held ? " held"
+                                                                 : " unreadable"));
             if (kind == Unreadable && ::geteuid() == 0) {
                 skipped = true;
                 continue;
@@ -418,12 +421,18 @@ TEST_F(FileSafetyTest, AListThatExistsButCannotBeUsedIsNeverRecreated)
                 return std::pair(info.st_ino, info.st_mode);
             };
             const auto was = identity();
+            // Another running copy, writing the list past the wait: busy is not broken.
+            qb::PosixFile other(::open(row.list, O_RDWR | O_CLOEXEC));
+            if (kind == Held) {
+                ASSERT_EQ(other.lock(true), 0);
+            }
 
             Desk d(data);
+            d.session.io.waitForLocks(std::chrono::milliseconds(20));
             d.run(row.command, "", {}, "amy"); // amy has no key to ask about
             EXPECT_EQ(identity(), was) << "re-created";
             ::chmod(row.list, kind == Folder ? 0755 : 0644);
-            EXPECT_EQ(d.errors(), Texts{kDenied});
+            EXPECT_EQ(d.errors(), Texts{kind == Held ? "I/O error 32." : kDenied});
             EXPECT_EQ(d.boxes(), Texts{});
             EXPECT_EQ(snapshot(data), before);
         }
