@@ -55,6 +55,8 @@ template <typename Step> auto onUsersFile(qb::Session& session, Step step)
 {
     try {
         return step();
+    } catch (const qb::EKeyInUse&) {
+        throw;
     } catch (const qb::EInOutError& error) {
         if (error.code() == qb::IoCode::SharingViolation)
             throw qb::Error(kUsersFileBusy);
@@ -132,6 +134,11 @@ void readUsersFile(qb::Session& session, const std::function<void(const std::str
         throw qb::Error(kUsersFileBusy);
     if (code != 0 && code != qb::IoCode::FileNotFound)
         throw FileError(session.usersFilePath(), ownFileErrorText(session.io, session.usersFilePath(), code));
+}
+
+void onUsersFileStep(qb::Session& session, const std::function<void()>& step)
+{
+    onUsersFile(session, step);
 }
 
 void listRecipients(qb::Session& session, bool withKeys)
