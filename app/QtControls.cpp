@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -203,41 +204,86 @@ QtEditor::~QtEditor()
     QObject::disconnect(m_counting);
 }
 
-std::string QtEditor::gatherBytes(std::optional<int>& failure) const
+void QtEditor::convertText(std::size_t pieceBytes, const std::function<void(std::string&)>& take,
+                           std::optional<int>& failure) const
 {
     // As typed (toPlainText would turn U+00A0, byte 160, into a blank), converted where the document keeps it: no
     // second copy of the characters is held beside the document's own.
     const QTextDocument& document = *m_edit->document();
     std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(document.characterCount() + document.blockCount()));
+    bytes.reserve(std::min(pieceBytes, approximateTextSize()));
     int position = 0;
     forEachTextPiece(document, [&](std::u16string_view piece) {
         const std::optional<std::size_t> missing = appendEditorText(piece, bytes);
         if (missing && !failure)
             failure = position + static_cast<int>(*missing);
         position += static_cast<int>(piece.size());
+        if (bytes.size() >= pieceBytes) {
+            take(bytes);
+            bytes.clear();
+        }
     });
-    return bytes;
+    if (!bytes.empty() || pieceBytes == std::numeric_limits<std::size_t>::max())
+        take(bytes);
+}
+
+void QtEditor::throwUnsavableAt(int position) const
+{
+    const QTextDocument* document = m_edit->document();
+    throwUnsavable(codePointOf(document->characterAt(position), document->characterAt(position + 1)), "The message");
 }
 
 std::string QtEditor::text() const
 {
+    std::string whole;
     std::optional<int> failure;
-    std::string bytes = gatherBytes(failure);
-    if (failure) {
-        const QTextDocument* document = m_edit->document();
-        throwUnsavable(codePointOf(document->characterAt(*failure), document->characterAt(*failure + 1)),
-                       "The message");
-    }
-    return bytes;
+    convertText(
+        std::numeric_limits<std::size_t>::max(), [&whole](std::string& bytes) { whole.swap(bytes); }, failure);
+    if (failure)
+        throwUnsavableAt(*failure);
+    return whole;
+}
+
+std::size_t QtEditor::textSize() const
+{
+    std::size_t size = 0;
+    std::optional<int> failure;
+    convertText(
+        kPieceBytes, [&size](const std::string& bytes) { size += bytes.size(); }, failure);
+    if (failure)
+        throwUnsavableAt(*failure);
+    return size;
+}
+
+std::size_t QtEditor::approximateTextSize() const
+{
+    // A byte a character, and one more for each paragraph's end, which is a CR LF pair.
+    const QTextDocument* document = m_edit->document();
+    return static_cast<std::size_t>(document->characterCount() + document->blockCount());
+}
+
+void QtEditor::readTextPieces(const std::function<void(std::string_view)>& reader) const
+{
+    std::optional<int> failure;
+    convertText(
+        kPieceBytes,
+        [&](const std::string& bytes) {
+            if (!failure)
+                reader(bytes);
+        },
+        failure);
+    if (failure)
+        throwUnsavableAt(*failure);
 }
 
 std::string QtEditor::lenientText(bool& complete) const
 {
+    std::string whole;
     std::optional<int> failure;
-    std::string bytes = gatherBytes(failure);
+    convertText(
+        std::numeric_limits<std::size_t>::max(), [&whole](std::string& bytes) { whole.swap(bytes); }, failure);
     complete = !failure;
-    return bytes;
+    return whole;
 }
 
 bool QtEditor::isEmpty() const

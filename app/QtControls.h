@@ -65,7 +65,13 @@ public:
     QtEditor(const QtEditor&) = delete;
     QtEditor& operator=(const QtEditor&) = delete;
 
+    // The bytes given at a time by readTextPieces.
+    static constexpr std::size_t kPieceBytes = std::size_t(1) << 20;
+
     std::string text() const override;
+    std::size_t textSize() const override;
+    std::size_t approximateTextSize() const override;
+    void readTextPieces(const std::function<void(std::string_view)>& reader) const override;
     std::string lenientText(bool& complete) const override;
     bool isEmpty() const override;
     void setText(const std::string& text) override;
@@ -84,8 +90,11 @@ private:
     // as `view`, then notifies once.
     void fillDocument(View view, const std::function<void(QTextCursor&)>& insert);
     void useFontFor(View view);
-    // The bytes of the document's text; `failure` is set to the position of the first character without one.
-    std::string gatherBytes(std::optional<int>& failure) const;
+    // Converts the document's text to its bytes run by run, handing them to `take` whenever `pieceBytes` or more are
+    // held, and what is left at the end; `failure` gets the position of the first character without a byte.
+    void convertText(std::size_t pieceBytes, const std::function<void(std::string&)>& take,
+                     std::optional<int>& failure) const;
+    [[noreturn]] void throwUnsavableAt(int position) const;
 
     QPlainTextEdit* m_edit;
     // Every change of the document's text counts, the widget's own editing and the commands' alike.

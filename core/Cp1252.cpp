@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <array>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace qb {
 namespace {
 
@@ -89,8 +93,23 @@ std::u16string decodeCp1252(std::string_view bytes)
 
 void decodeCp1252(std::string_view bytes, char16_t* out)
 {
-    for (const char byte : bytes)
-        *out++ = kDecodeTable[static_cast<unsigned char>(byte)];
+    std::size_t i = 0;
+#ifdef __SSE2__
+    // ASCII stands for itself: sixteen bytes at a time, where none has its high bit set.
+    const __m128i zero = _mm_setzero_si128();
+    for (; bytes.size() - i >= 16; i += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + i));
+        if (_mm_movemask_epi8(chunk) != 0) {
+            for (std::size_t at = i; at < i + 16; ++at)
+                out[at] = kDecodeTable[static_cast<unsigned char>(bytes[at])];
+            continue;
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(chunk, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpackhi_epi8(chunk, zero));
+    }
+#endif
+    for (; i < bytes.size(); ++i)
+        out[i] = kDecodeTable[static_cast<unsigned char>(bytes[i])];
 }
 
 std::optional<std::size_t> encodeCp1252(std::u16string_view text, std::string& bytes)

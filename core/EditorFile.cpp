@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <fcntl.h>
+#include <functional>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -84,7 +85,10 @@ void saveEditorToFile(IoContext& io, Editor& editor, const std::string& name)
     editor.readText([&io, &name](std::string_view text) { saveBytesAsEditorFile(io, text, name); });
 }
 
-void saveBytesAsEditorFile(IoContext& io, std::string_view bytes, const std::string& name)
+namespace {
+
+// Gives a replacement of `name` to `write`, which returns an errno-style result, and puts it in place.
+void saveAsEditorFile(IoContext& io, const std::string& name, const std::function<int(PosixFile&)>& write)
 {
     if (nameCode(name) != 0)
         throw EFCreateError(name);
@@ -101,13 +105,33 @@ void saveBytesAsEditorFile(IoContext& io, std::string_view bytes, const std::str
         raiseShortage(error);
         throw EFCreateError(name);
     }
-    int error = replacement.file().writeAll(io.faults(), bytes.data(), bytes.size());
+    int error = write(replacement.file());
     if (error == 0)
         error = replacement.commit();
     if (error != 0) {
         raiseShortage(error);
         throw EWriteError();
     }
+}
+
+} // namespace
+
+void saveBytesAsEditorFile(IoContext& io, std::string_view bytes, const std::string& name)
+{
+    saveAsEditorFile(io, name,
+                     [&io, bytes](PosixFile& file) { return file.writeAll(io.faults(), bytes.data(), bytes.size()); });
+}
+
+void saveEditorPiecesAsFile(IoContext& io, const Editor& editor, const std::string& name)
+{
+    saveAsEditorFile(io, name, [&io, &editor](PosixFile& file) {
+        int error = 0;
+        editor.readTextPieces([&](std::string_view piece) {
+            if (error == 0)
+                error = file.writeAll(io.faults(), piece.data(), piece.size());
+        });
+        return error;
+    });
 }
 
 std::string editorLoadBuffer(std::size_t size)

@@ -26,6 +26,8 @@ void saveEditorToFile(IoContext& io, Editor& editor, const std::string& name);
 
 // Writes `bytes` as the editor writes its text, with the same refusals.
 void saveBytesAsEditorFile(IoContext& io, std::string_view bytes, const std::string& name);
+// The same with the editor's text as it gives it piece by piece (Editor::readTextPieces).
+void saveEditorPiecesAsFile(IoContext& io, const Editor& editor, const std::string& name);
 
 // Reads the whole file, turns lone CR and lone LF into CR LF, and gives the editor the part before the
 // first byte 0 unless the adjusted text equals the editor's text. "Cannot open file %s" on failure. Returns the

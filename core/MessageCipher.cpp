@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace qb {
 
@@ -159,6 +160,35 @@ void runKeyLoop(Session& session, MainView& view, unsigned char* bytes, std::int
     key.finish();
 }
 
+// The editor's `total` bytes combined with the key a chunk at a time as the editor gives them, each written to `out`
+// at once: no copy of the whole message is held. The first write's errno-style failure, or 0.
+int runKeyLoopOverPieces(Session& session, MainView& view, const Editor& editor, std::int64_t total, PosixFile& out)
+{
+    ProgressBatcher progress(view.progressBar3(), total);
+    HeldKey key(session, view, progress, total);
+    std::vector<unsigned char> chunk(kChunkSize);
+    int error = 0;
+    editor.readTextPieces([&](std::string_view piece) {
+        while (!piece.empty() && error == 0) {
+            const std::size_t count = std::min(piece.size(), chunk.size());
+            std::copy_n(piece.data(), count, chunk.data());
+            piece.remove_prefix(count);
+            bool given = false;
+            combineMessage(
+                key.key(),
+                [&] {
+                    return std::exchange(given, true) ? MessagePiece{} : MessagePiece{chunk.data(), count};
+                },
+                [](const MessagePiece&) {},
+                [&progress](std::size_t combined) { progress.advance(static_cast<std::int64_t>(combined)); });
+            error = out.writeAll(session.io.faults(), chunk.data(), count);
+        }
+    });
+    progress.flush();
+    key.finish();
+    return error;
+}
+
 // The message file's `size` bytes, read in one go into a buffer with room for the editor's line breaks; a file
 // that has shrunk meanwhile reads as 26 past its end.
 std::string readMessage(IoContext& io, const std::string& path, std::int64_t size)
@@ -174,7 +204,10 @@ std::string readMessage(IoContext& io, const std::string& path, std::int64_t siz
 
 } // namespace
 
-MessageCipher::MessageCipher(Session& session, MainView& view) : m_session(session), m_view(view) {}
+MessageCipher::MessageCipher(Session& session, MainView& view, std::size_t piecewiseAbove)
+    : m_session(session), m_view(view), m_piecewiseAbove(piecewiseAbove)
+{
+}
 
 void MessageCipher::Encrypt1Click()
 {
@@ -193,12 +226,18 @@ void MessageCipher::Encrypt1Click()
 
     IoContext& io = m_session.io;
     // The editor's bytes, taken once before any file is touched (a character the code page lacks fails here): they
-    // are saved, and these same bytes are combined, so another program writing the file meanwhile changes nothing.
-    std::string bytes = editor.text();
-    const auto size = static_cast<std::int64_t>(bytes.size());
+    // are saved, and these same bytes are combined, so another program writing the file meanwhile changes nothing. A
+    // large text is measured first, then taken from the editor piece by piece, once for the save and once for the
+    // ciphertext, which is read back once the editor has let its own text go.
+    const bool piecewise = editor.approximateTextSize() > m_piecewiseAbove;
+    std::string bytes = piecewise ? std::string() : editor.text();
+    const auto size = static_cast<std::int64_t>(piecewise ? editor.textSize() : bytes.size());
     // The ciphertext is shown with one character a byte, so the editor must take a file of the text's size.
     requireEditorCapacity(size);
-    saveBytesAsEditorFile(io, bytes, path);
+    if (piecewise)
+        saveEditorPiecesAsFile(io, editor, path);
+    else
+        saveBytesAsEditorFile(io, bytes, path);
     m_view.progressBar3().setMaximum(size);
 
     // The ciphertext goes to the temporary file, which is renamed over the message once it is whole on disk: until
@@ -212,7 +251,12 @@ void MessageCipher::Encrypt1Click()
         if (const int error = ciphertext.begin(std::move(place), Replacement::Hold::Nothing, tempName))
             throw EInOutError(ioCodeFromErrno(error, tempPath));
     }
-    runKeyLoop(m_session, m_view, reinterpret_cast<unsigned char*>(bytes.data()), size, nullptr);
+    if (piecewise) {
+        if (const int error = runKeyLoopOverPieces(m_session, m_view, editor, size, ciphertext.file()))
+            throw EInOutError(ioCodeFromErrno(error, tempPath));
+    } else {
+        runKeyLoop(m_session, m_view, reinterpret_cast<unsigned char*>(bytes.data()), size, nullptr);
+    }
     // What Copy as Mail Text names as the ciphertext's key.
     const std::string keyFingerprint = RecipientFiles(m_session).keyFingerprint(m_session.currentuser).value_or("");
     if (const int error = ciphertext.file().writeAll(io.faults(), bytes.data(), bytes.size()))
@@ -223,6 +267,8 @@ void MessageCipher::Encrypt1Click()
     m_view.progressBar3().setPosition(0);
     // The ciphertext is shown whole, so that what is copied from the editor decrypts.
     editor.clear();
+    if (piecewise)
+        bytes = readMessage(io, path, size);
     showEditorBytes(editor, std::move(bytes));
     // What the file holds now is what the editor shows; another program changing the file from here on is noticed.
     const std::optional<FileIdentity> written = currentIdentity(io, path);

@@ -3,6 +3,7 @@
 #include "Session.h"
 #include "Ui.h"
 
+#include <cstddef>
 #include <string>
 
 namespace qb {
@@ -12,7 +13,11 @@ namespace qb {
 class MessageCipher
 {
 public:
-    MessageCipher(Session& session, MainView& view);
+    // Beyond this many bytes the editor's text is encrypted as it gives it piece by piece, so that the bytes of the
+    // whole message are never held beside the editor's own copy of it.
+    static constexpr std::size_t kPiecewiseAbove = std::size_t(16) << 20;
+
+    explicit MessageCipher(Session& session, MainView& view, std::size_t piecewiseAbove = kPiecewiseAbove);
 
     // Saves the editor's bytes to the path field's file, encrypts those same bytes into its ".tmp" file, renames that
     // over it once whole on disk, and shows the ciphertext in the editor. Asks first when the editor shows Encrypt's
@@ -33,6 +38,7 @@ private:
 
     Session& m_session;
     MainView& m_view;
+    std::size_t m_piecewiseAbove;
 };
 
 } // namespace qb

@@ -76,6 +76,12 @@ public:
     virtual std::size_t textSize() const { return text().size(); }
     // Calls `reader` once with the whole text, valid only during the call.
     virtual void readText(const std::function<void(std::string_view)>& reader) const { reader(text()); }
+    // Calls `reader` with the bytes of text() a piece at a time, in order, each valid only during its call: an editor
+    // that holds characters need not hold the bytes of all of them at once. Raises as text() does, perhaps after some
+    // pieces.
+    virtual void readTextPieces(const std::function<void(std::string_view)>& reader) const { readText(reader); }
+    // About textSize(), found without converting the text: for choosing how to take it.
+    virtual std::size_t approximateTextSize() const { return textSize(); }
     // As text(), but a character without a byte is left out rather than raising, and `complete` says whether any
     // was: for looking for mail text, which is ASCII, in a text that as a whole might not save.
     virtual std::string lenientText(bool& complete) const

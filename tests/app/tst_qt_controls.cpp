@@ -159,8 +159,14 @@ private slots:
             const QString error = qbtest::errorFrom([&] { converted = editor.text(); });
             QCOMPARE(error, failure ? QStringLiteral("The message holds a character that cannot be saved: U+4E2D")
                                     : QStringLiteral("<no error>"));
-            if (!failure)
-                QCOMPARE(converted, expected);
+            if (failure)
+                continue;
+            QCOMPARE(converted, expected);
+            // Counted, and given piece by piece, as converted whole.
+            QCOMPARE(editor.textSize(), expected.size());
+            std::string pieces;
+            editor.readTextPieces([&pieces](std::string_view piece) { pieces += piece; });
+            QCOMPARE(pieces, expected);
         }
     }
 

@@ -178,6 +178,40 @@ TEST_F(MessageCipherTest, RestartsTheKeyForEachPassAndStepsTheProgressOverEveryB
     }
 }
 
+// A large text is taken from the editor piece by piece, once to save it and once to encrypt it, and the ciphertext is
+// read back to be shown: the same files, text shown, progress and notice as the whole text taken at once.
+TEST_F(MessageCipherTest, EncryptsALargeTextPieceByPieceAsTheWholeTextAtOnce)
+{
+    const std::string key = randomBytes(1000, 3, 9);
+    const std::string text = randomBytes(200000, 4);
+    setKey(key);
+    struct Outcome
+    {
+        std::string file, shown;
+        bool allBytes;
+        std::vector<std::int64_t> positions;
+        std::vector<std::string> notices;
+    };
+    const auto encrypt = [&](std::size_t piecewiseAbove) {
+        view = std::make_unique<CipherView>();
+        cipher = std::make_unique<qb::MessageCipher>(session, *view, piecewiseAbove);
+        view->pathField.setText(messagePath());
+        view->editor.type(text);
+        cipher->Encrypt1Click();
+        return Outcome{message(), view->editor.text(), view->editor.showsAllBytes(), view->progress.positions(),
+                       view->statusMessages};
+    };
+    const Outcome whole = encrypt(text.size());
+    const Outcome pieces = encrypt(0);
+    EXPECT_EQ(pieces.file, xorRepeating(text, key));
+    EXPECT_EQ(pieces.file, whole.file);
+    EXPECT_EQ(pieces.shown, whole.shown);
+    EXPECT_TRUE(pieces.allBytes);
+    EXPECT_EQ(pieces.positions, whole.positions);
+    EXPECT_EQ(pieces.notices, whole.notices);
+    EXPECT_FALSE(dir.exists("bob/newmail.tmp"));
+}
+
 TEST_F(MessageCipherTest, KeysOfEveryLengthAgainstTheReadBufferRepeatAcrossChunkEdges)
 {
     // The key is combined 64 KiB of message at a time and held whole up to a 1 MiB piece, a longer one read a piece at

@@ -113,6 +113,12 @@ public:
     void setText(const std::string& text) override;
     std::size_t textSize() const override { return m_text.size(); }
     void readText(const std::function<void(std::string_view)>& reader) const override { reader(m_text); }
+    // In pieces of an odd size, as an editor that converts its text a run at a time gives them.
+    void readTextPieces(const std::function<void(std::string_view)>& reader) const override
+    {
+        for (std::size_t at = 0; at < m_text.size(); at += 9999)
+            reader(std::string_view(m_text).substr(at, 9999));
+    }
     void takeText(std::string&& text) override;
     void takeAllBytes(std::string&& bytes) override;
     // Gives the memory back, as a real editor does (the benchmark measures peak memory through it).
