@@ -141,7 +141,8 @@ void writeQuotedPrintable(const std::string& armored, const std::string& path)
         if (!joined.empty())
             put(joined);
         joined.clear();
-        inBody = inBody || line.empty();
+        // The body runs from the empty line after the header lines to the checksum line.
+        inBody = line.empty() || (inBody && line[0] != '=');
         put(line);
     }
     std::fclose(in);

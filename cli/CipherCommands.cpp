@@ -99,7 +99,8 @@ public:
             m_refusal = "the mail text does not name its key: give -r NAME";
             return;
         }
-        const std::optional<std::string> holder = qb::RecipientFiles(m_session).firstHolderOf(fingerprint);
+        std::optional<std::string> holder;
+        onUsersFileStep(m_session, [&] { holder = qb::RecipientFiles(m_session).firstHolderOf(fingerprint); });
         if (!holder)
             m_refusal = qb::noKeyHolderText(fingerprint);
         else if (m_named)

@@ -40,30 +40,10 @@ private:
 
 const char* const kUsersFileBusy = "users.cfg is in use by another Quillbox";
 
-// Runs a step on one of the program's own files at `path`, naming it and the reason when the step fails.
-template <typename Step> auto onFile(qb::Session& session, const std::string& path, Step step)
-{
-    try {
-        return step();
-    } catch (const qb::EInOutError& error) {
-        throw FileError(path, ownFileErrorText(session.io, path, error.code()));
-    }
-}
-
-// The same for users.cfg, saying in words when another copy held it for longer than the wait for locks.
-template <typename Step> auto onUsersFile(qb::Session& session, Step step)
-{
-    try {
-        return step();
-    } catch (const qb::EInOutError& error) {
-        if (error.code() == qb::IoCode::SharingViolation)
-            throw qb::Error(kUsersFileBusy);
-        throw FileError(session.usersFilePath(), ownFileErrorText(session.io, session.usersFilePath(), error.code()));
-    }
-}
-
-// The same for a correspondent's key, which another copy may hold as long.
-template <typename Step> auto onKey(qb::Session& session, const qb::CorrespondentPaths& correspondent, Step step)
+// Runs a step on one of the program's own files at `path`, naming it and the reason when the step fails; `busy` raises
+// what is said instead when another copy held the file for longer than the wait for locks.
+template <typename Busy, typename Step>
+auto onOwnFile(qb::Session& session, const std::string& path, Busy busy, Step step)
 {
     try {
         return step();
@@ -71,9 +51,21 @@ template <typename Step> auto onKey(qb::Session& session, const qb::Corresponden
         throw;
     } catch (const qb::EInOutError& error) {
         if (error.code() == qb::IoCode::SharingViolation)
-            throw qb::EKeyInUse(correspondent.name());
-        throw FileError(correspondent.keyFile(), ownFileErrorText(session.io, correspondent.keyFile(), error.code()));
+            busy();
+        throw FileError(path, ownFileErrorText(session.io, path, error.code()));
     }
+}
+
+template <typename Step> auto onUsersFile(qb::Session& session, Step step)
+{
+    return onOwnFile(
+        session, session.usersFilePath(), [] { throw qb::Error(kUsersFileBusy); }, step);
+}
+
+template <typename Step> auto onKey(qb::Session& session, const qb::CorrespondentPaths& correspondent, Step step)
+{
+    return onOwnFile(
+        session, correspondent.keyFile(), [&] { throw qb::EKeyInUse(correspondent.name()); }, step);
 }
 
 // The file a key is imported from, of any kind: "-" is standard input. Failures name it as `shownName`.
@@ -105,7 +97,8 @@ void prepareRegistration(qb::Session& session, const qb::RecipientFiles& files,
         if (!files.usersFileReady())
             qb::createListUnlessPresent(session.io, session.usersFilePath());
     });
-    onFile(session, correspondent.folder(), [&] { files.makeFolder(correspondent); });
+    onOwnFile(
+        session, correspondent.folder(), [] {}, [&] { files.makeFolder(correspondent); });
 }
 
 // What `recipients --long` prints after a listed name. A name or key no command could use (not one folder name, a
@@ -132,6 +125,11 @@ void readUsersFile(qb::Session& session, const std::function<void(const std::str
         throw qb::Error(kUsersFileBusy);
     if (code != 0 && code != qb::IoCode::FileNotFound)
         throw FileError(session.usersFilePath(), ownFileErrorText(session.io, session.usersFilePath(), code));
+}
+
+void onUsersFileStep(qb::Session& session, const std::function<void()>& step)
+{
+    onUsersFile(session, step);
 }
 
 void listRecipients(qb::Session& session, bool withKeys)

@@ -10,6 +10,8 @@ namespace qbcli {
 // Calls `onName` for each line of users.cfg; a missing list has none. One that cannot be read raises its reason, and
 // one another running copy holds beyond the wait for locks says so.
 void readUsersFile(qb::Session& session, const std::function<void(const std::string&)>& onName);
+// Runs a step that reads users.cfg, saying its failure as readUsersFile does.
+void onUsersFileStep(qb::Session& session, const std::function<void()>& step);
 
 // The correspondents of users.cfg, one a line, in its order; `withKeys` adds a tab, the key's fingerprint, a tab and
 // its length, or a tab and "(no key)".

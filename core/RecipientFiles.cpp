@@ -87,7 +87,9 @@ std::optional<std::string> RecipientFiles::firstHolderOf(const std::string& fing
     // The names first, so that the list is let go before any key is read: hashing a large key takes its time, and a
     // copy adding a name meanwhile should not wait for it.
     std::vector<std::string> names;
-    readNames([&](const std::string& name) { names.push_back(name); });
+    // A list another copy holds is not an empty one.
+    if (readNames([&](const std::string& name) { names.push_back(name); }) == IoCode::SharingViolation)
+        throw EInOutError(IoCode::SharingViolation);
     std::optional<EKeyInUse> busy;
     for (const std::string& name : names) {
         // A name or a key that cannot be used holds no key; it does not end the search for the others. A key another

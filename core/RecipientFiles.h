@@ -42,6 +42,8 @@ public:
     // Its fingerprint alone.
     std::optional<std::string> keyFingerprint(const std::string& name) const;
     // The first name in users.cfg's order whose key has `fingerprint`: the correspondent a message names by its key.
+    // Raises "I/O error 32" for a list another running copy holds past the wait, and EKeyInUse for a key it holds
+    // when no other key is the one.
     std::optional<std::string> firstHolderOf(const std::string& fingerprint) const;
 
 private:
