@@ -160,30 +160,36 @@ void runKeyLoop(Session& session, MainView& view, unsigned char* bytes, std::int
     key.finish();
 }
 
-// The editor's `total` bytes combined with the key a chunk at a time as the editor gives them, each written to `out`
-// at once: no copy of the whole message is held. The first write's errno-style failure, or 0.
+// The editor's `total` bytes gathered from its pieces into chunks of 1 MiB, each combined with the key and written to
+// `out` at once: no copy of the whole message is held. The first write's errno-style failure, or 0.
 int runKeyLoopOverPieces(Session& session, MainView& view, const Editor& editor, std::int64_t total, PosixFile& out)
 {
     ProgressBatcher progress(view.progressBar3(), total);
     HeldKey key(session, view, progress, total);
-    std::vector<unsigned char> chunk(kChunkSize);
+    std::vector<unsigned char> chunk(std::size_t(1) << 20);
+    std::size_t held = 0;
     int error = 0;
+    const auto combineAndWrite = [&] {
+        MessagePiece whole{chunk.data(), held};
+        combineMessage(
+            key.key(), [&whole] { return std::exchange(whole, MessagePiece{}); }, [](const MessagePiece&) {},
+            [&progress](std::size_t combined) { progress.advance(static_cast<std::int64_t>(combined)); });
+        if (error == 0)
+            error = out.writeAll(session.io.faults(), chunk.data(), held);
+        held = 0;
+    };
     editor.readTextPieces([&](std::string_view piece) {
-        while (!piece.empty() && error == 0) {
-            const std::size_t count = std::min(piece.size(), chunk.size());
-            std::copy_n(piece.data(), count, chunk.data());
+        while (!piece.empty()) {
+            const std::size_t count = std::min(piece.size(), chunk.size() - held);
+            std::copy_n(piece.data(), count, chunk.data() + held);
+            held += count;
             piece.remove_prefix(count);
-            bool given = false;
-            combineMessage(
-                key.key(),
-                [&] {
-                    return std::exchange(given, true) ? MessagePiece{} : MessagePiece{chunk.data(), count};
-                },
-                [](const MessagePiece&) {},
-                [&progress](std::size_t combined) { progress.advance(static_cast<std::int64_t>(combined)); });
-            error = out.writeAll(session.io.faults(), chunk.data(), count);
+            if (held == chunk.size())
+                combineAndWrite();
         }
     });
+    if (held > 0)
+        combineAndWrite();
     progress.flush();
     key.finish();
     return error;
@@ -229,7 +235,8 @@ void MessageCipher::Encrypt1Click()
     // are saved, and these same bytes are combined, so another program writing the file meanwhile changes nothing. A
     // large text is measured first, then taken from the editor piece by piece, once for the save and once for the
     // ciphertext, which is read back once the editor has let its own text go.
-    const bool piecewise = editor.approximateTextSize() > m_piecewiseAbove;
+    const std::size_t convertedSize = editor.approximateTextSize();
+    const bool piecewise = convertedSize > m_piecewiseAbove;
     std::string bytes = piecewise ? std::string() : editor.text();
     const auto size = static_cast<std::int64_t>(piecewise ? editor.textSize() : bytes.size());
     // The ciphertext is shown with one character a byte, so the editor must take a file of the text's size.

@@ -80,8 +80,10 @@ public:
     // that holds characters need not hold the bytes of all of them at once. Raises as text() does, perhaps after some
     // pieces.
     virtual void readTextPieces(const std::function<void(std::string_view)>& reader) const { readText(reader); }
-    // About textSize(), found without converting the text: for choosing how to take it.
-    virtual std::size_t approximateTextSize() const { return textSize(); }
+    // For an editor that holds its text as characters, which text() converts into a second copy of the whole: about
+    // textSize(), found without converting, so that a large text can be taken piece by piece instead. 0 for an
+    // editor that holds the bytes themselves.
+    virtual std::size_t approximateTextSize() const { return 0; }
     // As text(), but a character without a byte is left out rather than raising, and `complete` says whether any
     // was: for looking for mail text, which is ASCII, in a text that as a whole might not save.
     virtual std::string lenientText(bool& complete) const

@@ -196,6 +196,7 @@ TEST_F(MessageCipherTest, EncryptsALargeTextPieceByPieceAsTheWholeTextAtOnce)
         view = std::make_unique<CipherView>();
         cipher = std::make_unique<qb::MessageCipher>(session, *view, piecewiseAbove);
         view->pathField.setText(messagePath());
+        view->editor.holdsCharacters = true;
         view->editor.type(text);
         cipher->Encrypt1Click();
         return Outcome{message(), view->editor.text(), view->editor.showsAllBytes(), view->progress.positions(),

@@ -119,6 +119,9 @@ public:
         for (std::size_t at = 0; at < m_text.size(); at += 9999)
             reader(std::string_view(m_text).substr(at, 9999));
     }
+    // Set, the editor says it holds characters that text() converts, as the window's editor does.
+    std::size_t approximateTextSize() const override { return holdsCharacters ? m_text.size() : 0; }
+    bool holdsCharacters = false;
     void takeText(std::string&& text) override;
     void takeAllBytes(std::string&& bytes) override;
     // Gives the memory back, as a real editor does (the benchmark measures peak memory through it).
