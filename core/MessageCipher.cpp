@@ -14,7 +14,9 @@
 #include "TextFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <fcntl.h>
 #include <optional>
 #include <string>
 #include <utility>
@@ -195,6 +197,21 @@ int runKeyLoopOverPieces(Session& session, MainView& view, const Editor& editor,
     return error;
 }
 
+// The `size` bytes `file` holds from its start, read into a buffer with room for the editor's line breaks.
+std::string readWritten(PosixFile& file, std::int64_t size, const std::string& path)
+{
+    std::string bytes = editorLoadBuffer(static_cast<std::size_t>(size));
+    bytes.resize(static_cast<std::size_t>(size));
+    for (std::size_t done = 0; done < bytes.size();) {
+        std::size_t got = 0;
+        const int error = file.readAt(bytes.data() + done, bytes.size() - done, static_cast<off_t>(done), got);
+        if (error != 0 || got == 0)
+            throw EInOutError(ioCodeFromErrno(error != 0 ? error : EIO, path));
+        done += got;
+    }
+    return bytes;
+}
+
 // The message file's `size` bytes, read in one go into a buffer with room for the editor's line breaks; a file
 // that has shrunk meanwhile reads as 26 past its end.
 std::string readMessage(IoContext& io, const std::string& path, std::int64_t size)
@@ -234,7 +251,7 @@ void MessageCipher::Encrypt1Click()
     // The editor's bytes, taken once before any file is touched (a character the code page lacks fails here): they
     // are saved, and these same bytes are combined, so another program writing the file meanwhile changes nothing. A
     // large text is measured first, then taken from the editor piece by piece, once for the save and once for the
-    // ciphertext, which is read back once the editor has let its own text go.
+    // ciphertext, which is read back from the file written once the editor has let its own text go.
     const std::size_t convertedSize = editor.approximateTextSize();
     const bool piecewise = convertedSize > m_piecewiseAbove;
     std::string bytes = piecewise ? std::string() : editor.text();
@@ -258,9 +275,15 @@ void MessageCipher::Encrypt1Click()
         if (const int error = ciphertext.begin(std::move(place), Replacement::Hold::Nothing, tempName))
             throw EInOutError(ioCodeFromErrno(error, tempPath));
     }
+    // A large ciphertext is shown from the file it was written to, through a descriptor of its own: what is shown is
+    // what was written, even if another program replaces the message by name meanwhile.
+    PosixFile writtenFile;
     if (piecewise) {
         if (const int error = runKeyLoopOverPieces(m_session, m_view, editor, size, ciphertext.file()))
             throw EInOutError(ioCodeFromErrno(error, tempPath));
+        writtenFile = PosixFile(::fcntl(ciphertext.file().descriptor(), F_DUPFD_CLOEXEC, 0));
+        if (!writtenFile.isOpen())
+            throw EInOutError(ioCodeFromErrno(errno, tempPath));
     } else {
         runKeyLoop(m_session, m_view, reinterpret_cast<unsigned char*>(bytes.data()), size, nullptr);
     }
@@ -275,7 +298,7 @@ void MessageCipher::Encrypt1Click()
     // The ciphertext is shown whole, so that what is copied from the editor decrypts.
     editor.clear();
     if (piecewise)
-        bytes = readMessage(io, path, size);
+        bytes = readWritten(writtenFile, size, path);
     showEditorBytes(editor, std::move(bytes));
     // What the file holds now is what the editor shows; another program changing the file from here on is noticed.
     const std::optional<FileIdentity> written = currentIdentity(io, path);

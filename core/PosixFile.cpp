@@ -361,7 +361,7 @@ int FilePlace::removeOthersAccess() const
 int FilePlace::createSibling(FaultSeam& seam, const std::string& name, PosixFile& file) const
 {
     seam.beforeChange();
-    file = PosixFile(::openat(m_folder.descriptor(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+    file = PosixFile(::openat(m_folder.descriptor(), name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                               kPrivateFileMode));
     return file.isOpen() ? 0 : errno;
 }
