@@ -43,7 +43,7 @@ EntryCollation::EntryCollation()
             static_cast<unsigned char>(std::lower_bound(distinct.begin(), end, folded[byte]) - distinct.begin() + 1);
 }
 
-int EntryCollation::compareFolded(const std::string& a, const std::string& b, std::size_t from) const
+int EntryCollation::compareFolded(std::string_view a, std::string_view b, std::size_t from) const
 {
     const std::size_t common = std::min(a.size(), b.size());
     for (std::size_t index = from; index < common; ++index) {
@@ -55,14 +55,14 @@ int EntryCollation::compareFolded(const std::string& a, const std::string& b, st
     return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
-bool EntryCollation::less(const std::string& a, const std::string& b) const
+bool EntryCollation::less(std::string_view a, std::string_view b) const
 {
     if (m_byFoldedCharacters)
         return compareFolded(a, b, 0) < 0;
     return m_collator.compare(textFromCp1252(a), textFromCp1252(b)) < 0;
 }
 
-std::vector<int> EntryCollation::sortedOrder(const std::vector<std::string>& entries) const
+std::vector<int> EntryCollation::sortedOrder(const ListLines& entries) const
 {
     if (entries.size() < 2)
         return std::vector<int>(entries.size(), 0);
@@ -72,11 +72,11 @@ std::vector<int> EntryCollation::sortedOrder(const std::vector<std::string>& ent
 // A 16-byte prefix of ranks per entry, kept beside its position, sorted a byte at a time from the last (a radix sort,
 // which keeps equal prefixes in the order they came and never compares two names); bytes every prefix shares are
 // passed over. Only names that share a whole prefix and run past it are then compared on the rest.
-std::vector<int> EntryCollation::sortedByFoldedRanks(const std::vector<std::string>& entries) const
+std::vector<int> EntryCollation::sortedByFoldedRanks(const ListLines& entries) const
 {
     std::vector<FoldedPrefix> keys(entries.size());
     for (std::size_t index = 0; index < entries.size(); ++index) {
-        const std::string& entry = entries[index];
+        const std::string_view entry = entries[index];
         unsigned char ranks[kPrefixBytes] = {};
         const std::size_t prefix = std::min(entry.size(), kPrefixBytes);
         for (std::size_t at = 0; at < prefix; ++at)
@@ -134,12 +134,12 @@ std::vector<int> EntryCollation::sortedByFoldedRanks(const std::vector<std::stri
 }
 
 // A collation key made once per entry, rather than a collation per comparison.
-std::vector<int> EntryCollation::sortedByCollationKeys(const std::vector<std::string>& entries) const
+std::vector<int> EntryCollation::sortedByCollationKeys(const ListLines& entries) const
 {
     std::vector<QCollatorSortKey> keys;
     keys.reserve(entries.size());
-    for (const std::string& entry : entries)
-        keys.push_back(m_collator.sortKey(textFromCp1252(entry)));
+    for (std::size_t index = 0; index < entries.size(); ++index)
+        keys.push_back(m_collator.sortKey(textFromCp1252(entries[index])));
     std::vector<int> order(entries.size());
     for (std::size_t index = 0; index < order.size(); ++index)
         order[index] = static_cast<int>(index);

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "ListLines.h"
+
 #include <QCollator>
 
 #include <array>
-#include <string>
+#include <string_view>
 #include <vector>
 
 namespace qb {
@@ -16,14 +18,14 @@ class EntryCollation
 public:
     EntryCollation();
 
-    bool less(const std::string& a, const std::string& b) const;
+    bool less(std::string_view a, std::string_view b) const;
     // The positions of `entries` in sorted order; equal entries keep the order they come in.
-    std::vector<int> sortedOrder(const std::vector<std::string>& entries) const;
+    std::vector<int> sortedOrder(const ListLines& entries) const;
 
 private:
-    int compareFolded(const std::string& a, const std::string& b, std::size_t from) const;
-    std::vector<int> sortedByFoldedRanks(const std::vector<std::string>& entries) const;
-    std::vector<int> sortedByCollationKeys(const std::vector<std::string>& entries) const;
+    int compareFolded(std::string_view a, std::string_view b, std::size_t from) const;
+    std::vector<int> sortedByFoldedRanks(const ListLines& entries) const;
+    std::vector<int> sortedByCollationKeys(const ListLines& entries) const;
 
     QCollator m_collator;
     bool m_byFoldedCharacters;

@@ -3,12 +3,14 @@
 #include "QtControls.h"
 
 #include <algorithm>
+#include <numeric>
+#include <utility>
 
 namespace qb {
 
 int EntryListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_entries.size());
 }
 
 QVariant EntryListModel::data(const QModelIndex& index, int role) const
@@ -18,21 +20,29 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const
     return textFromCp1252(entryAt(index.row()));
 }
 
-int EntryListModel::rowOf(int entry) const
+const std::vector<int>& EntryListModel::rows() const
 {
-    return static_cast<int>(std::find(m_rows.begin(), m_rows.end(), entry) - m_rows.begin());
+    if (m_pendingOrder)
+        m_rows = std::exchange(m_pendingOrder, nullptr)(m_entries);
+    return m_rows;
 }
 
-void EntryListModel::assign(std::vector<std::string> entries, std::vector<int> rows)
+void EntryListModel::assign(ListLines entries, Ordering order)
 {
     beginResetModel();
     m_entries = std::move(entries);
-    m_rows = std::move(rows);
+    m_rows.clear();
+    m_pendingOrder = std::move(order);
+    if (!m_pendingOrder) {
+        m_rows.resize(m_entries.size());
+        std::iota(m_rows.begin(), m_rows.end(), 0);
+    }
     endResetModel();
 }
 
-void EntryListModel::insert(int row, const std::string& entry)
+void EntryListModel::insert(int row, std::string_view entry)
 {
+    rows();
     beginInsertRows(QModelIndex(), row, row);
     m_entries.push_back(entry);
     m_rows.insert(m_rows.begin() + row, static_cast<int>(m_entries.size() - 1));
@@ -41,7 +51,7 @@ void EntryListModel::insert(int row, const std::string& entry)
 
 void EntryListModel::clear()
 {
-    assign({}, {});
+    assign({}, nullptr);
 }
 
 } // namespace qb

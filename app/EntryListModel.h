@@ -1,41 +1,50 @@
 #pragma once
 
+#include "ListLines.h"
+
 #include <QAbstractListModel>
 
-#include <string>
+#include <functional>
+#include <string_view>
 #include <vector>
 
 namespace qb {
 
 // The entries of a list box as windows-1252 bytes, in the order they were given, and the order the rows show them in.
-// A row's text is made only when the view asks for it, so a list of a million names holds no million Qt strings.
+// A row's text is made only when the view asks for it, so a list of a million names holds no million Qt strings. The
+// order is worked out only once a row is first needed: a list filled while its window is still hidden (behind the
+// welcome window at start) is sorted when it is shown or used, not before the first window is painted.
 class EntryListModel : public QAbstractListModel
 {
     Q_OBJECT
 
 public:
+    // The rows' order for `entries`: their positions, every one once.
+    using Ordering = std::function<std::vector<int>(const ListLines& entries)>;
+
     using QAbstractListModel::QAbstractListModel;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
-    const std::string& entryAt(int row) const
+    std::string_view entryAt(int row) const
     {
-        return m_entries[static_cast<std::size_t>(m_rows[static_cast<std::size_t>(row)])];
+        return m_entries[static_cast<std::size_t>(rows()[static_cast<std::size_t>(row)])];
     }
     // Every entry, in the order given.
-    const std::vector<std::string>& entries() const { return m_entries; }
-    // The row that shows entries()[entry].
-    int rowOf(int entry) const;
+    const ListLines& entries() const { return m_entries; }
 
-    // `entries`, shown in `rows` order (positions in `entries`; every one once).
-    void assign(std::vector<std::string> entries, std::vector<int> rows);
-    void insert(int row, const std::string& entry);
+    // `entries`, shown in the order `order` gives them; without one, in the order given.
+    void assign(ListLines entries, Ordering order);
+    void insert(int row, std::string_view entry);
     void clear();
 
 private:
-    std::vector<std::string> m_entries;
-    std::vector<int> m_rows;
+    const std::vector<int>& rows() const;
+
+    ListLines m_entries;
+    mutable std::vector<int> m_rows;
+    mutable Ordering m_pendingOrder;
 };
 
 } // namespace qb

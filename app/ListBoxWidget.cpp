@@ -5,6 +5,7 @@
 
 #include "Cp1252.h"
 
+#include <QApplication>
 #include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QScrollBar>
@@ -12,6 +13,8 @@
 #include <QStyleOptionViewItem>
 #include <QStyledItemDelegate>
 #include <QToolTip>
+
+#include <private/qlistview_p.h>
 
 #include <array>
 
@@ -25,8 +28,18 @@ public:
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
-        const int widest = m_list->widestRow();
-        return QStyledItemDelegate::sizeHint(option, widest < 0 ? index : m_list->model()->index(widest, 0));
+        const int widest = m_list->widestEntry();
+        if (widest < 0)
+            return QStyledItemDelegate::sizeHint(option, index);
+        // As the base class sizes a row of text, given the widest entry's text rather than taken from a row: the
+        // rows' order may not be worked out yet, and the model gives rows nothing but their text.
+        QStyleOptionViewItem shown = option;
+        shown.index = index;
+        shown.features |= QStyleOptionViewItem::HasDisplay;
+        shown.text = textFromCp1252(m_list->entries().entries()[static_cast<std::size_t>(widest)]);
+        const QWidget* widget = option.widget;
+        return (widget ? widget->style() : QApplication::style())
+            ->sizeFromContents(QStyle::CT_ItemViewItem, &shown, QSize(), widget);
     }
 
 private:
@@ -43,22 +56,9 @@ ListBoxWidget::ListBoxWidget(QWidget* parent) : QListView(parent), m_entries(new
     setLayoutMode(QListView::Batched);
     setBatchSize(kLayoutBatch);
     setSelectionMode(QAbstractItemView::SingleSelection);
-    // The widest entry is looked for again only when the entries or the font change.
-    const auto forgetWidest = [this] { m_widestRow.reset(); };
+    // The widest entry is looked for again only when the entries or the font change; rowsInserted follows it.
+    const auto forgetWidest = [this] { m_widestEntry.reset(); };
     connect(m_entries, &QAbstractItemModel::modelReset, this, forgetWidest);
-    connect(m_entries, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int last) {
-        if (!m_widestRow || *m_widestRow < 0)
-            return m_widestRow.reset();
-        // Rows at or above the widest push it down; a new row may be wider still.
-        const int widest = *m_widestRow >= first ? *m_widestRow + (last - first + 1) : *m_widestRow;
-        const QFontMetricsF metrics(font());
-        int wider = widest;
-        for (int row = first; row <= last; ++row) {
-            if (metrics.horizontalAdvance(text(row)) > metrics.horizontalAdvance(text(wider)))
-                wider = row;
-        }
-        m_widestRow = wider;
-    });
     connect(m_entries, &QAbstractItemModel::rowsRemoved, this, forgetWidest);
 }
 
@@ -88,36 +88,118 @@ QRect ListBoxWidget::rowRect(int row) const
     return visualRect(m_entries->index(row));
 }
 
-int ListBoxWidget::widestRow() const
+int ListBoxWidget::advanceOf(std::string_view entry) const
 {
-    if (m_widestRow)
-        return *m_widestRow;
-    // Summing each character's advance (in 64ths of a pixel) reads a million short names in a few milliseconds, where
-    // laying each out would take a second; kerning moves a name by a pixel at most.
-    std::array<int, 256> advances;
-    const QFontMetricsF metrics(font());
-    for (int byte = 0; byte < 256; ++byte)
-        advances[byte] =
-            qRound(64 * metrics.horizontalAdvance(QChar(cp1252ToUnicode(static_cast<unsigned char>(byte)))));
+    // Summing each character's advance reads a million short names in a few milliseconds, where laying each out would
+    // take a second; kerning moves a name by a pixel at most.
+    if (m_advances.empty()) {
+        const QFontMetricsF metrics(font());
+        for (int byte = 0; byte < 256; ++byte)
+            m_advances.push_back(
+                qRound(64 * metrics.horizontalAdvance(QChar(cp1252ToUnicode(static_cast<unsigned char>(byte))))));
+    }
+    int advance = 0;
+    for (const char byte : entry)
+        advance += m_advances[static_cast<unsigned char>(byte)];
+    return advance;
+}
+
+int ListBoxWidget::widestEntry() const
+{
+    if (m_widestEntry)
+        return *m_widestEntry;
     int widest = -1;
     int widestAdvance = -1;
-    for (const std::string& entry : m_entries->entries()) {
-        int advance = 0;
-        for (const char byte : entry)
-            advance += advances[static_cast<unsigned char>(byte)];
-        if (advance > widestAdvance) {
-            widest = static_cast<int>(&entry - m_entries->entries().data());
+    const ListLines& entries = m_entries->entries();
+    for (std::size_t index = 0; index < entries.size(); ++index) {
+        if (const int advance = advanceOf(entries[index]); advance > widestAdvance) {
+            widest = static_cast<int>(index);
             widestAdvance = advance;
         }
     }
-    m_widestRow = widest < 0 ? -1 : m_entries->rowOf(widest);
-    return *m_widestRow;
+    m_widestEntry = widest;
+    return widest;
+}
+
+bool ListBoxWidget::keepWidestAcross(int added)
+{
+    if (!m_widestEntry || *m_widestEntry < 0) {
+        m_widestEntry.reset();
+        return false;
+    }
+    // New entries go in after those given before, wherever their rows are.
+    const ListLines& entries = m_entries->entries();
+    const int widest = *m_widestEntry;
+    int wider = widest;
+    for (std::size_t index = entries.size() - static_cast<std::size_t>(added); index < entries.size(); ++index) {
+        if (advanceOf(entries[index]) > advanceOf(entries[static_cast<std::size_t>(wider)]))
+            wider = static_cast<int>(index);
+    }
+    m_widestEntry = wider;
+    return wider == widest;
+}
+
+void ListBoxWidget::rowsInserted(const QModelIndex& parent, int first, int last)
+{
+    if (!keepWidestAcross(last - first + 1) || !placeInsertedRows(first, last)) {
+        QListView::rowsInserted(parent, first, last);
+        return;
+    }
+    QAbstractItemView::rowsInserted(parent, first, last);
+    viewport()->update();
+}
+
+// Qt lays every row out again after any insertion, which for a million rows takes tens of milliseconds. Here every row
+// is as high as the others and as wide as the widest, so a row's place follows from its number alone: rows inserted
+// leave the rows laid out where they are, and the list only grows by their height at its end. That is written into the
+// view's layout (Qt's private structures, as its own batched layout leaves them), which holds one top-to-bottom column.
+bool ListBoxWidget::placeInsertedRows(int first, int last)
+{
+    auto* const view = static_cast<QListViewPrivate*>(QObjectPrivate::get(this));
+    const int added = last - first + 1;
+    const int before = m_entries->rowCount() - added;
+    if (viewMode() != ListMode || flow() != TopToBottom || isWrapping() || !uniformItemSizes() ||
+        gridSize().isValid() || spacing() != 0 || !view->hiddenRows.isEmpty() || view->delayedPendingLayout ||
+        before < 1 || !view->cachedItemSize.isValid())
+        return false;
+    auto* const layout = static_cast<QListModeViewBase*>(view->commonListView);
+    const int laidOut = layout->batchStartRow;
+    if (layout->flowPositions.size() < laidOut || layout->segmentStartRows.size() != 1)
+        return false;
+    // Still being laid out a batch at a time: the batches to come take the rows beyond those placed so far.
+    if (view->batchLayoutTimer.isActive())
+        return laidOut < before && layout->flowPositions.size() == laidOut && layout->segmentExtents.isEmpty();
+    // Laid out whole: every row placed, then where the last one ends.
+    if (laidOut != before || layout->flowPositions.size() != before + 1 ||
+        layout->scrollValueMap.size() != before + 1 || layout->segmentExtents.size() != 1)
+        return false;
+    const int pitch = view->cachedItemSize.height();
+    int end = layout->flowPositions.constLast();
+    for (int row = 0; row < added; ++row) {
+        end += pitch;
+        layout->flowPositions.append(end);
+        layout->scrollValueMap.append(layout->scrollValueMap.constLast() + 1);
+    }
+    layout->segmentExtents.last() = end;
+    layout->batchStartRow = before + added;
+    layout->batchSavedPosition = end;
+    layout->contentsSize.setHeight(end);
+    // A list that scrolls already keeps its page and scrolls further by the rows added; Qt's own update of the scroll
+    // bars goes through every row.
+    QScrollBar* const bar = verticalScrollBar();
+    if (bar->maximum() > 0)
+        bar->setMaximum(bar->maximum() + (verticalScrollMode() == ScrollPerItem ? added : added * pitch));
+    else
+        updateGeometries();
+    return true;
 }
 
 void ListBoxWidget::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::FontChange)
-        m_widestRow.reset();
+    if (event->type() == QEvent::FontChange) {
+        m_widestEntry.reset();
+        m_advances.clear();
+    }
     QListView::changeEvent(event);
 }
 

@@ -3,6 +3,8 @@
 #include <QListView>
 
 #include <optional>
+#include <string_view>
+#include <vector>
 
 namespace qb {
 
@@ -41,6 +43,7 @@ signals:
     void selectionMoved();
 
 protected:
+    void rowsInserted(const QModelIndex& parent, int first, int last) override;
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event = nullptr) const override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -51,13 +54,22 @@ protected:
 private:
     class RowDelegate;
 
-    // The row whose text is widest, by the advances of its characters; -1 when the list is empty.
-    int widestRow() const;
+    // The entry (its place in the order given) whose text is widest, by the advances of its characters; -1 when the
+    // list is empty. Found without the rows' order, which a list filled while hidden has not worked out yet.
+    int widestEntry() const;
+    // Its text's width in 64ths of a pixel, as the sum of its characters' advances.
+    int advanceOf(std::string_view entry) const;
+    // Follows the widest entry as `added` entries go in: false when one of them is wider still.
+    bool keepWidestAcross(int added);
+    // Places rows first..last, just inserted, without laying out the others again: false where that cannot be done.
+    bool placeInsertedRows(int first, int last);
     int rowHeight() const;
     int chromeHeight() const;
 
     EntryListModel* m_entries;
-    mutable std::optional<int> m_widestRow;
+    mutable std::optional<int> m_widestEntry;
+    // Each byte's advance in the list's font, in 64ths of a pixel; empty until needed.
+    mutable std::vector<int> m_advances;
 };
 
 } // namespace qb

@@ -64,7 +64,7 @@ std::size_t decodeCp1252Into(std::string_view bytes, char16_t* out)
 
 } // namespace
 
-QString textFromCp1252(const std::string& bytes)
+QString textFromCp1252(std::string_view bytes)
 {
     // Straight into the string's own buffer.
     QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
@@ -458,7 +458,7 @@ void QtListControl::finishClear() const
     m_entries.clear();
 }
 
-int QtListControl::sortedInsertRow(const std::string& entry) const
+int QtListControl::sortedInsertRow(std::string_view entry) const
 {
     // After every entry that does not sort above the new one, so equal entries keep the order they came in.
     int low = 0;
@@ -473,7 +473,7 @@ int QtListControl::sortedInsertRow(const std::string& entry) const
     return low;
 }
 
-void QtListControl::insert(const std::string& entry)
+void QtListControl::insert(std::string_view entry)
 {
     m_entries.insert(m_sorted ? sortedInsertRow(entry) : m_entries.rowCount(), entry);
 }
@@ -485,17 +485,15 @@ void QtListControl::add(const std::string& entry)
     insert(entry);
 }
 
-void QtListControl::addAll(std::vector<std::string> entries)
+void QtListControl::addAll(ListLines entries)
 {
     // The entries loaded last, then new ones: only the new ones go in, each where add would put it.
-    const std::vector<std::string>& loaded = m_entries.entries();
-    if (m_clearPending && entries.size() >= loaded.size() &&
-        std::equal(loaded.begin(), loaded.end(), entries.begin())) {
+    if (m_clearPending && m_entries.entries().beginsOf(entries)) {
         m_clearPending = false;
-        // The selection stays on its entry as rows go in around it: no new choice to announce.
-        const QSignalBlocker quiet(m_list);
-        for (auto added = entries.begin() + static_cast<std::ptrdiff_t>(loaded.size()); added != entries.end(); ++added)
-            insert(*added);
+        ListLines added;
+        for (std::size_t index = m_entries.entries().size(); index < entries.size(); ++index)
+            added.push_back(entries[index]);
+        addMore(std::move(added));
         return;
     }
     finishClear();
@@ -503,16 +501,23 @@ void QtListControl::addAll(std::vector<std::string> entries)
         ListControl::addAll(std::move(entries));
         return;
     }
-    std::vector<int> rows;
-    if (m_sorted) {
-        rows = m_collation.sortedOrder(entries);
-    } else {
-        rows.resize(entries.size());
-        for (std::size_t row = 0; row < rows.size(); ++row)
-            rows[row] = static_cast<int>(row);
-    }
-    m_entries.assign(std::move(entries), std::move(rows));
+    m_entries.assign(std::move(entries), m_sorted ? sortedOrder() : nullptr);
     m_holdsLoaded = true;
+}
+
+void QtListControl::addMore(ListLines entries)
+{
+    finishClear();
+    // The selection stays on its entry as rows go in around it: no new choice to announce.
+    const QSignalBlocker quiet(m_list);
+    for (std::size_t index = 0; index < entries.size(); ++index)
+        insert(entries[index]);
+}
+
+EntryListModel::Ordering QtListControl::sortedOrder() const
+{
+    // A copy: the model may outlive this control.
+    return [collation = m_collation](const ListLines& entries) { return collation.sortedOrder(entries); };
 }
 
 void QtListControl::setSorted(bool sorted)
@@ -523,11 +528,10 @@ void QtListControl::setSorted(bool sorted)
     m_sorted = sorted;
     if (!sorted || m_entries.rowCount() < 2)
         return;
-    std::vector<std::string> shown;
+    ListLines shown;
     for (int row = 0; row < m_entries.rowCount(); ++row)
         shown.push_back(m_entries.entryAt(row));
-    std::vector<int> rows = m_collation.sortedOrder(shown);
-    m_entries.assign(std::move(shown), std::move(rows));
+    m_entries.assign(std::move(shown), sortedOrder());
     m_holdsLoaded = false;
 }
 
@@ -560,7 +564,7 @@ std::string QtListControl::item(int index) const
     finishClear();
     if (index < 0 || index >= m_entries.rowCount())
         throw EListError(index);
-    return m_entries.entryAt(index);
+    return std::string(m_entries.entryAt(index));
 }
 
 // ---- QtProgressControl

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "EntryCollation.h"
+#include "EntryListModel.h"
 #include "Ui.h"
 
 #include <QPlainTextEdit>
@@ -21,12 +22,11 @@ class QWidget;
 
 namespace qb {
 
-class EntryListModel;
 class ListBoxWidget;
 
 // Byte strings of the core as the user sees them. Editor text, recipient names and captions are
 // windows-1252; paths come from the file system and are shown as UTF-8 when they are valid UTF-8.
-QString textFromCp1252(const std::string& bytes);
+QString textFromCp1252(std::string_view bytes);
 QString displayText(const std::string& bytes);
 // windows-1252 bytes of `text`; raises qb::Error naming the first character the code page lacks.
 std::string cp1252FromText(const QString& text, const char* what);
@@ -145,7 +145,8 @@ public:
     void add(const std::string& entry) override;
     // Into an empty list in one go, sorted by keys made once per entry. Cleared and given again the entries it was
     // given last and some more, the list keeps its entries and selection and takes the new ones alone.
-    void addAll(std::vector<std::string> entries) override;
+    void addAll(ListLines entries) override;
+    void addMore(ListLines entries) override;
     void setSorted(bool sorted) override;
     int count() const override;
     int itemIndex() const override;
@@ -153,8 +154,9 @@ public:
     void setItemIndex(int index) override;
 
 private:
-    int sortedInsertRow(const std::string& entry) const;
-    void insert(const std::string& entry);
+    EntryListModel::Ordering sortedOrder() const;
+    int sortedInsertRow(std::string_view entry) const;
+    void insert(std::string_view entry);
     // Carries out a clear that waited for addAll; every other use of the list sees it cleared.
     void finishClear() const;
 

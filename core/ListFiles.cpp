@@ -89,10 +89,11 @@ void appendRecord(IoContext& io, const std::string& name, std::initializer_list<
     closeChecked(list);
 }
 
-bool appendLineUnlessHeld(IoContext& io, const std::string& name, const std::string& line)
+FileIdentity appendLineUnlessHeld(IoContext& io, const std::string& name, const std::string& line)
 {
     TextFile list(io);
     appendChecked(list, name);
+    const FileIdentity before = list.openedAs();
     const bool held = list.holdsLine(line);
     io.check();
     if (!held) {
@@ -100,7 +101,7 @@ bool appendLineUnlessHeld(IoContext& io, const std::string& name, const std::str
         io.check();
     }
     closeChecked(list);
-    return !held;
+    return before;
 }
 
 void createListUnlessPresent(IoContext& io, const std::string& name)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileIdentity.h"
 #include "IoContext.h"
 
 #include <functional>
@@ -28,8 +29,8 @@ int readListFile(IoContext& io, const std::string& name, const std::function<voi
 void appendRecord(IoContext& io, const std::string& name, std::initializer_list<std::string> lines);
 
 // Appends `line` to a list file unless it holds that line already, in one step under the list's lock, so two running
-// copies adding the same line at once add it once; checked. True when it was added.
-bool appendLineUnlessHeld(IoContext& io, const std::string& name, const std::string& line);
+// copies adding the same line at once add it once; checked. Returns the file as it was once held, before the append.
+FileIdentity appendLineUnlessHeld(IoContext& io, const std::string& name, const std::string& line);
 
 // Creates an empty list file where none is, exclusively, so a list another running copy has just made (and perhaps
 // added to) is never replaced; checked.

@@ -59,9 +59,9 @@ bool RecipientFiles::writeGeneratedKey(const CorrespondentPaths& correspondent, 
     return closeUnlessTaken(file);
 }
 
-void RecipientFiles::list(const std::string& name) const
+FileIdentity RecipientFiles::list(const std::string& name) const
 {
-    appendLineUnlessHeld(m_session.io, m_session.usersFilePath(), name);
+    return appendLineUnlessHeld(m_session.io, m_session.usersFilePath(), name);
 }
 
 std::optional<KeySummary> RecipientFiles::keySummary(const std::string& name) const

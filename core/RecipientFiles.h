@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileIdentity.h"
 #include "KeyFingerprint.h"
 #include "Session.h"
 #include "TextFile.h"
@@ -36,7 +37,8 @@ public:
     bool writeGeneratedKey(const CorrespondentPaths& correspondent, bool replacing) const;
     // Appends the name to users.cfg, in one flushed write, unless it is there already, in one step under the list's
     // lock: a name is listed once, even when two running copies list it at the same moment. Only once its key is whole.
-    void list(const std::string& name) const;
+    // Returns users.cfg as it was once held, before the name was appended.
+    FileIdentity list(const std::string& name) const;
     // The fingerprint and length of the name's key; std::nullopt when it has none that can be opened.
     std::optional<KeySummary> keySummary(const std::string& name) const;
     // Its fingerprint alone.

@@ -13,13 +13,24 @@ void Recipients::updateusers()
     // The correspondent chosen before the reload is the one the commands still work with, so it stays chosen.
     const int chosen = list.itemIndex();
     const std::string current = chosen >= 0 ? list.item(chosen) : std::string();
-    list.clear();
-    std::vector<std::string> names;
-    m_files.readNames([&names](const std::string& line) { names.push_back(line); });
-    list.addAll(std::move(names));
+    ListLines names;
+    bool whole = true;
+    try {
+        m_shownList.read(m_session.io, m_session.usersFilePath(), names, whole);
+    } catch (...) {
+        // A list that could not be read shows nothing of it.
+        list.clear();
+        throw;
+    }
+    if (whole) {
+        list.clear();
+        list.addAll(std::move(names));
+    } else {
+        list.addMore(std::move(names));
+    }
     if (chosen < 0)
         return;
-    // A list that took only the new names kept its selection.
+    // A list that took the new names alone kept its selection.
     if (const int kept = list.itemIndex(); kept >= 0 && list.item(kept) == current)
         return;
     for (int index = 0; index < list.count(); ++index) {
@@ -66,7 +77,7 @@ void Recipients::NewKey1Click()
         requireRekeyConsent(name);
         m_files.writeGeneratedKey(correspondent, true);
     }
-    m_files.list(name);
+    listName(name);
     inform("New Directory and Key has been created for " + name);
     m_view.memo1().setModified(false);
     updateusers();
@@ -88,7 +99,7 @@ void Recipients::ImportKey1Click()
     const std::optional<ImportedKey> kept = importKeyFile(correspondent, sourcePath);
     if (!kept)
         keepKey(name, sourcePath);
-    m_files.list(name);
+    listName(name);
     std::string announcement = "A new Directory and key has been imported for " + name;
     if (kept->cutAtMark)
         announcement += "\n" + keptPartText(kept->length);
@@ -107,7 +118,7 @@ void Recipients::requireRekeyConsent(const std::string& name)
 
 void Recipients::keepKey(const std::string& name, const std::string& sourcePath)
 {
-    m_files.list(name);
+    listName(name);
     warn(keyKeptText(name, sourcePath));
     updateusers();
     Abort();
@@ -151,6 +162,11 @@ std::optional<ImportedKey> Recipients::importKeyFile(const CorrespondentPaths& c
     // Made only for a key that is written: a cancelled, refused or failed import leaves no folder behind.
     m_files.makeFolder(correspondent);
     return import.copyAndFinish();
+}
+
+void Recipients::listName(const std::string& name)
+{
+    m_shownList.appendedTo(m_files.list(name));
 }
 
 void Recipients::inform(const std::string& text)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ListFollower.h"
 #include "RecipientFiles.h"
 #include "Session.h"
 #include "Ui.h"
@@ -42,12 +43,15 @@ private:
     void requireRekeyConsent(const std::string& name);
     // Lists the name whose key stays, says the file was not imported, and stops.
     [[noreturn]] void keepKey(const std::string& name, const std::string& sourcePath);
+    // Appends the name to users.cfg unless listed; the list on screen then takes what was appended alone.
+    void listName(const std::string& name);
     void inform(const std::string& text);
     void warn(const std::string& text);
 
     Session& m_session;
     MainView& m_view;
     RecipientFiles m_files;
+    ListFollower m_shownList;
 };
 
 } // namespace qb

@@ -1,5 +1,7 @@
 #include "TextFile.h"
 
+#include "ListText.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -19,8 +21,6 @@ constexpr std::uint64_t kCopyChunk = 1 << 20;
 constexpr std::uint64_t kKernelCopyStep = std::uint64_t(1) << 30;
 // Times a file being appended to is opened again because another copy replaced it meanwhile.
 constexpr int kMostReopens = 8;
-// A list file is searched this much at a time.
-constexpr std::size_t kListPiece = 64 * 1024;
 
 } // namespace
 
@@ -105,6 +105,7 @@ bool TextFile::openExisting(int flags, OpenFileTable::Access access)
     m_physicalEnd = false;
     m_sizeAtOpen = static_cast<std::int64_t>(info.st_size);
     m_bytesRead = 0;
+    m_openedAs = identityOf(info);
     m_otherNames = info.st_nlink > 1;
     return true;
 }
@@ -130,6 +131,7 @@ void TextFile::readFrom(PosixFile&& file)
     }
     m_id = {info.st_dev, info.st_ino};
     m_io.openFiles().add(m_id, OpenFileTable::Access::Read);
+    m_openedAs = identityOf(info);
     m_fd = m_file.descriptor();
     m_mode = Mode::Input;
     m_bufferPos = 0;
@@ -187,6 +189,8 @@ void TextFile::cutAtEndOfDataMark()
     };
     int error = m_file.status(info);
     if (error == 0) {
+        // As it is now that it is held: what the search for a line reads, and what is appended to.
+        m_openedAs = identityOf(info);
         const off_t size = info.st_size;
         const std::size_t tail = static_cast<std::size_t>(std::min<off_t>(size, kAppendScanLength));
         unsigned char last[kAppendScanLength];
@@ -216,49 +220,21 @@ bool TextFile::holdsLine(std::string_view line)
         m_io.fail(m_mode == Mode::Closed ? IoCode::FileNotOpen : IoCode::NotOpenForInput);
         return false;
     }
-    // Read as readLine would read it: a line ends at CR (and one LF after it), the text at the first 26, and an empty
-    // file is one empty line. Only as much of a line is kept as could still match.
-    std::vector<char> piece(kListPiece);
-    std::string current;
-    bool inLine = true; // bytes since the last line end, or none yet at all
-    bool fits = true;
-    bool afterCr = false;
-    for (off_t at = 0; at < m_appendStart;) {
+    // Searched in large pieces, never split into lines: a list of a million names is looked through in a millisecond.
+    LineSearch search(line);
+    for (off_t at = 0;;) {
+        const auto want = static_cast<std::size_t>(std::min<off_t>(m_appendStart - at, LineSearch::kPiece));
         std::size_t got = 0;
-        const auto want = static_cast<std::size_t>(std::min<off_t>(m_appendStart - at, kListPiece));
-        if (const int error = m_file.readAt(piece.data(), want, at, got)) {
-            m_io.fail(ioCodeFromErrno(error, m_name));
-            return false;
+        if (want > 0) {
+            if (const int error = m_file.readAt(search.room(), want, at, got)) {
+                m_io.fail(ioCodeFromErrno(error, m_name));
+                return false;
+            }
         }
-        if (got == 0)
-            break;
         at += static_cast<off_t>(got);
-        if (const void* mark = std::memchr(piece.data(), kEndOfDataMark, got)) {
-            at = m_appendStart;
-            got = static_cast<std::size_t>(static_cast<const char*>(mark) - piece.data());
-        }
-        for (std::size_t i = 0; i < got; ++i) {
-            const char c = piece[i];
-            if (c == '\n' && afterCr) {
-                afterCr = false;
-                continue;
-            }
-            afterCr = c == '\r';
-            if (c == '\r') {
-                if (fits && current == line)
-                    return true;
-                current.clear();
-                fits = true;
-                inLine = false;
-                continue;
-            }
-            inLine = true;
-            fits = fits && current.size() < line.size();
-            if (fits)
-                current.push_back(c);
-        }
+        if (search.take(got, got == 0 || at == m_appendStart))
+            return search.found();
     }
-    return inLine && fits && current == line;
 }
 
 int TextFile::writeRecord()
@@ -355,18 +331,18 @@ void TextFile::close()
         m_io.fail(code);
 }
 
-void TextFile::rewind()
+void TextFile::rewind(std::int64_t offset)
 {
     if (!checkReadable())
         return;
-    if (::lseek(m_fd, 0, SEEK_SET) != 0) {
+    if (::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) != static_cast<off_t>(offset)) {
         m_io.fail(ioCodeFromErrno(errno, m_name));
         return;
     }
     m_bufferPos = 0;
     m_bufferEnd = 0;
-    m_physicalEnd = false;
-    m_bytesRead = 0;
+    m_physicalEnd = m_sizeAtOpen > 0 && offset >= m_sizeAtOpen;
+    m_bytesRead = offset;
 }
 
 bool TextFile::checkReadable()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileIdentity.h"
 #include "IoCodes.h"
 #include "IoContext.h"
 #include "Replacement.h"
@@ -73,8 +74,9 @@ public:
     // of data). The file stays held meanwhile, so the answer holds until close. Failures are left pending.
     bool holdsLine(std::string_view line);
     void close(); // 103 when not open
-    // Goes back to the start of a file open for reading, as if just opened; failures are left pending.
-    void rewind();
+    // Goes back to `offset` bytes from the start of a file open for reading, as if just opened and that much read;
+    // failures are left pending.
+    void rewind(std::int64_t offset = 0);
     bool isOpen() const;
 
     // Text mode: at end of data returns 26 and does not move.
@@ -86,6 +88,8 @@ public:
     bool eof();
     // The size of a file open for reading, as it was when opened: reads never go past it.
     std::int64_t sizeAtOpen() const { return m_sizeAtOpen; }
+    // The file as it was when opened for reading (its size sizeAtOpen()), or once held for appending.
+    const FileIdentity& openedAs() const { return m_openedAs; }
     // Reads up to `count` bytes and writes them to `target` (which shares this file's IoContext), as
     // readBytes and writeBytes in turn would, stopping at end of data or at the first failure; returns
     // the number read. Plain-byte files are copied by the kernel where it can.
@@ -120,6 +124,7 @@ private:
     // another read that would only return nothing.
     std::int64_t m_sizeAtOpen = 0;
     std::int64_t m_bytesRead = 0;
+    FileIdentity m_openedAs;
 
     void openReplacement(bool asNew);
     bool fillBuffer();

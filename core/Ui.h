@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ListLines.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -121,11 +123,14 @@ public:
     // A sorted list inserts in sort order.
     virtual void add(const std::string& entry) = 0;
     // As add for each entry in turn; a list may take them in one go.
-    virtual void addAll(std::vector<std::string> entries)
+    virtual void addAll(ListLines entries)
     {
-        for (const std::string& entry : entries)
-            add(entry);
+        for (std::size_t index = 0; index < entries.size(); ++index)
+            add(std::string(entries[index]));
     }
+    // Entries that follow those given last, as add for each in turn. The selection stays on its entry: rows going in
+    // around it are no new choice.
+    virtual void addMore(ListLines entries) { addAll(std::move(entries)); }
     virtual void setSorted(bool sorted) = 0;
     virtual int count() const = 0;
     // -1 when nothing is selected.

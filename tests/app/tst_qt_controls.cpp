@@ -312,7 +312,7 @@ private slots:
             qb::ListBoxWidget sortedWidget;
             qb::QtListControl sorted(&sortedWidget);
             sorted.setSorted(true);
-            std::vector<std::string> batch;
+            qb::ListLines batch;
             for (const QString& entry : added) {
                 late.add(qb::cp1252FromText(entry, "entry"));
                 sorted.add(qb::cp1252FromText(entry, "entry"));
@@ -363,16 +363,66 @@ private slots:
             qb::ListBoxWidget atOnceWidget;
             qb::QtListControl atOnce(&atOnceWidget);
             atOnce.setSorted(true);
-            atOnce.addAll(std::vector<std::string>(names.begin(), names.end() - 2));
+            const auto linesOf = [](auto first, auto last) {
+                qb::ListLines lines;
+                for (; first != last; ++first)
+                    lines.push_back(*first);
+                return lines;
+            };
+            atOnce.addAll(linesOf(names.begin(), names.end() - 2));
             QCOMPARE(atOnce.count(), 598);
             // Reloaded with two names more, the list takes only those.
             atOnce.clear();
-            atOnce.addAll(names);
+            atOnce.addAll(linesOf(names.begin(), names.end()));
             QCOMPARE(qbtest::entries(atOnceWidget), plain);
             // Reloaded with other names, it starts again.
             atOnce.clear();
-            atOnce.addAll({"b", "a"});
+            const std::vector<std::string> others = {"b", "a"};
+            atOnce.addAll(linesOf(others.begin(), others.end()));
             QCOMPARE(qbtest::entries(atOnceWidget), QStringList({"a", "b"}));
+        }
+    }
+
+    // Names that follow those a shown list was loaded with take rows of their own without the others being laid out
+    // again: each row where a list loaded with every name at once has it, also while a long list is still being laid
+    // out a batch at a time.
+    void listPlacesAddedRowsAsALayoutOfAllWould()
+    {
+        for (const int listed : {300, 2 * qb::ListBoxWidget::kLayoutBatch + 5}) {
+            const qbtest::RowTrace trace(QString::number(listed));
+            qb::ListLines names;
+            for (int index = 0; index < listed; ++index)
+                names.push_back("name" + std::to_string(index * 7919 % listed));
+            const auto shown = [](qb::ListBoxWidget& widget) {
+                widget.resize(150, 100);
+                widget.show();
+                return QTest::qWaitForWindowExposed(&widget);
+            };
+            qb::ListBoxWidget grownWidget;
+            qb::QtListControl grown(&grownWidget);
+            grown.setSorted(true);
+            grown.addAll(names);
+            QVERIFY(shown(grownWidget));
+            if (listed < qb::ListBoxWidget::kLayoutBatch)
+                QTest::qWait(50);
+            // One name sorts first, one last, one among the rest; none is wider than the widest.
+            for (const char* added : {"a", "zz", "name5x"})
+                names.push_back(added);
+            grown.clear();
+            grown.addAll(names);
+            qb::ListBoxWidget wholeWidget;
+            qb::QtListControl whole(&wholeWidget);
+            whole.setSorted(true);
+            whole.addAll(names);
+            QVERIFY(shown(wholeWidget));
+            QTest::qWait(listed < qb::ListBoxWidget::kLayoutBatch ? 50 : 500);
+            QCOMPARE(qbtest::entries(grownWidget), qbtest::entries(wholeWidget));
+            for (qb::ListBoxWidget* widget : {&grownWidget, &wholeWidget})
+                widget->scrollToBottom();
+            for (const int row : {0, 1, listed / 2, listed + 1, listed + 2})
+                QCOMPARE(grownWidget.rowRect(row), wholeWidget.rowRect(row));
+            QCOMPARE(grownWidget.verticalScrollBar()->maximum(), wholeWidget.verticalScrollBar()->maximum());
+            QCOMPARE(grownWidget.horizontalScrollBar()->maximum(), wholeWidget.horizontalScrollBar()->maximum());
         }
     }
 

@@ -142,6 +142,44 @@ TEST_F(RecipientsTest, ListIsSortedWhileTheFileKeepsRegistrationOrder)
     EXPECT_EQ(d.view.recipients.item(d.view.recipients.itemIndex()), "amy");
 }
 
+// A list shown all along takes what its own registrations appended alone; whatever else happened to the file, it shows
+// what a list read afresh shows.
+TEST_F(RecipientsTest, AListKeptUpByRegistrationsShowsWhatAFreshReadingShows)
+{
+    using Change = std::string (*)(std::string);
+    const struct
+    {
+        const char* name;
+        const char* users;
+        Change meanwhile; // done to the file between the two registrations
+    } rows[] = {
+        {"lines ended by CR LF", "bob\r\n", nullptr},
+        {"a last line without its end takes the first name into it", "bob", nullptr},
+        {"lines ended by CR alone", "bob\rcat\r", nullptr},
+        {"what follows the end-of-data mark is cut", "bob\r\n\032old\r\nnames\r\n", nullptr},
+        {"another copy appended meanwhile", "bob\r\n", [](std::string users) { return users + "zoe\r\n"; }},
+        {"replaced meanwhile", "bob\r\n", [](std::string) { return std::string("cat\r\n"); }},
+        {"its last line lost its end meanwhile", "bob\r\n",
+         [](std::string users) { return users.erase(users.size() - 2); }},
+    };
+    int registered = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        dir.writeFile("users.cfg", row.users);
+        Desk kept(session);
+        ASSERT_TRUE(kept.run(&qb::Recipients::updateusers));
+        for (int name = 0; name < 2; ++name) {
+            if (name == 1 && row.meanwhile)
+                dir.writeFile("users.cfg", row.meanwhile(dir.readFile("users.cfg")));
+            kept.ask.answerInput("amy" + std::to_string(registered++)).answerMessage(Answer::Ok);
+            ASSERT_TRUE(kept.run(kNewKey));
+            Desk fresh(session);
+            ASSERT_TRUE(fresh.run(&qb::Recipients::updateusers));
+            EXPECT_EQ(kept.listed(), fresh.listed());
+        }
+    }
+}
+
 TEST_F(RecipientsTest, ANameThatHasAKeyIsReKeyedOnlyOnYesAndListedOnce)
 {
     const struct

@@ -1,4 +1,5 @@
 #include "Errors.h"
+#include "ListText.h"
 #include "TempDir.h"
 #include "TestFiles.h"
 #include "TextFile.h"
@@ -8,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -46,10 +48,10 @@ class ReadLineTable : public TextFileTest, public ::testing::WithParamInterface<
 {
 };
 
-// The list readers read a line, then test for the end; every buffer size must give the same lines.
-TEST_P(ReadLineTable, SplitsOnCrOrCrLfAndStopsAtTheMark)
+// Lists' bytes and the lines the list readers take from them.
+std::vector<std::pair<std::string, std::vector<std::string>>> listRows()
 {
-    const std::pair<std::string, std::vector<std::string>> rows[] = {
+    return {
         {"", {""}},
         {"\r\n", {""}},
         {"a\r\n\r\n", {"a", ""}},
@@ -65,7 +67,12 @@ TEST_P(ReadLineTable, SplitsOnCrOrCrLfAndStopsAtTheMark)
         {std::string(127, 'x') + "\r\ny", {std::string(127, 'x'), "y"}},
         {std::string(128, 'x') + "\r\ny", {std::string(128, 'x'), "y"}},
     };
-    for (const auto& [bytes, expected] : rows) {
+}
+
+// The list readers read a line, then test for the end; every buffer size must give the same lines.
+TEST_P(ReadLineTable, SplitsOnCrOrCrLfAndStopsAtTheMark)
+{
+    for (const auto& [bytes, expected] : listRows()) {
         SCOPED_TRACE(::testing::PrintToString(bytes));
         dir.writeFile("list.cfg", bytes);
         TextFile& file = open("list.cfg", kReset, Reading::Text, GetParam());
@@ -80,6 +87,64 @@ TEST_P(ReadLineTable, SplitsOnCrOrCrLfAndStopsAtTheMark)
 }
 
 INSTANTIATE_TEST_SUITE_P(BufferSizes, ReadLineTable, ::testing::Values(1, 2, 128, 65536));
+
+// A list is split into lines in one pass and searched for a line without being split at all; both must agree with
+// reading it a line at a time, also where a line stands across two of the pieces a long list is searched in.
+TEST_F(TextFileTest, ListSplitAndLineSearchAgreeWithReadingLineByLine)
+{
+    std::vector<std::pair<std::string, std::vector<std::size_t>>> lists;
+    for (const auto& row : listRows())
+        lists.push_back({row.first, {}});
+    // Lines of every length mod 16 and line ends of both kinds; the ones to look for lie at the pieces' edges.
+    std::string longList;
+    std::vector<std::size_t> nearEdges;
+    for (std::size_t index = 0, edge = qb::LineSearch::kPiece; edge < 3 * qb::LineSearch::kPiece; ++index) {
+        if (longList.size() + 40 > edge) {
+            nearEdges.push_back(index);
+            if (longList.size() > edge + 4)
+                edge += qb::LineSearch::kPiece;
+        }
+        longList += (index % 7 == 0 ? "\n" : "") + std::string(index % 16, '-') + "name" + std::to_string(index) +
+                    (index % 3 == 0 ? "\r" : "\r\n");
+    }
+    lists.push_back({longList, nearEdges});
+    for (const auto& [bytes, lookFor] : lists) {
+        SCOPED_TRACE(::testing::PrintToString(bytes.substr(0, 40)));
+        dir.writeFile("list.cfg", bytes);
+        TextFile& reader = open("list.cfg");
+        std::vector<std::string> lines;
+        do
+            lines.push_back(reader.readLine());
+        while (!reader.eof());
+        reader.close();
+
+        std::size_t lastLineStart = 0;
+        const qb::ListLines split = qb::splitListLines(bytes, lastLineStart);
+        std::vector<std::string> splitLines;
+        for (std::size_t index = 0; index < split.size(); ++index)
+            splitLines.emplace_back(split[index]);
+        EXPECT_EQ(splitLines, lines);
+        EXPECT_EQ(bytes.compare(lastLineStart, lines.back().size(), lines.back()), 0);
+
+        TextFile& list = open("list.cfg", kAppend);
+        std::vector<std::size_t> indexes = lookFor;
+        if (indexes.empty()) {
+            for (std::size_t index = 0; index < lines.size(); ++index)
+                indexes.push_back(index);
+        }
+        for (const std::size_t index : indexes) {
+            const std::string& line = lines[index];
+            EXPECT_TRUE(list.holdsLine(line)) << line;
+            for (const std::string& other :
+                 {line + "x", line.substr(line.empty() ? 0 : 1), "\n" + line, line + "\r", std::string()}) {
+                const bool held = std::find(lines.begin(), lines.end(), other) != lines.end();
+                EXPECT_EQ(list.holdsLine(other), held) << ::testing::PrintToString(other);
+            }
+        }
+        EXPECT_EQ(io.ioResult(), 0);
+        list.close();
+    }
+}
 
 TEST_F(TextFileTest, ReadsStopAtTheEndOfDataAndEveryLaterReadStaysThere)
 {
