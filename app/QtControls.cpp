@@ -193,9 +193,13 @@ void MemoEdit::paintByteBoxes(const QRect& area)
 QtEditor::QtEditor(QPlainTextEdit* edit) : m_edit(edit)
 {
     m_counting = QObject::connect(m_edit->document(), &QTextDocument::contentsChange, m_edit,
-                                  [this](int, int removed, int added) {
+                                  [this](int from, int removed, int added) {
                                       if (removed > 0 || added > 0)
                                           ++m_revision;
+                                      // The changed paragraphs: the first and the last.
+                                      const QTextDocument& document = *m_edit->document();
+                                      stopKeepingLongParagraphShaped(document.findBlock(from));
+                                      stopKeepingLongParagraphShaped(document.findBlock(from + added));
                                   });
 }
 
@@ -331,6 +335,23 @@ void QtEditor::useFontFor(View view)
         document->setDefaultFont(wanted);
 }
 
+// Qt shapes a paragraph again for each use of its layout and then lets the glyphs go: laying it out, drawing it and
+// drawing the caret in it would shape the caret's paragraph three times before the new text is first on screen. The
+// caret's paragraph keeps its glyphs, unless it is so long that they would weigh in the memory held.
+void QtEditor::keepCaretParagraphShaped(const QTextDocument& document)
+{
+    const QTextBlock caretParagraph = document.firstBlock();
+    if (caretParagraph.length() <= kShapedParagraphCharacters)
+        caretParagraph.layout()->setCacheEnabled(true);
+}
+
+// A paragraph that keeps its glyphs and has grown long by editing lets them go with its next layout.
+void QtEditor::stopKeepingLongParagraphShaped(const QTextBlock& paragraph)
+{
+    if (paragraph.isValid() && paragraph.length() > kShapedParagraphCharacters && paragraph.layout()->cacheEnabled())
+        paragraph.layout()->setCacheEnabled(false);
+}
+
 void QtEditor::fillDocument(View view, const std::function<void(QTextCursor&)>& insert)
 {
     QTextDocument* document = m_edit->document();
@@ -358,6 +379,7 @@ void QtEditor::fillDocument(View view, const std::function<void(QTextCursor&)>& 
         cursor.setPosition(0);
         cursor.setPosition(1, QTextCursor::KeepAnchor);
         cursor.removeSelectedText();
+        keepCaretParagraphShaped(*document);
         cursor.endEditBlock();
         document->setUndoRedoEnabled(true);
         document->setModified(false);

@@ -15,7 +15,9 @@
 
 class QLineEdit;
 class QProgressBar;
+class QTextBlock;
 class QTextCursor;
+class QTextDocument;
 class QWidget;
 
 namespace qb {
@@ -65,6 +67,8 @@ public:
     QtEditor(const QtEditor&) = delete;
     QtEditor& operator=(const QtEditor&) = delete;
 
+    // The longest paragraph whose glyphs the caret's paragraph keeps between layout and paint.
+    static constexpr int kShapedParagraphCharacters = 1 << 16;
     // The bytes given at a time by readTextPieces.
     static constexpr std::size_t kPieceBytes = std::size_t(1) << 20;
 
@@ -90,6 +94,8 @@ private:
     // as `view`, then notifies once.
     void fillDocument(View view, const std::function<void(QTextCursor&)>& insert);
     void useFontFor(View view);
+    static void keepCaretParagraphShaped(const QTextDocument& document);
+    static void stopKeepingLongParagraphShaped(const QTextBlock& paragraph);
     // Converts the document's text to its bytes run by run, handing them to `take` whenever `pieceBytes` or more are
     // held, and what is left at the end; `failure` gets the position of the first character without a byte.
     void convertText(std::size_t pieceBytes, const std::function<void(std::string&)>& take,

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -69,19 +70,21 @@ const std::array<char16_t, 256> kAllBytesView = [] {
 
 std::size_t decodeAllBytesView(std::string_view bytes, char16_t* out)
 {
-    char16_t* const start = out;
+    // Every byte through the table, then the rare CR LF pairs put back: no test a byte on the way.
+    const auto* const in = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t size = bytes.size();
-    for (std::size_t i = 0; i < size; ++i) {
-        const auto byte = static_cast<unsigned char>(bytes[i]);
-        if (byte == '\r' && i + 1 < size && bytes[i + 1] == '\n') {
-            *out++ = u'\r';
-            *out++ = u'\n';
-            ++i;
-        } else {
-            *out++ = kAllBytesView[byte];
+    for (std::size_t i = 0; i < size; ++i)
+        out[i] = kAllBytesView[in[i]];
+    // A pair's second byte is an LF, never a CR, so pairs found one after another never overlap.
+    for (const void* found = std::memchr(in, '\r', size); found != nullptr;) {
+        const auto at = static_cast<std::size_t>(static_cast<const unsigned char*>(found) - in);
+        if (at + 1 < size && in[at + 1] == '\n') {
+            out[at] = u'\r';
+            out[at + 1] = u'\n';
         }
+        found = at + 1 < size ? std::memchr(in + at + 1, '\r', size - at - 1) : nullptr;
     }
-    return static_cast<std::size_t>(out - start);
+    return size;
 }
 
 std::u16string allBytesView(std::string_view bytes)
@@ -119,36 +122,10 @@ const char16_t* copyAsciiRun(const char16_t* in, const char16_t* end, char*& out
     }
     return in;
 }
-
-std::size_t countLineBreaks(const char16_t* in, const char16_t* end)
-{
-    const __m128i evenMask = _mm_set1_epi16(static_cast<short>(0xFFFE));
-    const __m128i lineBreak = _mm_set1_epi16(0x2028);
-    const __m128i ones = _mm_set1_epi16(1);
-    std::size_t count = 0;
-    while (end - in >= 8) {
-        // Eight counters, each added to at most once a step, summed before they could overflow.
-        __m128i counters = _mm_setzero_si128();
-        for (int step = 0; step < 0x7FFF && end - in >= 8; ++step, in += 8) {
-            const __m128i characters = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-            counters = _mm_sub_epi16(counters, _mm_cmpeq_epi16(_mm_and_si128(characters, evenMask), lineBreak));
-        }
-        alignas(16) std::int32_t sums[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(sums), _mm_madd_epi16(counters, ones));
-        count += static_cast<std::size_t>(sums[0]) + static_cast<std::size_t>(sums[1]) +
-                 static_cast<std::size_t>(sums[2]) + static_cast<std::size_t>(sums[3]);
-    }
-    return count + static_cast<std::size_t>(std::count_if(in, end, isLineBreak));
-}
 #else
 const char16_t* copyAsciiRun(const char16_t* in, const char16_t*, char*&)
 {
     return in;
-}
-
-std::size_t countLineBreaks(const char16_t* in, const char16_t* end)
-{
-    return static_cast<std::size_t>(std::count_if(in, end, isLineBreak));
 }
 #endif
 
@@ -162,38 +139,43 @@ std::optional<std::size_t> encodeEditorText(std::u16string_view text, std::strin
 
 std::optional<std::size_t> appendEditorText(std::u16string_view text, std::string& bytes)
 {
+    // Converted a block at a time into a buffer that stays in the cache, then appended: the string is not sized
+    // ahead (which would write every byte twice) and its line breaks, two bytes each, need no count first. A block
+    // of characters never needs more than twice its length in bytes.
+    constexpr std::size_t kBlockCharacters = 8192;
+    char converted[2 * kBlockCharacters];
     const char16_t* const start = text.data();
-    const char16_t* const end = start + text.size();
-    // Sized once for the line breaks that widen to two bytes, then written straight into place.
-    const std::size_t before = bytes.size();
-    bytes.resize(before + text.size() + countLineBreaks(start, end));
-    char* out = bytes.data() + before;
     std::optional<std::size_t> firstFailure;
-    for (const char16_t* in = start; in != end;) {
-        in = copyAsciiRun(in, end, out);
-        if (in == end)
-            break;
-        const char16_t character = *in++;
-        if (character < 0x80) {
-            *out++ = static_cast<char>(character);
-            continue;
+    for (std::size_t from = 0; from < text.size(); from += kBlockCharacters) {
+        const char16_t* in = start + from;
+        const char16_t* const end = in + std::min(kBlockCharacters, text.size() - from);
+        char* out = converted;
+        while (in != end) {
+            in = copyAsciiRun(in, end, out);
+            if (in == end)
+                break;
+            const char16_t character = *in++;
+            if (character < 0x80) {
+                *out++ = static_cast<char>(character);
+                continue;
+            }
+            if (isLineBreak(character)) {
+                *out++ = '\r';
+                *out++ = '\n';
+                continue;
+            }
+            int byte = unicodeToCp1252(character);
+            if (byte < 0)
+                byte = pictureByte(character);
+            if (byte < 0) {
+                if (!firstFailure)
+                    firstFailure = static_cast<std::size_t>(in - 1 - start);
+                continue;
+            }
+            *out++ = static_cast<char>(byte);
         }
-        if (isLineBreak(character)) {
-            *out++ = '\r';
-            *out++ = '\n';
-            continue;
-        }
-        int byte = unicodeToCp1252(character);
-        if (byte < 0)
-            byte = pictureByte(character);
-        if (byte < 0) {
-            if (!firstFailure)
-                firstFailure = static_cast<std::size_t>(in - 1 - start);
-            continue;
-        }
-        *out++ = static_cast<char>(byte);
+        bytes.append(converted, static_cast<std::size_t>(out - converted));
     }
-    bytes.resize(static_cast<std::size_t>(out - bytes.data()));
     return firstFailure;
 }
 

@@ -60,6 +60,7 @@ TEST(AllBytesView, ShowsControlBytesAsTheirPicturesAndKeepsCrLfAsALineBreak)
     EXPECT_EQ(qb::allBytesView(std::string("a\r\nb", 4)), u"a\r\nb");
     EXPECT_EQ(qb::allBytesView(std::string("\n\r\0\t\x1a\x7f\x80", 7)), u"\u240A\u240D\u2400\u2409\u241A\u2421\u20AC");
     EXPECT_EQ(qb::allBytesView("\r\r\n\n"), u"\u240D\r\n\u240A");
+    EXPECT_EQ(qb::allBytesView("\r\n\r"), u"\r\n\u240D");
 }
 
 TEST(EditorText, LineSeparatorsAndPicturesSaveAsBytesAndOtherCharactersAreRefused)
