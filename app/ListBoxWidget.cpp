@@ -51,8 +51,8 @@ ListBoxWidget::ListBoxWidget(QWidget* parent) : QListView(parent), m_entries(new
     setModel(m_entries);
     setItemDelegate(new RowDelegate(this));
     setUniformItemSizes(true);
-    // A long list is laid out a batch at a time while the program waits for input, so it shows at once; the view lays
-    // out all its rows again after any insertion.
+    // A long list is laid out a batch at a time while the program waits for input, so it shows at once; rows inserted
+    // later are placed without laying out the others again (rowsInserted).
     setLayoutMode(QListView::Batched);
     setBatchSize(kLayoutBatch);
     setSelectionMode(QAbstractItemView::SingleSelection);

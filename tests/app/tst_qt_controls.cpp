@@ -337,9 +337,11 @@ private slots:
         const char* const parts[] = {"al", "Al", "\xC9m", "em", "bo", "B-o", "z", "", "9", "_x", "\xE6", "a b"};
         for (unsigned index = 0; index < 600; ++index) {
             names.push_back(std::string(parts[index % 12]) + parts[(index * 7 + 3) % 12] + parts[index * 5 % 11]);
-            // Past the 16 bytes a sort key holds of a name.
+            // Past the 16 bytes a sort key holds of a name, and past the bytes sorted by keys at all.
             if (index % 9 == 0)
                 names.back() = "Maximilian-Alexander " + names.back();
+            if (index % 13 == 0)
+                names.back() = std::string(70, 'x') + names.back();
         }
         const auto restore =
             qScopeGuard([] { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom)); });
