@@ -7,6 +7,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRawFont>
 
 #include <algorithm>
 #include <cmath>
@@ -92,14 +93,8 @@ QPixmap letterTile(QChar letter, qreal devicePixelRatio)
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
 
-    QFont font(QStringLiteral("Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setWeight(QFont::Black);
-    font.setPixelSize(30);
-
     // Centre the capital's outline, not its advance, so every letter sits in the middle of its tile.
-    QPainterPath glyph;
-    glyph.addText(0, 0, font, QString(letter.toUpper()));
+    QPainterPath glyph = glyphOutline(letterTileFont(), letter.toUpper());
     const QRectF bounds = glyph.boundingRect();
     const QPointF offset(kTileWidth / 2.0 - bounds.center().x() - 1, kTileHeight / 2.0 - bounds.center().y() - 1);
     glyph.translate(offset);
@@ -111,6 +106,24 @@ QPixmap letterTile(QChar letter, qreal devicePixelRatio)
     painter.setPen(QPen(QColor(0, 0, 110), 0.8));
     painter.drawPath(glyph);
     return pixmap;
+}
+
+QFont letterTileFont()
+{
+    QFont font(QStringLiteral("Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setWeight(QFont::Black);
+    font.setPixelSize(30);
+    return font;
+}
+
+QPainterPath glyphOutline(const QFont& font, QChar letter)
+{
+    // The glyph straight from the face: laying a lone letter out as text (shaping it, breaking it into a line) cost
+    // as much as drawing the tile.
+    const QRawFont face = QRawFont::fromFont(font);
+    const QList<quint32> glyphs = face.glyphIndexesForString(QString(letter));
+    return glyphs.size() == 1 ? face.pathForGlyph(glyphs.front()) : QPainterPath();
 }
 
 } // namespace qb

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QChar>
+#include <QFont>
 #include <QIcon>
+#include <QPainterPath>
 #include <QPixmap>
 #include <QSize>
 
@@ -24,5 +26,9 @@ constexpr QSize kLetterTileSize(45, 35);
 // One tile of the product name: a heavy blue capital with a grey drop shadow on a near-white ground,
 // drawn for a screen of `devicePixelRatio`.
 QPixmap letterTile(QChar letter, qreal devicePixelRatio = 1.0);
+// The face of the tiles' capitals.
+QFont letterTileFont();
+// The outline of `letter`'s glyph in `font`, its origin on the baseline.
+QPainterPath glyphOutline(const QFont& font, QChar letter);
 
 } // namespace qb

@@ -29,7 +29,6 @@ RecipientBox::RecipientBox(const QString& title, QWidget* parent)
     const QFont contentFont = font();
     m_list->setFont(contentFont);
     m_progressBar->setFont(contentFont);
-    setFont(captionFont(contentFont));
 
     // A scroll bar across the list's bottom, or a first or last row, changes what a whole row measures.
     m_list->horizontalScrollBar()->installEventFilter(this);
@@ -60,6 +59,17 @@ QFont RecipientBox::captionFont(const QFont& font) const
             return caption;
     }
     return caption;
+}
+
+bool RecipientBox::event(QEvent* event)
+{
+    // Fitted as the box is first shown rather than built: a smaller face is one more to load, and the welcome
+    // window comes up before the main window.
+    if (event->type() == QEvent::Polish && !m_captionFitted) {
+        m_captionFitted = true;
+        setFont(captionFont(font()));
+    }
+    return QGroupBox::event(event);
 }
 
 void RecipientBox::resizeEvent(QResizeEvent* event)

@@ -27,6 +27,7 @@ public:
     QProgressBar* progressBar() const { return m_progressBar; }
 
 protected:
+    bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -36,6 +37,7 @@ private:
 
     ListBoxWidget* m_list;
     QProgressBar* m_progressBar;
+    bool m_captionFitted = false;
 };
 
 } // namespace qb

@@ -17,6 +17,7 @@
 #include "Recipients.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -25,6 +26,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 // The main window's controls as the core's commands see them.
 class TForm1::View : public qb::MainView
@@ -102,6 +104,18 @@ void TForm1::attachForms(TForm2* form2, TForm3* form3, TForm4* form4)
     m_form4 = form4;
 }
 
+void TForm1::attachAboutBox(std::function<TForm3*()> build)
+{
+    m_buildForm3 = std::move(build);
+}
+
+TForm3* TForm1::aboutBox()
+{
+    if (!m_form3 && m_buildForm3)
+        m_form3 = std::exchange(m_buildForm3, nullptr)();
+    return m_form3;
+}
+
 qb::MainView& TForm1::view()
 {
     return *m_view;
@@ -123,8 +137,12 @@ void TForm1::FormCreate()
 
 void TForm1::FormShow()
 {
-    if (m_form2)
-        run([this] { m_form2->exec(); });
+    if (!m_form2)
+        return;
+    // The windows built so far ask to be styled as soon as events run, which would be before the welcome window is
+    // painted; each is styled anyway before it is first shown.
+    QCoreApplication::removePostedEvents(nullptr, QEvent::PolishRequest);
+    run([this] { m_form2->exec(); });
 }
 
 void TForm1::FormResize()
@@ -352,6 +370,6 @@ void TForm1::NewMailProgramFile1Click()
 
 void TForm1::About1Click()
 {
-    if (m_form3)
-        m_form3->exec();
+    if (TForm3* form3 = aboutBox())
+        form3->exec();
 }

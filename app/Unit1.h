@@ -48,6 +48,9 @@ public:
 
     // The windows created after this one. Without a welcome window, showing this one shows nothing first.
     void attachForms(TForm2* form2, TForm3* form3, TForm4* form4);
+    // The About window made by `build` instead, when first asked for: nobody sees it at start, and building it
+    // would hold the welcome window back.
+    void attachAboutBox(std::function<TForm3*()> build);
 
     // The window as the core's commands see it.
     qb::MainView& view();
@@ -110,6 +113,7 @@ private:
     QAction* makeAction(const CommandEntry& entry);
     QAction* action(const char* name) const;
 
+    TForm3* aboutBox();
     // Runs one command; errors reach the standard error box. True when it ran to its end.
     bool run(const std::function<void()>& command);
 
@@ -122,6 +126,7 @@ private:
     qb::StatusLine* m_statusLine = nullptr;
     TForm2* m_form2 = nullptr;
     TForm3* m_form3 = nullptr;
+    std::function<TForm3*()> m_buildForm3;
     TForm4* m_form4 = nullptr;
     bool m_placed = false;
     bool m_framePlaced = false;

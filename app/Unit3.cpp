@@ -78,6 +78,15 @@ TForm3::TForm3(qb::Dialogs& mainDialogs, qb::ProcessStarter& starter, QWidget* p
     FormCreate();
 }
 
+std::function<TForm3*()> TForm3::builtLater(qb::Dialogs& mainDialogs, qb::ProcessStarter& starter, QWidget* parent)
+{
+    return [&mainDialogs, &starter, parent, atStart = qb::queryMemoryStatus()] {
+        auto* form3 = new TForm3(mainDialogs, starter, parent);
+        form3->showMemoryStatus(atStart);
+        return form3;
+    };
+}
+
 void TForm3::FormCreate()
 {
     fixClientSize(kClientWidth, kClientHeight);

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 class QLabel;
 class QPushButton;
@@ -18,6 +19,8 @@ class TForm3 : public FixedDialog
 
 public:
     TForm3(qb::Dialogs& mainDialogs, qb::ProcessStarter& starter, QWidget* parent = nullptr);
+    // Reads the memory figures now and builds the window, showing them, when called.
+    static std::function<TForm3*()> builtLater(qb::Dialogs& mainDialogs, qb::ProcessStarter& starter, QWidget* parent);
 
     // Fills Label7 and Label8 from these figures.
     void showMemoryStatus(const qb::MemoryStatus& status);

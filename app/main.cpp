@@ -48,9 +48,9 @@ int main(int argc, char* argv[])
         return EXIT_FAILURE;
     }
     auto* form2 = new TForm2(form1.get());
-    auto* form3 = new TForm3(form1->view().dialogs(), starter, form1.get());
     auto* form4 = new TForm4(session, form1->view().dialogs(), starter, form1.get());
-    form1->attachForms(form2, form3, form4);
+    form1->attachForms(form2, nullptr, form4);
+    form1->attachAboutBox(TForm3::builtLater(form1->view().dialogs(), starter, form1.get()));
 
     // Showing the main window shows the welcome window first, modally.
     form1->show();

@@ -659,9 +659,11 @@ private slots:
     {
         MainWindowFixture f;
         qbtest::RecordingProcessStarter starter;
-        auto* form3 = new TForm3(f.form->view().dialogs(), starter, f.form.get());
         auto* form4 = new TForm4(f.session, f.form->view().dialogs(), starter, f.form.get());
-        f.form->attachForms(nullptr, form3, form4);
+        f.form->attachForms(nullptr, nullptr, form4);
+        // As the program wires it: the About window is built when first asked for.
+        f.form->attachAboutBox(TForm3::builtLater(f.form->view().dialogs(), starter, f.form.get()));
+        QVERIFY(!f.form->findChild<TForm3*>());
         QStringList names;
         QStringList titles;
         qbtest::ModalScript modal;

@@ -117,6 +117,20 @@ private slots:
         }
     }
 
+    // The tiles take each capital's outline from the face itself rather than laying it out as text: the same
+    // outline.
+    void letterOutlinesAreTheGlyphsTextWouldShow()
+    {
+        for (const QChar letter : QStringLiteral("QUILBOX")) {
+            const qbtest::RowTrace trace{QString(letter)};
+            QPainterPath asText;
+            asText.addText(0, 0, qb::letterTileFont(), QString(letter));
+            const QPainterPath outline = qb::glyphOutline(qb::letterTileFont(), letter);
+            QVERIFY(!outline.isEmpty());
+            QCOMPARE(outline, asText);
+        }
+    }
+
     // Dark outlines and navy shapes must stay visible on a dark tool bar, and the pictures keep their dark lines on a
     // light one.
     void toolbarPicturesShowOnDarkAndLightBars()
