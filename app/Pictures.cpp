@@ -110,8 +110,8 @@ QPixmap letterTile(QChar letter, qreal devicePixelRatio)
 
 QFont letterTileFont()
 {
+    // No style hint: the window font's fallbacks then serve this face too, and a sans capital needs none.
     QFont font(QStringLiteral("Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
     font.setWeight(QFont::Black);
     font.setPixelSize(30);
     return font;
