@@ -12,7 +12,6 @@
 #include "KeyCommands.h"
 #include "MessageCipher.h"
 #include "MessageFiles.h"
-#include "Pictures.h"
 #include "ProductInfo.h"
 #include "Recipients.h"
 
@@ -63,7 +62,6 @@ TForm1::TForm1(qb::Session& session, QWidget* parent) : QMainWindow(parent), m_s
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromLatin1(qb::kApplicationTitle));
-    setWindowIcon(qb::padlockIcon());
     // The size of the classic 8-point dialog font, so the fixed-width group box holds its caption.
     QFont windowFont = font();
     windowFont.setPixelSize(11);

@@ -1,7 +1,6 @@
 #include "Unit2.h"
 
 #include "LetterTiles.h"
-#include "Pictures.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -22,7 +21,6 @@ TForm2::TForm2(QWidget* parent) : FixedDialog(parent)
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Welcome!"));
-    setWindowIcon(qb::padlockIcon());
     QFont windowFont = font();
     windowFont.setPixelSize(11);
     setFont(windowFont);

@@ -44,7 +44,6 @@ TForm3::TForm3(qb::Dialogs& mainDialogs, qb::ProcessStarter& starter, QWidget* p
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("About"));
-    setWindowIcon(qb::padlockIcon());
     setFont(fittingFont(font()));
 
     buildPictures();

@@ -25,6 +25,7 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     // The title is the caption of the standard error box and of the task-bar button.
     QApplication::setApplicationName(QString::fromLatin1(qb::kApplicationTitle));
+    // Every window shows this icon, so each size of it is drawn once for them all.
     QApplication::setWindowIcon(qb::padlockIcon());
     // Lets the desktop match the window to its menu entry and icon (the Wayland app id).
     QGuiApplication::setDesktopFileName(QStringLiteral(QUILLBOX_APP_ID));
