@@ -68,6 +68,8 @@ bool RecipientBox::event(QEvent* event)
     if (event->type() == QEvent::Polish && !m_captionFitted) {
         m_captionFitted = true;
         setFont(captionFont(font()));
+        // The caption's height decides where the list begins, whether or not the box is resized after.
+        placeChildren();
     }
     return QGroupBox::event(event);
 }
