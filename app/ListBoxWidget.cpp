@@ -106,18 +106,21 @@ int ListBoxWidget::advanceOf(std::string_view entry) const
 
 int ListBoxWidget::widestEntry() const
 {
-    if (m_widestEntry)
-        return *m_widestEntry;
-    int widest = -1;
-    int widestAdvance = -1;
+    if (!m_widestEntry)
+        m_widestEntry = widestFrom(0, -1);
+    return *m_widestEntry;
+}
+
+int ListBoxWidget::widestFrom(std::size_t first, int widest) const
+{
     const ListLines& entries = m_entries->entries();
-    for (std::size_t index = 0; index < entries.size(); ++index) {
+    int widestAdvance = widest < 0 ? -1 : advanceOf(entries[static_cast<std::size_t>(widest)]);
+    for (std::size_t index = first; index < entries.size(); ++index) {
         if (const int advance = advanceOf(entries[index]); advance > widestAdvance) {
             widest = static_cast<int>(index);
             widestAdvance = advance;
         }
     }
-    m_widestEntry = widest;
     return widest;
 }
 
@@ -128,15 +131,9 @@ bool ListBoxWidget::keepWidestAcross(int added)
         return false;
     }
     // New entries go in after those given before, wherever their rows are.
-    const ListLines& entries = m_entries->entries();
     const int widest = *m_widestEntry;
-    int wider = widest;
-    for (std::size_t index = entries.size() - static_cast<std::size_t>(added); index < entries.size(); ++index) {
-        if (advanceOf(entries[index]) > advanceOf(entries[static_cast<std::size_t>(wider)]))
-            wider = static_cast<int>(index);
-    }
-    m_widestEntry = wider;
-    return wider == widest;
+    m_widestEntry = widestFrom(m_entries->entries().size() - static_cast<std::size_t>(added), widest);
+    return *m_widestEntry == widest;
 }
 
 void ListBoxWidget::rowsInserted(const QModelIndex& parent, int first, int last)

@@ -57,6 +57,8 @@ private:
     // The entry (its place in the order given) whose text is widest, by the advances of its characters; -1 when the
     // list is empty. Found without the rows' order, which a list filled while hidden has not worked out yet.
     int widestEntry() const;
+    // The widest of `widest` (-1 for none) and the entries from `first` on; the earliest of equals.
+    int widestFrom(std::size_t first, int widest) const;
     // Its text's width in 64ths of a pixel, as the sum of its characters' advances.
     int advanceOf(std::string_view entry) const;
     // Follows the widest entry as `added` entries go in: false when one of them is wider still.
