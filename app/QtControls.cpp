@@ -237,25 +237,32 @@ void QtEditor::throwUnsavableAt(int position) const
     throwUnsavable(codePointOf(document->characterAt(position), document->characterAt(position + 1)), "The message");
 }
 
+void QtEditor::convertStrictly(std::size_t pieceBytes, const std::function<void(std::string&)>& take) const
+{
+    // Once a character without a byte is met the text cannot be saved: nothing more is handed on.
+    std::optional<int> failure;
+    convertText(
+        pieceBytes,
+        [&](std::string& bytes) {
+            if (!failure)
+                take(bytes);
+        },
+        failure);
+    if (failure)
+        throwUnsavableAt(*failure);
+}
+
 std::string QtEditor::text() const
 {
     std::string whole;
-    std::optional<int> failure;
-    convertText(
-        std::numeric_limits<std::size_t>::max(), [&whole](std::string& bytes) { whole.swap(bytes); }, failure);
-    if (failure)
-        throwUnsavableAt(*failure);
+    convertStrictly(std::numeric_limits<std::size_t>::max(), [&whole](std::string& bytes) { whole.swap(bytes); });
     return whole;
 }
 
 std::size_t QtEditor::textSize() const
 {
     std::size_t size = 0;
-    std::optional<int> failure;
-    convertText(
-        kPieceBytes, [&size](const std::string& bytes) { size += bytes.size(); }, failure);
-    if (failure)
-        throwUnsavableAt(*failure);
+    convertStrictly(kPieceBytes, [&size](const std::string& bytes) { size += bytes.size(); });
     return size;
 }
 
@@ -268,16 +275,7 @@ std::size_t QtEditor::approximateTextSize() const
 
 void QtEditor::readTextPieces(const std::function<void(std::string_view)>& reader) const
 {
-    std::optional<int> failure;
-    convertText(
-        kPieceBytes,
-        [&](const std::string& bytes) {
-            if (!failure)
-                reader(bytes);
-        },
-        failure);
-    if (failure)
-        throwUnsavableAt(*failure);
+    convertStrictly(kPieceBytes, [&reader](const std::string& bytes) { reader(bytes); });
 }
 
 std::string QtEditor::lenientText(bool& complete) const

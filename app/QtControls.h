@@ -100,6 +100,8 @@ private:
     // held, and what is left at the end; `failure` gets the position of the first character without a byte.
     void convertText(std::size_t pieceBytes, const std::function<void(std::string&)>& take,
                      std::optional<int>& failure) const;
+    // As convertText, raising qb::Error naming the first character without a byte instead.
+    void convertStrictly(std::size_t pieceBytes, const std::function<void(std::string&)>& take) const;
     [[noreturn]] void throwUnsavableAt(int position) const;
 
     QPlainTextEdit* m_edit;
