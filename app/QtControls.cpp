@@ -488,10 +488,7 @@ void QtListControl::addAll(ListLines entries)
     // The entries loaded last, then new ones: only the new ones go in, each where add would put it.
     if (m_clearPending && m_entries.entries().beginsOf(entries)) {
         m_clearPending = false;
-        ListLines added;
-        for (std::size_t index = m_entries.entries().size(); index < entries.size(); ++index)
-            added.push_back(entries[index]);
-        addMore(std::move(added));
+        insertFrom(entries, m_entries.entries().size());
         return;
     }
     finishClear();
@@ -506,9 +503,14 @@ void QtListControl::addAll(ListLines entries)
 void QtListControl::addMore(ListLines entries)
 {
     finishClear();
+    insertFrom(entries, 0);
+}
+
+void QtListControl::insertFrom(const ListLines& entries, std::size_t first)
+{
     // The selection stays on its entry as rows go in around it: no new choice to announce.
     const QSignalBlocker quiet(m_list);
-    for (std::size_t index = 0; index < entries.size(); ++index)
+    for (std::size_t index = first; index < entries.size(); ++index)
         insert(entries[index]);
 }
 

@@ -159,6 +159,8 @@ private:
     EntryListModel::Ordering sortedOrder() const;
     int sortedInsertRow(std::string_view entry) const;
     void insert(std::string_view entry);
+    // Inserts the entries from `first` on, each where add would put it.
+    void insertFrom(const ListLines& entries, std::size_t first);
     // Carries out a clear that waited for addAll; every other use of the list sees it cleared.
     void finishClear() const;
 
