@@ -58,17 +58,23 @@ struct ChildRun
     double peakMiB;
 };
 
-// quillbox-cli with `arguments`, its time and its own peak resident memory.
-ChildRun runCli(const std::vector<std::string>& arguments)
+// A program with `arguments` (looked for on the PATH), its standard output into `output` unless that is empty; waits
+// for it and gives its time and its own peak resident memory.
+ChildRun runProgram(const std::vector<std::string>& arguments, const std::string& output)
 {
-    std::vector<char*> argv{const_cast<char*>(QUILLBOX_CLI)};
+    std::vector<char*> argv;
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     const auto start = std::chrono::steady_clock::now();
     const pid_t child = ::fork();
     if (child == 0) {
-        ::execv(QUILLBOX_CLI, argv.data());
+        if (!output.empty()) {
+            const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (out < 0 || ::dup2(out, STDOUT_FILENO) < 0)
+                ::_exit(127);
+        }
+        ::execvp(argv[0], argv.data());
         ::_exit(127);
     }
     int status = 0;
@@ -76,29 +82,15 @@ ChildRun runCli(const std::vector<std::string>& arguments)
     ::wait4(child, &status, 0, &usage);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::runtime_error("quillbox-cli failed");
+        throw std::runtime_error(fs::path(arguments[0]).filename().string() + " failed");
     return {took.count(), static_cast<double>(usage.ru_maxrss) / 1024};
 }
 
-// A program of the system with `arguments`, its standard output into `output`; waits for it.
-void runProgram(const std::vector<std::string>& arguments, const std::string& output)
+// quillbox-cli with `arguments`.
+ChildRun runCli(std::vector<std::string> arguments)
 {
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (out < 0 || ::dup2(out, STDOUT_FILENO) < 0)
-            ::_exit(127);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::runtime_error(arguments[0] + " failed");
+    arguments.insert(arguments.begin(), QUILLBOX_CLI);
+    return runProgram(arguments, "");
 }
 
 // Mail text as a mail program sends it quoted-printable after its lines were joined: base64 in 1000-character lines,
