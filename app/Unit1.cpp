@@ -95,10 +95,9 @@ TForm1::TForm1(qb::Session& session, QWidget* parent) : QMainWindow(parent), m_s
 
 TForm1::~TForm1() = default;
 
-void TForm1::attachForms(TForm2* form2, TForm3* form3, TForm4* form4)
+void TForm1::attachForms(TForm2* form2, TForm4* form4)
 {
     m_form2 = form2;
-    m_form3 = form3;
     m_form4 = form4;
 }
 

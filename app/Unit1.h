@@ -47,8 +47,8 @@ public:
     ~TForm1() override;
 
     // The windows created after this one. Without a welcome window, showing this one shows nothing first.
-    void attachForms(TForm2* form2, TForm3* form3, TForm4* form4);
-    // The About window made by `build` instead, when first asked for: nobody sees it at start, and building it
+    void attachForms(TForm2* form2, TForm4* form4);
+    // The About window, made by `build` when first asked for: nobody sees it at start, and building it
     // would hold the welcome window back.
     void attachAboutBox(std::function<TForm3*()> build);
 

@@ -50,7 +50,7 @@ int main(int argc, char* argv[])
     }
     auto* form2 = new TForm2(form1.get());
     auto* form4 = new TForm4(session, form1->view().dialogs(), starter, form1.get());
-    form1->attachForms(form2, nullptr, form4);
+    form1->attachForms(form2, form4);
     form1->attachAboutBox(TForm3::builtLater(form1->view().dialogs(), starter, form1.get()));
 
     // Showing the main window shows the welcome window first, modally.

@@ -83,7 +83,7 @@ int runProgram(int argc, char* argv[], bool untilMainWindow)
     auto form1 = std::make_unique<TForm1>(session);
     auto* form2 = new TForm2(form1.get());
     auto* form4 = new TForm4(session, form1->view().dialogs(), starter, form1.get());
-    form1->attachForms(form2, nullptr, form4);
+    form1->attachForms(form2, form4);
     form1->attachAboutBox(TForm3::builtLater(form1->view().dialogs(), starter, form1.get()));
     Clock::time_point closed;
     const FirstPaint mainPainted(form1.get(), [&closed] {

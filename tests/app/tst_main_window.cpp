@@ -636,7 +636,7 @@ private slots:
     {
         MainWindowFixture f;
         auto* form2 = new TForm2(f.form.get());
-        f.form->attachForms(form2, nullptr, nullptr);
+        f.form->attachForms(form2, nullptr);
         bool mainWindowShown = true;
         qbtest::ModalScript modal;
         modal.then([&](QWidget* widget) {
@@ -660,7 +660,7 @@ private slots:
         MainWindowFixture f;
         qbtest::RecordingProcessStarter starter;
         auto* form4 = new TForm4(f.session, f.form->view().dialogs(), starter, f.form.get());
-        f.form->attachForms(nullptr, nullptr, form4);
+        f.form->attachForms(nullptr, form4);
         // As the program wires it: the About window is built when first asked for.
         f.form->attachAboutBox(TForm3::builtLater(f.form->view().dialogs(), starter, f.form.get()));
         QVERIFY(!f.form->findChild<TForm3*>());
