@@ -2,7 +2,6 @@
 
 #include "QtControls.h"
 
-#include <algorithm>
 #include <numeric>
 #include <utility>
 

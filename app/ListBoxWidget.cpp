@@ -16,7 +16,7 @@
 
 #include <private/qlistview_p.h>
 
-#include <array>
+#include <algorithm>
 
 namespace qb {
 
