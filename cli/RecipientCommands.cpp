@@ -120,11 +120,12 @@ std::string keyColumns(qb::Session& session, const std::string& name)
 
 void readUsersFile(qb::Session& session, const std::function<void(const std::string&)>& onName)
 {
-    const int code = onUsersFile(session, [&] { return qb::RecipientFiles(session).readNames(onName); });
-    if (code == qb::IoCode::SharingViolation)
-        throw qb::Error(kUsersFileBusy);
-    if (code != 0 && code != qb::IoCode::FileNotFound)
-        throw FileError(session.usersFilePath(), ownFileErrorText(session.io, session.usersFilePath(), code));
+    // A missing list has no names; any other failure to open it is said as a failed step on it.
+    onUsersFile(session, [&] {
+        const int code = qb::RecipientFiles(session).readNames(onName);
+        if (code != 0 && code != qb::IoCode::FileNotFound)
+            throw qb::EInOutError(code);
+    });
 }
 
 void onUsersFileStep(qb::Session& session, const std::function<void()>& step)

@@ -38,7 +38,8 @@ ListLines splitListLines(std::string bytes, std::size_t& lastLineStart)
     return {std::move(bytes), std::move(ends)};
 }
 
-LineSearch::LineSearch(std::string_view line) : m_line(line)
+LineSearch::LineSearch(std::string_view line)
+    : m_line(line), m_readable(line.find_first_of(std::string_view("\r\x1a", 2)) == std::string_view::npos)
 {
     // What follows a line and the two bytes before it decide whether it stands there whole: they stay held with it.
     m_window.resize(kPiece + m_line.size() + 2);
@@ -46,8 +47,7 @@ LineSearch::LineSearch(std::string_view line) : m_line(line)
 
 bool LineSearch::take(std::size_t count, bool last)
 {
-    // A line never holds a CR or a byte 26: no reader would see one such.
-    if (m_line.find_first_of(std::string_view("\r\x1a", 2)) != std::string::npos)
+    if (!m_readable)
         return true;
     bool textEnds = last;
     if (const void* mark = std::memchr(room(), kEndOfDataMark, count)) {

@@ -39,6 +39,8 @@ private:
     void search(std::size_t from, std::size_t to, bool textEnds);
 
     std::string m_line;
+    // A line never holds a CR or a byte 26: no reader would see one such, and it is never found.
+    bool m_readable;
     std::vector<char> m_window;
     std::size_t m_held = 0;     // bytes in the window
     std::size_t m_searched = 0; // window positions below this were looked at as starts of the line

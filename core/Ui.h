@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <utility>
 
 // What the commands need of the windowing toolkit: dialogs and control operations. The Qt windows
 // implement these with real widgets; tests use a scripted implementation.
