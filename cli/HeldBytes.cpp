@@ -19,7 +19,7 @@ constexpr std::size_t kMostInMemory = 8 << 20;
 
 void HeldBytes::fail(int error) const
 {
-    throw FileError("temporary file in " + m_session.currentdirectory, fileErrorText(error, ""));
+    throw FileError("temporary file in " + m_session.currentdirectory, fileErrorText(error));
 }
 
 void HeldBytes::spill()
