@@ -67,7 +67,7 @@ ByteSource::~ByteSource()
 
 void ByteSource::fail(int error) const
 {
-    throw FileError(m_shownName, fileErrorText(error, m_path));
+    throw FileError(m_shownName, fileErrorText(error));
 }
 
 std::size_t ByteSource::read(unsigned char* out, std::size_t count)

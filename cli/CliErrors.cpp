@@ -41,7 +41,7 @@ FileError::FileError(const std::string& file, const std::string& text)
 {
 }
 
-std::string fileErrorText(int error, const std::string&)
+std::string fileErrorText(int error)
 {
     if (error == qb::kRefusedLink)
         return "a symbolic link that is not followed here";
@@ -54,7 +54,7 @@ std::string fileErrorText(int error, const std::string&)
 std::string codeErrorText(int code)
 {
     const int error = errnoOfCode(code);
-    return error != 0 ? fileErrorText(error, "") : qb::ioErrorMessage(code);
+    return error != 0 ? fileErrorText(error) : qb::ioErrorMessage(code);
 }
 
 std::string ownFileErrorText(const qb::IoContext& io, const std::string& path, int code)
@@ -65,9 +65,9 @@ std::string ownFileErrorText(const qb::IoContext& io, const std::string& path, i
     if (code == qb::IoCode::AccessDenied) {
         const int error = qb::entryStatus(io, path, info);
         if (error == qb::kRefusedLink)
-            return fileErrorText(error, path);
+            return fileErrorText(error);
         if (error == 0 && S_ISDIR(info.st_mode))
-            return fileErrorText(EISDIR, path);
+            return fileErrorText(EISDIR);
     }
     return codeErrorText(code);
 }

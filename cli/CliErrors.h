@@ -23,9 +23,8 @@ public:
     FileError(const std::string& file, const std::string& text);
 };
 
-// The system's reason (strerror) for a failure with `error` (errno-style, or the file layer's own) on the file at
-// `path`.
-std::string fileErrorText(int error, const std::string& path);
+// The system's reason (strerror) for a failure with `error` (errno-style, or the file layer's own) on a file.
+std::string fileErrorText(int error);
 // The same for a code of the file layer's I/O error table.
 std::string codeErrorText(int code);
 // The same for a code a step on one of the program's own files under the data directory gave: a folder or a symbolic

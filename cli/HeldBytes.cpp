@@ -19,7 +19,7 @@ constexpr std::size_t kMostInMemory = 8 << 20;
 
 void HeldBytes::fail(int error) const
 {
-    throw FileError("temporary file in " + m_session.currentdirectory, fileErrorText(error, ""));
+    throw FileError("temporary file in " + m_session.currentdirectory, fileErrorText(error));
 }
 
 void HeldBytes::spill()
@@ -27,7 +27,7 @@ void HeldBytes::spill()
     qb::FilePlace folder;
     int error = folder.locate(qb::joinPath(m_session.currentdirectory, "held"), m_session.currentdirectory);
     if (error == 0)
-        error = folder.createUnnamed(m_session.io.faults(), m_file, true);
+        error = folder.createUnnamed(m_session.io.faults(), m_file);
     if (error == EOPNOTSUPP) {
         // Where no file can be made without a name, one is made and its name removed at once.
         const std::string name = qb::temporaryFileName();

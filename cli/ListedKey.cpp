@@ -40,7 +40,7 @@ std::string noKeyText(qb::Session& session, const std::string& name)
     if (error == 0)
         error = place.openRegular(O_RDONLY, file, info);
     return "no key for " + withVisibleControls(name) + " (" + withVisibleControls(path) + ": " +
-           fileErrorText(error ? error : EBUSY, path) + ")";
+           fileErrorText(error ? error : EBUSY) + ")";
 }
 
 ListedKey::ListedKey(qb::Session& session, const std::string& name) : m_file(session, listedName(session, name))

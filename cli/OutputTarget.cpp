@@ -15,9 +15,9 @@ namespace qbcli {
 
 namespace {
 
-[[noreturn]] void fail(const std::string& shownName, int error, const std::string& path)
+[[noreturn]] void fail(const std::string& shownName, int error)
 {
-    throw FileError(shownName, fileErrorText(error, path));
+    throw FileError(shownName, fileErrorText(error));
 }
 
 // The result's new content beside the named file, renamed over it once complete and on disk.
@@ -25,7 +25,7 @@ class ReplacedFile : public OutputTarget
 {
 public:
     ReplacedFile(qb::IoContext& io, const std::string& name, qb::FilePlace&& place, bool exists, OutputMode mode)
-        : m_io(io), m_shownName(name), m_path(place.path()), m_replacement(io)
+        : m_io(io), m_shownName(name), m_replacement(io)
     {
         int error = m_replacement.begin(std::move(place), qb::Replacement::Hold::Target);
         if (error == 0 && mode == OutputMode::Private)
@@ -35,26 +35,25 @@ public:
         if (error == ENOENT && exists)
             throw FileError(name, "cannot be replaced: its folder takes no new file");
         if (error != 0)
-            fail(name, error, m_path);
+            fail(name, error);
     }
 
     void write(const void* data, std::size_t count) override
     {
         if (const int error = m_replacement.file().writeAll(m_io.faults(), data, count))
-            fail(m_shownName, error, m_path);
+            fail(m_shownName, error);
     }
 
     void commit() override
     {
         if (const int error = m_replacement.commit())
-            fail(m_shownName, error, m_path);
+            fail(m_shownName, error);
     }
     bool isTerminal() const override { return false; }
 
 private:
     qb::IoContext& m_io;
     std::string m_shownName;
-    std::string m_path;
     qb::Replacement m_replacement;
 };
 
@@ -77,7 +76,7 @@ public:
             if (written < 0 && errno == EINTR)
                 continue;
             if (written <= 0)
-                fail(m_shownName, written < 0 ? errno : ENOSPC, "");
+                fail(m_shownName, written < 0 ? errno : ENOSPC);
             bytes += written;
             count -= static_cast<std::size_t>(written);
         }
@@ -85,7 +84,7 @@ public:
     void commit() override
     {
         if (const int error = m_file.close())
-            fail(m_shownName, error, "");
+            fail(m_shownName, error);
     }
     bool isTerminal() const override { return ::isatty(m_descriptor) == 1; }
 
@@ -121,7 +120,7 @@ std::unique_ptr<OutputTarget> openOutput(qb::IoContext& io, const std::string& n
             return std::make_unique<Stream>(std::move(file), name);
     }
     if (error != 0)
-        fail(name, error, path);
+        fail(name, error);
     if (exists && io.openFiles().contains({info.st_dev, info.st_ino}))
         throw FileError(name, "input and output are the same file");
     return std::make_unique<ReplacedFile>(io, name, std::move(place), exists, mode);

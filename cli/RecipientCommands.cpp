@@ -83,7 +83,7 @@ qb::PosixFile openKeySource(const std::string& keyFile, const std::string& shown
     if (error == 0)
         error = place.openStream(O_RDONLY, file, info);
     if (error != 0)
-        throw FileError(shownName, fileErrorText(error, path));
+        throw FileError(shownName, fileErrorText(error));
     return file;
 }
 

@@ -6,8 +6,8 @@ namespace qb {
 
 bool FileIdentity::operator==(const FileIdentity& other) const
 {
-    return device == other.device && inode == other.inode && size == other.size &&
-           changedSeconds == other.changedSeconds && changedNanoseconds == other.changedNanoseconds;
+    return sameFileAs(other) && size == other.size && changedSeconds == other.changedSeconds &&
+           changedNanoseconds == other.changedNanoseconds;
 }
 
 FileIdentity identityOf(const struct stat& info)

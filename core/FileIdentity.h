@@ -20,6 +20,8 @@ struct FileIdentity
     std::int64_t changedSeconds = 0;
     long changedNanoseconds = 0;
 
+    // The same file, whatever it holds now.
+    bool sameFileAs(const FileIdentity& other) const { return device == other.device && inode == other.inode; }
     bool operator==(const FileIdentity& other) const;
     bool operator!=(const FileIdentity& other) const { return !(*this == other); }
 };

@@ -4,7 +4,6 @@
 #include "IoCodes.h"
 #include "Replacement.h"
 #include "SecretBytes.h"
-#include "StoredFiles.h"
 
 namespace qb {
 

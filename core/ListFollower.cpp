@@ -29,11 +29,6 @@ std::string restOf(TextFile& list, std::int64_t from)
     return bytes;
 }
 
-bool sameFile(const FileIdentity& a, const FileIdentity& b)
-{
-    return a.device == b.device && a.inode == b.inode;
-}
-
 } // namespace
 
 int ListFollower::read(IoContext& io, const std::string& name, ListLines& lines, bool& whole)
@@ -51,7 +46,7 @@ int ListFollower::read(IoContext& io, const std::string& name, ListLines& lines,
     }
     const FileIdentity now = list.openedAs();
     const bool added = last && last->name == name &&
-                       (now == last->file || (grew && sameFile(now, last->file) && now.size >= last->file.size)) &&
+                       (now == last->file || (grew && now.sameFileAs(last->file) && now.size >= last->file.size)) &&
                        readAdded(list, now, *last, lines);
     if (!added) {
         list.rewind();

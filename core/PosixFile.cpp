@@ -372,14 +372,13 @@ int FilePlace::removeSibling(FaultSeam& seam, const std::string& name) const
     return lastError(::unlinkat(m_folder.descriptor(), name.c_str(), 0));
 }
 
-int FilePlace::createUnnamed(FaultSeam& seam, PosixFile& file, bool readable) const
+int FilePlace::createUnnamed(FaultSeam& seam, PosixFile& file) const
 {
     seam.beforeChange();
     // The unnamed file is linked in through /proc, which needs no privilege; without /proc it could never be.
     if (::access("/proc/self/fd", X_OK) != 0)
         return EOPNOTSUPP;
-    file = PosixFile(
-        ::openat(m_folder.descriptor(), ".", O_TMPFILE | (readable ? O_RDWR : O_WRONLY) | O_CLOEXEC, kPrivateFileMode));
+    file = PosixFile(::openat(m_folder.descriptor(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, kPrivateFileMode));
     if (file.isOpen())
         return 0;
     // Older kernels and some file systems say so in other words.

@@ -117,12 +117,13 @@ public:
     // The status of `name` beside the file, the entry itself (a link is not followed).
     int siblingStatus(const std::string& name, struct stat& info) const;
     // Creates `name` beside the file, exclusively, never through a link, and readable by its owner alone until the
-    // caller gives it its final bits.
+    // caller gives it its final bits. Open for reading as well as writing (as createUnnamed's file), so a writer can
+    // read back exactly the bytes it wrote, whatever happens to the name meanwhile.
     int createSibling(FaultSeam& seam, const std::string& name, PosixFile& file) const;
     int removeSibling(FaultSeam& seam, const std::string& name) const;
     // Creates a file without a name in the folder (O_TMPFILE), readable by its owner alone, so a process ended before
     // it is linked in leaves nothing. EOPNOTSUPP where the file system or the system cannot.
-    int createUnnamed(FaultSeam& seam, PosixFile& file, bool readable = false) const;
+    int createUnnamed(FaultSeam& seam, PosixFile& file) const;
     // Gives an unnamed file the name `name` beside the target; EEXIST when the name is taken.
     int linkUnnamed(FaultSeam& seam, const PosixFile& file, const std::string& name) const;
     // Removes the named temporary files (".quillbox-*.new") of writers that ended before their rename: those of this

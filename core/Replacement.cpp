@@ -86,8 +86,7 @@ int Replacement::begin(FilePlace&& target, Hold hold, const std::string& newName
     }
     m_newName = newName;
 
-    // Readable as well, so a writer can read back exactly the bytes it wrote, whatever happens to the name meanwhile.
-    int error = m_target.createUnnamed(m_io.faults(), m_file, true);
+    int error = m_target.createUnnamed(m_io.faults(), m_file);
     m_named = error == EOPNOTSUPP;
     if (m_named)
         error = createNamed();
