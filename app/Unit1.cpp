@@ -106,6 +106,14 @@ void TForm1::attachAboutBox(std::function<TForm3*()> build)
     m_buildForm3 = std::move(build);
 }
 
+void TForm1::createForms(qb::ProcessStarter& starter)
+{
+    auto* form2 = new TForm2(this);
+    auto* form4 = new TForm4(m_session, view().dialogs(), starter, this);
+    attachForms(form2, form4);
+    attachAboutBox(TForm3::builtLater(view().dialogs(), starter, this));
+}
+
 TForm3* TForm1::aboutBox()
 {
     if (!m_form3 && m_buildForm3)

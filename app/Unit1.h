@@ -51,6 +51,9 @@ public:
     // The About window, made by `build` when first asked for: nobody sees it at start, and building it
     // would hold the welcome window back.
     void attachAboutBox(std::function<TForm3*()> build);
+    // The windows that come after this one, as the program has them: the welcome and Mail Programs windows now, the
+    // About window when first asked for.
+    void createForms(qb::ProcessStarter& starter);
 
     // The window as the core's commands see it.
     qb::MainView& view();

@@ -2,9 +2,6 @@
 #include "QtDialogs.h"
 #include "QtProcessStarter.h"
 #include "Unit1.h"
-#include "Unit2.h"
-#include "Unit3.h"
-#include "Unit4.h"
 
 #include "CommandRunner.h"
 #include "CoreDumps.h"
@@ -48,10 +45,7 @@ int main(int argc, char* argv[])
         qb::QtDialogs(nullptr).showErrorBox(qb::standardErrorText(error.what()));
         return EXIT_FAILURE;
     }
-    auto* form2 = new TForm2(form1.get());
-    auto* form4 = new TForm4(session, form1->view().dialogs(), starter, form1.get());
-    form1->attachForms(form2, form4);
-    form1->attachAboutBox(TForm3::builtLater(form1->view().dialogs(), starter, form1.get()));
+    form1->createForms(starter);
 
     // Showing the main window shows the welcome window first, modally.
     form1->show();

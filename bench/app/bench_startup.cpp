@@ -7,12 +7,9 @@
 //   bench_startup main DIR        the same, then the welcome window closed: prints the main window's time to paint
 //   bench_startup bare            the bare window, until painted: prints its time to paint
 #include "Pictures.h"
-#include "QtDialogs.h"
 #include "QtProcessStarter.h"
 #include "Unit1.h"
 #include "Unit2.h"
-#include "Unit3.h"
-#include "Unit4.h"
 
 #include "ProductInfo.h"
 #include "Session.h"
@@ -81,10 +78,8 @@ int runProgram(int argc, char* argv[], bool untilMainWindow)
     qb::Session session;
     qb::QtProcessStarter starter;
     auto form1 = std::make_unique<TForm1>(session);
-    auto* form2 = new TForm2(form1.get());
-    auto* form4 = new TForm4(session, form1->view().dialogs(), starter, form1.get());
-    form1->attachForms(form2, form4);
-    form1->attachAboutBox(TForm3::builtLater(form1->view().dialogs(), starter, form1.get()));
+    form1->createForms(starter);
+    auto* form2 = form1->findChild<TForm2*>();
     Clock::time_point closed;
     const FirstPaint mainPainted(form1.get(), [&closed] {
         std::printf("%.6f\n", since(closed));
