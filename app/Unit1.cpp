@@ -13,7 +13,7 @@
 #include "MessageCipher.h"
 #include "MessageFiles.h"
 #include "ProductInfo.h"
-#include "Recipients.h"
+#include "CorrespondentCommands.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -32,16 +32,16 @@ class TForm1::View : public qb::MainView
 {
 public:
     explicit View(TForm1& form)
-        : m_dialogs(&form), m_editor(form.m_memo1), m_pathField(form.m_edit2), m_recipients(form.m_listBox1),
+        : m_dialogs(&form), m_editor(form.m_memo1), m_pathField(form.m_edit2), m_correspondents(form.m_listBox1),
           m_window(&form), m_progress(form.m_progressBar3, m_window), m_statusLine(form.m_statusLine)
     {
-        m_recipients.setSorted(true);
+        m_correspondents.setSorted(true);
     }
 
     qb::Dialogs& dialogs() override { return m_dialogs; }
     qb::Editor& memo1() override { return m_editor; }
     qb::LineEdit& edit2() override { return m_pathField; }
-    qb::ListControl& listBox1() override { return m_recipients; }
+    qb::ListControl& listBox1() override { return m_correspondents; }
     qb::ProgressControl& progressBar3() override { return m_progress; }
     qb::Window& window() override { return m_window; }
     qb::Clipboard& clipboard() override { return m_clipboard; }
@@ -51,7 +51,7 @@ private:
     qb::QtDialogs m_dialogs;
     qb::QtEditor m_editor;
     qb::QtLineEdit m_pathField;
-    qb::QtListControl m_recipients;
+    qb::QtListControl m_correspondents;
     qb::QtWindow m_window;
     qb::QtProgressControl m_progress;
     qb::QtClipboard m_clipboard;
@@ -76,7 +76,7 @@ TForm1::TForm1(qb::Session& session, QWidget* parent) : QMainWindow(parent), m_s
 
     m_view = std::make_unique<View>(*this);
     m_cipher = std::make_unique<qb::MessageCipher>(m_session, *m_view);
-    m_recipients = std::make_unique<qb::Recipients>(m_session, *m_view);
+    m_correspondents = std::make_unique<qb::CorrespondentCommands>(m_session, *m_view);
     m_keyCommands = std::make_unique<qb::KeyCommands>(m_session, *m_view);
     m_files = std::make_unique<qb::MessageFiles>(m_session, *m_view);
     m_editCommands = std::make_unique<qb::EditCommands>(*m_view, m_session.shownMessage);
@@ -135,7 +135,7 @@ bool TForm1::run(const std::function<void()>& command)
 
 void TForm1::FormCreate()
 {
-    m_recipients->updateusers();
+    m_correspondents->updateusers();
     m_ticker.start();
     m_timer1->start();
 }
@@ -292,17 +292,17 @@ void TForm1::Save1Click()
 
 void TForm1::NewKey1Click()
 {
-    run([this] { m_recipients->NewKey1Click(); });
+    run([this] { m_correspondents->NewKey1Click(); });
 }
 
 void TForm1::NewRecipiantFile1Click()
 {
-    run([this] { m_recipients->newrecipiantfile(); });
+    run([this] { m_correspondents->newrecipiantfile(); });
 }
 
 void TForm1::ImportKey1Click()
 {
-    run([this] { m_recipients->ImportKey1Click(); });
+    run([this] { m_correspondents->ImportKey1Click(); });
 }
 
 void TForm1::KeyFingerprint1Click()

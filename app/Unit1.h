@@ -25,7 +25,7 @@ class EditCommands;
 class KeyCommands;
 class MessageCipher;
 class MessageFiles;
-class Recipients;
+class CorrespondentCommands;
 enum class ToolbarPicture;
 } // namespace qb
 
@@ -137,7 +137,7 @@ private:
     std::unique_ptr<View> m_view;
     qb::Ticker m_ticker;
     std::unique_ptr<qb::MessageCipher> m_cipher;
-    std::unique_ptr<qb::Recipients> m_recipients;
+    std::unique_ptr<qb::CorrespondentCommands> m_correspondents;
     std::unique_ptr<qb::KeyCommands> m_keyCommands;
     std::unique_ptr<qb::MessageFiles> m_files;
     std::unique_ptr<qb::EditCommands> m_editCommands;

@@ -3,7 +3,7 @@
 
 #include "ListBoxWidget.h"
 #include "QtControls.h"
-#include "RecipientBox.h"
+#include "CorrespondentBox.h"
 #include "StatusLine.h"
 #include "ToolbarImages.h"
 
@@ -202,7 +202,7 @@ void TForm1::buildClientArea()
     connect(m_memo1, &QPlainTextEdit::textChanged, this, &TForm1::Memo1Change);
     layout->addWidget(m_memo1, 1);
 
-    auto* groupBox = new qb::RecipientBox(QStringLiteral("Recipient/Sender"), client);
+    auto* groupBox = new qb::CorrespondentBox(QStringLiteral("Recipient/Sender"), client);
     groupBox->setObjectName(QStringLiteral("GroupBox2"));
 
     m_listBox1 = groupBox->list();

@@ -6,7 +6,7 @@
 #include "EditorFile.h"
 #include "EditorText.h"
 #include "Errors.h"
-#include "MailText.h"
+#include "MailTextReader.h"
 #include "MessageCipher.h"
 #include "PlainPass.h"
 #include "ScriptedUi.h"

@@ -7,10 +7,10 @@
 #include "Errors.h"
 #include "HeldBytes.h"
 #include "ListedKey.h"
-#include "MailText.h"
+#include "MailTextReader.h"
 #include "OutputTarget.h"
 #include "RecipientCommands.h"
-#include "RecipientFiles.h"
+#include "CorrespondentFiles.h"
 #include "TerminalText.h"
 #include "TextMode.h"
 
@@ -100,7 +100,7 @@ public:
             return;
         }
         std::optional<std::string> holder;
-        onUsersFileStep(m_session, [&] { holder = qb::RecipientFiles(m_session).firstHolderOf(fingerprint); });
+        onUsersFileStep(m_session, [&] { holder = qb::CorrespondentFiles(m_session).firstHolderOf(fingerprint); });
         if (!holder)
             m_refusal = qb::noKeyHolderText(fingerprint);
         else if (m_named)
@@ -135,7 +135,7 @@ private:
     const std::string& namedFingerprint()
     {
         if (!m_namedFingerprint)
-            m_namedFingerprint = qb::RecipientFiles(m_session).keyFingerprint(m_name).value_or("");
+            m_namedFingerprint = qb::CorrespondentFiles(m_session).keyFingerprint(m_name).value_or("");
         return *m_namedFingerprint;
     }
 
@@ -170,7 +170,7 @@ void encryptStream(qb::Session& session, const CipherRequest& request)
     std::optional<qb::MailTextWriter> armor;
     // Mail text names its key, so the reader can pick it.
     if (request.armor)
-        armor.emplace(text, qb::RecipientFiles(session).keyFingerprint(request.recipient).value_or(""));
+        armor.emplace(text, qb::CorrespondentFiles(session).keyFingerprint(request.recipient).value_or(""));
     std::optional<WindowsTextEncoder> encoder;
     if (request.text)
         encoder.emplace(input.shownName());

@@ -10,7 +10,7 @@
 #include "ListFiles.h"
 #include "ListedKey.h"
 #include "OutputTarget.h"
-#include "RecipientFiles.h"
+#include "CorrespondentFiles.h"
 #include "TerminalText.h"
 
 #include <fcntl.h>
@@ -90,7 +90,7 @@ qb::PosixFile openKeySource(const std::string& keyFile, const std::string& shown
 // The list must take the name; the window offers to create a missing one, and a script means yes. Another copy may
 // be making it at the same moment: one that appears meanwhile is used, never replaced. Only once the key is sure to be
 // written, so that a refused command leaves nothing behind.
-void prepareRegistration(qb::Session& session, const qb::RecipientFiles& files,
+void prepareRegistration(qb::Session& session, const qb::CorrespondentFiles& files,
                          const qb::CorrespondentPaths& correspondent)
 {
     onUsersFile(session, [&] {
@@ -107,7 +107,7 @@ std::string keyColumns(qb::Session& session, const std::string& name)
 {
     try {
         qb::requireFolderName(name);
-        if (const std::optional<qb::KeySummary> summary = qb::RecipientFiles(session).keySummary(name))
+        if (const std::optional<qb::KeySummary> summary = qb::CorrespondentFiles(session).keySummary(name))
             return summary->fingerprint + "\t" + std::to_string(summary->length);
     } catch (const qb::EKeyInUse&) {
         throw;
@@ -122,7 +122,7 @@ void readUsersFile(qb::Session& session, const std::function<void(const std::str
 {
     // A missing list has no names; any other failure to open it is said as a failed step on it.
     onUsersFile(session, [&] {
-        const int code = qb::RecipientFiles(session).readNames(onName);
+        const int code = qb::CorrespondentFiles(session).readNames(onName);
         if (code != 0 && code != qb::IoCode::FileNotFound)
             throw qb::EInOutError(code);
     });
@@ -159,7 +159,7 @@ void listRecipients(qb::Session& session, bool withKeys)
 
 void addRecipient(qb::Session& session, const std::string& name, bool replaceKey)
 {
-    const qb::RecipientFiles files(session);
+    const qb::CorrespondentFiles files(session);
     const qb::CorrespondentPaths correspondent = session.correspondent(name);
     checkName(name, [&] { correspondent.requireWithinPathLimits(); });
     // A new key makes every message under the old one, and the correspondent's copy of it, useless. Another copy may
@@ -176,7 +176,7 @@ void addRecipient(qb::Session& session, const std::string& name, bool replaceKey
 
 void importRecipient(qb::Session& session, const std::string& name, const std::string& keyFile)
 {
-    const qb::RecipientFiles files(session);
+    const qb::CorrespondentFiles files(session);
     const qb::CorrespondentPaths correspondent = session.correspondent(name);
     checkName(name, [&] { correspondent.requireWithinPathLimits(); });
     const std::string sourceName = keyFile == "-" ? "standard input" : keyFile;
@@ -209,7 +209,7 @@ void importRecipient(qb::Session& session, const std::string& name, const std::s
 void showFingerprint(qb::Session& session, const std::string& name)
 {
     requireListed(session, name);
-    const std::optional<std::string> fingerprint = qb::RecipientFiles(session).keyFingerprint(name);
+    const std::optional<std::string> fingerprint = qb::CorrespondentFiles(session).keyFingerprint(name);
     if (!fingerprint)
         throw qb::Error(noKeyText(session, name));
     LinePrinter(session.io).print(*fingerprint);

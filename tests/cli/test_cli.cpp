@@ -2,7 +2,7 @@
 #include "EditCommands.h"
 #include "MailText.h"
 #include "MessageCipher.h"
-#include "Recipients.h"
+#include "CorrespondentCommands.h"
 #include "ScriptedUi.h"
 #include "Session.h"
 #include "TempDir.h"
@@ -319,11 +319,11 @@ TEST_F(CliTest, ImportWritesTheFilesTheWindowsImportKeyWrites)
             qb::Session session;
             session.currentdirectory = window.path();
             qbtest::ScriptedMainView view;
-            qb::Recipients recipients(session, view);
+            qb::CorrespondentCommands commands(session, view);
             // The missing list is created on the way, as the command line does it unasked.
             view.scripted.answerInput("dave").answerMessage(qb::Answer::Ok);
             view.scripted.acceptOpen(window.file("source.key")).answerMessage(qb::Answer::Ok);
-            recipients.ImportKey1Click();
+            commands.ImportKey1Click();
         }
         command.writeFile("source.key", row.source);
         const qbtest::CliRun run = qbtest::runCli(

@@ -247,7 +247,7 @@ public:
     qb::Dialogs& dialogs() override { return scripted; }
     qb::Editor& memo1() override { return editor; }
     qb::LineEdit& edit2() override { return pathField; }
-    qb::ListControl& listBox1() override { return recipients; }
+    qb::ListControl& listBox1() override { return correspondents; }
     qb::ProgressControl& progressBar3() override { return progress; }
     qb::Window& window() override { return mainWindow; }
     qb::Clipboard& clipboard() override { return systemClipboard; }
@@ -256,7 +256,7 @@ public:
     ScriptedDialogs scripted;
     FakeEditor editor;
     FakeLineEdit pathField;
-    FakeList recipients;
+    FakeList correspondents;
     FakeProgress progress;
     FakeWindow mainWindow;
     FakeClipboard systemClipboard;

@@ -1,5 +1,5 @@
 #include "CommandRunner.h"
-#include "Recipients.h"
+#include "CorrespondentCommands.h"
 #include "ScriptedUi.h"
 #include "TempDir.h"
 
@@ -13,38 +13,38 @@ namespace {
 using qb::Answer;
 using qb::MessageKind;
 using Texts = std::vector<std::string>;
-using Command = void (qb::Recipients::*)();
+using Command = void (qb::CorrespondentCommands::*)();
 using InputBox = std::pair<std::string, std::string>;
-const Command kNewKey = &qb::Recipients::NewKey1Click;
-const Command kImportKey = &qb::Recipients::ImportKey1Click;
+const Command kNewKey = &qb::CorrespondentCommands::NewKey1Click;
+const Command kImportKey = &qb::CorrespondentCommands::ImportKey1Click;
 const char* const kCreated = "New User File created!";
 
-class RecipientsTest : public ::testing::Test
+class CorrespondentCommandsTest : public ::testing::Test
 {
 protected:
-    RecipientsTest() { session.currentdirectory = dir.path(); }
+    CorrespondentCommandsTest() { session.currentdirectory = dir.path(); }
     void TearDown() override { EXPECT_TRUE(session.io.openFiles().empty()) << "a command left a file open"; }
 
     // A main window with a sorted recipient list (ListBox1's Sorted property), answering from `ask`.
     struct Desk
     {
-        explicit Desk(qb::Session& session) : commands(session, view) { view.recipients.setSorted(true); }
+        explicit Desk(qb::Session& session) : commands(session, view) { view.correspondents.setSorted(true); }
         bool run(Command command)
         {
             return qb::runCommand(view.scripted, [&] { (commands.*command)(); });
         }
         Texts boxes() const { return view.scripted.boxTexts(); }
-        const Texts& listed() const { return view.recipients.entries(); }
+        const Texts& listed() const { return view.correspondents.entries(); }
         qbtest::ScriptedMainView view;
         qbtest::ScriptedDialogs& ask = view.scripted;
-        qb::Recipients commands;
+        qb::CorrespondentCommands commands;
     };
 
     qbtest::TempDir dir;
     qb::Session session;
 };
 
-TEST_F(RecipientsTest, UpdateUsersReadsEveryLineBeforeTestingForTheEnd)
+TEST_F(CorrespondentCommandsTest, UpdateUsersReadsEveryLineBeforeTestingForTheEnd)
 {
     const std::pair<std::optional<std::string>, Texts> rows[] = {{"", {""}},
                                                                  {"bob\r\nalice\r\n", {"alice", "bob"}},
@@ -58,17 +58,17 @@ TEST_F(RecipientsTest, UpdateUsersReadsEveryLineBeforeTestingForTheEnd)
         else
             std::filesystem::remove(dir.file("users.cfg"));
         Desk d(session);
-        d.view.recipients.add("stale");
-        ASSERT_TRUE(d.run(&qb::Recipients::updateusers));
+        d.view.correspondents.add("stale");
+        ASSERT_TRUE(d.run(&qb::CorrespondentCommands::updateusers));
         EXPECT_EQ(d.listed(), shown);
     }
 }
 
-TEST_F(RecipientsTest, NewRecipiantFileCreatesOrEmptiesTheListOnlyOnYes)
+TEST_F(CorrespondentCommandsTest, NewRecipiantFileCreatesOrEmptiesTheListOnlyOnYes)
 {
     Desk created(session);
     created.ask.answerMessage(Answer::Ok);
-    ASSERT_TRUE(created.run(&qb::Recipients::newrecipiantfile));
+    ASSERT_TRUE(created.run(&qb::CorrespondentCommands::newrecipiantfile));
     EXPECT_EQ(created.boxes(), Texts{kCreated});
     EXPECT_EQ(created.ask.boxes()[0].kind, MessageKind::Information);
     EXPECT_EQ(created.listed(), Texts{""});
@@ -82,7 +82,7 @@ TEST_F(RecipientsTest, NewRecipiantFileCreatesOrEmptiesTheListOnlyOnYes)
         d.ask.answerMessage(answer);
         if (answer == Answer::Yes)
             d.ask.answerMessage(Answer::Ok);
-        ASSERT_TRUE(d.run(&qb::Recipients::newrecipiantfile));
+        ASSERT_TRUE(d.run(&qb::CorrespondentCommands::newrecipiantfile));
         EXPECT_EQ(d.boxes(), (answer == Answer::Yes ? Texts{question, kCreated} : Texts{question}));
         EXPECT_EQ(d.ask.boxes()[0].kind, MessageKind::Confirmation);
         EXPECT_EQ(d.ask.boxes()[0].buttons, qb::MessageButtons::YesNoCancel);
@@ -92,7 +92,7 @@ TEST_F(RecipientsTest, NewRecipiantFileCreatesOrEmptiesTheListOnlyOnYes)
     EXPECT_EQ(dir.readFile("bob/bob.key"), "\x01\x02") << "keys of names that were listed stay";
 }
 
-TEST_F(RecipientsTest, NewRecipientWithoutAListCreatesItOnYesAndGeneratesTheKey)
+TEST_F(CorrespondentCommandsTest, NewRecipientWithoutAListCreatesItOnYesAndGeneratesTheKey)
 {
     Desk d(session);
     d.view.editor.type("draft");
@@ -109,7 +109,7 @@ TEST_F(RecipientsTest, NewRecipientWithoutAListCreatesItOnYesAndGeneratesTheKey)
     EXPECT_EQ(d.listed(), Texts{"bob smith"});
 }
 
-TEST_F(RecipientsTest, NewRecipientWarnsAndStopsWhenNoListIsWanted)
+TEST_F(CorrespondentCommandsTest, NewRecipientWarnsAndStopsWhenNoListIsWanted)
 {
     for (const Answer answer : {Answer::No, Answer::Cancel}) {
         Desk d(session);
@@ -123,7 +123,7 @@ TEST_F(RecipientsTest, NewRecipientWarnsAndStopsWhenNoListIsWanted)
     }
 }
 
-TEST_F(RecipientsTest, ListIsSortedWhileTheFileKeepsRegistrationOrder)
+TEST_F(CorrespondentCommandsTest, ListIsSortedWhileTheFileKeepsRegistrationOrder)
 {
     dir.writeFile("users.cfg", "");
     Desk d(session);
@@ -133,18 +133,18 @@ TEST_F(RecipientsTest, ListIsSortedWhileTheFileKeepsRegistrationOrder)
     }
     EXPECT_EQ(dir.readFile("users.cfg"), "zed\r\namy\r\nMia\r\n");
     EXPECT_EQ(d.listed(), (Texts{"Mia", "amy", "zed"}));
-    EXPECT_EQ(d.view.recipients.itemIndex(), -1) << "nobody was chosen, so the reload chooses nobody";
+    EXPECT_EQ(d.view.correspondents.itemIndex(), -1) << "nobody was chosen, so the reload chooses nobody";
 
     // The correspondent chosen before a registration is still chosen after the reload, wherever it now sorts.
-    ASSERT_TRUE(d.view.recipients.selectText("amy"));
+    ASSERT_TRUE(d.view.correspondents.selectText("amy"));
     d.ask.answerInput("Al").answerMessage(Answer::Ok);
     ASSERT_TRUE(d.run(kNewKey));
-    EXPECT_EQ(d.view.recipients.item(d.view.recipients.itemIndex()), "amy");
+    EXPECT_EQ(d.view.correspondents.item(d.view.correspondents.itemIndex()), "amy");
 }
 
 // A list shown all along takes what its own registrations appended alone; whatever else happened to the file, it shows
 // what a list read afresh shows.
-TEST_F(RecipientsTest, AListKeptUpByRegistrationsShowsWhatAFreshReadingShows)
+TEST_F(CorrespondentCommandsTest, AListKeptUpByRegistrationsShowsWhatAFreshReadingShows)
 {
     using Change = std::string (*)(std::string);
     const struct
@@ -167,20 +167,20 @@ TEST_F(RecipientsTest, AListKeptUpByRegistrationsShowsWhatAFreshReadingShows)
         SCOPED_TRACE(row.name);
         dir.writeFile("users.cfg", row.users);
         Desk kept(session);
-        ASSERT_TRUE(kept.run(&qb::Recipients::updateusers));
+        ASSERT_TRUE(kept.run(&qb::CorrespondentCommands::updateusers));
         for (int name = 0; name < 2; ++name) {
             if (name == 1 && row.meanwhile)
                 dir.writeFile("users.cfg", row.meanwhile(dir.readFile("users.cfg")));
             kept.ask.answerInput("amy" + std::to_string(registered++)).answerMessage(Answer::Ok);
             ASSERT_TRUE(kept.run(kNewKey));
             Desk fresh(session);
-            ASSERT_TRUE(fresh.run(&qb::Recipients::updateusers));
+            ASSERT_TRUE(fresh.run(&qb::CorrespondentCommands::updateusers));
             EXPECT_EQ(kept.listed(), fresh.listed());
         }
     }
 }
 
-TEST_F(RecipientsTest, ANameThatHasAKeyIsReKeyedOnlyOnYesAndListedOnce)
+TEST_F(CorrespondentCommandsTest, ANameThatHasAKeyIsReKeyedOnlyOnYesAndListedOnce)
 {
     const struct
     {
@@ -212,7 +212,7 @@ TEST_F(RecipientsTest, ANameThatHasAKeyIsReKeyedOnlyOnYesAndListedOnce)
     }
 }
 
-TEST_F(RecipientsTest, NamesThatCannotBeOneFolderOrOneLineAreRefusedBeforeAnythingIsTouched)
+TEST_F(CorrespondentCommandsTest, NamesThatCannotBeOneFolderOrOneLineAreRefusedBeforeAnythingIsTouched)
 {
     const std::string names[] = {
         "a/b",   "..",      ".",         "x\ny",     "x\ry",     "a\032b",   "a\tb",
@@ -230,7 +230,7 @@ TEST_F(RecipientsTest, NamesThatCannotBeOneFolderOrOneLineAreRefusedBeforeAnythi
     }
 }
 
-TEST_F(RecipientsTest, ImportCopiesTheChosenFileUpToItsFirstEndOfDataMarkAndSaysWhatItKept)
+TEST_F(CorrespondentCommandsTest, ImportCopiesTheChosenFileUpToItsFirstEndOfDataMarkAndSaysWhatItKept)
 {
     const std::string refused = dir.file("received.bin") + " holds no usable key (a key ends at its first byte 26).";
     const std::string kept = "A new Directory and key has been imported for ";
@@ -265,7 +265,7 @@ TEST_F(RecipientsTest, ImportCopiesTheChosenFileUpToItsFirstEndOfDataMarkAndSays
     EXPECT_EQ(dir.readFile("users.cfg"), "cut\r\nbytes\r\nlong\r\n");
 }
 
-TEST_F(RecipientsTest, ImportOntoAnExistingKeyKeepsItSaysSoAndListsTheNameOnce)
+TEST_F(CorrespondentCommandsTest, ImportOntoAnExistingKeyKeepsItSaysSoAndListsTheNameOnce)
 {
     dir.writeFile("amy/amy.key", "old key");
     dir.writeFile("received.bin", "new key");
@@ -282,7 +282,7 @@ TEST_F(RecipientsTest, ImportOntoAnExistingKeyKeepsItSaysSoAndListsTheNameOnce)
     }
 }
 
-TEST_F(RecipientsTest, ImportThatGetsNoKeyListsNothingAndLeavesNothingBehind)
+TEST_F(CorrespondentCommandsTest, ImportThatGetsNoKeyListsNothingAndLeavesNothingBehind)
 {
     dir.writeFile("users.cfg", "");
     dir.writeFile("message.txt", "a message, not a key");
@@ -300,7 +300,7 @@ TEST_F(RecipientsTest, ImportThatGetsNoKeyListsNothingAndLeavesNothingBehind)
     EXPECT_FALSE(dir.exists("cancelled") || dir.exists("unreadable")) << "a folder was left behind";
 }
 
-TEST_F(RecipientsTest, AKeyThatCannotBeCreatedIsReportedAndTheNameIsNotListed)
+TEST_F(CorrespondentCommandsTest, AKeyThatCannotBeCreatedIsReportedAndTheNameIsNotListed)
 {
     dir.writeFile("users.cfg", "");
     dir.writeFile("carol", "a plain file where the folder belongs");

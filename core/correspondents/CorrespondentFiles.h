@@ -14,10 +14,10 @@ namespace qb {
 
 // The files of the correspondents, without dialogs: the list users.cfg, a folder per name and its key. The rules the
 // window's New Recipiant and Import Key follow, for them and for the command line alike. Checked: failures raise.
-class RecipientFiles
+class CorrespondentFiles
 {
 public:
-    explicit RecipientFiles(Session& session) : m_session(session) {}
+    explicit CorrespondentFiles(Session& session) : m_session(session) {}
 
     // True when users.cfg is there to take a name; false when it is missing. One that is there but cannot be used
     // raises its reason ("File access denied", "I/O error 32" while another copy holds it): it is never created over.

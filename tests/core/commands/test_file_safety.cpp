@@ -2,7 +2,7 @@
 #include "MailPrograms.h"
 #include "MessageCipher.h"
 #include "MessageFiles.h"
-#include "Recipients.h"
+#include "CorrespondentCommands.h"
 #include "ScriptedUi.h"
 #include "TempDir.h"
 #include "TextFile.h"
@@ -96,7 +96,7 @@ struct Desk
             name = command == Command::AddProgram ? "Mutt" : "bob";
         if (command == Command::NewKey || command == Command::ImportKey || command == Command::AddProgram)
             view.scripted.answerInput(name);
-        if (command == Command::NewKey && qb::RecipientFiles(session).hasKey(session.correspondent(name)))
+        if (command == Command::NewKey && qb::CorrespondentFiles(session).hasKey(session.correspondent(name)))
             view.scripted.answerMessage(Answer::Yes);
         if (!file.empty())
             command == Command::SaveAs ? view.scripted.acceptSave(file) : view.scripted.acceptOpen(file);
@@ -107,11 +107,11 @@ struct Desk
         qb::runCommand(view.scripted, [&] {
             switch (command) {
             case Command::NewList:
-                return recipients.newrecipiantfile();
+                return correspondents.newrecipiantfile();
             case Command::NewKey:
-                return recipients.NewKey1Click();
+                return correspondents.NewKey1Click();
             case Command::ImportKey:
-                return recipients.ImportKey1Click();
+                return correspondents.ImportKey1Click();
             case Command::NewProgramList:
                 return programs.newprogramfile();
             case Command::AddProgram:
@@ -134,7 +134,7 @@ struct Desk
     qbtest::ScriptedMainView view;
     qbtest::ScriptedMailProgramsView programsView;
     qbtest::RecordingProcessStarter starter;
-    qb::Recipients recipients{session, view};
+    qb::CorrespondentCommands correspondents{session, view};
     qb::MailPrograms programs{session, view.scripted, programsView, starter};
     qb::MessageCipher cipher{session, view};
     qb::MessageFiles files{session, view};

@@ -1,4 +1,4 @@
-#include "RecipientBox.h"
+#include "CorrespondentBox.h"
 
 #include "ListBoxWidget.h"
 #include "OpaqueProgressBar.h"
@@ -21,7 +21,7 @@ constexpr int kSmallestCaption = 8; // pixels
 
 } // namespace
 
-RecipientBox::RecipientBox(const QString& title, QWidget* parent)
+CorrespondentBox::CorrespondentBox(const QString& title, QWidget* parent)
     : QGroupBox(title, parent), m_list(new ListBoxWidget(this)), m_progressBar(new OpaqueProgressBar(this))
 {
     setFixedWidth(kWidth);
@@ -33,19 +33,19 @@ RecipientBox::RecipientBox(const QString& title, QWidget* parent)
     // A scroll bar across the list's bottom, or a first or last row, changes what a whole row measures.
     m_list->horizontalScrollBar()->installEventFilter(this);
     QAbstractItemModel* rows = m_list->model();
-    connect(rows, &QAbstractItemModel::rowsInserted, this, &RecipientBox::placeChildren);
-    connect(rows, &QAbstractItemModel::rowsRemoved, this, &RecipientBox::placeChildren);
-    connect(rows, &QAbstractItemModel::modelReset, this, &RecipientBox::placeChildren);
+    connect(rows, &QAbstractItemModel::rowsInserted, this, &CorrespondentBox::placeChildren);
+    connect(rows, &QAbstractItemModel::rowsRemoved, this, &CorrespondentBox::placeChildren);
+    connect(rows, &QAbstractItemModel::modelReset, this, &CorrespondentBox::placeChildren);
 }
 
 // The list empties and hides its scroll bar as it goes, after this box has already ceased to be one.
-RecipientBox::~RecipientBox()
+CorrespondentBox::~CorrespondentBox()
 {
     m_list->model()->disconnect(this);
     m_list->horizontalScrollBar()->removeEventFilter(this);
 }
 
-QFont RecipientBox::captionFont(const QFont& font) const
+QFont CorrespondentBox::captionFont(const QFont& font) const
 {
     QStyleOptionGroupBox option;
     initStyleOption(&option);
@@ -61,7 +61,7 @@ QFont RecipientBox::captionFont(const QFont& font) const
     return caption;
 }
 
-bool RecipientBox::event(QEvent* event)
+bool CorrespondentBox::event(QEvent* event)
 {
     // Fitted as the box is first shown rather than built: a smaller face is one more to load, and the welcome
     // window comes up before the main window.
@@ -74,20 +74,20 @@ bool RecipientBox::event(QEvent* event)
     return QGroupBox::event(event);
 }
 
-void RecipientBox::resizeEvent(QResizeEvent* event)
+void CorrespondentBox::resizeEvent(QResizeEvent* event)
 {
     QGroupBox::resizeEvent(event);
     placeChildren();
 }
 
-bool RecipientBox::eventFilter(QObject* watched, QEvent* event)
+bool CorrespondentBox::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_list->horizontalScrollBar() && (event->type() == QEvent::Show || event->type() == QEvent::Hide))
         placeChildren();
     return QGroupBox::eventFilter(watched, event);
 }
 
-void RecipientBox::placeChildren()
+void CorrespondentBox::placeChildren()
 {
     const QRect inner = contentsRect().adjusted(0, kMargin, 0, -kMargin);
     const int left = (width() - kInnerWidth) / 2;

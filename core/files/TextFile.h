@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ByteText.h"
 #include "FileIdentity.h"
 #include "IoCodes.h"
 #include "IoContext.h"
@@ -15,7 +16,6 @@
 
 namespace qb {
 
-constexpr unsigned char kEndOfDataMark = 26;
 constexpr std::size_t kTextBufferSize = 128;
 
 // Room for a file's bytes in memory: ordinary, or for a key's bytes kept out of core dumps and wiped when freed.

@@ -1,5 +1,5 @@
 #include "Errors.h"
-#include "MailText.h"
+#include "MailTextReader.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

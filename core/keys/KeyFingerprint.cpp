@@ -1,8 +1,6 @@
 #include "KeyFingerprint.h"
 
 #include "ByteText.h"
-#include "CorrespondentKey.h"
-#include "TextFile.h"
 
 #include <array>
 #include <cctype>
@@ -12,8 +10,6 @@ namespace qb {
 namespace {
 
 constexpr std::size_t kFingerprintBytes = 8;
-// Keys are read in pieces, so any key is fingerprinted in little memory.
-constexpr std::uint64_t kReadPiece = 1 << 20;
 
 } // namespace
 
@@ -51,18 +47,6 @@ std::string keyFingerprint(std::string_view usableBytes)
     KeyFingerprint fingerprint;
     fingerprint.add(usableBytes);
     return fingerprint.finish();
-}
-
-KeySummary summariseKey(CorrespondentKey& key)
-{
-    KeyFingerprint fingerprint;
-    for (SecretBytes piece = key.readPass(kReadPiece); !piece.empty(); piece = key.readPass(kReadPiece)) {
-        fingerprint.add(piece.view());
-        if (piece.size() < kReadPiece)
-            break;
-    }
-    const std::uint64_t length = fingerprint.length();
-    return {fingerprint.finish(), length};
 }
 
 bool isKeyFingerprint(std::string_view text)

@@ -7,8 +7,8 @@
 #include "Errors.h"
 #include "IoCodes.h"
 #include "LineBreaks.h"
-#include "MailText.h"
-#include "RecipientFiles.h"
+#include "MailTextReader.h"
+#include "CorrespondentFiles.h"
 #include "Replacement.h"
 #include "StoredFiles.h"
 #include "TextFile.h"
@@ -40,7 +40,7 @@ std::size_t chunkFor(std::int64_t remaining)
 
 [[noreturn]] void warnNoRecipient(MainView& view)
 {
-    view.dialogs().messageBox(kSelectRecipientWarning, MessageKind::Warning, MessageButtons::Ok);
+    view.dialogs().messageBox(kSelectCorrespondentWarning, MessageKind::Warning, MessageButtons::Ok);
     Abort();
 }
 
@@ -50,12 +50,12 @@ void requireMessageKey(Session& session, MainView& view, const std::string& fing
 {
     if (fingerprint.empty())
         return;
-    const std::optional<std::string> selected = RecipientFiles(session).keyFingerprint(session.currentuser);
+    const std::optional<std::string> selected = CorrespondentFiles(session).keyFingerprint(session.currentuser);
     if (!selected)
         warnNoRecipient(view);
     if (*selected == fingerprint)
         return;
-    const std::optional<std::string> holder = RecipientFiles(session).firstHolderOf(fingerprint);
+    const std::optional<std::string> holder = CorrespondentFiles(session).firstHolderOf(fingerprint);
     view.dialogs().messageBox(holder ? "This message was encrypted with " + *holder + "'s key. Select " + *holder +
                                            " and choose Decrypt again."
                                      : noKeyHolderText(fingerprint) + ".",
@@ -288,7 +288,7 @@ void MessageCipher::Encrypt1Click()
         runKeyLoop(m_session, m_view, reinterpret_cast<unsigned char*>(bytes.data()), size, nullptr);
     }
     // What Copy as Mail Text names as the ciphertext's key.
-    const std::string keyFingerprint = RecipientFiles(m_session).keyFingerprint(m_session.currentuser).value_or("");
+    const std::string keyFingerprint = CorrespondentFiles(m_session).keyFingerprint(m_session.currentuser).value_or("");
     if (const int error = ciphertext.file().writeAll(io.faults(), bytes.data(), bytes.size()))
         throw EInOutError(ioCodeFromErrno(error, tempPath));
     if (const int error = ciphertext.commit())

@@ -11,7 +11,7 @@ class ListBoxWidget;
 // The main window's "Recipient/Sender" box: the recipient list above the progress bar, both as wide as the box
 // allows. The list shows whole rows only, as many as fit above the bar, which keeps to the bottom of the box.
 // The caption takes the box's font, made smaller where it would run past the frame.
-class RecipientBox : public QGroupBox
+class CorrespondentBox : public QGroupBox
 {
     Q_OBJECT
 
@@ -20,8 +20,8 @@ public:
     static constexpr int kInnerWidth = 93;
     static constexpr int kProgressHeight = 16;
 
-    explicit RecipientBox(const QString& title, QWidget* parent = nullptr);
-    ~RecipientBox() override;
+    explicit CorrespondentBox(const QString& title, QWidget* parent = nullptr);
+    ~CorrespondentBox() override;
 
     ListBoxWidget* list() const { return m_list; }
     QProgressBar* progressBar() const { return m_progressBar; }

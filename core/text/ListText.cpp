@@ -1,6 +1,6 @@
 #include "ListText.h"
 
-#include "TextFile.h"
+#include "ByteText.h"
 
 #include <cstring>
 

@@ -3,7 +3,7 @@
 #include "CorrespondentKey.h"
 #include "Errors.h"
 #include "KeyExport.h"
-#include "RecipientFiles.h"
+#include "CorrespondentFiles.h"
 #include "StoredFiles.h"
 
 #include <optional>
@@ -13,7 +13,7 @@ namespace qb {
 void KeyCommands::KeyFingerprint1Click()
 {
     const std::string& name = m_session.currentuser;
-    const std::optional<std::string> fingerprint = RecipientFiles(m_session).keyFingerprint(name);
+    const std::optional<std::string> fingerprint = CorrespondentFiles(m_session).keyFingerprint(name);
     requireSelectedKey(fingerprint.has_value());
     m_view.dialogs().messageBox(name + "'s key fingerprint:\n" + *fingerprint + "\nIt matches when " + name +
                                     " sees the same fingerprint for your key.",
@@ -40,7 +40,7 @@ void KeyCommands::requireSelectedKey(bool hasKey)
 {
     if (hasKey && !m_session.currentuser.empty())
         return;
-    m_view.dialogs().messageBox(kSelectRecipientWarning, MessageKind::Warning, MessageButtons::Ok);
+    m_view.dialogs().messageBox(kSelectCorrespondentWarning, MessageKind::Warning, MessageButtons::Ok);
     Abort();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ListFollower.h"
-#include "RecipientFiles.h"
+#include "CorrespondentFiles.h"
 #include "Session.h"
 #include "Ui.h"
 
@@ -13,10 +13,10 @@ namespace qb {
 // The recipient list users.cfg, one folder per correspondent and its key file: the main window's
 // commands New Recipiant, New Recipiant File and Import Key, and the reload of the on-screen list.
 // Errors leave as exceptions; the caller runs each command through runCommand.
-class Recipients
+class CorrespondentCommands
 {
 public:
-    Recipients(Session& session, MainView& view);
+    CorrespondentCommands(Session& session, MainView& view);
 
     // Reloads the recipient list control from users.cfg (empty when the file cannot be opened).
     void updateusers();
@@ -50,7 +50,7 @@ private:
 
     Session& m_session;
     MainView& m_view;
-    RecipientFiles m_files;
+    CorrespondentFiles m_files;
     ListFollower m_shownList;
 };
 

@@ -8,8 +8,6 @@
 
 namespace qb {
 
-class CorrespondentKey;
-
 // What two correspondents compare to learn that they hold the same key, and what mail text names its key by: the
 // first 8 bytes of the SHA-256 of the bytes the cipher repeats (the key up to its end of data; a key with none acts
 // as the single byte 26), as "4F2A 9C1B 77E0 D5A3".
@@ -40,9 +38,6 @@ struct KeySummary
 
 // The fingerprint of a key whose usable part is `usableBytes`.
 std::string keyFingerprint(std::string_view usableBytes);
-// The fingerprint of an open correspondent's key, read a piece at a time from where it stands to its end of data, and
-// the length of what was read; checked.
-KeySummary summariseKey(CorrespondentKey& key);
 // True for four groups of four upper-case hexadecimal digits separated by single spaces.
 bool isKeyFingerprint(std::string_view text);
 

@@ -1,4 +1,4 @@
-#include "RecipientFiles.h"
+#include "CorrespondentFiles.h"
 
 #include "CorrespondentKey.h"
 #include "Errors.h"
@@ -15,22 +15,22 @@
 
 namespace qb {
 
-bool RecipientFiles::usersFileReady() const
+bool CorrespondentFiles::usersFileReady() const
 {
     return listReady(m_session.io, m_session.usersFilePath(), Probe::Append);
 }
 
-void RecipientFiles::createUsersFile() const
+void CorrespondentFiles::createUsersFile() const
 {
     createEmptyList(m_session.io, m_session.usersFilePath());
 }
 
-int RecipientFiles::readNames(const std::function<void(const std::string&)>& onName) const
+int CorrespondentFiles::readNames(const std::function<void(const std::string&)>& onName) const
 {
     return readListFile(m_session.io, m_session.usersFilePath(), onName);
 }
 
-void RecipientFiles::makeFolder(const CorrespondentPaths& correspondent) const
+void CorrespondentFiles::makeFolder(const CorrespondentPaths& correspondent) const
 {
     createDirectory(m_session.io, correspondent.folder());
     // A folder and key an older version left readable by others become private before a key is written or kept.
@@ -38,12 +38,12 @@ void RecipientFiles::makeFolder(const CorrespondentPaths& correspondent) const
     removeOthersAccess(m_session.io, correspondent.keyFile());
 }
 
-bool RecipientFiles::hasKey(const CorrespondentPaths& correspondent) const
+bool CorrespondentFiles::hasKey(const CorrespondentPaths& correspondent) const
 {
     return fileExists(m_session.io, correspondent.keyFile());
 }
 
-bool RecipientFiles::writeGeneratedKey(const CorrespondentPaths& correspondent, bool replacing) const
+bool CorrespondentFiles::writeGeneratedKey(const CorrespondentPaths& correspondent, bool replacing) const
 {
     IoContext& io = m_session.io;
     TextFile file(io, TextFile::Reading::Text, kTextBufferSize, TextFile::Contents::Key);
@@ -59,22 +59,22 @@ bool RecipientFiles::writeGeneratedKey(const CorrespondentPaths& correspondent, 
     return closeUnlessTaken(file);
 }
 
-FileIdentity RecipientFiles::list(const std::string& name) const
+FileIdentity CorrespondentFiles::list(const std::string& name) const
 {
     return appendLineUnlessHeld(m_session.io, m_session.usersFilePath(), name);
 }
 
-std::optional<KeySummary> RecipientFiles::keySummary(const std::string& name) const
+std::optional<KeySummary> CorrespondentFiles::keySummary(const std::string& name) const
 {
     CorrespondentKey key(m_session, name);
     if (!key.isOpen())
         return std::nullopt;
-    KeySummary summary = summariseKey(key);
+    KeySummary summary = key.summary();
     key.finish();
     return summary;
 }
 
-std::optional<std::string> RecipientFiles::keyFingerprint(const std::string& name) const
+std::optional<std::string> CorrespondentFiles::keyFingerprint(const std::string& name) const
 {
     std::optional<KeySummary> summary = keySummary(name);
     if (!summary)
@@ -82,7 +82,7 @@ std::optional<std::string> RecipientFiles::keyFingerprint(const std::string& nam
     return std::move(summary->fingerprint);
 }
 
-std::optional<std::string> RecipientFiles::firstHolderOf(const std::string& fingerprint) const
+std::optional<std::string> CorrespondentFiles::firstHolderOf(const std::string& fingerprint) const
 {
     // The names first, so that the list is let go before any key is read: hashing a large key takes its time, and a
     // copy adding a name meanwhile should not wait for it.

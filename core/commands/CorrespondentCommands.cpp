@@ -1,13 +1,13 @@
-#include "Recipients.h"
+#include "CorrespondentCommands.h"
 
 #include "Errors.h"
 #include "ListFiles.h"
 
 namespace qb {
 
-Recipients::Recipients(Session& session, MainView& view) : m_session(session), m_view(view), m_files(session) {}
+CorrespondentCommands::CorrespondentCommands(Session& session, MainView& view) : m_session(session), m_view(view), m_files(session) {}
 
-void Recipients::updateusers()
+void CorrespondentCommands::updateusers()
 {
     ListControl& list = m_view.listBox1();
     // The correspondent chosen before the reload is the one the commands still work with, so it stays chosen.
@@ -41,7 +41,7 @@ void Recipients::updateusers()
     }
 }
 
-void Recipients::newrecipiantfile()
+void CorrespondentCommands::newrecipiantfile()
 {
     if (listReady(m_session.io, m_session.usersFilePath(), Probe::Reset) &&
         m_view.dialogs().confirmDestroying("Are you sure you want to overwrite the old one?",
@@ -52,7 +52,7 @@ void Recipients::newrecipiantfile()
     updateusers();
 }
 
-void Recipients::NewKey1Click()
+void CorrespondentCommands::NewKey1Click()
 {
     const CorrespondentPaths correspondent = askName("New Recipiant/Sender", "Name of Person");
     const std::string& name = correspondent.name();
@@ -83,7 +83,7 @@ void Recipients::NewKey1Click()
     updateusers();
 }
 
-void Recipients::ImportKey1Click()
+void CorrespondentCommands::ImportKey1Click()
 {
     const CorrespondentPaths correspondent = askName("Import New Key", "Enter a name for person");
     const std::string& name = correspondent.name();
@@ -107,7 +107,7 @@ void Recipients::ImportKey1Click()
     updateusers();
 }
 
-void Recipients::requireRekeyConsent(const std::string& name)
+void CorrespondentCommands::requireRekeyConsent(const std::string& name)
 {
     // A new key makes every message under the old one, and the correspondent's copy of it, useless.
     if (m_view.dialogs().confirmDestroying(name + " already has a key. Replace it? Messages encrypted with the old key "
@@ -116,7 +116,7 @@ void Recipients::requireRekeyConsent(const std::string& name)
         Abort();
 }
 
-void Recipients::keepKey(const std::string& name, const std::string& sourcePath)
+void CorrespondentCommands::keepKey(const std::string& name, const std::string& sourcePath)
 {
     listName(name);
     warn(keyKeptText(name, sourcePath));
@@ -124,7 +124,7 @@ void Recipients::keepKey(const std::string& name, const std::string& sourcePath)
     Abort();
 }
 
-CorrespondentPaths Recipients::askName(const std::string& caption, const std::string& prompt) const
+CorrespondentPaths CorrespondentCommands::askName(const std::string& caption, const std::string& prompt) const
 {
     const std::string name = m_view.dialogs().inputBox(caption, prompt, "");
     if (name.empty())
@@ -135,7 +135,7 @@ CorrespondentPaths Recipients::askName(const std::string& caption, const std::st
     return correspondent;
 }
 
-std::string Recipients::chooseKeySource()
+std::string CorrespondentCommands::chooseKeySource()
 {
     Dialogs& dialogs = m_view.dialogs();
     // A cancelled dialog still holds the name last accepted for some other purpose; it is not a key.
@@ -148,7 +148,7 @@ std::string Recipients::chooseKeySource()
     return sourcePath;
 }
 
-std::optional<ImportedKey> Recipients::importKeyFile(const CorrespondentPaths& correspondent, std::string& sourcePath)
+std::optional<ImportedKey> CorrespondentCommands::importKeyFile(const CorrespondentPaths& correspondent, std::string& sourcePath)
 {
     // The new key replaces nothing until it is complete: a command that stops first leaves no partial key.
     KeyImport import(m_session.io, correspondent);
@@ -164,17 +164,17 @@ std::optional<ImportedKey> Recipients::importKeyFile(const CorrespondentPaths& c
     return import.copyAndFinish();
 }
 
-void Recipients::listName(const std::string& name)
+void CorrespondentCommands::listName(const std::string& name)
 {
     m_shownList.appendedTo(m_files.list(name));
 }
 
-void Recipients::inform(const std::string& text)
+void CorrespondentCommands::inform(const std::string& text)
 {
     m_view.dialogs().messageBox(text, MessageKind::Information, MessageButtons::Ok);
 }
 
-void Recipients::warn(const std::string& text)
+void CorrespondentCommands::warn(const std::string& text)
 {
     m_view.dialogs().messageBox(text, MessageKind::Warning, MessageButtons::Ok);
 }

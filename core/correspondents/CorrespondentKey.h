@@ -2,6 +2,7 @@
 
 #include "CipherKey.h"
 #include "CorrespondentPaths.h"
+#include "KeyFingerprint.h"
 #include "SecretBytes.h"
 #include "Session.h"
 #include "TextFile.h"
@@ -12,7 +13,7 @@
 namespace qb {
 
 // What Encrypt and Decrypt say when no key can be named or opened.
-extern const char* const kSelectRecipientWarning;
+extern const char* const kSelectCorrespondentWarning;
 
 // A correspondent's key file (DIR/NAME/NAME.key), opened once for a command and held, so no one else writes it, until
 // finish. Read in text mode, as the cipher uses it, unless asked for its plain bytes.
@@ -21,7 +22,7 @@ class CorrespondentKey
 public:
     // Opens the correspondent's key. One reached through a symbolic link raises "File access denied": it is there,
     // only never used; one another running copy holds past the wait for locks raises "I/O error 32". Any other
-    // failure leaves the key closed, for the caller to say kSelectRecipientWarning.
+    // failure leaves the key closed, for the caller to say kSelectCorrespondentWarning.
     CorrespondentKey(IoContext& io, const CorrespondentPaths& correspondent,
                      TextFile::Reading reading = TextFile::Reading::Text);
     CorrespondentKey(Session& session, const std::string& name)
@@ -37,6 +38,9 @@ public:
     // The key as the cipher repeats it, read from this file as a message of at most `mostBytes` bytes needs it; the
     // key stays open while it is used.
     RepeatingKey repeating(std::uint64_t mostBytes) { return RepeatingKey(m_file, mostBytes); }
+    // The key's fingerprint, read a piece at a time from where it stands to its end of data, and the length of what
+    // was read; checked.
+    KeySummary summary();
     // Closes the key; checked.
     void finish() { closeChecked(m_file); }
 

@@ -4,6 +4,9 @@
 
 namespace qb {
 
+// The byte at which a text-mode reading of a file ends, as the original platform's text files did.
+constexpr unsigned char kEndOfDataMark = 26;
+
 // A C0 control or DEL: a byte that a terminal or a line of a list acts on rather than shows.
 constexpr bool isControlByte(unsigned char byte)
 {

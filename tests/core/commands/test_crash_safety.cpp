@@ -3,7 +3,7 @@
 #include "MessageCipher.h"
 #include "MessageFiles.h"
 #include "PosixFile.h"
-#include "Recipients.h"
+#include "CorrespondentCommands.h"
 #include "ScriptedUi.h"
 #include "Session.h"
 #include "TempDir.h"
@@ -118,7 +118,7 @@ struct Desk
     explicit Desk(const std::string& directory) : dir(directory)
     {
         session.currentdirectory = directory;
-        view.recipients.setSorted(true);
+        view.correspondents.setSorted(true);
     }
     std::string file(const std::string& relative) const { return dir + "/" + relative; }
 
@@ -154,10 +154,10 @@ void runCipher(Desk& d, void (qb::MessageCipher::*command)(), const std::string&
     (cipher.*command)();
 }
 
-void runRecipients(Desk& d, void (qb::Recipients::*command)())
+void runCorrespondentCommand(Desk& d, void (qb::CorrespondentCommands::*command)())
 {
-    qb::Recipients recipients(d.session, d.view);
-    (recipients.*command)();
+    qb::CorrespondentCommands commands(d.session, d.view);
+    (commands.*command)();
 }
 
 // A generated key for `name`, listed in users.cfg (once: a name listed already stays as it is) only once the key is
@@ -219,13 +219,13 @@ const Row kRows[] = {
     {"New Recipiant", prepareUsers,
      [](Desk& d) {
          d.ask.answerInput("carol").answerMessage(Answer::Ok);
-         runRecipients(d, &qb::Recipients::NewKey1Click);
+         runCorrespondentCommand(d, &qb::CorrespondentCommands::NewKey1Click);
      },
      [](Files& files, bool completed) { return judgeNewKey(files, completed, "carol", std::nullopt); }},
     {"New Recipiant re-keying", prepareUsers,
      [](Desk& d) {
          d.ask.answerInput("bob").answerMessage(Answer::Yes).answerMessage(Answer::Ok);
-         runRecipients(d, &qb::Recipients::NewKey1Click);
+         runCorrespondentCommand(d, &qb::CorrespondentCommands::NewKey1Click);
      },
      [](Files& files, bool completed) { return judgeNewKey(files, completed, "bob", kOldBobKey); }},
     {"Import Key",
@@ -235,7 +235,7 @@ const Row kRows[] = {
      },
      [](Desk& d) {
          d.ask.answerInput("dave").acceptOpen(d.file("received.bin")).answerMessage(Answer::Ok);
-         runRecipients(d, &qb::Recipients::ImportKey1Click);
+         runCorrespondentCommand(d, &qb::CorrespondentCommands::ImportKey1Click);
      },
      [](Files& files, bool completed) {
          const std::string listed = kUsers + "dave\r\n";
@@ -262,7 +262,7 @@ const Row kRows[] = {
     {"New Recipiant File", prepareUsers,
      [](Desk& d) {
          d.ask.answerMessage(Answer::Yes).answerMessage(Answer::Ok);
-         runRecipients(d, &qb::Recipients::newrecipiantfile);
+         runCorrespondentCommand(d, &qb::CorrespondentCommands::newrecipiantfile);
      },
      [](Files& files, bool completed) {
          return oneOf("users.cfg", files.take("users.cfg"), completed ? States{""} : States{kUsers, ""});

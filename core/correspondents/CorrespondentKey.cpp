@@ -7,7 +7,14 @@
 
 namespace qb {
 
-const char* const kSelectRecipientWarning = "Please select a Recipiant/Sender!";
+namespace {
+
+// Keys are read in pieces, so any key is fingerprinted in little memory.
+constexpr std::uint64_t kReadPiece = 1 << 20;
+
+} // namespace
+
+const char* const kSelectCorrespondentWarning = "Please select a Recipiant/Sender!";
 
 CorrespondentKey::CorrespondentKey(IoContext& io, const CorrespondentPaths& correspondent, TextFile::Reading reading)
     : m_file(io, reading, kTextBufferSize, TextFile::Contents::Key)
@@ -32,6 +39,18 @@ SecretBytes CorrespondentKey::readPass(std::uint64_t limit)
     SecretBytes pass = readKeyPass(m_file, limit);
     m_file.io().check();
     return pass;
+}
+
+KeySummary CorrespondentKey::summary()
+{
+    KeyFingerprint fingerprint;
+    for (SecretBytes piece = readPass(kReadPiece); !piece.empty(); piece = readPass(kReadPiece)) {
+        fingerprint.add(piece.view());
+        if (piece.size() < kReadPiece)
+            break;
+    }
+    const std::uint64_t length = fingerprint.length();
+    return {fingerprint.finish(), length};
 }
 
 } // namespace qb
