@@ -8,12 +8,12 @@
 #include "Unit4.h"
 
 #include "CommandRunner.h"
+#include "CorrespondentCommands.h"
 #include "EditCommands.h"
 #include "KeyCommands.h"
 #include "MessageCipher.h"
 #include "MessageFiles.h"
 #include "ProductInfo.h"
-#include "CorrespondentCommands.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

@@ -1,9 +1,9 @@
 // The builders of the main window: actions, menu, tool bar, client area and status bar.
 #include "Unit1.h"
 
+#include "CorrespondentBox.h"
 #include "ListBoxWidget.h"
 #include "QtControls.h"
-#include "CorrespondentBox.h"
 #include "StatusLine.h"
 #include "ToolbarImages.h"
 

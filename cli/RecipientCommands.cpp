@@ -2,6 +2,7 @@
 
 #include "CliErrors.h"
 #include "CliOptions.h"
+#include "CorrespondentFiles.h"
 #include "DataDirectory.h"
 #include "Errors.h"
 #include "IoCodes.h"
@@ -10,7 +11,6 @@
 #include "ListFiles.h"
 #include "ListedKey.h"
 #include "OutputTarget.h"
-#include "CorrespondentFiles.h"
 #include "TerminalText.h"
 
 #include <fcntl.h>

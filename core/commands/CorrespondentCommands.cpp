@@ -5,7 +5,10 @@
 
 namespace qb {
 
-CorrespondentCommands::CorrespondentCommands(Session& session, MainView& view) : m_session(session), m_view(view), m_files(session) {}
+CorrespondentCommands::CorrespondentCommands(Session& session, MainView& view)
+    : m_session(session), m_view(view), m_files(session)
+{
+}
 
 void CorrespondentCommands::updateusers()
 {
@@ -148,7 +151,8 @@ std::string CorrespondentCommands::chooseKeySource()
     return sourcePath;
 }
 
-std::optional<ImportedKey> CorrespondentCommands::importKeyFile(const CorrespondentPaths& correspondent, std::string& sourcePath)
+std::optional<ImportedKey> CorrespondentCommands::importKeyFile(const CorrespondentPaths& correspondent,
+                                                                std::string& sourcePath)
 {
     // The new key replaces nothing until it is complete: a command that stops first leaves no partial key.
     KeyImport import(m_session.io, correspondent);

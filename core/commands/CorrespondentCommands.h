@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ListFollower.h"
 #include "CorrespondentFiles.h"
+#include "ListFollower.h"
 #include "Session.h"
 #include "Ui.h"
 

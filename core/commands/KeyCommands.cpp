@@ -1,9 +1,9 @@
 #include "KeyCommands.h"
 
+#include "CorrespondentFiles.h"
 #include "CorrespondentKey.h"
 #include "Errors.h"
 #include "KeyExport.h"
-#include "CorrespondentFiles.h"
 #include "StoredFiles.h"
 
 #include <optional>
