@@ -148,7 +148,7 @@ std::vector<Row> viewAndMailTextRows(qb::IoContext& io, const std::string& ciphe
         writeFile(path, ciphertext);
         editor.clear();
         viewLoad.push_back(seconds([&] {
-            qb::loadEditorWithAllBytes(io, editor, path);
+            qb::showEditorBytes(editor, readFile(path));
             editor.readText([&](std::string_view text) {
                 shown.resize(text.size());
                 shown.resize(qb::decodeAllBytesView(text, shown.data()));
@@ -384,7 +384,7 @@ int main(int argc, char** argv)
                 throw std::runtime_error("Encrypt then Decrypt did not restore the message");
             qbtest::FakeEditor editor;
             editor.setText(plaintext);
-            save.push_back(seconds([&] { qb::saveEditorToFile(session.io, editor, copyOut); }));
+            save.push_back(seconds([&] { qb::saveEditorPiecesAsFile(session.io, editor, copyOut); }));
             editor.clear();
             load.push_back(seconds([&] { qb::loadEditorFromFile(session.io, editor, copyOut); }));
         }
@@ -406,7 +406,7 @@ int main(int argc, char** argv)
             {"cp of the message file", median(copy) * 1000, "ms", flushedRatio(median(copy)), "(reference)"},
             {"Encrypt1Click", median(encrypt) * 1000, "ms", flushedRatio(median(encrypt)), goal(encryptRatio, 2.0)},
             {"Decrypt1Click", median(decrypt) * 1000, "ms", flushedRatio(median(decrypt)), goal(decryptRatio, 1.3)},
-            {"editor save (saveEditorToFile)", median(save) * 1000, "ms", flushedRatio(median(save)),
+            {"editor save (saveEditorPiecesAsFile)", median(save) * 1000, "ms", flushedRatio(median(save)),
              "(part of Encrypt)"},
             {"editor load (loadEditorFromFile)", median(load) * 1000, "ms", flushedRatio(median(load)),
              "(File > Open's share)"},

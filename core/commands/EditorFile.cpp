@@ -76,15 +76,6 @@ void requireEditorCapacity(std::int64_t size)
         throw EOutOfResources();
 }
 
-void saveEditorToFile(IoContext& io, Editor& editor, const std::string& name)
-{
-    if (nameCode(name) != 0)
-        throw EFCreateError(name);
-    // The file is opened only once the editor has produced its bytes: a text the editor cannot give as bytes
-    // must not have touched the file.
-    editor.readText([&io, &name](std::string_view text) { saveBytesAsEditorFile(io, text, name); });
-}
-
 namespace {
 
 // Gives a replacement of `name` to `write`, which returns an errno-style result, and puts it in place.
@@ -180,13 +171,6 @@ void showEditorText(Editor& editor, std::string&& text, const ShownTextScan& sho
     text.resize(shown.length());
     widenLoneBreaks(text, shown.lone());
     editor.takeText(std::move(text));
-}
-
-void loadEditorWithAllBytes(IoContext& io, Editor& editor, const std::string& name)
-{
-    std::string bytes;
-    readEditorFile(io, name, bytes, nullptr);
-    showEditorBytes(editor, std::move(bytes));
 }
 
 void showEditorBytes(Editor& editor, std::string&& bytes)

@@ -19,15 +19,12 @@ constexpr std::int64_t kMemoCapacity = std::int64_t(256) << 20;
 // Raises "Text exceeds memo capacity" for a file of `size` bytes that the editor could not take.
 void requireEditorCapacity(std::int64_t size);
 
-// Writes the editor's text (lines separated by CR LF, nothing after the last) as the file's new content, replacing
-// the old only once it is whole on disk. "Cannot create file %s" when it cannot be written there, "Stream write
-// error" when writing fails; nothing is written when the name is empty.
-void saveEditorToFile(IoContext& io, Editor& editor, const std::string& name);
-
+// Writes the editor's text as it gives it piece by piece (Editor::readTextPieces: lines separated by CR LF, nothing
+// after the last) as the file's new content, replacing the old only once it is whole on disk. "Cannot create file %s"
+// when it cannot be written there, "Stream write error" when writing fails; nothing is written when the name is empty.
+void saveEditorPiecesAsFile(IoContext& io, const Editor& editor, const std::string& name);
 // Writes `bytes` as the editor writes its text, with the same refusals.
 void saveBytesAsEditorFile(IoContext& io, std::string_view bytes, const std::string& name);
-// The same with the editor's text as it gives it piece by piece (Editor::readTextPieces).
-void saveEditorPiecesAsFile(IoContext& io, const Editor& editor, const std::string& name);
 
 // Reads the whole file, turns lone CR and lone LF into CR LF, and gives the editor the part before the
 // first byte 0 unless the adjusted text equals the editor's text. "Cannot open file %s" on failure. Returns the
@@ -38,11 +35,8 @@ FileIdentity loadEditorFromFile(IoContext& io, Editor& editor, const std::string
 FileIdentity loadEditorFromFile(IoContext& io, Editor& editor, const std::string& name, std::string&& storage);
 // What loadEditorFromFile does once it has read the file: `text` holds its bytes, which `shown` has scanned whole.
 void showEditorText(Editor& editor, std::string&& text, const ShownTextScan& shown);
-// Reads the whole file as the editor does and gives it every byte shown (Editor::takeAllBytes), unless it already
-// holds exactly these bytes: the way a ciphertext is shown, so that what is copied from the editor is what the file
-// holds.
-void loadEditorWithAllBytes(IoContext& io, Editor& editor, const std::string& name);
-// What loadEditorWithAllBytes does once it has read the file's `bytes`.
+// Gives the editor every byte of a file's `bytes` shown (Editor::takeAllBytes), unless it already holds exactly these
+// bytes: the way a ciphertext is shown, so that what is copied from the editor is what the file holds.
 void showEditorBytes(Editor& editor, std::string&& bytes);
 // An empty buffer for loading a file of `size` bytes: with room for the line breaks that the
 // adjustment typically adds, so they go in without moving the text, and its memory made ready at once

@@ -143,8 +143,7 @@ bool KeyImport::openSource(const std::string& path)
 {
     m_source.assign(path);
     m_source.reset();
-    m_sourceError = m_io.ioResult();
-    return m_sourceError == 0;
+    return m_io.ioResult() == 0;
 }
 
 void KeyImport::openSource(PosixFile&& file)

@@ -77,11 +77,10 @@ public:
     // Raises "File access denied" for a key reached through a symbolic link.
     KeyImport(IoContext& io, const CorrespondentPaths& correspondent);
 
-    // Opens the file to copy; false, with its I/O error code in sourceError(), when it cannot be read.
+    // Opens the file to copy; false when it cannot be read.
     bool openSource(const std::string& path);
     // Reads the key from a file already open, of any kind (standard input, a pipe).
     void openSource(PosixFile&& file);
-    int sourceError() const { return m_sourceError; }
     // False for a source with no byte before its end of data (empty, or starting with 26): it holds no key, and the
     // key it would give, the single byte 26, is no one's. Checked.
     bool sourceIsUsable();
@@ -94,7 +93,6 @@ private:
     std::string m_keyFile;
     TextFile m_key;
     TextFile m_source;
-    int m_sourceError = 0;
 };
 
 } // namespace qb

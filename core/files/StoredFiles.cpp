@@ -136,22 +136,4 @@ void createDirectory(IoContext& io, const std::string& path)
         throw EInOutError(ioCodeFromErrno(error, path));
 }
 
-void eraseFileChecked(IoContext& io, const std::string& name)
-{
-    FilePlace place;
-    int code = io.locate(name, place);
-    struct stat info
-    {
-    };
-    // A file this process holds open cannot be erased, as the sharing rules would have it.
-    if (code == 0 && place.status(info) == 0 && io.openFiles().contains({info.st_dev, info.st_ino}))
-        code = IoCode::SharingViolation;
-    if (code == 0) {
-        if (const int error = place.removeSibling(io.faults(), place.leaf()))
-            code = ioCodeFromErrno(error, name);
-    }
-    io.fail(code);
-    io.check();
-}
-
 } // namespace qb

@@ -38,7 +38,4 @@ void removeOthersAccess(const IoContext& io, const std::string& path);
 // Folder creation, one level, private to its owner in the data directory; outcome not reported.
 void createDirectory(IoContext& io, const std::string& path);
 
-// Removes a file; checked (raises EInOutError).
-void eraseFileChecked(IoContext& io, const std::string& name);
-
 } // namespace qb

@@ -555,19 +555,6 @@ bool TextFile::kernelCopy(TextFile& target, std::uint64_t count, std::uint64_t& 
     return true;
 }
 
-void TextFile::writeByteSlow(unsigned char byte)
-{
-    if (!checkWritable())
-        return;
-    if (m_mode == Mode::Append) {
-        m_record.push_back(static_cast<char>(byte));
-        return;
-    }
-    if (const int code = flushBuffer())
-        m_io.fail(code);
-    m_buffer[m_bufferPos++] = byte;
-}
-
 void TextFile::writeBytes(const unsigned char* data, std::size_t count)
 {
     if (!checkWritable())

@@ -95,7 +95,6 @@ public:
     // the number read. Plain-byte files are copied by the kernel where it can.
     std::uint64_t copyTo(TextFile& target, std::uint64_t count);
 
-    void writeByte(unsigned char byte);
     void writeString(std::string_view text);
     void writeBytes(const unsigned char* data, std::size_t count);
     void writeLine(std::string_view text);
@@ -146,7 +145,6 @@ private:
     // Slow paths of the inline operations below: buffer refills and flushes, and wrong-mode errors.
     unsigned char readByteSlow();
     bool eofSlow();
-    void writeByteSlow(unsigned char byte);
     bool checkReadable();
     bool checkWritable();
     bool prepareOpen();
@@ -171,15 +169,6 @@ inline bool TextFile::eof()
     if (m_bufferPos < m_bufferEnd)
         return m_reading == Reading::Text && m_buffer[m_bufferPos] == kEndOfDataMark;
     return eofSlow();
-}
-
-inline void TextFile::writeByte(unsigned char byte)
-{
-    if (m_mode == Mode::Output && m_bufferPos < m_bufferSize) {
-        m_buffer[m_bufferPos++] = byte;
-        return;
-    }
-    writeByteSlow(byte);
 }
 
 // Checked forms of the steps commands take most: the step, then IoContext::check, which raises EInOutError

@@ -9,30 +9,6 @@
 
 namespace qb {
 
-namespace {
-
-// Opens the file the given way, closes it, and takes the code: a failed open leaves 103 from the close.
-int probe(IoContext& io, const std::string& name, void (TextFile::*open)())
-{
-    TextFile file(io);
-    file.assign(name);
-    (file.*open)();
-    file.close();
-    return io.ioResult();
-}
-
-} // namespace
-
-int appendProbe(IoContext& io, const std::string& name)
-{
-    return probe(io, name, &TextFile::append);
-}
-
-int resetProbe(IoContext& io, const std::string& name)
-{
-    return probe(io, name, &TextFile::reset);
-}
-
 bool listReady(IoContext& io, const std::string& name, Probe probe)
 {
     TextFile file(io);
@@ -76,17 +52,6 @@ int readListFile(IoContext& io, const std::string& name, const std::function<voi
     list.close();
     io.check();
     return 0;
-}
-
-void appendRecord(IoContext& io, const std::string& name, std::initializer_list<std::string> lines)
-{
-    TextFile list(io);
-    appendChecked(list, name);
-    for (const std::string& line : lines) {
-        list.writeLine(line);
-        io.check();
-    }
-    closeChecked(list);
 }
 
 FileIdentity appendLineUnlessHeld(IoContext& io, const std::string& name, const std::string& line)

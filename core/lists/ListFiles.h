@@ -4,15 +4,9 @@
 #include "IoContext.h"
 
 #include <functional>
-#include <initializer_list>
 #include <string>
 
 namespace qb {
-
-// Append-probe: open for appending, close, take the code. Non-zero: missing or not writable.
-int appendProbe(IoContext& io, const std::string& name);
-// Reset-probe: open for reading, close, take the code. Non-zero: missing or not readable.
-int resetProbe(IoContext& io, const std::string& name);
 
 enum class Probe { Append, Reset };
 // Probes a list file the given way: true when it passes, false when the list is missing. One that is there but fails
@@ -24,9 +18,6 @@ bool listReady(IoContext& io, const std::string& name, Probe probe);
 // Reads a list file a line at a time, each line before the end-of-data test, so an empty file gives one empty
 // line. Returns 0, or the code of the failure to open it, having read nothing; read errors are checked.
 int readListFile(IoContext& io, const std::string& name, const std::function<void(const std::string&)>& onLine);
-
-// Appends `lines` to a list file as one record, each line ended by CR LF, in one write flushed to disk; checked.
-void appendRecord(IoContext& io, const std::string& name, std::initializer_list<std::string> lines);
 
 // Appends `line` to a list file unless it holds that line already, in one step under the list's lock, so two running
 // copies adding the same line at once add it once; checked. Returns the file as it was once held, before the append.

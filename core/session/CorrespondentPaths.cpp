@@ -23,7 +23,7 @@ bool equalsIgnoringCase(const std::string& name, const std::string& reserved)
 
 CorrespondentPaths::CorrespondentPaths(const std::string& dataDirectory, const std::string& name)
     : m_name(name), m_folder(joinPath(dataDirectory, name)), m_keyFile(joinPath(m_folder, name + ".key")),
-      m_messageFile(joinPath(m_folder, "newmail.txt")), m_temporaryFile(tempPathFor(m_messageFile))
+      m_messageFile(joinPath(m_folder, "newmail.txt"))
 {
 }
 
@@ -35,7 +35,7 @@ void CorrespondentPaths::requireRegistrable() const
 
 void CorrespondentPaths::requireWithinPathLimits() const
 {
-    if (!fitsPathLimits(m_keyFile) || !fitsPathLimits(m_messageFile) || !fitsPathLimits(m_temporaryFile))
+    if (!fitsPathLimits(m_keyFile) || !fitsPathLimits(m_messageFile))
         throw EInOutError(IoCode::PathNotFound);
 }
 

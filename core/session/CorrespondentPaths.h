@@ -5,8 +5,7 @@
 namespace qb {
 
 // One correspondent's files under the data directory, built once from the name and shared by the rules and the
-// writers: the folder DIR/NAME, the key DIR/NAME/NAME.key, the working message DIR/NAME/newmail.txt and the
-// temporary file Encrypt writes beside it, DIR/NAME/newmail.tmp.
+// writers: the folder DIR/NAME, the key DIR/NAME/NAME.key and the working message DIR/NAME/newmail.txt.
 class CorrespondentPaths
 {
 public:
@@ -16,7 +15,6 @@ public:
     const std::string& folder() const { return m_folder; }
     const std::string& keyFile() const { return m_keyFile; }
     const std::string& messageFile() const { return m_messageFile; }
-    const std::string& temporaryFile() const { return m_temporaryFile; }
 
     // Raises "Invalid filename" unless the name may be registered (requireRegistrableName) and every path above is
     // within Linux's limits.
@@ -30,7 +28,6 @@ private:
     std::string m_folder;
     std::string m_keyFile;
     std::string m_messageFile;
-    std::string m_temporaryFile;
 };
 
 // Raises "Invalid filename" unless the name may become a correspondent: one folder name ("/" and NUL cannot stand in

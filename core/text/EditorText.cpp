@@ -87,13 +87,6 @@ std::size_t decodeAllBytesView(std::string_view bytes, char16_t* out)
     return size;
 }
 
-std::u16string allBytesView(std::string_view bytes)
-{
-    std::u16string view(bytes.size(), u'\0');
-    view.resize(decodeAllBytesView(bytes, view.data()));
-    return view;
-}
-
 namespace {
 
 #ifdef __SSE2__

@@ -22,7 +22,6 @@ std::size_t decodeAllBytesView(std::string_view bytes, char16_t* out);
 // byte, or one of the five bytes windows-1252 leaves unassigned (held as the C1 control of that value). -1 for any
 // other character.
 int byteWithoutGlyph(char16_t character);
-std::u16string allBytesView(std::string_view bytes);
 
 // Replaces `bytes` with what an editor save writes for `text`: U+2028 and U+2029 (an editor's line breaks) become
 // CR LF, Control Pictures their control bytes, every other character its windows-1252 byte. Characters without a

@@ -122,7 +122,7 @@ private slots:
         // U+00A0 is byte 160 and must not turn into a blank; byte 0x81 has no character but keeps its control.
         for (const char16_t kept : {u'\u00A0', u'\u0081', u'\u20AC'})
             QVERIFY(from.document()->toRawText().contains(QChar(kept)));
-        qb::saveEditorToFile(io, source, dir.filePath("again.txt").toStdString());
+        qb::saveEditorPiecesAsFile(io, source, dir.filePath("again.txt").toStdString());
         QCOMPARE(qbtest::readFile(dir.filePath("again.txt")), everyTextByte());
 
         from.selectAll();

@@ -107,25 +107,6 @@ TEST_F(FileOpsTest, FileSizeCheckedRefusesAReadOnlyFile)
     EXPECT_EQ(ioCodeOf([&] { qb::fileSizeChecked(io, dir.file("msg")); }), 5);
 }
 
-TEST_F(FileOpsTest, ProbesTakeTheirCodeAndFailWhereTheOpenWould)
-{
-    dir.writeFile("users.cfg", "alice\r\n");
-    // A failed open followed by closing a file that is not open leaves 103.
-    EXPECT_EQ(qb::appendProbe(io, dir.file("missing.cfg")), 103);
-    EXPECT_EQ(io.pending(), 0);
-    EXPECT_EQ(qb::resetProbe(io, dir.file("missing.cfg")), 103);
-    EXPECT_EQ(io.pending(), 0);
-    EXPECT_FALSE(dir.exists("missing.cfg"));
-    EXPECT_EQ(qb::appendProbe(io, dir.file("users.cfg")), 0);
-    EXPECT_EQ(qb::resetProbe(io, dir.file("users.cfg")), 0);
-    EXPECT_EQ(dir.readFile("users.cfg"), "alice\r\n");
-    EXPECT_EQ(io.openFiles().count(), 0);
-
-    const auto reader = qbtest::openFile(io, dir.file("users.cfg"));
-    EXPECT_NE(qb::appendProbe(io, dir.file("users.cfg")), 0);
-    EXPECT_EQ(qb::resetProbe(io, dir.file("users.cfg")), 0);
-}
-
 TEST_F(FileOpsTest, LongNamesAreUsedWholeUpToLinuxLimitsAndRefusedPastThem)
 {
     const std::string folder = dir.file(std::string(255, 'd'));
@@ -140,8 +121,6 @@ TEST_F(FileOpsTest, LongNamesAreUsedWholeUpToLinuxLimitsAndRefusedPastThem)
     qbtest::FakeEditor editor;
     qb::loadEditorFromFile(io, editor, longName);
     EXPECT_EQ(editor.text(), "key");
-    qb::eraseFileChecked(io, longName);
-    EXPECT_FALSE(qb::fileExists(io, longName));
 
     // One byte more in a component, or a path past 4095 bytes, names no file: nothing is cut to fit.
     std::string deep = dir.path();
@@ -163,20 +142,6 @@ TEST_F(FileOpsTest, CreateDirectoryMakesOneLevelAndReportsNothing)
     qb::createDirectory(io, dir.file("bob"));
     qb::createDirectory(io, dir.file("a/b"));
     EXPECT_FALSE(dir.exists("a"));
-}
-
-TEST_F(FileOpsTest, EraseFileCheckedRemovesOrRaises)
-{
-    dir.writeFile("x.tmp", "data");
-    qb::eraseFileChecked(io, dir.file("x.tmp"));
-    EXPECT_FALSE(dir.exists("x.tmp"));
-    EXPECT_EQ(ioCodeOf([&] { qb::eraseFileChecked(io, dir.file("x.tmp")); }), 2);
-    EXPECT_EQ(ioCodeOf([&] { qb::eraseFileChecked(io, dir.file("nofolder/x.tmp")); }), 3);
-
-    dir.writeFile("held.tmp", "data");
-    const auto reader = qbtest::openFile(io, dir.file("held.tmp"));
-    EXPECT_EQ(ioCodeOf([&] { qb::eraseFileChecked(io, dir.file("held.tmp")); }), 32);
-    EXPECT_TRUE(dir.exists("held.tmp"));
 }
 
 TEST(NormalizeLineBreaks, LoneCrAndLoneLfBecomeCrLf)
@@ -280,7 +245,7 @@ TEST_F(FileOpsTest, SaveEditorWritesTheTextExactlyAndTruncates)
              std::vector<std::string>{"", "one line", "a\r\nb", "a\r\n\r\n", std::string("x\0y\x1a", 4)}) {
             dir.writeFile("msg.txt", std::string(500, 'o'));
             editor.setText(text);
-            qb::saveEditorToFile(io, editor, dir.file("msg.txt"));
+            qb::saveEditorPiecesAsFile(io, editor, dir.file("msg.txt"));
             EXPECT_EQ(dir.readFile("msg.txt"), text);
         }
         EXPECT_EQ(io.openFiles().count(), 0);
@@ -295,22 +260,22 @@ TEST_F(FileOpsTest, SaveEditorFailuresNameTheFileAndTouchNothing)
     qbtest::FakeEditor editor;
     editor.type("plain");
     for (const std::string& name : {dir.file("nofolder/msg.txt"), dir.file("folder"), std::string()})
-        EXPECT_EQ(errorTextOf([&] { qb::saveEditorToFile(io, editor, name); }), "Cannot create file " + name);
+        EXPECT_EQ(errorTextOf([&] { qb::saveEditorPiecesAsFile(io, editor, name); }), "Cannot create file " + name);
     // Held open for reading or writing, the file is refused under another spelling too, and not truncated.
     for (const auto open : {&qb::TextFile::reset, &qb::TextFile::append}) {
         const auto held = qbtest::openFile(io, dir.file("msg.txt"), open);
         ASSERT_EQ(io.ioResult(), 0);
-        EXPECT_THROW(qb::saveEditorToFile(io, editor, dir.path() + "/./msg.txt"), qb::EFCreateError);
+        EXPECT_THROW(qb::saveEditorPiecesAsFile(io, editor, dir.path() + "/./msg.txt"), qb::EFCreateError);
         EXPECT_EQ(dir.readFile("msg.txt"), "ciphertext");
     }
     // An editor that cannot give its bytes leaves the file and the folder as they were.
     UnencodableEditor unencodable;
-    EXPECT_THROW(qb::saveEditorToFile(io, unencodable, dir.file("msg.txt")), qb::Error);
-    EXPECT_THROW(qb::saveEditorToFile(io, unencodable, dir.file("new.txt")), qb::Error);
+    EXPECT_THROW(qb::saveEditorPiecesAsFile(io, unencodable, dir.file("msg.txt")), qb::Error);
+    EXPECT_THROW(qb::saveEditorPiecesAsFile(io, unencodable, dir.file("new.txt")), qb::Error);
     EXPECT_EQ(dir.readFile("msg.txt"), "ciphertext");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2) << "only folder and msg.txt";
 
-    qb::saveEditorToFile(io, editor, dir.file("msg.txt"));
+    qb::saveEditorPiecesAsFile(io, editor, dir.file("msg.txt"));
     EXPECT_EQ(dir.readFile("msg.txt"), "plain");
 }
 

@@ -242,13 +242,13 @@ TEST_F(TextFileTest, RewriteReplacesTheContentAtCloseWithBytesUnchangedAndLinesW
     TextFile& file = open("out", kRewrite);
     file.writeLine("alice");
     file.writeString(std::string("\n\r\0", 3) + kMark);
-    file.writeByte(0);
-    file.writeByte(255);
+    file.writeString(std::string("\0\xff", 2));
     file.writeLine("");
     EXPECT_EQ(dir.readFile("out"), std::string(100, 'o')); // the old content stays whole until the close
     std::string expected("alice\r\n\n\r\0\x1a\0\xff\r\n", 15);
     for (int i = 0; i < 200; ++i) {
-        file.writeByte(static_cast<unsigned char>('a' + i % 26));
+        const auto byte = static_cast<unsigned char>('a' + i % 26);
+        file.writeBytes(&byte, 1);
         expected.push_back(static_cast<char>('a' + i % 26));
     }
     EXPECT_EQ(dir.readFile("out"), std::string(100, 'o'));
@@ -359,12 +359,10 @@ TEST_F(TextFileTest, WrongDirectionAndClosedFiles)
     file.assign(dir.file("in"));
     EXPECT_EQ(file.readByte(), 26);
     EXPECT_EQ(io.ioResult(), 103);
-    file.writeByte('x');
+    file.writeString("x");
     EXPECT_EQ(io.ioResult(), 103);
     file.reset();
     file.writeString("x");
-    EXPECT_EQ(io.ioResult(), 105);
-    file.writeByte('x');
     EXPECT_EQ(io.ioResult(), 105);
     EXPECT_EQ(file.readByte(), 'a'); // the failed write left the input alone
     file.rewrite();
