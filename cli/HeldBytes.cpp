@@ -25,18 +25,20 @@ void HeldBytes::fail(int error) const
 void HeldBytes::spill()
 {
     qb::FilePlace folder;
-    int error = folder.locate(qb::joinPath(m_session.currentdirectory, "held"), m_session.currentdirectory);
+    int error = folder.locate(qb::joinPath(m_session.currentdirectory, "held"), m_session.currentdirectory,
+                              m_session.io.fileChanges());
     if (error == 0)
-        error = folder.createUnnamed(m_session.io.faults(), m_file);
+        error = folder.createUnnamed(m_file);
     if (error == EOPNOTSUPP) {
         // Where no file can be made without a name, one is made and its name removed at once.
         const std::string name = qb::temporaryFileName();
         qb::PosixFile created;
-        error = folder.createSibling(m_session.io.faults(), name, created);
+        error = folder.createSibling(name, created);
         if (error == 0) {
-            m_file = qb::PosixFile(::openat(folder.folderDescriptor(), name.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
+            m_file = qb::PosixFile(::openat(folder.folderDescriptor(), name.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC),
+                                   m_session.io.fileChanges());
             error = m_file.isOpen() ? 0 : errno;
-            folder.removeSibling(m_session.io.faults(), name);
+            folder.removeSibling(name);
         }
     }
     if (error != 0)
@@ -47,7 +49,7 @@ void HeldBytes::append(const std::string& bytes)
 {
     if (!m_file.isOpen() && m_memory.size() + bytes.size() > kMostInMemory) {
         spill();
-        if (const int error = m_file.writeAll(m_session.io.faults(), m_memory.data(), m_memory.size()))
+        if (const int error = m_file.writeAll(m_memory.data(), m_memory.size()))
             fail(error);
         std::string().swap(m_memory);
     }
@@ -58,7 +60,7 @@ void HeldBytes::append(const std::string& bytes)
         m_memory += bytes;
         return;
     }
-    if (const int error = m_file.writeAll(m_session.io.faults(), bytes.data(), bytes.size()))
+    if (const int error = m_file.writeAll(bytes.data(), bytes.size()))
         fail(error);
 }
 
@@ -67,7 +69,7 @@ void HeldBytes::clear()
     m_memory.clear();
     if (!m_file.isOpen())
         return;
-    if (const int error = m_file.truncate(m_session.io.faults(), 0))
+    if (const int error = m_file.truncate(0))
         fail(error);
     if (::lseek(m_file.descriptor(), 0, SEEK_SET) != 0)
         fail(errno);

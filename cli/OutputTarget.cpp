@@ -4,7 +4,7 @@
 #include "DataDirectory.h"
 #include "IoCodes.h"
 #include "PosixFile.h"
-#include "Replacement.h"
+#include "ReplacedFile.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -21,15 +21,14 @@ namespace {
 }
 
 // The result's new content beside the named file, renamed over it once complete and on disk.
-class ReplacedFile : public OutputTarget
+class ReplacedOutput : public OutputTarget
 {
 public:
-    ReplacedFile(qb::IoContext& io, const std::string& name, qb::FilePlace&& place, bool exists, OutputMode mode)
-        : m_io(io), m_shownName(name), m_replacement(io)
+    ReplacedOutput(qb::IoContext& io, const std::string& name, qb::FilePlace&& place, bool exists, OutputMode mode)
+        : m_file(io, mode == OutputMode::Private ? std::optional<mode_t>(qb::kPrivateFileMode) : std::nullopt,
+                 [name](int error) { fail(name, error); })
     {
-        int error = m_replacement.begin(std::move(place), qb::Replacement::Hold::Target);
-        if (error == 0 && mode == OutputMode::Private)
-            error = m_replacement.setFinalMode(qb::kPrivateFileMode);
+        const int error = m_file.begin(std::move(place));
         // The file is there, so "No such file or directory" can only be the folder refusing a new file beside it (as
         // /proc's folders do): it is replaced by one, never written in place.
         if (error == ENOENT && exists)
@@ -38,23 +37,12 @@ public:
             fail(name, error);
     }
 
-    void write(const void* data, std::size_t count) override
-    {
-        if (const int error = m_replacement.file().writeAll(m_io.faults(), data, count))
-            fail(m_shownName, error);
-    }
-
-    void commit() override
-    {
-        if (const int error = m_replacement.commit())
-            fail(m_shownName, error);
-    }
+    void write(const void* data, std::size_t count) override { m_file.write(data, count); }
+    void commit() override { m_file.commit(); }
     bool isTerminal() const override { return false; }
 
 private:
-    qb::IoContext& m_io;
-    std::string m_shownName;
-    qb::Replacement m_replacement;
+    qb::ReplacedFile m_file;
 };
 
 // Standard output, a FIFO, a device or a pipe: written straight through as the bytes come, since it cannot be
@@ -107,7 +95,7 @@ std::unique_ptr<OutputTarget> openOutput(qb::IoContext& io, const std::string& n
         return std::make_unique<Stream>(STDOUT_FILENO, "standard output");
     const std::string path = absolutePath(name);
     qb::FilePlace place;
-    int error = qb::nameCode(path) != 0 ? ENOENT : place.locate(path, io.dataDirectory());
+    int error = qb::nameCode(path) != 0 ? ENOENT : place.locate(path, io.dataDirectory(), io.fileChanges());
     struct stat info
     {
     };
@@ -123,7 +111,7 @@ std::unique_ptr<OutputTarget> openOutput(qb::IoContext& io, const std::string& n
         fail(name, error);
     if (exists && io.openFiles().contains({info.st_dev, info.st_ino}))
         throw FileError(name, "input and output are the same file");
-    return std::make_unique<ReplacedFile>(io, name, std::move(place), exists, mode);
+    return std::make_unique<ReplacedOutput>(io, name, std::move(place), exists, mode);
 }
 
 } // namespace qbcli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ByteSink.h"
 #include "IoContext.h"
 
 #include <cstddef>
@@ -10,13 +11,9 @@ namespace qbcli {
 
 // Where a command's result goes. A named file is replaced only at commit: a command that fails before it leaves the
 // file as it was.
-class OutputTarget
+class OutputTarget : public qb::ByteSink
 {
 public:
-    virtual ~OutputTarget() = default;
-    virtual void write(const void* data, std::size_t count) = 0;
-    // The result is complete: puts it in place.
-    virtual void commit() = 0;
     // True for a terminal, where raw ciphertext would garble the screen.
     virtual bool isTerminal() const = 0;
 };

@@ -79,7 +79,7 @@ qb::PosixFile openKeySource(const std::string& keyFile, const std::string& shown
     {
     };
     const std::string path = absolutePath(keyFile);
-    int error = qb::nameCode(path) != 0 ? ENOENT : place.locate(path, "");
+    int error = qb::nameCode(path) != 0 ? ENOENT : place.locate(path, "", qb::systemFileChanges());
     if (error == 0)
         error = place.openStream(O_RDONLY, file, info);
     if (error != 0)
@@ -227,9 +227,7 @@ void exportKey(qb::Session& session, const std::string& name, const std::string&
     // A key is bytes, not text: shown on a terminal it would garble the screen and stay in its scroll-back.
     if (out->isTerminal())
         throw qb::Error("will not write a key to a terminal; use -o FILE, or a pipe");
-    onKey(session, correspondent,
-          [&] { copy.readAll([&](const unsigned char* data, std::size_t count) { out->write(data, count); }); });
-    out->commit();
+    onKey(session, correspondent, [&] { copy.copyTo(*out); });
 }
 
 void listMailPrograms(qb::Session& session)

@@ -109,8 +109,7 @@ void saveAsEditorFile(IoContext& io, const std::string& name, const std::functio
 
 void saveBytesAsEditorFile(IoContext& io, std::string_view bytes, const std::string& name)
 {
-    saveAsEditorFile(io, name,
-                     [&io, bytes](PosixFile& file) { return file.writeAll(io.faults(), bytes.data(), bytes.size()); });
+    saveAsEditorFile(io, name, [&io, bytes](PosixFile& file) { return file.writeAll(bytes.data(), bytes.size()); });
 }
 
 void saveEditorPiecesAsFile(IoContext& io, const Editor& editor, const std::string& name)
@@ -119,7 +118,7 @@ void saveEditorPiecesAsFile(IoContext& io, const Editor& editor, const std::stri
         int error = 0;
         editor.readTextPieces([&](std::string_view piece) {
             if (error == 0)
-                error = file.writeAll(io.faults(), piece.data(), piece.size());
+                error = file.writeAll(piece.data(), piece.size());
         });
         return error;
     });

@@ -177,7 +177,7 @@ int runKeyLoopOverPieces(Session& session, MainView& view, const Editor& editor,
             key.key(), [&whole] { return std::exchange(whole, MessagePiece{}); }, [](const MessagePiece&) {},
             [&progress](std::size_t combined) { progress.advance(static_cast<std::int64_t>(combined)); });
         if (error == 0)
-            error = out.writeAll(session.io.faults(), chunk.data(), held);
+            error = out.writeAll(chunk.data(), held);
         held = 0;
     };
     editor.readTextPieces([&](std::string_view piece) {
@@ -289,7 +289,7 @@ void MessageCipher::Encrypt1Click()
     }
     // What Copy as Mail Text names as the ciphertext's key.
     const std::string keyFingerprint = CorrespondentFiles(m_session).keyFingerprint(m_session.currentuser).value_or("");
-    if (const int error = ciphertext.file().writeAll(io.faults(), bytes.data(), bytes.size()))
+    if (const int error = ciphertext.file().writeAll(bytes.data(), bytes.size()))
         throw EInOutError(ioCodeFromErrno(error, tempPath));
     if (const int error = ciphertext.commit())
         throw EInOutError(ioCodeFromErrno(error, path));

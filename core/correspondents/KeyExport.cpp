@@ -2,7 +2,7 @@
 
 #include "Errors.h"
 #include "IoCodes.h"
-#include "Replacement.h"
+#include "ReplacedFile.h"
 #include "SecretBytes.h"
 
 namespace qb {
@@ -18,7 +18,7 @@ KeyExport::KeyExport(IoContext& io, const CorrespondentPaths& correspondent)
 {
 }
 
-void KeyExport::readAll(const std::function<void(const unsigned char*, std::size_t)>& sink)
+void KeyExport::copyTo(ByteSink& out)
 {
     SecretBytes piece(kPiece);
     for (;;) {
@@ -26,28 +26,23 @@ void KeyExport::readAll(const std::function<void(const unsigned char*, std::size
         m_io.check();
         if (got == 0)
             break;
-        sink(piece.data(), got);
+        out.write(piece.data(), got);
     }
     m_key.finish();
+    out.commit();
 }
 
 void KeyExport::writeTo(const std::string& target)
 {
-    const auto failOn = [&](int error) {
-        if (error != 0)
-            throw EInOutError(ioCodeFromErrno(error, target));
-    };
+    const auto fail = [&](int error) { throw EInOutError(ioCodeFromErrno(error, target)); };
     FilePlace place;
     if (const int code = m_io.locate(target, place))
         throw EInOutError(code);
-    Replacement copy(m_io);
-    failOn(copy.begin(std::move(place), Replacement::Hold::Target));
     // Keys are secrets: only their owner reads a copy.
-    failOn(copy.setFinalMode(kPrivateFileMode));
-    readAll([&](const unsigned char* data, std::size_t count) {
-        failOn(copy.file().writeAll(m_io.faults(), data, count));
-    });
-    failOn(copy.commit());
+    ReplacedFile copy(m_io, kPrivateFileMode, fail);
+    if (const int error = copy.begin(std::move(place)))
+        fail(error);
+    copyTo(copy);
 }
 
 } // namespace qb

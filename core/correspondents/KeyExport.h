@@ -1,11 +1,11 @@
 #pragma once
 
+#include "ByteSink.h"
 #include "CorrespondentKey.h"
 #include "CorrespondentPaths.h"
 #include "IoContext.h"
 
 #include <cstddef>
-#include <functional>
 #include <string>
 
 namespace qb {
@@ -21,11 +21,12 @@ public:
     KeyExport(IoContext& io, const CorrespondentPaths& correspondent);
 
     bool isOpen() const { return m_key.isOpen(); }
-    // Writes the copy to `target`: beside it and renamed over it once whole, private to its owner (0600) whatever the
-    // umask or the file it replaces. Checked.
+    // Writes the copy to the file `target`: beside it and renamed over it once whole, private to its owner (0600)
+    // whatever the umask or the file it replaces. Checked, in the window's words.
     void writeTo(const std::string& target);
-    // Hands the key's bytes to `sink` in order, a piece at a time. Checked.
-    void readAll(const std::function<void(const unsigned char*, std::size_t)>& sink);
+    // Writes the key's bytes to `out` in order, a piece at a time, then commits it: the one way every copy is made, to
+    // a file or a stream. Checked.
+    void copyTo(ByteSink& out);
 
 private:
     IoContext& m_io;

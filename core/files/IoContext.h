@@ -13,7 +13,7 @@ namespace qb {
 constexpr std::chrono::milliseconds kWindowLockWait{2000};
 
 // The program's one pending I/O error code, the table of files it holds open, the data directory whose files are
-// never reached through a symbolic link, and the seam through which tests force file failures.
+// never reached through a symbolic link, and what makes every change to the file system.
 // Every failing file operation overwrites the code; taking or checking it clears it.
 class IoContext
 {
@@ -27,7 +27,10 @@ public:
     int pending() const { return m_pending; }
 
     OpenFileTable& openFiles() { return m_openFiles; }
-    FaultSeam& faults() { return m_faults; }
+    // The file layer's changes under this context go through `changes` (the system's own by default): a test puts a
+    // failing one in its place. It must outlive every file opened meanwhile.
+    void changeFilesThrough(FileChanges& changes) { m_changes = &changes; }
+    FileChanges& fileChanges() const { return *m_changes; }
     std::chrono::milliseconds lockWait() const { return m_lockWait; }
     void waitForLocks(std::chrono::milliseconds limit) { m_lockWait = limit; }
 
@@ -40,7 +43,7 @@ public:
 private:
     int m_pending = 0;
     OpenFileTable m_openFiles;
-    FaultSeam m_faults;
+    FileChanges* m_changes = &systemFileChanges();
     std::chrono::milliseconds m_lockWait = kWindowLockWait;
     const std::string* m_dataDirectory = nullptr;
 };

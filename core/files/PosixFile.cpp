@@ -18,20 +18,6 @@
 
 namespace qb {
 
-int FaultSeam::beforeWrite()
-{
-    beforeChange();
-    ++m_writes;
-    return m_failWriteAt != 0 && m_writes == m_failWriteAt ? m_writeError : 0;
-}
-
-void FaultSeam::beforeChange()
-{
-    ++m_changes;
-    if (m_endAtChange != 0 && m_changes == m_endAtChange)
-        ::_exit(kEndedByFaultSeam);
-}
-
 namespace {
 
 int lastError(int result)
@@ -55,6 +41,7 @@ PosixFile& PosixFile::operator=(PosixFile&& other) noexcept
     if (this != &other) {
         close();
         m_fd = other.m_fd;
+        m_changes = other.m_changes;
         other.m_fd = -1;
     }
     return *this;
@@ -88,13 +75,11 @@ int PosixFile::readAt(void* out, std::size_t count, off_t offset, std::size_t& g
     return lastError(static_cast<int>(result < 0 ? -1 : 0));
 }
 
-int PosixFile::writeAll(FaultSeam& seam, const void* data, std::size_t count)
+int PosixFile::writeAll(const void* data, std::size_t count)
 {
     const auto* bytes = static_cast<const unsigned char*>(data);
     while (count > 0) {
-        if (const int forced = seam.beforeWrite())
-            return forced;
-        const ssize_t written = retried([&] { return ::write(m_fd, bytes, count); });
+        const ssize_t written = retried([&] { return m_changes->write(m_fd, bytes, count); });
         if (written < 0)
             return errno;
         if (written == 0)
@@ -105,22 +90,19 @@ int PosixFile::writeAll(FaultSeam& seam, const void* data, std::size_t count)
     return 0;
 }
 
-int PosixFile::copyFrom(FaultSeam& seam, PosixFile& source, std::size_t count, std::size_t& copied)
+int PosixFile::copyFrom(PosixFile& source, std::size_t count, std::size_t& copied)
 {
     copied = 0;
-    if (const int forced = seam.beforeWrite())
-        return forced;
-    const ssize_t result = retried([&] { return ::copy_file_range(source.m_fd, nullptr, m_fd, nullptr, count, 0); });
+    const ssize_t result = retried([&] { return m_changes->copyRange(source.m_fd, m_fd, count); });
     if (result < 0)
         return errno;
     copied = static_cast<std::size_t>(result);
     return 0;
 }
 
-int PosixFile::truncate(FaultSeam& seam, off_t length)
+int PosixFile::truncate(off_t length)
 {
-    seam.beforeChange();
-    return lastError(retried([&] { return ::ftruncate(m_fd, length); }));
+    return lastError(retried([&] { return m_changes->truncate(m_fd, length); }));
 }
 
 int PosixFile::seekToEnd()
@@ -166,8 +148,9 @@ int PosixFile::lock(bool exclusive, std::chrono::milliseconds wait)
     }
 }
 
-int FilePlace::locate(const std::string& path, const std::string& dataDirectory)
+int FilePlace::locate(const std::string& path, const std::string& dataDirectory, FileChanges& changes)
 {
+    m_changes = &changes;
     m_path = path;
     m_kernelFollows = false;
     if (!fitsPathLimits(path))
@@ -288,7 +271,8 @@ int FilePlace::leafFlags() const
 
 int FilePlace::openRegular(int accessFlags, PosixFile& file, struct stat& info) const
 {
-    file = PosixFile(::openat(m_folder.descriptor(), m_leaf.c_str(), accessFlags | O_NONBLOCK | leafFlags()));
+    file =
+        PosixFile(::openat(m_folder.descriptor(), m_leaf.c_str(), accessFlags | O_NONBLOCK | leafFlags()), *m_changes);
     if (!file.isOpen())
         return m_confined && errno == ELOOP ? kRefusedLink : errno;
     if (const int error = file.status(info)) {
@@ -305,7 +289,7 @@ int FilePlace::openRegular(int accessFlags, PosixFile& file, struct stat& info) 
 
 int FilePlace::openStream(int accessFlags, PosixFile& file, struct stat& info) const
 {
-    file = PosixFile(::openat(m_folder.descriptor(), m_leaf.c_str(), accessFlags | leafFlags()));
+    file = PosixFile(::openat(m_folder.descriptor(), m_leaf.c_str(), accessFlags | leafFlags()), *m_changes);
     if (!file.isOpen())
         return m_confined && errno == ELOOP ? kRefusedLink : errno;
     if (const int error = file.status(info)) {
@@ -331,12 +315,11 @@ int FilePlace::siblingStatus(const std::string& name, struct stat& info) const
     return lastError(::fstatat(m_folder.descriptor(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW));
 }
 
-int FilePlace::makeFolder(FaultSeam& seam) const
+int FilePlace::makeFolder() const
 {
-    seam.beforeChange();
     if (!m_confined)
-        return lastError(::mkdirat(m_folder.descriptor(), m_leaf.c_str(), 0777));
-    if (::mkdirat(m_folder.descriptor(), m_leaf.c_str(), kPrivateFolderMode) != 0)
+        return lastError(m_changes->makeFolder(m_folder.descriptor(), m_leaf.c_str(), 0777));
+    if (m_changes->makeFolder(m_folder.descriptor(), m_leaf.c_str(), kPrivateFolderMode) != 0)
         return errno;
     // A umask that takes the owner's own bits would leave a folder its owner cannot use.
     return lastError(::fchmodat(m_folder.descriptor(), m_leaf.c_str(), kPrivateFolderMode, 0));
@@ -358,41 +341,39 @@ int FilePlace::removeOthersAccess() const
     return entry.setMode(info.st_mode & 07700);
 }
 
-int FilePlace::createSibling(FaultSeam& seam, const std::string& name, PosixFile& file) const
+int FilePlace::createSibling(const std::string& name, PosixFile& file) const
 {
-    seam.beforeChange();
-    file = PosixFile(::openat(m_folder.descriptor(), name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                              kPrivateFileMode));
+    file = PosixFile(m_changes->create(m_folder.descriptor(), name.c_str(),
+                                       O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kPrivateFileMode),
+                     *m_changes);
     return file.isOpen() ? 0 : errno;
 }
 
-int FilePlace::removeSibling(FaultSeam& seam, const std::string& name) const
+int FilePlace::removeSibling(const std::string& name) const
 {
-    seam.beforeChange();
-    return lastError(::unlinkat(m_folder.descriptor(), name.c_str(), 0));
+    return lastError(m_changes->remove(m_folder.descriptor(), name.c_str()));
 }
 
-int FilePlace::createUnnamed(FaultSeam& seam, PosixFile& file) const
+int FilePlace::createUnnamed(PosixFile& file) const
 {
-    seam.beforeChange();
     // The unnamed file is linked in through /proc, which needs no privilege; without /proc it could never be.
     if (::access("/proc/self/fd", X_OK) != 0)
         return EOPNOTSUPP;
-    file = PosixFile(::openat(m_folder.descriptor(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, kPrivateFileMode));
+    file = PosixFile(m_changes->create(m_folder.descriptor(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, kPrivateFileMode),
+                     *m_changes);
     if (file.isOpen())
         return 0;
     // Older kernels and some file systems say so in other words.
     return errno == EISDIR || errno == EINVAL ? EOPNOTSUPP : errno;
 }
 
-int FilePlace::linkUnnamed(FaultSeam& seam, const PosixFile& file, const std::string& name) const
+int FilePlace::linkUnnamed(const PosixFile& file, const std::string& name) const
 {
-    seam.beforeChange();
     const std::string self = "/proc/self/fd/" + std::to_string(file.descriptor());
-    return lastError(::linkat(AT_FDCWD, self.c_str(), m_folder.descriptor(), name.c_str(), AT_SYMLINK_FOLLOW));
+    return lastError(m_changes->link(AT_FDCWD, self.c_str(), m_folder.descriptor(), name.c_str(), AT_SYMLINK_FOLLOW));
 }
 
-void FilePlace::removeLeftovers(FaultSeam& seam) const
+void FilePlace::removeLeftovers() const
 {
     const int listing = ::openat(m_folder.descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (listing < 0)
@@ -414,29 +395,27 @@ void FilePlace::removeLeftovers(FaultSeam& seam) const
         // A writer holds its temporary file locked until it is renamed, so one that can be locked has no writer.
         if (leftover.isOpen() && leftover.status(info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
             leftover.lock(false) == 0)
-            removeSibling(seam, name);
+            removeSibling(name);
     }
     ::closedir(entries);
 }
 
-int FilePlace::renameSiblingOver(FaultSeam& seam, const std::string& name) const
+int FilePlace::renameSiblingOver(const std::string& name) const
 {
-    seam.beforeChange();
-    return lastError(::renameat(m_folder.descriptor(), name.c_str(), m_folder.descriptor(), m_leaf.c_str()));
+    return lastError(m_changes->rename(m_folder.descriptor(), name.c_str(), m_folder.descriptor(), m_leaf.c_str(), 0));
 }
 
-int FilePlace::renameSiblingToFree(FaultSeam& seam, const std::string& name) const
+int FilePlace::renameSiblingToFree(const std::string& name) const
 {
-    seam.beforeChange();
     const int folder = m_folder.descriptor();
-    if (::renameat2(folder, name.c_str(), folder, m_leaf.c_str(), RENAME_NOREPLACE) == 0)
+    if (m_changes->rename(folder, name.c_str(), folder, m_leaf.c_str(), RENAME_NOREPLACE) == 0)
         return 0;
     if (errno != EINVAL && errno != ENOSYS)
         return errno;
     // A file system without the flag (NFS): a new link fails where the name is taken, as the rename would.
-    if (::linkat(folder, name.c_str(), folder, m_leaf.c_str(), 0) != 0)
+    if (m_changes->link(folder, name.c_str(), folder, m_leaf.c_str(), 0) != 0)
         return errno;
-    ::unlinkat(folder, name.c_str(), 0);
+    m_changes->remove(folder, name.c_str());
     return 0;
 }
 

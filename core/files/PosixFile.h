@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileChanges.h"
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -9,44 +11,15 @@
 
 namespace qb {
 
-// Lets tests force what a user's machine meets: the N-th write failing with a chosen errno (a full disk, a failing
-// device), or the process ending at the N-th change it makes to the file system (a crash, a power cut). Counts
-// start at 1; 0 leaves the file layer alone.
-class FaultSeam
-{
-public:
-    void failWrite(std::uint64_t number, int error)
-    {
-        m_failWriteAt = number;
-        m_writeError = error;
-    }
-    void endAtChange(std::uint64_t number) { m_endAtChange = number; }
-    std::uint64_t changes() const { return m_changes; }
-
-    // The file layer calls these before each write (which returns the errno to fail it with, or 0) and before every
-    // other change: creating, truncating, renaming or removing a file, making a folder.
-    int beforeWrite();
-    void beforeChange();
-
-private:
-    std::uint64_t m_failWriteAt = 0;
-    int m_writeError = 0;
-    std::uint64_t m_endAtChange = 0;
-    std::uint64_t m_writes = 0;
-    std::uint64_t m_changes = 0;
-};
-
-// The exit status of a process the seam ended.
-constexpr int kEndedByFaultSeam = 86;
-
 // One open descriptor, closed when it goes out of scope. Every call returns 0 or the errno that stopped it.
 class PosixFile
 {
 public:
     PosixFile() = default;
-    explicit PosixFile(int fd) : m_fd(fd) {}
+    // `changes` makes every change to the file: its writes, copies and truncation.
+    explicit PosixFile(int fd, FileChanges& changes = systemFileChanges()) : m_fd(fd), m_changes(&changes) {}
     ~PosixFile() { close(); }
-    PosixFile(PosixFile&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+    PosixFile(PosixFile&& other) noexcept : m_fd(other.m_fd), m_changes(other.m_changes) { other.m_fd = -1; }
     PosixFile& operator=(PosixFile&& other) noexcept;
     PosixFile(const PosixFile&) = delete;
     PosixFile& operator=(const PosixFile&) = delete;
@@ -60,10 +33,10 @@ public:
     int readSome(void* out, std::size_t count, std::size_t& got);
     int readAt(void* out, std::size_t count, off_t offset, std::size_t& got);
     // Writes everything; a write that makes no progress counts as a full disk.
-    int writeAll(FaultSeam& seam, const void* data, std::size_t count);
+    int writeAll(const void* data, std::size_t count);
     // Copies up to `count` bytes from `source`'s position to this file's in the kernel; `copied` is 0 at the end.
-    int copyFrom(FaultSeam& seam, PosixFile& source, std::size_t count, std::size_t& copied);
-    int truncate(FaultSeam& seam, off_t length);
+    int copyFrom(PosixFile& source, std::size_t count, std::size_t& copied);
+    int truncate(off_t length);
     int seekToEnd();
     int syncData();
     int setMode(mode_t mode);
@@ -74,6 +47,7 @@ public:
 
 private:
     int m_fd = -1;
+    FileChanges* m_changes = &systemFileChanges();
 };
 
 // What the program makes inside the data directory is its owner's alone, whatever the umask: keys and plaintext.
@@ -88,8 +62,9 @@ mode_t umaskedFileMode();
 class FilePlace
 {
 public:
-    // errno-style result; kRefusedLink for a link among the program's own files.
-    int locate(const std::string& path, const std::string& dataDirectory);
+    // errno-style result; kRefusedLink for a link among the program's own files. `changes` makes every change here,
+    // and the files opened here make theirs through it too.
+    int locate(const std::string& path, const std::string& dataDirectory, FileChanges& changes);
 
     const std::string& path() const { return m_path; }
     const std::string& leaf() const { return m_leaf; }
@@ -110,7 +85,7 @@ public:
     // The entry's status; a link among the program's own files gives kRefusedLink.
     int status(struct stat& info) const;
     // Makes the folder, private to its owner among the program's own files.
-    int makeFolder(FaultSeam& seam) const;
+    int makeFolder() const;
     // Takes group's and others' bits from an existing file or folder that has any: a key or a correspondent's folder
     // left readable by an older version. 0 when there was nothing to do.
     int removeOthersAccess() const;
@@ -119,23 +94,23 @@ public:
     // Creates `name` beside the file, exclusively, never through a link, and readable by its owner alone until the
     // caller gives it its final bits. Open for reading as well as writing (as createUnnamed's file), so a writer can
     // read back exactly the bytes it wrote, whatever happens to the name meanwhile.
-    int createSibling(FaultSeam& seam, const std::string& name, PosixFile& file) const;
-    int removeSibling(FaultSeam& seam, const std::string& name) const;
+    int createSibling(const std::string& name, PosixFile& file) const;
+    int removeSibling(const std::string& name) const;
     // Creates a file without a name in the folder (O_TMPFILE), readable by its owner alone, so a process ended before
     // it is linked in leaves nothing. EOPNOTSUPP where the file system or the system cannot.
-    int createUnnamed(FaultSeam& seam, PosixFile& file) const;
+    int createUnnamed(PosixFile& file) const;
     // Gives an unnamed file the name `name` beside the target; EEXIST when the name is taken.
-    int linkUnnamed(FaultSeam& seam, const PosixFile& file, const std::string& name) const;
+    int linkUnnamed(const PosixFile& file, const std::string& name) const;
     // Removes the named temporary files (".quillbox-*.new") of writers that ended before their rename: those of this
     // user that no running copy holds locked.
-    void removeLeftovers(FaultSeam& seam) const;
+    void removeLeftovers() const;
     // The folder, for removing a named temporary file from a signal handler.
     int folderDescriptor() const { return m_folder.descriptor(); }
     // Renames `name` over the file.
-    int renameSiblingOver(FaultSeam& seam, const std::string& name) const;
+    int renameSiblingOver(const std::string& name) const;
     // Gives the file the name `name` holds, only where no file has taken the file's own name: EEXIST otherwise, and
     // nothing changes. One step, so two writers racing for a name cannot both win.
-    int renameSiblingToFree(FaultSeam& seam, const std::string& name) const;
+    int renameSiblingToFree(const std::string& name) const;
     int syncFolder() const;
 
 private:
@@ -146,6 +121,7 @@ private:
     int followLinks();
 
     PosixFile m_folder;
+    FileChanges* m_changes = &systemFileChanges();
     std::string m_path;
     std::string m_leaf;
     bool m_confined = false;

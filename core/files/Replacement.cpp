@@ -62,7 +62,7 @@ int Replacement::clearName(const std::string& name) const
     PosixFile held(::openat(m_target.folderDescriptor(), name.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
     if (held.isOpen() && held.lock(false) != 0)
         return EBUSY;
-    const int error = m_target.removeSibling(m_io.faults(), name);
+    const int error = m_target.removeSibling(name);
     return error == ENOENT ? 0 : error;
 }
 
@@ -79,14 +79,14 @@ int Replacement::begin(FilePlace&& target, Hold hold, const std::string& newName
         return error;
     const bool exists = existing.isOpen() || (hold == Hold::HeldByCaller && info.st_ino != 0);
     m_mode = exists ? info.st_mode & 07777 : m_target.newFileMode();
-    m_target.removeLeftovers(m_io.faults());
+    m_target.removeLeftovers();
     if (!newName.empty()) {
         if (const int error = clearName(newName))
             return error;
     }
     m_newName = newName;
 
-    int error = m_target.createUnnamed(m_io.faults(), m_file);
+    int error = m_target.createUnnamed(m_file);
     m_named = error == EOPNOTSUPP;
     if (m_named)
         error = createNamed();
@@ -116,7 +116,7 @@ int Replacement::createNamed()
     const bool chosen = !m_newName.empty();
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const std::string name = chosen ? m_newName : temporaryFileName();
-        const int error = m_target.createSibling(m_io.faults(), name, m_file);
+        const int error = m_target.createSibling(name, m_file);
         if (error == EEXIST && !chosen)
             continue;
         if (error != 0)
@@ -146,7 +146,7 @@ int Replacement::linkIn()
     const bool chosen = !m_newName.empty();
     for (int attempt = 0; error == EEXIST && attempt < kNameAttempts; ++attempt) {
         const std::string name = chosen ? m_newName : temporaryFileName();
-        error = m_target.linkUnnamed(m_io.faults(), m_file, name);
+        error = m_target.linkUnnamed(m_file, name);
         if (error == 0) {
             m_newName = name;
             m_named = true;
@@ -187,7 +187,7 @@ int Replacement::finish(bool replace)
         // Linked in under the target's own name at once: the link fails where the name is taken.
         error = m_file.setMode(m_mode);
         if (error == 0)
-            error = m_target.linkUnnamed(m_io.faults(), m_file, m_target.leaf());
+            error = m_target.linkUnnamed(m_file, m_target.leaf());
     } else {
         if (error == 0 && !m_named)
             error = linkIn();
@@ -203,8 +203,7 @@ int Replacement::finish(bool replace)
         if (error == 0 && !stillOwnName())
             error = EBUSY;
         if (error == 0)
-            error = replace ? m_target.renameSiblingOver(m_io.faults(), m_newName)
-                            : m_target.renameSiblingToFree(m_io.faults(), m_newName);
+            error = replace ? m_target.renameSiblingOver(m_newName) : m_target.renameSiblingToFree(m_newName);
     }
     if (error != 0) {
         abandon();
@@ -223,7 +222,7 @@ void Replacement::abandon()
     const bool own = m_named && stillOwnName();
     release();
     if (own)
-        m_target.removeSibling(m_io.faults(), m_newName);
+        m_target.removeSibling(m_newName);
     m_named = false;
 }
 

@@ -84,7 +84,7 @@ int entryStatus(const IoContext& io, const std::string& name, struct stat& info)
     if (nameCode(name) != 0)
         return ENOENT;
     FilePlace place;
-    const int error = place.locate(name, io.dataDirectory());
+    const int error = place.locate(name, io.dataDirectory(), io.fileChanges());
     return error != 0 ? error : place.status(info);
 }
 
@@ -132,7 +132,7 @@ void createDirectory(IoContext& io, const std::string& path)
         return;
     // The outcome shows in the steps that follow, except a disk with no room or no free inodes, which would show
     // there as a missing folder ("Invalid filename").
-    if (const int error = place.makeFolder(io.faults()); isResourceShortage(error))
+    if (const int error = place.makeFolder(); isResourceShortage(error))
         throw EInOutError(ioCodeFromErrno(error, path));
 }
 

@@ -202,7 +202,7 @@ void TextFile::cutAtEndOfDataMark()
                 m_appendStart = size - static_cast<off_t>(tail) + (static_cast<const unsigned char*>(mark) - last);
                 // A file with other names is never changed in place: it is replaced whole at close.
                 if (!m_otherNames)
-                    error = m_file.truncate(m_io.faults(), m_appendStart);
+                    error = m_file.truncate(m_appendStart);
             }
         }
     }
@@ -242,11 +242,11 @@ int TextFile::writeRecord()
     if (m_otherNames)
         return replaceWithRecord();
     // One write and a flush to disk: the record is whole on disk or, when the write fails, taken back.
-    int error = m_file.writeAll(m_io.faults(), m_record.data(), m_record.size());
+    int error = m_file.writeAll(m_record.data(), m_record.size());
     if (error == 0)
         error = m_file.syncData();
     if (error != 0)
-        m_file.truncate(m_io.faults(), m_appendStart);
+        m_file.truncate(m_appendStart);
     m_record.clear();
     return error == 0 ? 0 : ioCodeFromErrno(error, m_name);
 }
@@ -262,12 +262,12 @@ int TextFile::replaceWithRecord()
     m_record.clear();
     FilePlace place;
     if (error == 0)
-        error = place.locate(m_name, m_io.dataDirectory());
+        error = place.locate(m_name, m_io.dataDirectory(), m_io.fileChanges());
     Replacement replacement(m_io);
     if (error == 0)
         error = replacement.begin(std::move(place), Replacement::Hold::HeldByCaller);
     if (error == 0)
-        error = replacement.file().writeAll(m_io.faults(), whole.data(), whole.size());
+        error = replacement.file().writeAll(whole.data(), whole.size());
     if (error == 0)
         error = replacement.commit();
     return error == 0 ? 0 : ioCodeFromErrno(error, m_name);
@@ -277,7 +277,7 @@ int TextFile::flushBuffer()
 {
     const std::size_t pending = m_bufferPos;
     m_bufferPos = 0; // a failed flush drops the bytes rather than growing or retrying
-    const int error = m_replacement->file().writeAll(m_io.faults(), m_buffer, pending);
+    const int error = m_replacement->file().writeAll(m_buffer, pending);
     return error == 0 ? 0 : ioCodeFromErrno(error, m_name);
 }
 
@@ -536,7 +536,7 @@ bool TextFile::kernelCopy(TextFile& target, std::uint64_t count, std::uint64_t& 
     while (done < count && !m_physicalEnd) {
         const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(count - done, kKernelCopyStep));
         std::size_t copied = 0;
-        if (const int error = target.m_replacement->file().copyFrom(m_io.faults(), m_file, want, copied)) {
+        if (const int error = target.m_replacement->file().copyFrom(m_file, want, copied)) {
             // Nothing was copied by the failed call, so the ordinary way can take over from here.
             if (error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP)
                 return true;
@@ -571,7 +571,7 @@ int TextFile::put(const unsigned char* data, std::size_t count)
     }
     // A stretch that would fill an empty buffer goes straight to the file.
     if (m_bufferPos == 0 && count >= m_bufferSize) {
-        const int error = m_replacement->file().writeAll(m_io.faults(), data, count);
+        const int error = m_replacement->file().writeAll(data, count);
         return error == 0 ? 0 : ioCodeFromErrno(error, m_name);
     }
     const std::size_t room = m_bufferSize - m_bufferPos;
@@ -587,7 +587,7 @@ int TextFile::put(const unsigned char* data, std::size_t count)
     count -= room;
     int code = flushBuffer();
     if (count >= m_bufferSize) {
-        if (const int error = m_replacement->file().writeAll(m_io.faults(), data, count))
+        if (const int error = m_replacement->file().writeAll(data, count))
             code = ioCodeFromErrno(error, m_name);
         return code;
     }

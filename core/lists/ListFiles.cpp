@@ -75,7 +75,7 @@ void createListUnlessPresent(IoContext& io, const std::string& name)
     int code = io.locate(name, place);
     if (code == 0) {
         PosixFile list;
-        const int error = place.createSibling(io.faults(), place.leaf(), list);
+        const int error = place.createSibling(place.leaf(), list);
         if (error == 0)
             place.syncFolder();
         else if (error != EEXIST)

@@ -1,5 +1,6 @@
 #include "CommandRunner.h"
 #include "CorrespondentCommands.h"
+#include "FailingFileChanges.h"
 #include "MailPrograms.h"
 #include "MessageCipher.h"
 #include "MessageFiles.h"
@@ -309,8 +310,10 @@ TEST_F(FileSafetyTest, WhatTheDataDirectoryHoldsIsTheOwnersAloneWhateverTheUmask
     for (std::uint64_t k = 1, completed = 0; !completed && k < 100; ++k) {
         const pid_t child = ::fork();
         if (child == 0) {
+            qbtest::FailingFileChanges crashing;
+            crashing.endAtChange(k);
             Desk d(data);
-            d.session.io.faults().endAtChange(k);
+            d.session.io.changeFilesThrough(crashing);
             d.run(Command::Encrypt);
             ::_exit(0);
         }
@@ -488,8 +491,10 @@ TEST_F(FileSafetyTest, AFailingWriteLeavesTheOldContentWholeAndNothingBehind)
         SCOPED_TRACE(row.what);
         lay();
         dir.writeFile("data/copy", "old copy");
+        qbtest::FailingFileChanges failing;
+        failing.failWrite(row.failAt, row.error);
         Desk d(data);
-        d.session.io.faults().failWrite(row.failAt, row.error);
+        d.session.io.changeFilesThrough(failing);
         d.run(row.command, row.chosen, row.boxes, row.name);
         EXPECT_EQ(d.boxes(), row.boxes);
         EXPECT_EQ(d.errors(), Texts{row.shown});
