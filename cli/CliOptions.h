@@ -5,12 +5,25 @@
 
 namespace qbcli {
 
+struct CliCommand;
+
+// The options a command may take, as bits.
+enum CommandOption : unsigned {
+    kRecipientOption = 1,
+    kOutputOption = 2,
+    kArmorOption = 4,
+    kForceOption = 8,
+    kLongOption = 16,
+    kTextOption = 32,
+};
+
 // What the command line asks for, as getopt_long reads it.
 struct CliOptions
 {
-    enum class Command { Help, Version, Encrypt, Decrypt, Recipients, Add, Import, Export, Fingerprint, Programs };
-
-    Command command = Command::Help;
+    bool help = false;
+    bool version = false;
+    // The command to run; none with --help or --version.
+    const CliCommand* command = nullptr;
     std::string recipient;
     bool armor = false;
     bool force = false;       // add: replace a key that is there

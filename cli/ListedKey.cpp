@@ -3,8 +3,8 @@
 #include "CliErrors.h"
 #include "CorrespondentPaths.h"
 #include "Errors.h"
+#include "OwnFiles.h"
 #include "PosixFile.h"
-#include "RecipientCommands.h"
 #include "TerminalText.h"
 
 #include <cerrno>

@@ -28,4 +28,19 @@ enum class OutputMode { AsUmask, Private };
 std::unique_ptr<OutputTarget> openOutput(qb::IoContext& io, const std::string& name,
                                          OutputMode mode = OutputMode::AsUmask);
 
+// Lines for standard output, which only an empty list leaves empty.
+class LinePrinter
+{
+public:
+    explicit LinePrinter(qb::IoContext& io) : m_output(openOutput(io, "")) {}
+    void print(const std::string& line)
+    {
+        m_output->write(line.data(), line.size());
+        m_output->write("\n", 1);
+    }
+
+private:
+    std::unique_ptr<OutputTarget> m_output;
+};
+
 } // namespace qbcli

@@ -1,11 +1,11 @@
 // quillbox-cli: the commands of Quillbox 97 for scripts and terminal mail programs, on the same core as the window.
-#include "CipherCommands.h"
+#include "CliCommand.h"
 #include "CliErrors.h"
 #include "CliOptions.h"
 #include "DataDirectory.h"
 #include "ListedKey.h"
 #include "OutputTarget.h"
-#include "RecipientCommands.h"
+#include "OwnFiles.h"
 #include "TextMode.h"
 
 #include "CoreDumps.h"
@@ -66,16 +66,17 @@ void requireRegistrable(const std::string& given)
 
 void run(qbcli::CliOptions options)
 {
-    using Command = qbcli::CliOptions::Command;
-    if (options.command == Command::Help)
+    if (options.help)
         return printText(qbcli::helpText());
-    if (options.command == Command::Version)
+    if (options.version)
         return printText(qbcli::versionText());
 
+    const qbcli::CliCommand& command = *options.command;
+    using Operand = qbcli::CliCommand::Operand;
     const std::string dataDirectory = qbcli::chooseDataDirectory(options.dataDirectory);
     // Registering makes the data directory as the window's launcher does, once the name is known to be usable; the
     // other commands only read it.
-    if (options.command == Command::Add || options.command == Command::Import) {
+    if (command.operand == Operand::NewCorrespondent) {
         requireRegistrable(options.operands[0]);
         qbcli::makeDataDirectory(dataDirectory);
     }
@@ -86,33 +87,9 @@ void run(qbcli::CliOptions options)
 
     if (!options.recipient.empty())
         options.recipient = storedName(session, options.recipient);
-    const bool namesCorrespondent = options.command == Command::Add || options.command == Command::Import ||
-                                    options.command == Command::Export || options.command == Command::Fingerprint;
-    if (namesCorrespondent)
+    if (command.operand != Operand::Other)
         options.operands[0] = storedName(session, options.operands[0]);
-    const qbcli::CipherRequest cipher{options.recipient, options.operands.empty() ? "" : options.operands[0],
-                                      options.output, options.armor, options.text};
-    switch (options.command) {
-    case Command::Encrypt:
-        return qbcli::encryptStream(session, cipher);
-    case Command::Decrypt:
-        return qbcli::decryptStream(session, cipher);
-    case Command::Recipients:
-        return qbcli::listRecipients(session, options.longListing);
-    case Command::Add:
-        return qbcli::addRecipient(session, options.operands[0], options.force);
-    case Command::Import:
-        return qbcli::importRecipient(session, options.operands[0], options.operands[1]);
-    case Command::Export:
-        return qbcli::exportKey(session, options.operands[0], options.output);
-    case Command::Fingerprint:
-        return qbcli::showFingerprint(session, options.operands[0]);
-    case Command::Programs:
-        return qbcli::listMailPrograms(session);
-    case Command::Help:
-    case Command::Version:
-        break;
-    }
+    command.run(session, options);
 }
 
 } // namespace

@@ -12,7 +12,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <set>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <tuple>
@@ -510,3 +512,37 @@ TEST_F(CliTest, TextModeGivesTheBytesTheWindowSavesForTheSameText)
 }
 
 } // namespace
+
+// The manual page's synopsis and the usage text both come from the command table: a command added, renamed or given
+// another option shows in one and must show in the other.
+TEST(CliUsage, TheManualPagesSynopsisNamesEachCommandAsTheUsageTextDoes)
+{
+    qbtest::TempDir dir;
+    const std::string help = qbtest::runCli({"--help"}, dir.path()).out;
+    std::vector<std::string> usage;
+    std::istringstream helpLines(
+        help.substr(help.find("Commands:\n"), help.find("\nOptions:") - help.find("Commands:")));
+    for (std::string line; std::getline(helpLines, line);) {
+        if (line.size() <= 2 || line.rfind("  ", 0) != 0 || line[2] == ' ')
+            continue;
+        // A synopsis short enough has its description beside it, from the 25th column.
+        std::string head = line.size() > 24 && line.compare(22, 2, "  ") == 0 ? line.substr(2, 20) : line.substr(2);
+        usage.push_back(head.erase(head.find_last_not_of(' ') + 1));
+    }
+    std::vector<std::string> synopsis;
+    std::ifstream page(QUILLBOX_CLI_MANUAL);
+    ASSERT_TRUE(page) << QUILLBOX_CLI_MANUAL;
+    const std::string prefix = "[--data DIR] ";
+    for (std::string line; std::getline(page, line) && line.rfind(".SH DESCRIPTION", 0) != 0;) {
+        for (const std::string font : {"\\fB", "\\fR", "\\fI"}) {
+            for (std::size_t at; (at = line.find(font)) != std::string::npos;)
+                line.erase(at, font.size());
+        }
+        for (std::size_t at; (at = line.find("\\-")) != std::string::npos;)
+            line.erase(at, 1);
+        if (line.rfind(prefix, 0) == 0)
+            synopsis.push_back(line.substr(prefix.size()));
+    }
+    EXPECT_EQ(synopsis, usage);
+    EXPECT_EQ(usage.size(), 8u);
+}

@@ -1,37 +1,29 @@
-#include "CipherCommands.h"
-
+// quillbox-cli decrypt: the window's Decrypt on a stream, raw bytes or the block of mail text the input holds,
+// combined with the key. Damaged mail text, or mail text whose key is not the named one or not at hand, is refused with
+// nothing written.
 #include "ByteSource.h"
 #include "CipherKey.h"
 #include "CipherLoop.h"
-#include "CliOptions.h"
+#include "CipherRequest.h"
+#include "CliCommand.h"
 #include "CorrespondentFiles.h"
 #include "Errors.h"
 #include "HeldBytes.h"
 #include "ListedKey.h"
 #include "MailTextReader.h"
 #include "OutputTarget.h"
-#include "RecipientCommands.h"
+#include "OwnFiles.h"
 #include "TerminalText.h"
 #include "TextMode.h"
 
 #include <iostream>
 #include <memory>
 #include <optional>
-#include <string_view>
 #include <utility>
-#include <vector>
 
 namespace qbcli {
 
 namespace {
-
-// Bytes combined at a time: large enough that system calls vanish, small enough to keep memory flat.
-constexpr std::size_t kChunkSize = 1 << 20;
-
-std::string_view asText(const std::vector<unsigned char>& bytes, std::size_t count)
-{
-    return {reinterpret_cast<const char*>(bytes.data()), count};
-}
 
 // Where the combined bytes go: as they are, or with --text as UTF-8 with LF line ends.
 class PlainOutput
@@ -100,7 +92,7 @@ public:
             return;
         }
         std::optional<std::string> holder;
-        onUsersFileStep(m_session, [&] { holder = qb::CorrespondentFiles(m_session).firstHolderOf(fingerprint); });
+        onUsersFile(m_session, [&] { holder = qb::CorrespondentFiles(m_session).firstHolderOf(fingerprint); });
         if (!holder)
             m_refusal = qb::noKeyHolderText(fingerprint);
         else if (m_named)
@@ -152,63 +144,9 @@ private:
     std::string m_refusal;
 };
 
-} // namespace
-
-void encryptStream(qb::Session& session, const CipherRequest& request)
+void decrypt(qb::Session& session, const CliOptions& options)
 {
-    // Opened in this order: the key, the input, the output.
-    ListedKey keyFile(session, request.recipient);
-    ByteSource input(session.io, request.input);
-    // Text gains at most a CR a line, so twice the input bounds the key a message can use.
-    const std::uint64_t most = input.mostBytes();
-    qb::RepeatingKey key = keyFile.read(request.text && most < UINT64_MAX / 2 ? 2 * most : most);
-    const std::unique_ptr<OutputTarget> output = openOutput(session.io, request.output);
-    if (!request.armor && output->isTerminal())
-        throw qb::Error("refusing to write ciphertext to a terminal; use --armor or -o");
-
-    std::string text;
-    std::optional<qb::MailTextWriter> armor;
-    // Mail text names its key, so the reader can pick it.
-    if (request.armor)
-        armor.emplace(text, qb::CorrespondentFiles(session).keyFingerprint(request.recipient).value_or(""));
-    std::optional<WindowsTextEncoder> encoder;
-    if (request.text)
-        encoder.emplace(input.shownName());
-    std::vector<unsigned char> chunk(kChunkSize);
-    std::string converted;
-    const auto next = [&]() -> qb::MessagePiece {
-        if (!encoder)
-            return {chunk.data(), input.read(chunk.data(), chunk.size())};
-        // A piece of text may convert to nothing yet (a character split between reads): read on.
-        converted.clear();
-        while (converted.empty()) {
-            const std::size_t count = input.read(chunk.data(), chunk.size());
-            if (count == 0) {
-                encoder->finish();
-                break;
-            }
-            encoder->convert(asText(chunk, count), converted);
-        }
-        return {reinterpret_cast<unsigned char*>(converted.data()), converted.size()};
-    };
-    qb::combineMessage(key, next, [&](const qb::MessagePiece& piece) {
-        if (!armor)
-            return output->write(piece.bytes, piece.count);
-        armor->write({reinterpret_cast<const char*>(piece.bytes), piece.count}, text);
-        output->write(text.data(), text.size());
-        text.clear();
-    });
-    if (armor) {
-        armor->finish(text);
-        output->write(text.data(), text.size());
-    }
-    keyFile.finish();
-    input.finish();
-    output->commit();
-}
-
-void decryptStream(qb::Session& session, const CipherRequest& request)
-{
+    const CipherRequest request(options);
     // Opened in this order: the named key, the input, the output.
     DecryptKeys keys(session, request.recipient);
     ByteSource input(session.io, request.input);
@@ -286,5 +224,20 @@ void decryptStream(qb::Session& session, const CipherRequest& request)
     if (holder)
         std::cerr << kProgramName << ": decrypted with " << withVisibleControls(*holder) << "'s key\n";
 }
+
+} // namespace
+
+const CliCommand kDecryptCommand = {
+    "decrypt",
+    0,
+    1,
+    kRecipientOption | kOutputOption | kArmorOption | kTextOption,
+    CliCommand::Operand::Other,
+    "decrypt [-r NAME] [--armor] [--text] [-o OUT] [FILE]",
+    {"the same backwards; FILE may hold raw bytes (with -r) or mail",
+     "text, whose Key line names the key (without -r, the first listed", "correspondent that holds it)"},
+    nullptr,
+    decrypt,
+};
 
 } // namespace qbcli

@@ -1,0 +1,96 @@
+// quillbox-cli encrypt: the window's Encrypt on a stream, the bytes combined with the recipient's key, as they are or
+// as mail text.
+#include "ByteSource.h"
+#include "CipherKey.h"
+#include "CipherLoop.h"
+#include "CipherRequest.h"
+#include "CliCommand.h"
+#include "CliErrors.h"
+#include "CorrespondentFiles.h"
+#include "Errors.h"
+#include "ListedKey.h"
+#include "MailText.h"
+#include "OutputTarget.h"
+#include "TextMode.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace qbcli {
+
+namespace {
+
+void encrypt(qb::Session& session, const CliOptions& options)
+{
+    const CipherRequest request(options);
+    // Opened in this order: the key, the input, the output.
+    ListedKey keyFile(session, request.recipient);
+    ByteSource input(session.io, request.input);
+    // Text gains at most a CR a line, so twice the input bounds the key a message can use.
+    const std::uint64_t most = input.mostBytes();
+    qb::RepeatingKey key = keyFile.read(request.text && most < UINT64_MAX / 2 ? 2 * most : most);
+    const std::unique_ptr<OutputTarget> output = openOutput(session.io, request.output);
+    if (!request.armor && output->isTerminal())
+        throw qb::Error("refusing to write ciphertext to a terminal; use --armor or -o");
+
+    std::string text;
+    std::optional<qb::MailTextWriter> armor;
+    // Mail text names its key, so the reader can pick it.
+    if (request.armor)
+        armor.emplace(text, qb::CorrespondentFiles(session).keyFingerprint(request.recipient).value_or(""));
+    std::optional<WindowsTextEncoder> encoder;
+    if (request.text)
+        encoder.emplace(input.shownName());
+    std::vector<unsigned char> chunk(kChunkSize);
+    std::string converted;
+    const auto next = [&]() -> qb::MessagePiece {
+        if (!encoder)
+            return {chunk.data(), input.read(chunk.data(), chunk.size())};
+        // A piece of text may convert to nothing yet (a character split between reads): read on.
+        converted.clear();
+        while (converted.empty()) {
+            const std::size_t count = input.read(chunk.data(), chunk.size());
+            if (count == 0) {
+                encoder->finish();
+                break;
+            }
+            encoder->convert(asText(chunk, count), converted);
+        }
+        return {reinterpret_cast<unsigned char*>(converted.data()), converted.size()};
+    };
+    qb::combineMessage(key, next, [&](const qb::MessagePiece& piece) {
+        if (!armor)
+            return output->write(piece.bytes, piece.count);
+        armor->write({reinterpret_cast<const char*>(piece.bytes), piece.count}, text);
+        output->write(text.data(), text.size());
+        text.clear();
+    });
+    if (armor) {
+        armor->finish(text);
+        output->write(text.data(), text.size());
+    }
+    keyFile.finish();
+    input.finish();
+    output->commit();
+}
+
+} // namespace
+
+const CliCommand kEncryptCommand = {
+    "encrypt",
+    0,
+    1,
+    kRecipientOption | kOutputOption | kArmorOption | kTextOption,
+    CliCommand::Operand::Other,
+    "encrypt -r NAME [--armor] [--text] [-o OUT] [FILE]",
+    {"combine FILE (or standard input) with NAME's key"},
+    [](const CliOptions& options) {
+        // Mail text names its key, so decrypt finds the correspondent itself; encrypt has to be told.
+        if (options.recipient.empty())
+            throw UsageError("encrypt: -r NAME is required");
+    },
+    encrypt,
+};
+
+} // namespace qbcli
