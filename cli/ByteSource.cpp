@@ -34,7 +34,7 @@ ByteSource::ByteSource(qb::IoContext& io, const std::string& name)
     } else {
         m_path = absolutePath(name);
         qb::FilePlace place;
-        int error = place.locate(m_path, io.dataDirectory(), io.fileChanges());
+        int error = place.locate(m_path, io.dataDirectory(), io.fileOperations());
         if (error == 0)
             error = place.openStream(O_RDONLY, m_file, info);
         if (error != 0)

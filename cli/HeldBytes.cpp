@@ -26,7 +26,7 @@ void HeldBytes::spill()
 {
     qb::FilePlace folder;
     int error = folder.locate(qb::joinPath(m_session.currentdirectory, "held"), m_session.currentdirectory,
-                              m_session.io.fileChanges());
+                              m_session.io.fileOperations());
     if (error == 0)
         error = folder.createUnnamed(m_file);
     if (error == EOPNOTSUPP) {
@@ -36,7 +36,7 @@ void HeldBytes::spill()
         error = folder.createSibling(name, created);
         if (error == 0) {
             m_file = qb::PosixFile(::openat(folder.folderDescriptor(), name.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC),
-                                   m_session.io.fileChanges());
+                                   m_session.io.fileOperations());
             error = m_file.isOpen() ? 0 : errno;
             folder.removeSibling(name);
         }

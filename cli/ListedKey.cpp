@@ -36,7 +36,7 @@ std::string noKeyText(qb::Session& session, const std::string& name)
     struct stat info
     {
     };
-    int error = place.locate(path, session.currentdirectory, session.io.fileChanges());
+    int error = place.locate(path, session.currentdirectory, session.io.fileOperations());
     if (error == 0)
         error = place.openRegular(O_RDONLY, file, info);
     return "no key for " + withVisibleControls(name) + " (" + withVisibleControls(path) + ": " +

@@ -95,7 +95,7 @@ std::unique_ptr<OutputTarget> openOutput(qb::IoContext& io, const std::string& n
         return std::make_unique<Stream>(STDOUT_FILENO, "standard output");
     const std::string path = absolutePath(name);
     qb::FilePlace place;
-    int error = qb::nameCode(path) != 0 ? ENOENT : place.locate(path, io.dataDirectory(), io.fileChanges());
+    int error = qb::nameCode(path) != 0 ? ENOENT : place.locate(path, io.dataDirectory(), io.fileOperations());
     struct stat info
     {
     };

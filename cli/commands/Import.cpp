@@ -29,7 +29,7 @@ qb::PosixFile openKeySource(const std::string& keyFile, const std::string& shown
     {
     };
     const std::string path = absolutePath(keyFile);
-    int error = qb::nameCode(path) != 0 ? ENOENT : place.locate(path, "", qb::systemFileChanges());
+    int error = qb::nameCode(path) != 0 ? ENOENT : place.locate(path, "", qb::systemFileOperations());
     if (error == 0)
         error = place.openStream(O_RDONLY, file, info);
     if (error != 0)

@@ -28,7 +28,7 @@ int IoContext::locate(const std::string& path, FilePlace& place) const
 {
     if (const int code = nameCode(path))
         return code;
-    const int error = place.locate(path, dataDirectory(), *m_changes);
+    const int error = place.locate(path, dataDirectory(), *m_operations);
     return error == 0 ? 0 : ioCodeFromErrno(error, path);
 }
 

@@ -13,7 +13,7 @@ namespace qb {
 constexpr std::chrono::milliseconds kWindowLockWait{2000};
 
 // The program's one pending I/O error code, the table of files it holds open, the data directory whose files are
-// never reached through a symbolic link, and what makes every change to the file system.
+// never reached through a symbolic link, and what makes every change to the file system and takes every lock.
 // Every failing file operation overwrites the code; taking or checking it clears it.
 class IoContext
 {
@@ -27,10 +27,10 @@ public:
     int pending() const { return m_pending; }
 
     OpenFileTable& openFiles() { return m_openFiles; }
-    // The file layer's changes under this context go through `changes` (the system's own by default): a test puts a
-    // failing one in its place. It must outlive every file opened meanwhile.
-    void changeFilesThrough(FileChanges& changes) { m_changes = &changes; }
-    FileChanges& fileChanges() const { return *m_changes; }
+    // The file layer's operations under this context go through `operations` (the system's own by default): a test
+    // puts a failing one in its place. It must outlive every file opened meanwhile.
+    void useFileOperations(FileOperations& operations) { m_operations = &operations; }
+    FileOperations& fileOperations() const { return *m_operations; }
     std::chrono::milliseconds lockWait() const { return m_lockWait; }
     void waitForLocks(std::chrono::milliseconds limit) { m_lockWait = limit; }
 
@@ -43,7 +43,7 @@ public:
 private:
     int m_pending = 0;
     OpenFileTable m_openFiles;
-    FileChanges* m_changes = &systemFileChanges();
+    FileOperations* m_operations = &systemFileOperations();
     std::chrono::milliseconds m_lockWait = kWindowLockWait;
     const std::string* m_dataDirectory = nullptr;
 };

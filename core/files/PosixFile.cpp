@@ -41,7 +41,7 @@ PosixFile& PosixFile::operator=(PosixFile&& other) noexcept
     if (this != &other) {
         close();
         m_fd = other.m_fd;
-        m_changes = other.m_changes;
+        m_operations = other.m_operations;
         other.m_fd = -1;
     }
     return *this;
@@ -79,7 +79,7 @@ int PosixFile::writeAll(const void* data, std::size_t count)
 {
     const auto* bytes = static_cast<const unsigned char*>(data);
     while (count > 0) {
-        const ssize_t written = retried([&] { return m_changes->write(m_fd, bytes, count); });
+        const ssize_t written = retried([&] { return m_operations->write(m_fd, bytes, count); });
         if (written < 0)
             return errno;
         if (written == 0)
@@ -93,7 +93,7 @@ int PosixFile::writeAll(const void* data, std::size_t count)
 int PosixFile::copyFrom(PosixFile& source, std::size_t count, std::size_t& copied)
 {
     copied = 0;
-    const ssize_t result = retried([&] { return m_changes->copyRange(source.m_fd, m_fd, count); });
+    const ssize_t result = retried([&] { return m_operations->copyRange(source.m_fd, m_fd, count); });
     if (result < 0)
         return errno;
     copied = static_cast<std::size_t>(result);
@@ -102,7 +102,7 @@ int PosixFile::copyFrom(PosixFile& source, std::size_t count, std::size_t& copie
 
 int PosixFile::truncate(off_t length)
 {
-    return lastError(retried([&] { return m_changes->truncate(m_fd, length); }));
+    return lastError(retried([&] { return m_operations->truncate(m_fd, length); }));
 }
 
 int PosixFile::seekToEnd()
@@ -131,7 +131,7 @@ int PosixFile::lock(bool exclusive, std::chrono::milliseconds wait)
     const auto deadline = std::chrono::steady_clock::now() + wait;
     auto pause = std::chrono::milliseconds(1);
     for (;;) {
-        int error = lastError(::fcntl(m_fd, F_OFD_SETLK, &range));
+        int error = lastError(m_operations->lock(m_fd, range));
         // EACCES is how some file systems say EAGAIN; ENOLCK and EINVAL mean no locks at all here.
         if (error == EACCES)
             error = EAGAIN;
@@ -148,9 +148,9 @@ int PosixFile::lock(bool exclusive, std::chrono::milliseconds wait)
     }
 }
 
-int FilePlace::locate(const std::string& path, const std::string& dataDirectory, FileChanges& changes)
+int FilePlace::locate(const std::string& path, const std::string& dataDirectory, FileOperations& operations)
 {
-    m_changes = &changes;
+    m_operations = &operations;
     m_path = path;
     m_kernelFollows = false;
     if (!fitsPathLimits(path))
@@ -271,8 +271,8 @@ int FilePlace::leafFlags() const
 
 int FilePlace::openRegular(int accessFlags, PosixFile& file, struct stat& info) const
 {
-    file =
-        PosixFile(::openat(m_folder.descriptor(), m_leaf.c_str(), accessFlags | O_NONBLOCK | leafFlags()), *m_changes);
+    file = PosixFile(::openat(m_folder.descriptor(), m_leaf.c_str(), accessFlags | O_NONBLOCK | leafFlags()),
+                     *m_operations);
     if (!file.isOpen())
         return m_confined && errno == ELOOP ? kRefusedLink : errno;
     if (const int error = file.status(info)) {
@@ -289,7 +289,7 @@ int FilePlace::openRegular(int accessFlags, PosixFile& file, struct stat& info) 
 
 int FilePlace::openStream(int accessFlags, PosixFile& file, struct stat& info) const
 {
-    file = PosixFile(::openat(m_folder.descriptor(), m_leaf.c_str(), accessFlags | leafFlags()), *m_changes);
+    file = PosixFile(::openat(m_folder.descriptor(), m_leaf.c_str(), accessFlags | leafFlags()), *m_operations);
     if (!file.isOpen())
         return m_confined && errno == ELOOP ? kRefusedLink : errno;
     if (const int error = file.status(info)) {
@@ -318,8 +318,8 @@ int FilePlace::siblingStatus(const std::string& name, struct stat& info) const
 int FilePlace::makeFolder() const
 {
     if (!m_confined)
-        return lastError(m_changes->makeFolder(m_folder.descriptor(), m_leaf.c_str(), 0777));
-    if (m_changes->makeFolder(m_folder.descriptor(), m_leaf.c_str(), kPrivateFolderMode) != 0)
+        return lastError(m_operations->makeFolder(m_folder.descriptor(), m_leaf.c_str(), 0777));
+    if (m_operations->makeFolder(m_folder.descriptor(), m_leaf.c_str(), kPrivateFolderMode) != 0)
         return errno;
     // A umask that takes the owner's own bits would leave a folder its owner cannot use.
     return lastError(::fchmodat(m_folder.descriptor(), m_leaf.c_str(), kPrivateFolderMode, 0));
@@ -343,15 +343,15 @@ int FilePlace::removeOthersAccess() const
 
 int FilePlace::createSibling(const std::string& name, PosixFile& file) const
 {
-    file = PosixFile(m_changes->create(m_folder.descriptor(), name.c_str(),
-                                       O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kPrivateFileMode),
-                     *m_changes);
+    file = PosixFile(m_operations->create(m_folder.descriptor(), name.c_str(),
+                                          O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kPrivateFileMode),
+                     *m_operations);
     return file.isOpen() ? 0 : errno;
 }
 
 int FilePlace::removeSibling(const std::string& name) const
 {
-    return lastError(m_changes->remove(m_folder.descriptor(), name.c_str()));
+    return lastError(m_operations->remove(m_folder.descriptor(), name.c_str()));
 }
 
 int FilePlace::createUnnamed(PosixFile& file) const
@@ -359,8 +359,8 @@ int FilePlace::createUnnamed(PosixFile& file) const
     // The unnamed file is linked in through /proc, which needs no privilege; without /proc it could never be.
     if (::access("/proc/self/fd", X_OK) != 0)
         return EOPNOTSUPP;
-    file = PosixFile(m_changes->create(m_folder.descriptor(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, kPrivateFileMode),
-                     *m_changes);
+    file = PosixFile(m_operations->create(m_folder.descriptor(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, kPrivateFileMode),
+                     *m_operations);
     if (file.isOpen())
         return 0;
     // Older kernels and some file systems say so in other words.
@@ -370,7 +370,8 @@ int FilePlace::createUnnamed(PosixFile& file) const
 int FilePlace::linkUnnamed(const PosixFile& file, const std::string& name) const
 {
     const std::string self = "/proc/self/fd/" + std::to_string(file.descriptor());
-    return lastError(m_changes->link(AT_FDCWD, self.c_str(), m_folder.descriptor(), name.c_str(), AT_SYMLINK_FOLLOW));
+    return lastError(
+        m_operations->link(AT_FDCWD, self.c_str(), m_folder.descriptor(), name.c_str(), AT_SYMLINK_FOLLOW));
 }
 
 void FilePlace::removeLeftovers() const
@@ -402,20 +403,21 @@ void FilePlace::removeLeftovers() const
 
 int FilePlace::renameSiblingOver(const std::string& name) const
 {
-    return lastError(m_changes->rename(m_folder.descriptor(), name.c_str(), m_folder.descriptor(), m_leaf.c_str(), 0));
+    return lastError(
+        m_operations->rename(m_folder.descriptor(), name.c_str(), m_folder.descriptor(), m_leaf.c_str(), 0));
 }
 
 int FilePlace::renameSiblingToFree(const std::string& name) const
 {
     const int folder = m_folder.descriptor();
-    if (m_changes->rename(folder, name.c_str(), folder, m_leaf.c_str(), RENAME_NOREPLACE) == 0)
+    if (m_operations->rename(folder, name.c_str(), folder, m_leaf.c_str(), RENAME_NOREPLACE) == 0)
         return 0;
     if (errno != EINVAL && errno != ENOSYS)
         return errno;
     // A file system without the flag (NFS): a new link fails where the name is taken, as the rename would.
-    if (m_changes->link(folder, name.c_str(), folder, m_leaf.c_str(), 0) != 0)
+    if (m_operations->link(folder, name.c_str(), folder, m_leaf.c_str(), 0) != 0)
         return errno;
-    m_changes->remove(folder, name.c_str());
+    m_operations->remove(folder, name.c_str());
     return 0;
 }
 

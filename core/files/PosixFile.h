@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileChanges.h"
+#include "FileOperations.h"
 
 #include <chrono>
 #include <cstddef>
@@ -16,10 +16,13 @@ class PosixFile
 {
 public:
     PosixFile() = default;
-    // `changes` makes every change to the file: its writes, copies and truncation.
-    explicit PosixFile(int fd, FileChanges& changes = systemFileChanges()) : m_fd(fd), m_changes(&changes) {}
+    // `operations` writes, copies, truncates and locks the file.
+    explicit PosixFile(int fd, FileOperations& operations = systemFileOperations())
+        : m_fd(fd), m_operations(&operations)
+    {
+    }
     ~PosixFile() { close(); }
-    PosixFile(PosixFile&& other) noexcept : m_fd(other.m_fd), m_changes(other.m_changes) { other.m_fd = -1; }
+    PosixFile(PosixFile&& other) noexcept : m_fd(other.m_fd), m_operations(other.m_operations) { other.m_fd = -1; }
     PosixFile& operator=(PosixFile&& other) noexcept;
     PosixFile(const PosixFile&) = delete;
     PosixFile& operator=(const PosixFile&) = delete;
@@ -47,7 +50,7 @@ public:
 
 private:
     int m_fd = -1;
-    FileChanges* m_changes = &systemFileChanges();
+    FileOperations* m_operations = &systemFileOperations();
 };
 
 // What the program makes inside the data directory is its owner's alone, whatever the umask: keys and plaintext.
@@ -62,9 +65,9 @@ mode_t umaskedFileMode();
 class FilePlace
 {
 public:
-    // errno-style result; kRefusedLink for a link among the program's own files. `changes` makes every change here,
-    // and the files opened here make theirs through it too.
-    int locate(const std::string& path, const std::string& dataDirectory, FileChanges& changes);
+    // errno-style result; kRefusedLink for a link among the program's own files. `operations` makes every change
+    // here, and the files opened here go through it too.
+    int locate(const std::string& path, const std::string& dataDirectory, FileOperations& operations);
 
     const std::string& path() const { return m_path; }
     const std::string& leaf() const { return m_leaf; }
@@ -121,7 +124,7 @@ private:
     int followLinks();
 
     PosixFile m_folder;
-    FileChanges* m_changes = &systemFileChanges();
+    FileOperations* m_operations = &systemFileOperations();
     std::string m_path;
     std::string m_leaf;
     bool m_confined = false;

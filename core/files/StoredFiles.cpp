@@ -84,7 +84,7 @@ int entryStatus(const IoContext& io, const std::string& name, struct stat& info)
     if (nameCode(name) != 0)
         return ENOENT;
     FilePlace place;
-    const int error = place.locate(name, io.dataDirectory(), io.fileChanges());
+    const int error = place.locate(name, io.dataDirectory(), io.fileOperations());
     return error != 0 ? error : place.status(info);
 }
 

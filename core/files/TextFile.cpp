@@ -262,7 +262,7 @@ int TextFile::replaceWithRecord()
     m_record.clear();
     FilePlace place;
     if (error == 0)
-        error = place.locate(m_name, m_io.dataDirectory(), m_io.fileChanges());
+        error = place.locate(m_name, m_io.dataDirectory(), m_io.fileOperations());
     Replacement replacement(m_io);
     if (error == 0)
         error = replacement.begin(std::move(place), Replacement::Hold::HeldByCaller);

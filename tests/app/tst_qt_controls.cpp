@@ -400,13 +400,18 @@ private slots:
                 widget.show();
                 return QTest::qWaitForWindowExposed(&widget);
             };
+            // A list is laid out a batch at a time after it is shown; its last row has a place once all are done.
+            const auto laidOut = [](const qb::ListBoxWidget& widget) {
+                return !widget.rowRect(widget.count() - 1).isEmpty();
+            };
             qb::ListBoxWidget grownWidget;
             qb::QtListControl grown(&grownWidget);
             grown.setSorted(true);
             grown.addAll(names);
             QVERIFY(shown(grownWidget));
+            // A short list is whole before names are added; a long one is still being laid out.
             if (listed < qb::ListBoxWidget::kLayoutBatch)
-                QTest::qWait(50);
+                QTRY_VERIFY(laidOut(grownWidget));
             // One name sorts first, one last, one among the rest; none is wider than the widest.
             for (const char* added : {"a", "zz", "name5x"})
                 names.push_back(added);
@@ -417,7 +422,7 @@ private slots:
             whole.setSorted(true);
             whole.addAll(names);
             QVERIFY(shown(wholeWidget));
-            QTest::qWait(listed < qb::ListBoxWidget::kLayoutBatch ? 50 : 500);
+            QTRY_VERIFY(laidOut(grownWidget) && laidOut(wholeWidget));
             QCOMPARE(qbtest::entries(grownWidget), qbtest::entries(wholeWidget));
             for (qb::ListBoxWidget* widget : {&grownWidget, &wholeWidget})
                 widget->scrollToBottom();

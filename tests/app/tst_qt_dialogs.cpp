@@ -315,9 +315,8 @@ private slots:
         });
         dialogs.executeOpenDialog();
         QVERIFY(modal.done());
-        // The list may come up late, once the folder it completes from has loaded.
-        QTest::qWait(200);
-        QCOMPARE(qbtest::visibleTopLevelWindows(), QStringList());
+        // The list may come up late, once the folder it completes from has loaded; it must go with the dialog.
+        QTRY_COMPARE(qbtest::visibleTopLevelWindows(), QStringList());
     }
 };
 

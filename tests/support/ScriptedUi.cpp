@@ -125,7 +125,7 @@ void FakeEditor::takeText(std::string&& text)
     m_text = std::move(text);
     m_allBytes = false;
     ++m_revision;
-    ++m_changes;
+    ++m_operations;
     m_modified = true;
 }
 

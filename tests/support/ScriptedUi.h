@@ -138,7 +138,7 @@ public:
 
     // Typing: sets the text and fires the change notification, as setText does.
     void type(const std::string& text) { setText(text); }
-    int changeNotifications() const { return m_changes; }
+    int changeNotifications() const { return m_operations; }
     int focusRequests() const { return m_focusRequests; }
     // The text was last given with every byte shown (takeAllBytes).
     bool showsAllBytes() const { return m_allBytes; }
@@ -148,7 +148,7 @@ private:
     std::uint64_t m_revision = 0;
     bool m_allBytes = false;
     bool m_modified = false;
-    int m_changes = 0;
+    int m_operations = 0;
     int m_focusRequests = 0;
 };
 

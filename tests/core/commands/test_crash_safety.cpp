@@ -1,6 +1,6 @@
 #include "CommandRunner.h"
 #include "CorrespondentCommands.h"
-#include "FailingFileChanges.h"
+#include "FailingFileOperations.h"
 #include "MailPrograms.h"
 #include "MessageCipher.h"
 #include "MessageFiles.h"
@@ -306,10 +306,10 @@ int runChild(const Row& row, const std::string& directory, std::uint64_t k)
     if (child == 0) {
         bool completed = false;
         try {
-            qbtest::FailingFileChanges crashing;
+            qbtest::FailingFileOperations crashing;
             crashing.endAtChange(k);
             Desk d(directory);
-            d.session.io.changeFilesThrough(crashing);
+            d.session.io.useFileOperations(crashing);
             completed = qb::runCommand(d.ask, [&] { row.run(d); }) && d.ask.allAnswersUsed() && d.ask.errors().empty();
         } catch (...) {
         }

@@ -1,6 +1,6 @@
 #include "CommandRunner.h"
 #include "CorrespondentCommands.h"
-#include "FailingFileChanges.h"
+#include "FailingFileOperations.h"
 #include "MailPrograms.h"
 #include "MessageCipher.h"
 #include "MessageFiles.h"
@@ -310,10 +310,10 @@ TEST_F(FileSafetyTest, WhatTheDataDirectoryHoldsIsTheOwnersAloneWhateverTheUmask
     for (std::uint64_t k = 1, completed = 0; !completed && k < 100; ++k) {
         const pid_t child = ::fork();
         if (child == 0) {
-            qbtest::FailingFileChanges crashing;
+            qbtest::FailingFileOperations crashing;
             crashing.endAtChange(k);
             Desk d(data);
-            d.session.io.changeFilesThrough(crashing);
+            d.session.io.useFileOperations(crashing);
             d.run(Command::Encrypt);
             ::_exit(0);
         }
@@ -491,10 +491,10 @@ TEST_F(FileSafetyTest, AFailingWriteLeavesTheOldContentWholeAndNothingBehind)
         SCOPED_TRACE(row.what);
         lay();
         dir.writeFile("data/copy", "old copy");
-        qbtest::FailingFileChanges failing;
+        qbtest::FailingFileOperations failing;
         failing.failWrite(row.failAt, row.error);
         Desk d(data);
-        d.session.io.changeFilesThrough(failing);
+        d.session.io.useFileOperations(failing);
         d.run(row.command, row.chosen, row.boxes, row.name);
         EXPECT_EQ(d.boxes(), row.boxes);
         EXPECT_EQ(d.errors(), Texts{row.shown});
@@ -526,8 +526,6 @@ TEST_F(FileSafetyTest, AFileAnotherProcessHoldsForReadingIsReplacedOnlyOnceItLet
         const char opened = io.ioResult() == 0 ? 'y' : 'n';
         char ignored = 0;
         const bool told = ::write(held[1], &opened, 1) == 1 && ::read(stop[0], &ignored, 1) >= 0;
-        // Still held a while after the parent's next replacement has begun: that one must wait.
-        ::usleep(200 * 1000);
         ::_exit(told ? 0 : 1);
     }
     ::close(held[1]);
@@ -550,8 +548,28 @@ TEST_F(FileSafetyTest, AFileAnotherProcessHoldsForReadingIsReplacedOnlyOnceItLet
     };
     const int pastTheWait = replace(std::chrono::milliseconds(20));
     const std::string contentWhileHeld = qbtest::readBytes(path);
-    ::close(stop[1]);
+    // The other process lets go only once the next replacement has found the file held: that one must wait.
+    struct LetGoWhenRefused : qb::FileOperations
+    {
+        int stopWriter = -1;
+        bool refused = false;
+        int lock(int file, struct flock& range) override
+        {
+            const int result = FileOperations::lock(file, range);
+            const int error = errno;
+            if (result != 0 && error == EAGAIN && !refused) {
+                refused = true;
+                ::close(stopWriter);
+            }
+            errno = error;
+            return result;
+        }
+    } letGo;
+    letGo.stopWriter = stop[1];
+    session.io.useFileOperations(letGo);
     const int withinTheWait = replace(std::chrono::seconds(10));
+    if (!letGo.refused)
+        ::close(stop[1]);
     int status = -1;
     ::waitpid(child, &status, 0);
     ::close(held[0]);
@@ -560,6 +578,7 @@ TEST_F(FileSafetyTest, AFileAnotherProcessHoldsForReadingIsReplacedOnlyOnceItLet
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(pastTheWait, 32);
     EXPECT_EQ(contentWhileHeld, "old");
+    EXPECT_TRUE(letGo.refused) << "the replacement never found the file held";
     EXPECT_EQ(withinTheWait, 0) << "not waited for";
     EXPECT_EQ(qbtest::readBytes(path), "new");
 }

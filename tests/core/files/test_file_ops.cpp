@@ -203,19 +203,19 @@ public:
     void setText(const std::string& text) override
     {
         m_text = text;
-        ++m_changes;
+        ++m_operations;
     }
     void takeAllBytes(std::string&& bytes) override { setText(bytes); }
     void clear() override { m_text.clear(); }
-    bool isModified() const override { return m_changes > 0; }
+    bool isModified() const override { return m_operations > 0; }
     void setModified(bool) override {}
     void setFocus() override {}
-    std::uint64_t revision() const override { return static_cast<std::uint64_t>(m_changes); }
-    int changeNotifications() const { return m_changes; }
+    std::uint64_t revision() const override { return static_cast<std::uint64_t>(m_operations); }
+    int changeNotifications() const { return m_operations; }
 
 private:
     std::string m_text;
-    int m_changes = 0;
+    int m_operations = 0;
 };
 
 // An editor whose text cannot be turned into bytes (a character outside the code page).

@@ -1,18 +1,18 @@
 #pragma once
 
-#include "FileChanges.h"
+#include "FileOperations.h"
 
 #include <cstdint>
 
 namespace qbtest {
 
-// The exit status of a process that FailingFileChanges ended.
+// The exit status of a process that FailingFileOperations ended.
 constexpr int kEndedAtChange = 86;
 
 // The file layer's changes as a user's machine may meet them: the N-th write failing with a chosen errno (a full disk,
 // a failing device), or the process ending at the N-th change it makes to the file system (a crash, a power cut).
 // Counts start at 1; 0 leaves the system alone. Writes and copies count as changes too.
-class FailingFileChanges : public qb::FileChanges
+class FailingFileOperations : public qb::FileOperations
 {
 public:
     void failWrite(std::uint64_t number, int error)
@@ -41,7 +41,7 @@ private:
     int m_writeError = 0;
     std::uint64_t m_endAtChange = 0;
     std::uint64_t m_writes = 0;
-    std::uint64_t m_changes = 0;
+    std::uint64_t m_operations = 0;
 };
 
 } // namespace qbtest
