@@ -13,16 +13,16 @@ namespace qbcli {
 struct CipherRequest
 {
     explicit CipherRequest(const CliOptions& options)
-        : recipient(options.recipient), input(options.operands.empty() ? "" : options.operands[0]),
+        : correspondent(options.correspondent), input(options.operands.empty() ? "" : options.operands[0]),
           output(options.output), armor(options.armor), text(options.text)
     {
     }
 
-    std::string recipient; // decrypt: may be empty, the Key line of the mail text naming it
-    std::string input;     // empty or "-": standard input
-    std::string output;    // empty or "-": standard output
-    bool armor = false;    // encrypt: write mail text; decrypt: take only mail text
-    bool text = false;     // UTF-8 text outside, the window's windows-1252 with CR LF inside
+    std::string correspondent; // decrypt: may be empty, the Key line of the mail text naming it
+    std::string input;         // empty or "-": standard input
+    std::string output;        // empty or "-": standard output
+    bool armor = false;        // encrypt: write mail text; decrypt: take only mail text
+    bool text = false;         // UTF-8 text outside, the window's windows-1252 with CR LF inside
 };
 
 // Bytes combined at a time: large enough that system calls vanish, small enough to keep memory flat.

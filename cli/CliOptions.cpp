@@ -41,7 +41,7 @@ const std::vector<OptionRule>& optionRules()
          "-r",
          "-r, --recipient=NAME",
          {"the correspondent whose key is used"},
-         [](CliOptions& options, const char* name) { options.recipient = name; }},
+         [](CliOptions& options, const char* name) { options.correspondent = name; }},
         {'a',
          "armor",
          false,

@@ -24,7 +24,7 @@ struct CliOptions
     bool version = false;
     // The command to run; none with --help or --version.
     const CliCommand* command = nullptr;
-    std::string recipient;
+    std::string correspondent;
     bool armor = false;
     bool force = false;       // add: replace a key that is there
     bool longListing = false; // recipients: each name's key fingerprint and length too

@@ -85,8 +85,8 @@ void run(qbcli::CliOptions options)
     session.io.waitForLocks(kLockWait);
     qbcli::enterDataDirectory(session, dataDirectory);
 
-    if (!options.recipient.empty())
-        options.recipient = storedName(session, options.recipient);
+    if (!options.correspondent.empty())
+        options.correspondent = storedName(session, options.correspondent);
     if (command.operand != Operand::Other)
         options.operands[0] = storedName(session, options.operands[0]);
     command.run(session, options);

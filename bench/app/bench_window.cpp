@@ -300,7 +300,7 @@ public:
     // New Recipiant from the name typed until the list is painted again, with `names` names listed before, against
     // the same with 10 names, in pairs. Each side first shows its list as the program does before a name is typed:
     // loaded (here by a registration of its own) and laid out while the program waits for input.
-    Row newRecipient(const std::string& what, int names)
+    Row newCorrespondent(const std::string& what, int names)
     {
         // The input box, then the box that announces the key, each answered at once; until the list is painted again.
         const auto registerOne = [this] {
@@ -432,7 +432,7 @@ int main(int argc, char* argv[])
             rows.push_back(bench.command(std::string("Decrypt ") + name, message, Command::Decrypt));
         }
         rows.push_back(bench.typing("Typing in 10 MiB, 99th percentile (floor: bare)", tenMiB));
-        rows.push_back(bench.newRecipient("New Recipiant, " + std::to_string(listed) + " listed (floor: 10)", listed));
+        rows.push_back(bench.newCorrespondent("New Recipiant, " + std::to_string(listed) + " listed (floor: 10)", listed));
     }
     QDir::setCurrent(previous);
 

@@ -148,7 +148,7 @@ void decrypt(qb::Session& session, const CliOptions& options)
 {
     const CipherRequest request(options);
     // Opened in this order: the named key, the input, the output.
-    DecryptKeys keys(session, request.recipient);
+    DecryptKeys keys(session, request.correspondent);
     ByteSource input(session.io, request.input);
     keys.read(input.mostBytes());
     const std::unique_ptr<OutputTarget> output = openOutput(session.io, request.output);

@@ -25,7 +25,7 @@ void encrypt(qb::Session& session, const CliOptions& options)
 {
     const CipherRequest request(options);
     // Opened in this order: the key, the input, the output.
-    ListedKey keyFile(session, request.recipient);
+    ListedKey keyFile(session, request.correspondent);
     ByteSource input(session.io, request.input);
     // Text gains at most a CR a line, so twice the input bounds the key a message can use.
     const std::uint64_t most = input.mostBytes();
@@ -38,7 +38,7 @@ void encrypt(qb::Session& session, const CliOptions& options)
     std::optional<qb::MailTextWriter> armor;
     // Mail text names its key, so the reader can pick it.
     if (request.armor)
-        armor.emplace(text, qb::CorrespondentFiles(session).keyFingerprint(request.recipient).value_or(""));
+        armor.emplace(text, qb::CorrespondentFiles(session).keyFingerprint(request.correspondent).value_or(""));
     std::optional<WindowsTextEncoder> encoder;
     if (request.text)
         encoder.emplace(input.shownName());
@@ -87,7 +87,7 @@ const CliCommand kEncryptCommand = {
     {"combine FILE (or standard input) with NAME's key"},
     [](const CliOptions& options) {
         // Mail text names its key, so decrypt finds the correspondent itself; encrypt has to be told.
-        if (options.recipient.empty())
+        if (options.correspondent.empty())
             throw UsageError("encrypt: -r NAME is required");
     },
     encrypt,

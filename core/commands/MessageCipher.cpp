@@ -38,7 +38,7 @@ std::size_t chunkFor(std::int64_t remaining)
     return static_cast<std::size_t>(std::min<std::int64_t>(remaining, kChunkSize));
 }
 
-[[noreturn]] void warnNoRecipient(MainView& view)
+[[noreturn]] void warnNoCorrespondent(MainView& view)
 {
     view.dialogs().messageBox(kSelectCorrespondentWarning, MessageKind::Warning, MessageButtons::Ok);
     Abort();
@@ -52,7 +52,7 @@ void requireMessageKey(Session& session, MainView& view, const std::string& fing
         return;
     const std::optional<std::string> selected = CorrespondentFiles(session).keyFingerprint(session.currentuser);
     if (!selected)
-        warnNoRecipient(view);
+        warnNoCorrespondent(view);
     if (*selected == fingerprint)
         return;
     const std::optional<std::string> holder = CorrespondentFiles(session).firstHolderOf(fingerprint);
@@ -117,7 +117,7 @@ public:
     {
         if (!m_file.isOpen()) {
             progress.flush();
-            warnNoRecipient(view);
+            warnNoCorrespondent(view);
         }
         m_key.emplace(m_file.repeating(static_cast<std::uint64_t>(total)));
     }
@@ -388,7 +388,7 @@ std::string MessageCipher::requireMessagePath()
 {
     std::string path = m_view.edit2().text();
     if (path.empty())
-        warnNoRecipient(m_view);
+        warnNoCorrespondent(m_view);
     return path;
 }
 

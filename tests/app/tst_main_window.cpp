@@ -92,7 +92,7 @@ class MainWindowTest : public QObject
 private slots:
     void cleanup() { QCOMPARE(qbtest::visibleTopLevelWindows(), QStringList()); }
 
-    void startsWithCaptionSizeAndSortedRecipients()
+    void startsWithCaptionSizeAndSortedCorrespondents()
     {
         MainWindowFixture f(Files{{"users.cfg", "Zed\r\nbob\r\nalice\r\nBob\r\n"}});
         QCOMPARE(f.form->windowTitle(), QStringLiteral("Quillbox 97"));
@@ -128,7 +128,7 @@ private slots:
 
     // The list is as wide as the box allows and shows whole rows only, as many as fit above the progress bar, which
     // keeps to the box's bottom; the caption ends inside the box.
-    void recipientBoxShowsWholeRowsAboveTheProgressBar()
+    void correspondentBoxShowsWholeRowsAboveTheProgressBar()
     {
         struct Row
         {
@@ -268,7 +268,7 @@ private slots:
                                      "ToolButton9 Decrypt1 \"Decrypt Message\"", "Edit2"}));
     }
 
-    void selectingARecipientSetsPathCaptionAndUser()
+    void selectingACorrespondentSetsPathCaptionAndUser()
     {
         MainWindowFixture f(Files{{"users.cfg", "alice\r\nM\xFCller\r\n\r\n"}});
         const QString dir = QDir(f.dirPath()).canonicalPath();
@@ -498,7 +498,7 @@ private slots:
         }
     }
 
-    void typedMessageIsEncryptedAndDecryptedWithTheRecipientsKey()
+    void typedMessageIsEncryptedAndDecryptedWithTheCorrespondentsKey()
     {
         MainWindowFixture f(Files{{"users.cfg", "bob\r\n"}, {"bob/bob.key", QByteArray("\x01\x02", 2)}});
         f.select(QStringLiteral("bob"));
@@ -682,7 +682,7 @@ private slots:
                                       "New Recipiant/Sender", "Import New Key"}));
     }
 
-    void keyFingerprintAndExportWorkOnTheSelectedRecipient()
+    void keyFingerprintAndExportWorkOnTheSelectedCorrespondent()
     {
         MainWindowFixture f(Files{{"users.cfg", "bob\r\n"}, {"bob/bob.key", "abc"}});
         f.select("bob");
@@ -700,7 +700,7 @@ private slots:
         QCOMPARE(readFile(f.path("given.key")), QByteArray("abc"));
     }
 
-    void newRecipientIsRegisteredAndListed()
+    void newRecipiantIsRegisteredAndListed()
     {
         MainWindowFixture f(Files{{"users.cfg", "bob\r\n"}});
         qbtest::ModalScript modal;

@@ -92,7 +92,7 @@ TEST_F(CorrespondentCommandsTest, NewRecipiantFileCreatesOrEmptiesTheListOnlyOnY
     EXPECT_EQ(dir.readFile("bob/bob.key"), "\x01\x02") << "keys of names that were listed stay";
 }
 
-TEST_F(CorrespondentCommandsTest, NewRecipientWithoutAListCreatesItOnYesAndGeneratesTheKey)
+TEST_F(CorrespondentCommandsTest, NewRecipiantWithoutAListCreatesItOnYesAndGeneratesTheKey)
 {
     Desk d(session);
     d.view.editor.type("draft");
@@ -109,7 +109,7 @@ TEST_F(CorrespondentCommandsTest, NewRecipientWithoutAListCreatesItOnYesAndGener
     EXPECT_EQ(d.listed(), Texts{"bob smith"});
 }
 
-TEST_F(CorrespondentCommandsTest, NewRecipientWarnsAndStopsWhenNoListIsWanted)
+TEST_F(CorrespondentCommandsTest, NewRecipiantWarnsAndStopsWhenNoListIsWanted)
 {
     for (const Answer answer : {Answer::No, Answer::Cancel}) {
         Desk d(session);

@@ -346,7 +346,7 @@ TEST_F(FileSafetyTest, WhatTheDataDirectoryHoldsIsTheOwnersAloneWhateverTheUmask
     EXPECT_EQ(temporaryModes, std::set<mode_t>{0600}) << "temporary files at Encrypt's crash points";
 }
 
-TEST(LongNames, ARecipientWhoseFilesWouldNotFitIsRefusedBeforeAnythingIsWritten)
+TEST(LongNames, ACorrespondentWhoseFilesWouldNotFitIsRefusedBeforeAnythingIsWritten)
 {
     const struct
     {
