@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CorrespondentFiles.h"
 #include "Session.h"
 #include "Ui.h"
 
@@ -8,8 +9,9 @@
 
 namespace qb {
 
-// Encrypt and Decrypt of the main window: the message file combined by exclusive-or with the selected
-// correspondent's key file, the key restarting from its first byte whenever it runs out.
+// Encrypt and Decrypt of the main window: the message combined with the selected correspondent's key file, by the
+// classic cipher (exclusive-or, the key restarting from its first byte whenever it runs out) or, for a correspondent
+// set to strong encryption, as a strong message. Decrypt reads both, whatever the setting.
 class MessageCipher
 {
 public:
@@ -19,9 +21,9 @@ public:
 
     explicit MessageCipher(Session& session, MainView& view, std::size_t piecewiseAbove = kPiecewiseAbove);
 
-    // Saves the editor's bytes to the path field's file, encrypts those same bytes into its ".tmp" file, renames that
-    // over it once whole on disk, and shows the ciphertext in the editor. Asks first when the editor shows Encrypt's
-    // own result, which this would turn back into the plain text.
+    // Encrypts the editor's bytes into the path field's ".tmp" file, renames that over the path field's file once whole
+    // on disk, and shows the ciphertext in the editor; the plain text is never written. Asks first when the editor
+    // shows Encrypt's own result, or a classic Decrypt's, which the classic cipher would turn back.
     void Encrypt1Click();
     // Decrypts what the editor shows: the path field's file when the editor shows it unchanged (its bytes may be more
     // than the editor shows), else the editor's text. Mail text is decrypted from its block's bytes, and only with the
@@ -33,8 +35,11 @@ private:
     std::string requireMessagePath();
     // The message in the path field's file, or in the text the editor shows: the bytes of the mail text it holds,
     // else all of it. `keyFingerprint` receives what the mail text's Key line names.
-    std::string fileMessage(const std::string& path, std::string& keyFingerprint);
-    std::string shownMessage(const Editor& editor, std::string& keyFingerprint);
+    // `mailText` says whether the message came from mail text.
+    std::string fileMessage(const std::string& path, std::string& keyFingerprint, bool& mailText);
+    std::string shownMessage(const Editor& editor, std::string& keyFingerprint, bool& mailText);
+    // The cipher Encrypt uses for the selected correspondent, warning of a setting that holds neither.
+    Cipher encryptingCipher();
 
     Session& m_session;
     MainView& m_view;

@@ -59,6 +59,40 @@ bool CorrespondentFiles::writeGeneratedKey(const CorrespondentPaths& corresponde
     return closeUnlessTaken(file);
 }
 
+CipherSetting CorrespondentFiles::cipherOf(const CorrespondentPaths& correspondent) const
+{
+    IoContext& io = m_session.io;
+    TextFile file(io, TextFile::Reading::PlainBytes);
+    file.assign(correspondent.cipherFile());
+    file.reset();
+    const int code = io.ioResult();
+    if (code == IoCode::FileNotFound || code == IoCode::PathNotFound)
+        return {Cipher::Classic, false};
+    std::string content(16, '\0');
+    content.resize(code == 0 ? file.readBytes(reinterpret_cast<unsigned char*>(content.data()), content.size()) : 0);
+    const bool readWhole = code == 0 && io.ioResult() == 0;
+    return {Cipher::Strong, !readWhole || (content != "strong\n" && content != "strong\r\n")};
+}
+
+void CorrespondentFiles::setCipher(const CorrespondentPaths& correspondent, Cipher cipher) const
+{
+    IoContext& io = m_session.io;
+    const std::string& path = correspondent.cipherFile();
+    if (cipher == Cipher::Strong) {
+        TextFile file(io, TextFile::Reading::PlainBytes);
+        rewriteChecked(file, path);
+        file.writeString("strong\n");
+        io.check();
+        closeChecked(file);
+        return;
+    }
+    FilePlace place;
+    io.fail(io.locate(path, place));
+    io.check();
+    if (const int error = place.removeSibling(place.leaf()); error != 0 && error != ENOENT)
+        throw EInOutError(ioCodeFromErrno(error, path));
+}
+
 FileIdentity CorrespondentFiles::list(const std::string& name) const
 {
     return appendLineUnlessHeld(m_session.io, m_session.usersFilePath(), name);
@@ -112,6 +146,16 @@ std::optional<std::string> CorrespondentFiles::firstHolderOf(const std::string& 
 std::string noKeyHolderText(const std::string& fingerprint)
 {
     return "None of your correspondents holds the key this message was encrypted with (Key: " + fingerprint + ")";
+}
+
+std::string oddCipherFileText(const std::string& path)
+{
+    return path + " holds neither setting; strong encryption is used.";
+}
+
+const char* cipherWord(Cipher cipher)
+{
+    return cipher == Cipher::Strong ? "strong" : "classic";
 }
 
 std::string keyKeptText(const std::string& name, const std::string& source)

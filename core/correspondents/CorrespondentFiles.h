@@ -12,6 +12,18 @@
 
 namespace qb {
 
+// Which cipher Encrypt uses for a correspondent: the classic one unless strong encryption was turned on.
+enum class Cipher { Classic, Strong };
+
+// What NAME.cipher says: classic where there is no such file, strong where it holds "strong" and a line end. Any other
+// content (or a file that cannot be read) counts as strong too, and `odd` says so, for a warning: a setting that may
+// have been strong is never taken for classic.
+struct CipherSetting
+{
+    Cipher cipher = Cipher::Classic;
+    bool odd = false;
+};
+
 // The files of the correspondents, without dialogs: the list users.cfg, a folder per name and its key. The rules the
 // window's New Recipiant and Import Key follow, for them and for the command line alike. Checked: failures raise.
 class CorrespondentFiles
@@ -39,6 +51,11 @@ public:
     // lock: a name is listed once, even when two running copies list it at the same moment. Only once its key is whole.
     // Returns users.cfg as it was once held, before the name was appended.
     FileIdentity list(const std::string& name) const;
+    CipherSetting cipherOf(const CorrespondentPaths& correspondent) const;
+    // Writes NAME.cipher for strong, whole and private like every file of the data directory, or removes it for
+    // classic; checked.
+    void setCipher(const CorrespondentPaths& correspondent, Cipher cipher) const;
+
     // The fingerprint and length of the name's key; std::nullopt when it has none that can be opened.
     std::optional<KeySummary> keySummary(const std::string& name) const;
     // Its fingerprint alone.
@@ -55,6 +72,10 @@ private:
 // What is said when no correspondent holds the key a message names, without a closing full stop: the window's box
 // ends the sentence, quillbox-cli's line does not.
 std::string noKeyHolderText(const std::string& fingerprint);
+// What is said of a NAME.cipher that holds neither setting.
+std::string oddCipherFileText(const std::string& path);
+// "classic" or "strong", as the CLI prints and takes them.
+const char* cipherWord(Cipher cipher);
 
 // What Import Key and quillbox-cli import say, with the name and file as they are to be shown: a name that has a key
 // keeps it; a file with no usable byte is refused; a file that goes on after its usable part is cut there.

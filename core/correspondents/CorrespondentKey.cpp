@@ -17,7 +17,7 @@ constexpr std::uint64_t kReadPiece = 1 << 20;
 const char* const kSelectCorrespondentWarning = "Please select a Recipiant/Sender!";
 
 CorrespondentKey::CorrespondentKey(IoContext& io, const CorrespondentPaths& correspondent, TextFile::Reading reading)
-    : m_file(io, reading, kTextBufferSize, TextFile::Contents::Key)
+    : m_name(correspondent.name()), m_file(io, reading, kTextBufferSize, TextFile::Contents::Key)
 {
     m_file.assign(correspondent.keyFile());
     m_file.reset();
@@ -39,6 +39,26 @@ SecretBytes CorrespondentKey::readPass(std::uint64_t limit)
     SecretBytes pass = readKeyPass(m_file, limit);
     m_file.io().check();
     return pass;
+}
+
+EKeyTooShort::EKeyTooShort(const std::string& name, std::uint64_t length)
+    : Error(name + "'s key is too short for strong encryption: " + std::to_string(length) +
+            " usable bytes, and it takes at least " + std::to_string(kStrongLeastKeyBytes) + ".")
+{
+}
+
+StrongKey CorrespondentKey::strongKey()
+{
+    StrongKey key;
+    for (SecretBytes piece = readPass(kReadPiece); !piece.empty(); piece = readPass(kReadPiece)) {
+        key.add(piece.view());
+        if (piece.size() < kReadPiece)
+            break;
+    }
+    if (key.length() < kStrongLeastKeyBytes)
+        throw EKeyTooShort(m_name, key.length());
+    key.finish();
+    return key;
 }
 
 KeySummary CorrespondentKey::summary()

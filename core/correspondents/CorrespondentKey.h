@@ -2,9 +2,11 @@
 
 #include "CipherKey.h"
 #include "CorrespondentPaths.h"
+#include "Errors.h"
 #include "KeyFingerprint.h"
 #include "SecretBytes.h"
 #include "Session.h"
+#include "StrongCipher.h"
 #include "TextFile.h"
 
 #include <cstdint>
@@ -14,6 +16,13 @@ namespace qb {
 
 // What Encrypt and Decrypt say when no key can be named or opened.
 extern const char* const kSelectCorrespondentWarning;
+
+// A key too short to make strong messages with: a strong message is only as safe as the key it comes from.
+class EKeyTooShort : public Error
+{
+public:
+    EKeyTooShort(const std::string& name, std::uint64_t length);
+};
 
 // A correspondent's key file (DIR/NAME/NAME.key), opened once for a command and held, so no one else writes it, until
 // finish. Read in text mode, as the cipher uses it, unless asked for its plain bytes.
@@ -41,10 +50,14 @@ public:
     // The key's fingerprint, read a piece at a time from where it stands to its end of data, and the length of what
     // was read; checked.
     KeySummary summary();
+    // The key strong messages to and from the correspondent are made with, derived from this key's usable bytes (read
+    // from where it stands to its end of data); checked. Raises EKeyTooShort for fewer than kStrongLeastKeyBytes.
+    StrongKey strongKey();
     // Closes the key; checked.
     void finish() { closeChecked(m_file); }
 
 private:
+    std::string m_name;
     TextFile m_file;
 };
 

@@ -23,7 +23,7 @@ bool equalsIgnoringCase(const std::string& name, const std::string& reserved)
 
 CorrespondentPaths::CorrespondentPaths(const std::string& dataDirectory, const std::string& name)
     : m_name(name), m_folder(joinPath(dataDirectory, name)), m_keyFile(joinPath(m_folder, name + ".key")),
-      m_messageFile(joinPath(m_folder, "newmail.txt"))
+      m_messageFile(joinPath(m_folder, "newmail.txt")), m_cipherFile(joinPath(m_folder, name + ".cipher"))
 {
 }
 

@@ -5,7 +5,8 @@
 namespace qb {
 
 // One correspondent's files under the data directory, built once from the name and shared by the rules and the
-// writers: the folder DIR/NAME, the key DIR/NAME/NAME.key and the working message DIR/NAME/newmail.txt.
+// writers: the folder DIR/NAME, the key DIR/NAME/NAME.key, the working message DIR/NAME/newmail.txt and the cipher
+// Encrypt uses for NAME, DIR/NAME/NAME.cipher.
 class CorrespondentPaths
 {
 public:
@@ -15,6 +16,7 @@ public:
     const std::string& folder() const { return m_folder; }
     const std::string& keyFile() const { return m_keyFile; }
     const std::string& messageFile() const { return m_messageFile; }
+    const std::string& cipherFile() const { return m_cipherFile; }
 
     // Raises "Invalid filename" unless the name may be registered (requireRegistrableName) and every path above is
     // within Linux's limits.
@@ -28,6 +30,7 @@ private:
     std::string m_folder;
     std::string m_keyFile;
     std::string m_messageFile;
+    std::string m_cipherFile;
 };
 
 // Raises "Invalid filename" unless the name may become a correspondent: one folder name ("/" and NUL cannot stand in

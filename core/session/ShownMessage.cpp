@@ -10,6 +10,8 @@ void ShownMessage::showFile(const Editor& editor, const std::string& path, std::
     m_path = path;
     m_identity = identity;
     m_ciphertextKey.reset();
+    m_strong = false;
+    m_decryption.reset();
 }
 
 void ShownMessage::showCiphertext(const Editor& editor, const std::string& path, std::optional<FileIdentity> identity,
@@ -17,6 +19,26 @@ void ShownMessage::showCiphertext(const Editor& editor, const std::string& path,
 {
     showFile(editor, path, identity);
     m_ciphertextKey = keyFingerprint;
+}
+
+void ShownMessage::showStrongCiphertext(const Editor& editor, const std::string& path,
+                                        std::optional<FileIdentity> identity, const std::string& keyFingerprint)
+{
+    showCiphertext(editor, path, identity, keyFingerprint);
+    m_strong = true;
+}
+
+void ShownMessage::showClassicDecryption(const Editor& editor, const std::string& path,
+                                         std::optional<FileIdentity> identity, const std::string& keyFingerprint,
+                                         bool fromCiphertext)
+{
+    showFile(editor, path, identity);
+    m_decryption = ClassicDecryption{keyFingerprint, fromCiphertext};
+}
+
+std::optional<ShownMessage::ClassicDecryption> ShownMessage::classicDecryption(const Editor& editor) const
+{
+    return current(editor) ? m_decryption : std::nullopt;
 }
 
 void ShownMessage::fileCopied(const IoContext& io, const Editor& editor, const std::string& from, const std::string& to)

@@ -25,6 +25,13 @@ public:
     // ... and that content is Encrypt's result with the key of `keyFingerprint` (empty when it could not be read).
     void showCiphertext(const Editor& editor, const std::string& path, std::optional<FileIdentity> identity,
                         const std::string& keyFingerprint);
+    // ... and that content is strong ciphertext.
+    void showStrongCiphertext(const Editor& editor, const std::string& path, std::optional<FileIdentity> identity,
+                              const std::string& keyFingerprint);
+    // ... and that content is what a classic Decrypt made with the key of `keyFingerprint` of a text that was
+    // ciphertext (mail text, or Encrypt's result shown) or not: Encrypt with that key would give that text back.
+    void showClassicDecryption(const Editor& editor, const std::string& path, std::optional<FileIdentity> identity,
+                               const std::string& keyFingerprint, bool fromCiphertext);
     // `from` was copied to `to`, which the path field names now: the editor shows `to`'s content if it showed `from`'s.
     void fileCopied(const IoContext& io, const Editor& editor, const std::string& from, const std::string& to);
 
@@ -32,6 +39,16 @@ public:
     bool showsFile(const IoContext& io, const Editor& editor, const std::string& path) const;
     // The key fingerprint of the ciphertext the editor shows, or std::nullopt when it does not show Encrypt's result.
     std::optional<std::string> ciphertextKey(const Editor& editor) const;
+    // True when the editor shows Encrypt's strong result.
+    bool showsStrongCiphertext(const Editor& editor) const { return current(editor) && m_strong; }
+
+    struct ClassicDecryption
+    {
+        std::string keyFingerprint;
+        bool fromCiphertext;
+    };
+    // What the shown classic Decrypt result was made of, or std::nullopt when the editor shows none.
+    std::optional<ClassicDecryption> classicDecryption(const Editor& editor) const;
 
 private:
     bool current(const Editor& editor) const;
@@ -40,6 +57,8 @@ private:
     std::string m_path;
     std::optional<FileIdentity> m_identity;
     std::optional<std::string> m_ciphertextKey;
+    bool m_strong = false;
+    std::optional<ClassicDecryption> m_decryption;
 };
 
 } // namespace qb

@@ -331,7 +331,9 @@ private slots:
         f.select(QStringLiteral("bob"));
         f.memo1()->insertPlainText(QStringLiteral("Hi"));
         f.trigger("Encrypt1");
-        const QString notice = QStringLiteral("Encrypted with bob's key. Copy as Mail Text (Ctrl+Shift+C) to send it.");
+        const QString notice = QStringLiteral(
+            "Encrypted with bob's key. Copy as Mail Text (Ctrl+Shift+C) to send it. Classic: anyone holding several "
+            "such messages can read them without the key; see Encrypt/Decrypt > Strong Encryption.");
         QCOMPARE(bar->currentMessage(), notice);
         QCOMPARE(spokenName(), notice);
         f.form->Timer1Timer();

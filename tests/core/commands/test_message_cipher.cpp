@@ -328,7 +328,10 @@ TEST_F(MessageCipherTest, ReloadsTheEditorWithTheResultAndMarksItModified)
     EXPECT_EQ(view->editor.text(), ciphertext);
     EXPECT_EQ(message(), ciphertext);
     EXPECT_EQ(view->statusMessages,
-              std::vector<std::string>{"Encrypted with bob's key. Copy as Mail Text (Ctrl+Shift+C) to send it."});
+              std::vector<std::string>{
+                  "Encrypted with bob's key. Copy as Mail Text (Ctrl+Shift+C) to send it. Classic: anyone "
+                  "holding several such messages can read them without the key; see "
+                  "Encrypt/Decrypt > Strong Encryption."});
     // So encrypting what the editor shows gives the plaintext back exactly.
     view->scripted.answerMessage(qb::Answer::Yes);
     cipher->Encrypt1Click();
@@ -554,7 +557,11 @@ TEST_F(MessageCipherTest, WithoutTextPathOrKeyStopsAndKeepsTheFilesAsTheyWere)
         view->scripted.answerMessage(qb::Answer::Ok);
         EXPECT_THROW(run(command, "plain text"), qb::EAbort);
         expectNoCorrespondentWarning();
-        EXPECT_EQ(message(), "plain text");
+        // Encrypt never writes the plain text; Decrypt's input stays as it was.
+        if (command == kEncrypt)
+            EXPECT_FALSE(dir.exists("bob/newmail.txt"));
+        else
+            EXPECT_EQ(message(), "plain text");
         EXPECT_FALSE(dir.exists("bob/newmail.tmp")) << "the temporary file it created must go";
         EXPECT_EQ(view->progress.maximum(), 10);
         EXPECT_TRUE(view->statusMessages.empty()) << "a command that stopped says it did nothing";
@@ -564,12 +571,13 @@ TEST_F(MessageCipherTest, WithoutTextPathOrKeyStopsAndKeepsTheFilesAsTheyWere)
 TEST_F(MessageCipherTest, EncryptFailingBeforeTheRenameRemovesOnlyATemporaryFileItCreated)
 {
     setKey("\x01");
-    // The message file is held open while the key loop runs, so the copy-back cannot rewrite it.
+    dir.writeFile("bob/newmail.txt", "old message");
+    // The message file is held open while the key loop runs, so the ciphertext cannot replace it.
     std::unique_ptr<qb::TextFile> reader;
     view->hooked.duringRun = [&] { reader = qbtest::openFile(session.io, messagePath()); };
     EXPECT_EQ(qbtest::ioCodeOf([&] { run(kEncrypt, "plain text"); }), 32);
     reader.reset();
-    EXPECT_EQ(message(), "plain text");
+    EXPECT_EQ(message(), "old message");
     EXPECT_FALSE(dir.exists("bob/newmail.tmp"));
 
     // A leftover temporary file that is held open is not removed from under its reader.
@@ -583,12 +591,13 @@ TEST_F(MessageCipherTest, EncryptFailingBeforeTheRenameRemovesOnlyATemporaryFile
 TEST_F(MessageCipherTest, EncryptNeverRenamesOrRemovesATemporaryNameThatIsNoLongerItsOwn)
 {
     setKey("\x01");
+    dir.writeFile("bob/newmail.txt", "old message");
     // Something else takes the temporary file's name while the ciphertext is written: it is not what was written,
     // so it is neither renamed over the message nor removed.
     view->hooked.duringRun = [&] { ASSERT_EQ(::symlink("/proc/self/mem", tempPath().c_str()), 0); };
     EXPECT_THROW(run(kEncrypt, "plain text"), qb::EInOutError);
     EXPECT_TRUE(std::filesystem::is_symlink(tempPath())) << "removed what the command had not made";
-    EXPECT_EQ(message(), "plain text");
+    EXPECT_EQ(message(), "old message");
     ::unlink(tempPath().c_str());
 }
 
