@@ -355,6 +355,21 @@ void TForm1::Decrypt1Click()
     run([this] { m_cipher->Decrypt1Click(); });
 }
 
+void TForm1::StrongEncryption1Click()
+{
+    run([this] { m_keyCommands->StrongEncryption1Click(); });
+    showStrongEncryptionSetting();
+}
+
+void TForm1::showStrongEncryptionSetting()
+{
+    std::optional<bool> checked;
+    run([&] { checked = m_keyCommands->strongEncryptionChecked(); });
+    QAction* item = action("StrongEncryption1");
+    item->setEnabled(checked.has_value());
+    item->setChecked(checked.value_or(false));
+}
+
 void TForm1::RunProgram1Click()
 {
     if (m_form4)

@@ -80,6 +80,7 @@ public:
     void CopyAsMailText1Click();
     void Encrypt1Click();
     void Decrypt1Click();
+    void StrongEncryption1Click();
     void RunProgram1Click();
     void AddProgram1Click();
     void NewMailProgramFile1Click();
@@ -115,6 +116,8 @@ private:
     void buildStatusBar();
     QAction* makeAction(const CommandEntry& entry);
     QAction* action(const char* name) const;
+    // Checks and enables Strong Encryption as the selected correspondent's setting says.
+    void showStrongEncryptionSetting();
 
     TForm3* aboutBox();
     // Runs one command; errors reach the standard error box. True when it ran to its end.

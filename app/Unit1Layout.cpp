@@ -81,6 +81,7 @@ void TForm1::buildActions()
         {"CopyAsMailText1", "Copy as &Mail Text", "Ctrl+Shift+C", "", false, {}, &TForm1::CopyAsMailText1Click},
         {"Encrypt1", "&Encrypt", "Ctrl+E", "Encrypt Message", true, Picture::QuestionMark, &TForm1::Encrypt1Click},
         {"Decrypt1", "&Decrypt", "Ctrl+D", "Decrypt Message", true, Picture::CapitalA, &TForm1::Decrypt1Click},
+        {"StrongEncryption1", "&Strong Encryption", "", "", false, {}, &TForm1::StrongEncryption1Click},
         {"StartProgram1", "&Start Program", "", "", false, {}, &TForm1::RunProgram1Click},
         {"AddProgram1", "&Add Program", "", "", false, {}, &TForm1::AddProgram1Click},
         {"NewMailProgramFile1", "&New Mail Program File", "", "", false, {}, &TForm1::NewMailProgramFile1Click},
@@ -88,6 +89,7 @@ void TForm1::buildActions()
     };
     for (const CommandEntry& entry : commands)
         makeAction(entry);
+    action("StrongEncryption1")->setCheckable(true);
 }
 
 QAction* TForm1::action(const char* name) const
@@ -113,7 +115,7 @@ void TForm1::buildMenu()
          {"NewMail1", "Open1", "SaveAs1", "&N1", "NewKey1", "NewRecipiantFile1", "ImportKey1", "KeyFingerprint1",
           "ExportKey1", "&N2", "Exit1"}},
         {"Edit1", "&Edit", {"Cut1", "Copy1", "Paste1", "SelectAll1", "&N3", "CopyAsMailText1"}},
-        {"EncryptDecrypt1", "&Encrypt/Decrypt", {"Encrypt1", "Decrypt1"}},
+        {"EncryptDecrypt1", "&Encrypt/Decrypt", {"Encrypt1", "Decrypt1", "&N4", "StrongEncryption1"}},
         {"MailProgram1", "&Mail Programs", {"StartProgram1", "AddProgram1", "NewMailProgramFile1"}},
     };
     for (const MenuEntry& entry : menus) {
@@ -128,6 +130,9 @@ void TForm1::buildMenu()
                 menu->addAction(action(item));
         }
     }
+    // The item shows the selected correspondent's setting whenever the menu opens.
+    connect(findChild<QMenu*>(QStringLiteral("EncryptDecrypt1")), &QMenu::aboutToShow, this,
+            &TForm1::showStrongEncryptionSetting);
     // About is a command of its own on the menu bar, with no menu under it.
     bar->addAction(action("About1"));
 }

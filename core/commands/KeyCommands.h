@@ -3,6 +3,8 @@
 #include "Session.h"
 #include "Ui.h"
 
+#include <optional>
+
 namespace qb {
 
 // The main window's commands on the selected correspondent's key, for handing it over and checking it: Key
@@ -16,6 +18,11 @@ public:
     void KeyFingerprint1Click();
     // File > Export Key...: a copy of the key file, whole and private to its owner, under a name the user picks.
     void ExportKey1Click();
+    // Encrypt/Decrypt > Strong Encryption: turns strong encryption on for the selected correspondent, offering a new
+    // key first (a key that carried classic messages may be known to whoever read them), or back off.
+    void StrongEncryption1Click();
+    // Whether the menu item is checked; std::nullopt, and the item disabled, with no correspondent selected.
+    std::optional<bool> strongEncryptionChecked();
 
 private:
     // Ends the command with "Please select a Recipiant/Sender!" unless `hasKey` and a correspondent is selected.
