@@ -229,16 +229,17 @@ private slots:
                 QCOMPARE(menu->font(), bar->font());
         }
         // About is a command of its own; no Save item anywhere (only the tool button saves).
-        QCOMPARE(shown,
-                 QStringList({"File1 &File: NewMail1 &New.. Ctrl+N Open1 &Open Ctrl+O SaveAs1 Save &As.. N1 - "
-                              "NewKey1 New &Recipiant NewRecipiantFile1 New Recipiant &File ImportKey1 &Import Key "
-                              "KeyFingerprint1 &Key Fingerprint... ExportKey1 &Export Key... N2 - Exit1 E&xit Ctrl+Q",
-                              "Edit1 &Edit: Cut1 C&ut Ctrl+X Copy1 &Copy Ctrl+C Paste1 &Paste Ctrl+V "
-                              "SelectAll1 &Select All N3 - CopyAsMailText1 Copy as &Mail Text Ctrl+Shift+C",
-                              "EncryptDecrypt1 &Encrypt/Decrypt: Encrypt1 &Encrypt Ctrl+E Decrypt1 &Decrypt Ctrl+D",
-                              "MailProgram1 &Mail Programs: StartProgram1 &Start Program AddProgram1 &Add "
-                              "Program NewMailProgramFile1 &New Mail Program File",
-                              "About1 &About"}));
+        QCOMPARE(shown, QStringList(
+                            {"File1 &File: NewMail1 &New.. Ctrl+N Open1 &Open Ctrl+O SaveAs1 Save &As.. N1 - "
+                             "NewKey1 New &Recipiant NewRecipiantFile1 New Recipiant &File ImportKey1 &Import Key "
+                             "KeyFingerprint1 &Key Fingerprint... ExportKey1 &Export Key... N2 - Exit1 E&xit Ctrl+Q",
+                             "Edit1 &Edit: Cut1 C&ut Ctrl+X Copy1 &Copy Ctrl+C Paste1 &Paste Ctrl+V "
+                             "SelectAll1 &Select All N3 - CopyAsMailText1 Copy as &Mail Text Ctrl+Shift+C",
+                             "EncryptDecrypt1 &Encrypt/Decrypt: Encrypt1 &Encrypt Ctrl+E Decrypt1 &Decrypt Ctrl+D N4 - "
+                             "StrongEncryption1 &Strong Encryption",
+                             "MailProgram1 &Mail Programs: StartProgram1 &Start Program AddProgram1 &Add "
+                             "Program NewMailProgramFile1 &New Mail Program File",
+                             "About1 &About"}));
         QCOMPARE(bar->findChildren<QMenu*>().size(), 4);
     }
 
@@ -694,9 +695,10 @@ private slots:
         f.trigger("ExportKey1");
         QVERIFY(modal.done());
         // SHA-256 of "abc", from Python's hashlib.
-        QCOMPARE(modal.boxes().at(0).text,
-                 QStringLiteral("bob's key fingerprint:\nBA78 16BF 8F01 CFEA\nIt matches when "
-                                "bob sees the same fingerprint for your key."));
+        QCOMPARE(
+            modal.boxes().at(0).text,
+            QStringLiteral("bob's key fingerprint:\nBA78 16BF 8F01 CFEA\nIt matches when "
+                           "bob sees the same fingerprint for your key.\nEncrypt uses the classic cipher for bob."));
         QCOMPARE(modal.fileDialogs().at(0).title, QStringLiteral("Export Key"));
         QCOMPARE(QFileInfo(modal.fileDialogs().at(0).offered.value(0)).fileName(), QStringLiteral("bob.key"));
         QCOMPARE(readFile(f.path("given.key")), QByteArray("abc"));
