@@ -5,8 +5,8 @@ namespace qbcli {
 const std::vector<const CliCommand*>& commandTable()
 {
     static const std::vector<const CliCommand*> commands = {
-        &kEncryptCommand, &kDecryptCommand,     &kRecipientsCommand, &kAddCommand,
-        &kImportCommand,  &kFingerprintCommand, &kExportCommand,     &kProgramsCommand,
+        &kEncryptCommand,     &kDecryptCommand, &kRecipientsCommand, &kAddCommand,      &kImportCommand,
+        &kFingerprintCommand, &kExportCommand,  &kCipherCommand,     &kProgramsCommand,
     };
     return commands;
 }

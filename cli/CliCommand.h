@@ -50,5 +50,6 @@ extern const CliCommand kImportCommand;
 extern const CliCommand kFingerprintCommand;
 extern const CliCommand kExportCommand;
 extern const CliCommand kProgramsCommand;
+extern const CliCommand kCipherCommand;
 
 } // namespace qbcli

@@ -18,7 +18,8 @@ namespace {
 // One option: how it is spelled, what it sets, and its lines of the usage text.
 struct OptionRule
 {
-    char letter;
+    // Its short option's letter, or for a long option alone a value above any letter.
+    int letter;
     const char* longName;
     bool takesArgument;
     // Its CommandOption bit; 0 for an option any command takes.
@@ -29,6 +30,11 @@ struct OptionRule
     std::vector<const char*> description;
     void (*apply)(CliOptions& options, const char* argument);
 };
+
+// Long options without a letter of their own.
+constexpr int kStrongLetter = 256;
+constexpr int kClassicLetter = 257;
+constexpr int kNewKeyLetter = 258;
 
 // In the order the usage text shows them.
 const std::vector<OptionRule>& optionRules()
@@ -74,8 +80,33 @@ const std::vector<OptionRule>& optionRules()
          kLongOption,
          "--long",
          "-l, --long",
-         {"recipients: show each key's fingerprint and length"},
+         {"recipients: show each key's fingerprint, length and cipher"},
          [](CliOptions& options, const char*) { options.longListing = true; }},
+        {kStrongLetter,
+         "strong",
+         false,
+         kStrongOption,
+         "--strong",
+         "    --strong",
+         {"encrypt: a strong message (authenticated, unreadable without the key)", "whatever NAME's setting"},
+         [](CliOptions& options, const char*) { options.strong = true; }},
+        {kClassicLetter,
+         "classic",
+         false,
+         kClassicOption,
+         "--classic",
+         "    --classic",
+         {"encrypt: the classic cipher (refused while NAME is set to strong);",
+          "decrypt: take classic input though NAME is set to strong"},
+         [](CliOptions& options, const char*) { options.classic = true; }},
+        {kNewKeyLetter,
+         "new-key",
+         false,
+         kNewKeyOption,
+         "--new-key",
+         "    --new-key",
+         {"cipher NAME strong: give NAME a new key first"},
+         [](CliOptions& options, const char*) { options.newKey = true; }},
         {'o',
          "output",
          true,
@@ -130,9 +161,11 @@ struct GetoptSpelling
     GetoptSpelling()
     {
         for (const OptionRule& rule : optionRules()) {
-            shortOptions += rule.letter;
-            if (rule.takesArgument)
-                shortOptions += ':';
+            if (rule.letter < kStrongLetter) {
+                shortOptions += static_cast<char>(rule.letter);
+                if (rule.takesArgument)
+                    shortOptions += ':';
+            }
             longOptions.push_back(
                 {rule.longName, rule.takesArgument ? required_argument : no_argument, nullptr, rule.letter});
         }

@@ -15,6 +15,9 @@ enum CommandOption : unsigned {
     kForceOption = 8,
     kLongOption = 16,
     kTextOption = 32,
+    kStrongOption = 64,
+    kClassicOption = 128,
+    kNewKeyOption = 256,
 };
 
 // What the command line asks for, as getopt_long reads it.
@@ -29,6 +32,9 @@ struct CliOptions
     bool force = false;       // add: replace a key that is there
     bool longListing = false; // recipients: each name's key fingerprint and length too
     bool text = false;        // encrypt, decrypt: UTF-8 text on this side, the window's windows-1252 CR LF inside
+    bool strong = false;      // encrypt: a strong message whatever the correspondent's setting
+    bool classic = false;     // encrypt, decrypt: the classic cipher, though the correspondent is set to strong
+    bool newKey = false;      // cipher NAME strong: a new key first
     std::string output;
     std::string dataDirectory;
     // The command's operands: the input file, or the name and key file.

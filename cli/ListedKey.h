@@ -19,6 +19,12 @@ public:
 
     // The key for a message of at most `mostBytes` bytes, read as the message needs it.
     qb::RepeatingKey read(std::uint64_t mostBytes) { return m_file.repeating(mostBytes); }
+    // The key strong messages are made with, read from the key's start; raises qb::EKeyTooShort for a short key.
+    qb::StrongKey strongKey()
+    {
+        m_file.file().rewind();
+        return m_file.strongKey();
+    }
     void finish() { m_file.finish(); }
 
 private:

@@ -82,7 +82,9 @@ _quillbox_cli()
     local options
     case $command in
     '') options='--data --help --version' ;;
-    encrypt | decrypt) options='--recipient --armor --text --output --data' ;;
+    encrypt) options='--recipient --strong --classic --armor --text --output --data' ;;
+    decrypt) options='--recipient --classic --armor --text --output --data' ;;
+    cipher) options='--new-key --data' ;;
     recipients) options='--long --data' ;;
     add) options='--force --data' ;;
     export) options='--output --data' ;;
@@ -93,9 +95,10 @@ _quillbox_cli()
         return
     fi
     case $command:$operands in
-    :*) COMPREPLY=($(compgen -W 'encrypt decrypt recipients add import fingerprint export programs' -- "$cur")) ;;
+    :*) COMPREPLY=($(compgen -W 'encrypt decrypt recipients add import fingerprint export cipher programs' -- "$cur")) ;;
     encrypt:0 | decrypt:0 | import:1) _quillbox_cli_reply_files -f "$cur" ;;
-    fingerprint:0 | export:0) _quillbox_cli_reply_names "$1" "$cur" ;;
+    fingerprint:0 | export:0 | cipher:0) _quillbox_cli_reply_names "$1" "$cur" ;;
+    cipher:1) COMPREPLY=($(compgen -W 'strong classic' -- "$cur")) ;;
     esac
     return 0
 }

@@ -13,8 +13,12 @@
 #include "MailTextReader.h"
 #include "OutputTarget.h"
 #include "OwnFiles.h"
+#include "StrongCipher.h"
 #include "TerminalText.h"
 #include "TextMode.h"
+
+#include <functional>
+#include <string_view>
 
 #include <iostream>
 #include <memory>
@@ -107,6 +111,11 @@ public:
         m_holder = holder;
     }
 
+    // The key strong messages are made with, of the key the bytes that come now use.
+    qb::StrongKey strongKey() { return m_found ? m_found->strongKey() : m_named->strongKey(); }
+    // The correspondent whose key the bytes that come now use.
+    const std::string& name() const { return m_holder ? *m_holder : m_name; }
+
     // Raises the reason the message's key is not at hand.
     void requireKey() const
     {
@@ -144,6 +153,51 @@ private:
     std::string m_refusal;
 };
 
+// Combines the message `next` gives with the key: strong or classic, as its first bytes say, whatever the setting.
+// A strong message's pieces come out only once authenticated; classic input for a correspondent set to strong is
+// refused unless --classic. Returns whether the message was strong.
+bool combine(qb::Session& session, const CliOptions& options, DecryptKeys& keys, const ByteSource& input,
+             std::string_view head, const std::function<qb::MessagePiece()>& next,
+             const std::function<void(const qb::MessagePiece&)>& write)
+{
+    const std::string shown = withVisibleControls(keys.name());
+    if (qb::isStrongMessage(head)) {
+        const auto refuse = [&] {
+            throw FileError(input.shownName(), "the message cannot be decrypted with " + shown +
+                                                   "'s key: it was changed, cut short or encrypted with another key");
+        };
+        try {
+            const qb::StrongKey key = keys.strongKey();
+            qb::StrongReader reader(key, [&](const unsigned char* bytes, std::size_t count) {
+                write({const_cast<unsigned char*>(bytes), count});
+            });
+            reader.read(reinterpret_cast<const unsigned char*>(head.data()), head.size());
+            for (qb::MessagePiece piece = next(); piece.count != 0; piece = next())
+                reader.read(piece.bytes, piece.count);
+            reader.finish();
+        } catch (const qb::EKeyTooShort&) {
+            refuse(); // no strong message was ever made with it
+        } catch (const qb::EStrongMessageRefused&) {
+            refuse();
+        }
+        return true;
+    }
+    const qb::CorrespondentPaths correspondent = session.correspondent(keys.name());
+    if (!options.classic && qb::CorrespondentFiles(session).cipherOf(correspondent).cipher == qb::Cipher::Strong)
+        throw qb::Error(shown + " uses strong encryption; the input is classic; use --classic to decrypt it anyway");
+    std::string first(head);
+    bool headGiven = head.empty();
+    qb::combineMessage(
+        *keys.current(),
+        [&]() -> qb::MessagePiece {
+            if (!std::exchange(headGiven, true))
+                return {reinterpret_cast<unsigned char*>(first.data()), first.size()};
+            return next();
+        },
+        write);
+    return false;
+}
+
 void decrypt(qb::Session& session, const CliOptions& options)
 {
     const CipherRequest request(options);
@@ -170,6 +224,7 @@ void decrypt(qb::Session& session, const CliOptions& options)
         mailText.read(asText(chunk, count), decoded);
         raw = !mailText.foundBlock();
     }
+    bool strong = false;
     if (!raw) {
         // The block's bytes are held until its checksum is verified; the key it names is known only then too.
         HeldBytes held(session);
@@ -191,12 +246,12 @@ void decrypt(qb::Session& session, const CliOptions& options)
             hold();
             keys.choose(mailText.keyFingerprint());
             keys.requireKey();
-            qb::combineMessage(
-                *keys.current(),
-                [&]() -> qb::MessagePiece {
-                    return {chunk.data(), held.readBack(chunk.data(), chunk.size())};
-                },
-                write);
+            const auto readBack = [&]() -> qb::MessagePiece {
+                return {chunk.data(), held.readBack(chunk.data(), chunk.size())};
+            };
+            const qb::MessagePiece head = readBack();
+            strong = combine(session, options, keys, input, {reinterpret_cast<const char*>(head.bytes), head.count},
+                             readBack, write);
         } else if (rawAllowed && input.isRegularFile()) {
             // A begin line that starts no block: the file is raw bytes after all.
             input.rewind();
@@ -208,21 +263,30 @@ void decrypt(qb::Session& session, const CliOptions& options)
         }
     }
     if (raw) {
-        // What was read to decide comes first.
-        std::size_t head = count;
-        qb::combineMessage(
-            *keys.current(),
+        // What was read to decide comes first; a file is read far enough to see whether it is a strong message.
+        if (count == 0)
+            count = input.readFull(chunk.data(), chunk.size());
+        const std::string head(reinterpret_cast<const char*>(chunk.data()), count);
+        strong = combine(
+            session, options, keys, input, head,
             [&]() -> qb::MessagePiece {
-                const std::size_t got = head != 0 ? std::exchange(head, 0) : input.read(chunk.data(), chunk.size());
-                return {chunk.data(), got};
+                return {chunk.data(), input.read(chunk.data(), chunk.size())};
             },
             write);
     }
+    const std::string name = keys.name();
     const std::optional<std::string> holder = keys.finish();
     input.finish();
     output->commit();
     if (holder)
         std::cerr << kProgramName << ": decrypted with " << withVisibleControls(*holder) << "'s key\n";
+    // Only a holder of the key could have made a strong message: the correspondent uses strong encryption.
+    const qb::CorrespondentPaths correspondent = session.correspondent(name);
+    const qb::CorrespondentFiles files(session);
+    if (strong && files.cipherOf(correspondent).cipher != qb::Cipher::Strong) {
+        files.setCipher(correspondent, qb::Cipher::Strong);
+        std::cerr << kProgramName << ": strong encryption is now on for " << withVisibleControls(name) << "\n";
+    }
 }
 
 } // namespace
@@ -231,9 +295,9 @@ const CliCommand kDecryptCommand = {
     "decrypt",
     0,
     1,
-    kRecipientOption | kOutputOption | kArmorOption | kTextOption,
+    kRecipientOption | kOutputOption | kArmorOption | kTextOption | kClassicOption,
     CliCommand::Operand::Other,
-    "decrypt [-r NAME] [--armor] [--text] [-o OUT] [FILE]",
+    "decrypt [-r NAME] [--classic] [--armor] [--text] [-o OUT] [FILE]",
     {"the same backwards; FILE may hold raw bytes (with -r) or mail",
      "text, whose Key line names the key (without -r, the first listed", "correspondent that holds it)"},
     nullptr,

@@ -1,5 +1,5 @@
 // quillbox-cli recipients: the correspondents of users.cfg, one a line, in its order; with --long a tab, the key's
-// fingerprint, a tab and its length, or a tab and "(no key)".
+// fingerprint, a tab, its length, a tab and the cipher encrypt uses, or a tab and "(no key)".
 #include "CliCommand.h"
 #include "CorrespondentFiles.h"
 #include "Errors.h"
@@ -21,8 +21,10 @@ std::string keyColumns(qb::Session& session, const std::string& name)
 {
     try {
         qb::requireFolderName(name);
-        if (const std::optional<qb::KeySummary> summary = qb::CorrespondentFiles(session).keySummary(name))
-            return summary->fingerprint + "\t" + std::to_string(summary->length);
+        const qb::CorrespondentFiles files(session);
+        if (const std::optional<qb::KeySummary> summary = files.keySummary(name))
+            return summary->fingerprint + "\t" + std::to_string(summary->length) + "\t" +
+                   qb::cipherWord(files.cipherOf(session.correspondent(name)).cipher);
     } catch (const qb::EKeyInUse&) {
         throw;
     } catch (const qb::EInOutError&) {
@@ -65,7 +67,8 @@ const CliCommand kRecipientsCommand = {
     CliCommand::Operand::Other,
     "recipients [--long]",
     {"list the correspondents, one a line, in the order registered; with",
-     "--long: NAME, a tab, the key's fingerprint, a tab and the key's length", "(or NAME, a tab and \"(no key)\")"},
+     "--long: NAME, a tab, the key's fingerprint, a tab, the key's length,",
+     "a tab and the cipher encrypt uses, classic or strong (or NAME, a tab", "and \"(no key)\")"},
     nullptr,
     listRecipients,
 };

@@ -5,6 +5,7 @@
 #include "MessageCipher.h"
 #include "ScriptedUi.h"
 #include "Session.h"
+#include "StrongCipher.h"
 #include "TempDir.h"
 #include "TestFiles.h"
 
@@ -359,7 +360,7 @@ TEST_F(CliTest, KeysAreCheckedByFingerprintHandedOverWholeAndReplacedOnlyByForce
     dir.writeFile("data/dave/dave.key", "");
     EXPECT_EQ(cli({"fingerprint", "bob"}).out, "BA78 16BF 8F01 CFEA\n");
     EXPECT_EQ(cli({"recipients", "--long"}).out,
-              "bob\tBA78 16BF 8F01 CFEA\t3\ncarol\t(no key)\ndave\t58F7 B078 0592 032E\t0\n");
+              "bob\tBA78 16BF 8F01 CFEA\t3\tclassic\ncarol\t(no key)\ndave\t58F7 B078 0592 032E\t0\tclassic\n");
 
     dir.writeFile("given.key", "an older copy");
     EXPECT_EQ(cli({"export", "bob", "-o", dir.file("given.key")}).status, 0);
@@ -370,6 +371,48 @@ TEST_F(CliTest, KeysAreCheckedByFingerprintHandedOverWholeAndReplacedOnlyByForce
     EXPECT_EQ(forced.status, 0) << forced.err;
     EXPECT_EQ(dir.readFile("data/bob/bob.key").size(), 1000u);
     EXPECT_EQ(dir.readFile("data/users.cfg"), "bob\r\ncarol\r\ndave\r\n") << "a name listed twice";
+}
+
+TEST_F(CliTest, StrongMessagesGoBothWaysAndTheSettingGuardsTheKey)
+{
+    setKey(std::string(1000, '\x05'));
+    EXPECT_EQ(cli({"cipher", "bob"}).out, "classic\n");
+    const qbtest::CliRun kept = cli({"cipher", "bob", "strong"});
+    EXPECT_NE(kept.err.find("bob's key is kept"), std::string::npos) << kept.err;
+    EXPECT_EQ(dir.readFile("data/bob/bob.cipher"), "strong\n");
+    EXPECT_NE(cli({"recipients", "--long"}).out.find("\t1000\tstrong\n"), std::string::npos);
+
+    // Made by quillbox-cli, read back whole; cut short, it gives out only the pieces verified and fails.
+    const std::string plain(200000, 'p');
+    dir.writeFile("plain", plain);
+    ASSERT_EQ(cli({"encrypt", "-r", "bob", "-o", dir.file("sealed"), dir.file("plain")}).status, 0);
+    const std::string sealed = dir.readFile("sealed");
+    EXPECT_TRUE(qb::isStrongMessage(sealed));
+    EXPECT_EQ(cli({"decrypt", "-r", "bob", dir.file("sealed")}).out, plain);
+    dir.writeFile("cut", sealed.substr(0, sealed.size() - 1));
+    const qbtest::CliRun cut = cli({"decrypt", "-r", "bob", dir.file("cut")});
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_EQ(cut.out, plain.substr(0, 3 * qb::kStrongPiece));
+    dir.writeFile("old", "old");
+    EXPECT_EQ(cli({"decrypt", "-r", "bob", "-o", dir.file("old"), dir.file("cut")}).status, 1);
+    EXPECT_EQ(dir.readFile("old"), "old") << "replaced before the whole was verified";
+
+    // While bob is set to strong, his key makes and takes no classic message unasked.
+    EXPECT_EQ(cli({"encrypt", "-r", "bob", "--classic", dir.file("msg")}).status, 1);
+    dir.writeFile("classic", windowEncrypt("a message", std::string(1000, '\x05')).first);
+    const qbtest::CliRun suspect = cli({"decrypt", "-r", "bob", dir.file("classic")});
+    EXPECT_EQ(suspect.err,
+              "quillbox-cli: bob uses strong encryption; the input is classic; use --classic to decrypt it anyway\n");
+    EXPECT_EQ(cli({"decrypt", "-r", "bob", "--classic", dir.file("classic")}).out, "a message");
+
+    // Mail text carries strong messages too, and reading one turns strong on where it was off.
+    dir.writeFile("mail", cli({"encrypt", "-r", "bob", "--armor", dir.file("msg")}).out);
+    EXPECT_EQ(cli({"cipher", "bob", "classic"}).status, 0);
+    EXPECT_FALSE(dir.exists("data/bob/bob.cipher"));
+    const qbtest::CliRun read = cli({"decrypt"}, dir.file("mail"));
+    EXPECT_EQ(read.out, "a message");
+    EXPECT_EQ(read.err, "quillbox-cli: decrypted with bob's key\nquillbox-cli: strong encryption is now on for bob\n");
+    EXPECT_EQ(cli({"cipher", "bob"}).out, "strong\n");
 }
 
 TEST_F(CliTest, ListsNamesAndMailProgramsInTheirFilesOrder)
@@ -544,5 +587,5 @@ TEST(CliUsage, TheManualPagesSynopsisNamesEachCommandAsTheUsageTextDoes)
             synopsis.push_back(line.substr(prefix.size()));
     }
     EXPECT_EQ(synopsis, usage);
-    EXPECT_EQ(usage.size(), 8u);
+    EXPECT_EQ(usage.size(), 9u);
 }
