@@ -164,11 +164,15 @@ int main(int argc, char** argv)
     std::string key(1000, '\0');
     for (std::size_t i = 0; i < key.size(); ++i)
         key[i] = static_cast<char>(i * 7 % 10); // generated keys are values 0 to 9
-    std::FILE* keyFile = std::fopen((data + "/bob/bob.key").c_str(), "wb");
-    std::fwrite(key.data(), 1, key.size(), keyFile);
-    std::fclose(keyFile);
+    // bob takes classic messages; sam, with the same key, strong ones (reading one turns strong on).
+    fs::create_directories(data + "/sam");
+    for (const char* name : {"bob", "sam"}) {
+        std::FILE* keyFile = std::fopen((data + "/" + name + "/" + name + ".key").c_str(), "wb");
+        std::fwrite(key.data(), 1, key.size(), keyFile);
+        std::fclose(keyFile);
+    }
     std::FILE* users = std::fopen((data + "/users.cfg").c_str(), "wb");
-    std::fputs("bob\r\nbig\r\n", users);
+    std::fputs("bob\r\nbig\r\nsam\r\n", users);
     std::fclose(users);
     // A key of 2 GB that takes no room on disk: zero bytes, none of them the end-of-data mark.
     fs::create_directories(data + "/big");
@@ -189,9 +193,13 @@ int main(int argc, char** argv)
         writeMessage(message, mib << 20);
         const ChildRun raw = encrypt(false);
         const ChildRun armored = encrypt(true);
-        std::printf("peak memory, %4zu MiB message: %.1f MiB raw, %.1f MiB --armor\n", mib, raw.peakMiB,
-                    armored.peakMiB);
-        memoryMet = memoryMet && raw.peakMiB < kMemoryGoalMiB && armored.peakMiB < kMemoryGoalMiB;
+        const ChildRun strong = runCli({"--data", data, "encrypt", "--strong", "-r", "sam", "-o", out, message});
+        const ChildRun strongBack = runCli({"--data", data, "decrypt", "-r", "sam", "-o", message + ".back", out});
+        std::printf("peak memory, %4zu MiB message: %.1f MiB raw, %.1f MiB --armor, %.1f MiB --strong, %.1f MiB strong "
+                    "decrypt\n",
+                    mib, raw.peakMiB, armored.peakMiB, strong.peakMiB, strongBack.peakMiB);
+        memoryMet = memoryMet && raw.peakMiB < kMemoryGoalMiB && armored.peakMiB < kMemoryGoalMiB &&
+                    strong.peakMiB < kMemoryGoalMiB && strongBack.peakMiB < kMemoryGoalMiB;
     }
 
     // Whatever the key's size the key is read a piece at a time, never more than the message needs.
@@ -224,6 +232,27 @@ int main(int argc, char** argv)
     std::vector<double> command;
     std::vector<double> replacing;
     std::vector<double> armor, base64, armorDecrypt, base64Decode, rawDecrypt, decryptFloor;
+    // Strong messages against age (X25519 and ChaCha20-Poly1305) doing the same into a file put on disk, when it is
+    // installed: Debian's package age.
+    const bool haveAge = std::system("command -v age >/dev/null && command -v age-keygen >/dev/null") == 0;
+    const std::string ageIdentity = root + "/age-identity";
+    const std::string strongText = root + "/strong";
+    std::string ageRecipient;
+    if (haveAge) {
+        runProgram({"age-keygen", "-o", ageIdentity}, "/dev/null");
+        const std::string recipientFile = root + "/age-recipient";
+        runProgram({"age-keygen", "-y", ageIdentity}, recipientFile);
+        std::FILE* in = std::fopen(recipientFile.c_str(), "r");
+        char line[256] = {};
+        if (!in || !std::fgets(line, sizeof line, in))
+            throw std::runtime_error("age-keygen gave no recipient");
+        std::fclose(in);
+        ageRecipient = line;
+        ageRecipient.erase(ageRecipient.find_last_not_of("\n") + 1);
+        runCli({"--data", data, "encrypt", "--strong", "-r", "sam", "-o", strongText, message});
+    }
+    const std::string ageText = root + "/age";
+    std::vector<double> strongEncrypt, ageEncrypt, strongDecrypt, ageDecrypt;
     for (int run = 0; run < runs; ++run) {
         const auto time = [](auto&& work) {
             // Each starts with nothing waiting to be written, so none pays for the write-back another left behind.
@@ -262,6 +291,27 @@ int main(int argc, char** argv)
         rawDecrypt.push_back(time([&] { runCli({"--data", data, "decrypt", "-r", "bob", "-o", out, ciphertext}); }));
         fs::remove(plain);
         decryptFloor.push_back(time([&] { qbbench::plainXor(ciphertext, plain, key, kBufferSize, true); }));
+        if (haveAge) {
+            // In turns, so that both sides of a pair meet the same machine.
+            fs::remove(out);
+            strongEncrypt.push_back(time([&] {
+                runCli({"--data", data, "encrypt", "--strong", "-r", "sam", "-o", out, message});
+            }));
+            fs::remove(ageText);
+            ageEncrypt.push_back(time([&] {
+                runProgram({"age", "-r", ageRecipient, "-o", ageText, message}, "");
+                runProgram({"sync", "-d", ageText}, "/dev/null");
+            }));
+            fs::remove(out);
+            strongDecrypt.push_back(time([&] {
+                runCli({"--data", data, "decrypt", "-r", "sam", "-o", out, strongText});
+            }));
+            fs::remove(plain);
+            ageDecrypt.push_back(time([&] {
+                runProgram({"age", "-d", "-i", ageIdentity, "-o", plain, ageText}, "");
+                runProgram({"sync", "-d", plain}, "/dev/null");
+            }));
+        }
     }
     const double ratio = median(command) / median(flushed);
     std::printf("plain exclusive-or + fdatasync, %zu MiB: %.0f ms\n", timedMiB, median(flushed) * 1000);
@@ -284,9 +334,25 @@ int main(int argc, char** argv)
                 median(rawDecrypt) * 1000, median(decryptFloor) * 1000, kRatioGoal,
                 decryptRatio <= kRatioGoal ? "met" : "missed");
     std::printf("peak memory under %.0f MiB at every size: %s\n", kMemoryGoalMiB, memoryMet ? "met" : "missed");
+    std::string strongRatios;
+    if (haveAge) {
+        const double strongEncryptRatio = pairedRatio(strongEncrypt, ageEncrypt);
+        const double strongDecryptRatio = pairedRatio(strongDecrypt, ageDecrypt);
+        std::printf("encrypt --strong -o: %.0f ms against age and sync -d: %.0f ms (goal at most 1.0 x: %s)\n",
+                    median(strongEncrypt) * 1000, median(ageEncrypt) * 1000,
+                    strongEncryptRatio <= 1.0 ? "met" : "missed");
+        std::printf("decrypt of a strong message -o: %.0f ms against age -d and sync -d: %.0f ms (goal at most 1.0 x: "
+                    "%s)\n",
+                    median(strongDecrypt) * 1000, median(ageDecrypt) * 1000,
+                    strongDecryptRatio <= 1.0 ? "met" : "missed");
+        strongRatios = " cli_strong_encrypt=" + std::to_string(strongEncryptRatio).substr(0, 4) +
+                       " cli_strong_decrypt=" + std::to_string(strongDecryptRatio).substr(0, 4);
+    } else {
+        std::printf("strong messages against age: not measured; install Debian's package age\n");
+    }
     // Each the median of the ratios of paired runs.
-    std::printf("cli ratios: cli_encrypt=%.2f cli_armor=%.2f cli_armor_decrypt=%.2f cli_decrypt=%.2f\n", encryptRatio,
-                armorRatio, armorDecryptRatio, decryptRatio);
+    std::printf("cli ratios: cli_encrypt=%.2f cli_armor=%.2f cli_armor_decrypt=%.2f cli_decrypt=%.2f%s\n", encryptRatio,
+                armorRatio, armorDecryptRatio, decryptRatio, strongRatios.c_str());
     fs::remove_all(root);
     return 0;
 }

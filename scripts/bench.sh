@@ -8,8 +8,8 @@ set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${QUILLBOX_BUILD_DIR:-$root/build}
-# libb64 only joins the benchmark's comparison of base64 codecs.
-bash "$root/scripts/install-deps.sh" libb64-dev
+# libb64 only joins the benchmark's comparison of base64 codecs; age is what strong messages are measured against.
+bash "$root/scripts/install-deps.sh" libb64-dev age
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" --target quillbox_bench quillbox_window_bench quillbox_startup_bench --parallel "$(nproc)"
 
@@ -36,4 +36,6 @@ echo "ratios: encrypt=$(ratio encrypt) decrypt=$(ratio decrypt) decrypt_memory=$
     "startup=$(ratio startup) startup_main=$(ratio startup_main) list_1m=$(ratio list_1m) list_1m_add=$(ratio list_1m_add)" \
     "open_50mib=$(ratio open_50mib) open_bytes_per_byte=$(ratio open_bytes_per_byte) scaling=$(ratio scaling)" \
     "cli_encrypt=$(ratio cli_encrypt) cli_armor=$(ratio cli_armor) cli_armor_decrypt=$(ratio cli_armor_decrypt)" \
-    "cli_decrypt=$(ratio cli_decrypt)"
+    "cli_decrypt=$(ratio cli_decrypt) cli_strong_encrypt=$(ratio cli_strong_encrypt)" \
+    "cli_strong_decrypt=$(ratio cli_strong_decrypt) window_mail_strong_encrypt=$(ratio window_mail_strong_encrypt)" \
+    "window_mail_strong_decrypt=$(ratio window_mail_strong_decrypt)"

@@ -281,6 +281,16 @@ public:
         return {what, window, bare, window / bare};
     }
 
+    // Sets bob to strong encryption, or back to classic.
+    void setStrong(bool strong)
+    {
+        const qb::CorrespondentPaths bob(m_session.currentdirectory, "bob");
+        if (strong)
+            writeFile(QString::fromStdString(bob.cipherFile()), "strong\n");
+        else
+            QFile::remove(QString::fromStdString(bob.cipherFile()));
+    }
+
     // Encrypt's peak resident memory beyond the window holding no text, per message byte.
     double encryptPeakPerByte(const std::string& message)
     {
@@ -432,7 +442,13 @@ int main(int argc, char* argv[])
             rows.push_back(bench.command(std::string("Decrypt ") + name, message, Command::Decrypt));
         }
         rows.push_back(bench.typing("Typing in 10 MiB, 99th percentile (floor: bare)", tenMiB));
-        rows.push_back(bench.newCorrespondent("New Recipiant, " + std::to_string(listed) + " listed (floor: 10)", listed));
+        rows.push_back(
+            bench.newCorrespondent("New Recipiant, " + std::to_string(listed) + " listed (floor: 10)", listed));
+        // The same mail as a strong message, for a correspondent set to strong encryption.
+        bench.setStrong(true);
+        rows.push_back(bench.command("Encrypt 4 KiB mail, strong", mail, Command::Encrypt));
+        rows.push_back(bench.command("Decrypt 4 KiB mail, strong", mail, Command::Decrypt));
+        bench.setStrong(false);
     }
     QDir::setCurrent(previous);
 
@@ -445,8 +461,9 @@ int main(int argc, char* argv[])
     std::printf("window ratios: window_mail_encrypt=%.2f window_mail_decrypt=%.2f window_1mib=%.2f "
                 "window_1mib_decrypt=%.2f window_10mib=%.2f window_10mib_decrypt=%.2f window_line=%.2f "
                 "window_line_decrypt=%.2f typing_p99=%.2f encrypt_bytes_per_byte=%.2f list_1m_add=%.2f "
-                "open_50mib=%.2f open_bytes_per_byte=%.2f\n",
+                "open_50mib=%.2f open_bytes_per_byte=%.2f window_mail_strong_encrypt=%.2f "
+                "window_mail_strong_decrypt=%.2f\n",
                 ratio(1), ratio(2), ratio(3), ratio(4), ratio(5), ratio(6), ratio(7), ratio(8), ratio(9),
-                encryptBytesPerByte, ratio(10), ratio(0), openBytesPerByte);
+                encryptBytesPerByte, ratio(10), ratio(0), openBytesPerByte, ratio(11), ratio(12));
     return 0;
 }

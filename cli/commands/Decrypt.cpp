@@ -1,6 +1,7 @@
 // quillbox-cli decrypt: the window's Decrypt on a stream, raw bytes or the block of mail text the input holds,
 // combined with the key. Damaged mail text, or mail text whose key is not the named one or not at hand, is refused with
 // nothing written.
+#include "BackgroundOutput.h"
 #include "ByteSource.h"
 #include "CipherKey.h"
 #include "CipherLoop.h"
@@ -205,8 +206,9 @@ void decrypt(qb::Session& session, const CliOptions& options)
     DecryptKeys keys(session, request.correspondent);
     ByteSource input(session.io, request.input);
     keys.read(input.mostBytes());
-    const std::unique_ptr<OutputTarget> output = openOutput(session.io, request.output);
-    PlainOutput plain(*output, request.text);
+    const std::unique_ptr<OutputTarget> target = openOutput(session.io, request.output);
+    BackgroundOutput output(*target);
+    PlainOutput plain(output, request.text);
     const auto write = [&](const qb::MessagePiece& piece) { plain.write(piece); };
     std::vector<unsigned char> chunk(kChunkSize);
 
@@ -218,7 +220,18 @@ void decrypt(qb::Session& session, const CliOptions& options)
     qb::MailTextReader mailText;
     std::string decoded;
     std::size_t count = 0;
-    bool raw = rawAllowed && input.isRegularFile() && !input.holds(qb::kMailTextBegin);
+    // A file that begins as a strong message is one: mail text never begins with its signature, so the file need not
+    // be searched.
+    bool raw = false;
+    if (rawAllowed && input.isRegularFile()) {
+        count = input.readFull(chunk.data(), chunk.size());
+        raw = qb::isStrongMessage(asText(chunk, count));
+        if (!raw) {
+            input.rewind();
+            count = 0;
+            raw = !input.holds(qb::kMailTextBegin);
+        }
+    }
     if (rawAllowed && !input.isRegularFile()) {
         count = input.readFull(chunk.data(), chunk.size());
         mailText.read(asText(chunk, count), decoded);
@@ -277,7 +290,7 @@ void decrypt(qb::Session& session, const CliOptions& options)
     const std::string name = keys.name();
     const std::optional<std::string> holder = keys.finish();
     input.finish();
-    output->commit();
+    output.commit();
     if (holder)
         std::cerr << kProgramName << ": decrypted with " << withVisibleControls(*holder) << "'s key\n";
     // Only a holder of the key could have made a strong message: the correspondent uses strong encryption.

@@ -1,5 +1,6 @@
 // quillbox-cli encrypt: the window's Encrypt on a stream, the bytes combined with the recipient's key, as they are or
 // as mail text.
+#include "BackgroundOutput.h"
 #include "ByteSource.h"
 #include "CipherKey.h"
 #include "CipherLoop.h"
@@ -54,9 +55,10 @@ void encrypt(qb::Session& session, const CliOptions& options)
     std::optional<qb::RepeatingKey> key;
     if (!strongKey)
         key.emplace(keyFile.read(request.text && most < UINT64_MAX / 2 ? 2 * most : most));
-    const std::unique_ptr<OutputTarget> output = openOutput(session.io, request.output);
-    if (!request.armor && output->isTerminal())
+    const std::unique_ptr<OutputTarget> target = openOutput(session.io, request.output);
+    if (!request.armor && target->isTerminal())
         throw qb::Error("refusing to write ciphertext to a terminal; use --armor or -o");
+    BackgroundOutput output(*target);
 
     std::string text;
     std::optional<qb::MailTextWriter> armor;
@@ -85,9 +87,9 @@ void encrypt(qb::Session& session, const CliOptions& options)
     };
     const auto write = [&](const unsigned char* bytes, std::size_t count) {
         if (!armor)
-            return output->write(bytes, count);
+            return output.write(bytes, count);
         armor->write({reinterpret_cast<const char*>(bytes), count}, text);
-        output->write(text.data(), text.size());
+        output.write(text.data(), text.size());
         text.clear();
     };
     if (strongKey) {
@@ -100,11 +102,11 @@ void encrypt(qb::Session& session, const CliOptions& options)
     }
     if (armor) {
         armor->finish(text);
-        output->write(text.data(), text.size());
+        output.write(text.data(), text.size());
     }
     keyFile.finish();
     input.finish();
-    output->commit();
+    output.commit();
 }
 
 } // namespace

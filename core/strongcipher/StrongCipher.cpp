@@ -55,19 +55,27 @@ void StrongKey::finish()
 StrongWriter::StrongWriter(const StrongKey& key, ByteOutput out)
     : m_out(std::move(out)), m_state(sizeof(State)), m_piece(kStrongPiece)
 {
-    std::array<unsigned char, kStrongHeader> header;
-    std::copy(kStrongSignature.begin(), kStrongSignature.end(), header.begin());
-    crypto_secretstream_xchacha20poly1305_init_push(stateIn(m_state), header.data() + kStrongSignature.size(),
+    m_batch.reserve(kStrongBatch * kStrongChunk);
+    m_batch.resize(kStrongHeader);
+    std::copy(kStrongSignature.begin(), kStrongSignature.end(), m_batch.begin());
+    crypto_secretstream_xchacha20poly1305_init_push(stateIn(m_state), m_batch.data() + kStrongSignature.size(),
                                                     key.data());
-    m_out(header.data(), header.size());
 }
 
 void StrongWriter::write(const unsigned char* data, std::size_t count)
 {
+    // Whole pieces with more after them go straight from the caller's bytes.
+    while (m_held == 0 && count > kStrongPiece) {
+        push(data, kStrongPiece, kTagMessage);
+        data += kStrongPiece;
+        count -= kStrongPiece;
+    }
     while (count > 0) {
         // A full piece goes out only once more bytes come: the last piece is FINAL, and may be a full one.
-        if (m_held == kStrongPiece)
-            push(kTagMessage);
+        if (m_held == kStrongPiece) {
+            push(m_piece.data(), m_held, kTagMessage);
+            m_held = 0;
+        }
         const std::size_t taken = std::min(count, kStrongPiece - m_held);
         std::memcpy(m_piece.data() + m_held, data, taken);
         m_held += taken;
@@ -78,21 +86,33 @@ void StrongWriter::write(const unsigned char* data, std::size_t count)
 
 void StrongWriter::finish()
 {
-    push(kTagFinal);
+    push(m_piece.data(), m_held, kTagFinal);
+    m_held = 0;
+    flush();
 }
 
-void StrongWriter::push(unsigned char tag)
+void StrongWriter::push(const unsigned char* piece, std::size_t count, unsigned char tag)
 {
+    if (m_batch.size() + count + kStrongChunkOverhead > m_batch.capacity())
+        flush();
+    const std::size_t at = m_batch.size();
+    m_batch.resize(at + count + kStrongChunkOverhead);
     unsigned long long length = 0;
-    crypto_secretstream_xchacha20poly1305_push(stateIn(m_state), m_chunk.data(), &length, m_piece.data(), m_held,
-                                               nullptr, 0, tag);
-    m_held = 0;
-    m_out(m_chunk.data(), static_cast<std::size_t>(length));
+    crypto_secretstream_xchacha20poly1305_push(stateIn(m_state), m_batch.data() + at, &length, piece, count, nullptr, 0,
+                                               tag);
+}
+
+void StrongWriter::flush()
+{
+    if (!m_batch.empty())
+        m_out(m_batch.data(), m_batch.size());
+    m_batch.clear();
 }
 
 StrongReader::StrongReader(const StrongKey& key, ByteOutput out)
-    : m_key(key), m_out(std::move(out)), m_state(sizeof(State)), m_piece(kStrongPiece)
+    : m_key(key), m_out(std::move(out)), m_state(sizeof(State)), m_chunk(kStrongChunk)
 {
+    m_batch.reserve(kStrongBatch * kStrongPiece);
 }
 
 void StrongReader::read(const unsigned char* data, std::size_t count)
@@ -110,10 +130,18 @@ void StrongReader::read(const unsigned char* data, std::size_t count)
                                                             m_key.data()) != 0)
             throw EStrongMessageRefused();
     }
+    // Whole chunks with bytes after them (so not the last) are read straight from the caller's bytes.
+    while (m_chunkHeld == 0 && count > kStrongChunk) {
+        pull(data, kStrongChunk, false);
+        data += kStrongChunk;
+        count -= kStrongChunk;
+    }
     while (count > 0) {
         // A whole chunk with bytes after it is not the last.
-        if (m_chunkHeld == kStrongChunk)
-            pull(kStrongChunk, false);
+        if (m_chunkHeld == kStrongChunk) {
+            pull(m_chunk.data(), kStrongChunk, false);
+            m_chunkHeld = 0;
+        }
         const std::size_t taken = std::min(count, kStrongChunk - m_chunkHeld);
         std::memcpy(m_chunk.data() + m_chunkHeld, data, taken);
         m_chunkHeld += taken;
@@ -124,21 +152,38 @@ void StrongReader::read(const unsigned char* data, std::size_t count)
 
 void StrongReader::finish()
 {
-    if (m_headerHeld < kStrongHeader || m_chunkHeld < kStrongChunkOverhead)
+    if (m_headerHeld < kStrongHeader || m_chunkHeld < kStrongChunkOverhead) {
+        flush();
         throw EStrongMessageRefused();
-    pull(m_chunkHeld, true);
+    }
+    pull(m_chunk.data(), m_chunkHeld, true);
+    m_chunkHeld = 0;
+    flush();
 }
 
-void StrongReader::pull(std::size_t chunkSize, bool last)
+void StrongReader::pull(const unsigned char* chunk, std::size_t chunkSize, bool last)
 {
+    if (m_batch.size() + kStrongPiece > m_batch.capacity())
+        flush();
+    const std::size_t at = m_batch.size();
+    m_batch.resize(at + chunkSize - kStrongChunkOverhead);
     unsigned long long length = 0;
     unsigned char tag = 0;
-    if (crypto_secretstream_xchacha20poly1305_pull(stateIn(m_state), m_piece.data(), &length, &tag, m_chunk.data(),
+    if (crypto_secretstream_xchacha20poly1305_pull(stateIn(m_state), m_batch.data() + at, &length, &tag, chunk,
                                                    chunkSize, nullptr, 0) != 0 ||
-        tag != (last ? kTagFinal : kTagMessage))
+        tag != (last ? kTagFinal : kTagMessage)) {
+        // What was verified before goes on; nothing of this chunk does.
+        m_batch.resize(at);
+        flush();
         throw EStrongMessageRefused();
-    m_chunkHeld = 0;
-    m_out(m_piece.data(), static_cast<std::size_t>(length));
+    }
+}
+
+void StrongReader::flush()
+{
+    if (!m_batch.empty())
+        m_out(m_batch.data(), m_batch.size());
+    m_batch.clear();
 }
 
 } // namespace qb

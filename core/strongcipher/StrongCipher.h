@@ -9,6 +9,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string_view>
+#include <vector>
 
 // Strong messages: libsodium's secretstream (XChaCha20-Poly1305), which encrypts and authenticates, under a key
 // derived from a correspondent's key file. The format, byte for byte, so that another implementation reads and writes
@@ -31,6 +32,8 @@ constexpr std::size_t kStrongHeader = kStrongSignature.size() + crypto_secretstr
 constexpr std::size_t kStrongLeastSize = kStrongHeader + kStrongChunkOverhead;
 // Usable key bytes a strong message key is made from at the least: 40 generated digits carry 132 bits.
 constexpr std::size_t kStrongLeastKeyBytes = 40;
+// Pieces handed on at a time.
+constexpr std::size_t kStrongBatch = 16;
 
 // The size of the strong message of `plaintextSize` bytes.
 std::uint64_t strongMessageSize(std::uint64_t plaintextSize);
@@ -67,7 +70,8 @@ private:
 using ByteOutput = std::function<void(const unsigned char* data, std::size_t count)>;
 
 // Writes a strong message a piece at a time to `out`: the signature and header at construction, each chunk once the
-// piece after it has begun (only then is it known not to be the last), the last at finish.
+// piece after it has begun (only then is it known not to be the last), the last at finish. Chunks are handed on a
+// batch at a time, so that a large message takes few writes.
 class StrongWriter
 {
 public:
@@ -76,19 +80,21 @@ public:
     void finish();
 
 private:
-    void push(unsigned char tag);
+    void push(const unsigned char* piece, std::size_t count, unsigned char tag);
+    void flush();
 
     ByteOutput m_out;
     SecretBytes m_state;
     SecretBytes m_piece; // plaintext waiting to be pushed
     std::size_t m_held = 0;
-    std::array<unsigned char, kStrongChunk> m_chunk;
+    std::vector<unsigned char> m_batch;
 };
 
 // Reads a strong message a piece at a time, handing each piece of plaintext to `out` only once its chunk has
-// authenticated. Raises EStrongMessageRefused for anything but a whole, unchanged message made with this key: a
-// signature or header that is wrong, a chunk that does not authenticate, a FINAL chunk that is not the last or a last
-// chunk that is not FINAL, a message cut short, bytes after the FINAL chunk.
+// authenticated (a batch of pieces at a time, and those verified before a refusal too). Raises EStrongMessageRefused
+// for anything but a whole, unchanged message made with this key: a signature or header that is wrong, a chunk that
+// does not authenticate, a FINAL chunk that is not the last or a last chunk that is not FINAL, a message cut short,
+// bytes after the FINAL chunk.
 class StrongReader
 {
 public:
@@ -97,16 +103,17 @@ public:
     void finish();
 
 private:
-    void pull(std::size_t chunkSize, bool last);
+    void pull(const unsigned char* chunk, std::size_t chunkSize, bool last);
+    void flush();
 
     const StrongKey& m_key;
     ByteOutput m_out;
     SecretBytes m_state;
     std::array<unsigned char, kStrongHeader> m_header;
     std::size_t m_headerHeld = 0;
-    std::array<unsigned char, kStrongChunk> m_chunk;
+    std::vector<unsigned char> m_chunk; // a chunk that came in parts
     std::size_t m_chunkHeld = 0;
-    SecretBytes m_piece;
+    std::vector<unsigned char> m_batch;
 };
 
 } // namespace qb
