@@ -47,14 +47,19 @@ EKeyTooShort::EKeyTooShort(const std::string& name, std::uint64_t length)
 {
 }
 
-StrongKey CorrespondentKey::strongKey()
+void CorrespondentKey::readUsableBytes(const std::function<void(std::string_view)>& add)
 {
-    StrongKey key;
     for (SecretBytes piece = readPass(kReadPiece); !piece.empty(); piece = readPass(kReadPiece)) {
-        key.add(piece.view());
+        add(piece.view());
         if (piece.size() < kReadPiece)
             break;
     }
+}
+
+StrongKey CorrespondentKey::strongKey()
+{
+    StrongKey key;
+    readUsableBytes([&key](std::string_view bytes) { key.add(bytes); });
     if (key.length() < kStrongLeastKeyBytes)
         throw EKeyTooShort(m_name, key.length());
     key.finish();
@@ -64,11 +69,7 @@ StrongKey CorrespondentKey::strongKey()
 KeySummary CorrespondentKey::summary()
 {
     KeyFingerprint fingerprint;
-    for (SecretBytes piece = readPass(kReadPiece); !piece.empty(); piece = readPass(kReadPiece)) {
-        fingerprint.add(piece.view());
-        if (piece.size() < kReadPiece)
-            break;
-    }
+    readUsableBytes([&fingerprint](std::string_view bytes) { fingerprint.add(bytes); });
     const std::uint64_t length = fingerprint.length();
     return {fingerprint.finish(), length};
 }

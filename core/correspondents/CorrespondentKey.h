@@ -10,7 +10,9 @@
 #include "TextFile.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace qb {
 
@@ -57,6 +59,9 @@ public:
     void finish() { closeChecked(m_file); }
 
 private:
+    // Hands the key's usable bytes from where it stands to its end of data to `add`, a piece at a time; checked.
+    void readUsableBytes(const std::function<void(std::string_view)>& add);
+
     std::string m_name;
     TextFile m_file;
 };
