@@ -66,7 +66,7 @@ void TForm1::buildActions()
     static const CommandEntry commands[] = {
         {"NewMail1", "&New..", "Ctrl+N", "New Message", true, Picture::BlankPage, &TForm1::NewMail1Click},
         {"Open1", "&Open", "Ctrl+O", "Open File", true, Picture::OpenFolder, &TForm1::Open1Click},
-        {"Save1", "Save current", "", "Save current", true, Picture::FloppyDisk, &TForm1::Save1Click},
+        {"Save1", "Save current", "Ctrl+S", "Save current", true, Picture::FloppyDisk, &TForm1::Save1Click},
         {"SaveAs1", "Save &As..", "", "", false, {}, &TForm1::SaveAs1Click},
         {"NewKey1", "New &Recipiant", "", "", false, {}, &TForm1::NewKey1Click},
         {"NewRecipiantFile1", "New Recipiant &File", "", "", false, {}, &TForm1::NewRecipiantFile1Click},

@@ -53,6 +53,7 @@ void MessageFiles::NewMail1Click()
     m_view.edit2().setText(kUntitled);
     m_view.window().setCaption(std::string(kApplicationTitle) + " - [" + kUntitled + "]");
     m_view.memo1().clear();
+    m_session.shownMessage.showNothing(m_view.memo1());
     // The user has saved or declined to save what was there; an empty new message asks nothing on exit.
     m_view.memo1().setModified(false);
 }
@@ -84,11 +85,19 @@ bool MessageFiles::saveMessageAs()
         dialogs.confirmDestroying("OK to overwrite " + target, MessageButtons::YesNoCancel) != Answer::Yes)
         return false;
 
+    // What is on screen is what gets saved: text the user changed is written as Encrypt would take it; otherwise the
+    // message file is copied whole, since a file may hold more than the editor shows.
+    Editor& editor = m_view.memo1();
     const std::string source = m_view.edit2().text();
-    copyMessageFile(m_session.io, source, target);
-    m_view.memo1().setModified(false);
+    if (m_session.shownMessage.editedByUser(editor)) {
+        saveEditorPiecesAsFile(m_session.io, editor, target);
+        m_session.shownMessage.showFile(editor, target, currentIdentity(m_session.io, target));
+    } else {
+        copyMessageFile(m_session.io, source, target);
+        m_session.shownMessage.fileCopied(m_session.io, editor, source, target);
+    }
+    editor.setModified(false);
     m_view.edit2().setText(target);
-    m_session.shownMessage.fileCopied(m_session.io, m_view.memo1(), source, target);
     return true;
 }
 

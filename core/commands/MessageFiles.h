@@ -20,8 +20,9 @@ public:
     void Open1Click();
     // Loads a file into the editor and makes it the message file.
     void openfile(const std::string& fileName);
-    // Copies the message file to a chosen name and makes that the message file; returns quietly when
-    // the dialog or the overwrite question is turned down.
+    // Saves the message under a chosen name and makes that the message file: the editor's text when the user changed
+    // it since a command last left it, else a copy of the message file. Returns quietly when the dialog or the
+    // overwrite question is turned down.
     void SaveAs1Click();
     // SaveAs1Click, then clears the modified flag (also when nothing was saved).
     void Save1Click();

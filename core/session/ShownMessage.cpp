@@ -49,6 +49,16 @@ void ShownMessage::fileCopied(const IoContext& io, const Editor& editor, const s
     m_identity = currentIdentity(io, to);
 }
 
+void ShownMessage::showNothing(const Editor& editor)
+{
+    showFile(editor, std::string(), std::nullopt);
+}
+
+bool ShownMessage::editedByUser(const Editor& editor) const
+{
+    return m_revision ? !current(editor) : !editor.isEmpty();
+}
+
 bool ShownMessage::current(const Editor& editor) const
 {
     return m_revision == editor.revision();

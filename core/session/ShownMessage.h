@@ -35,6 +35,11 @@ public:
     // `from` was copied to `to`, which the path field names now: the editor shows `to`'s content if it showed `from`'s.
     void fileCopied(const IoContext& io, const Editor& editor, const std::string& from, const std::string& to);
 
+    // The editor was emptied for a new message: it shows no file.
+    void showNothing(const Editor& editor);
+    // True when the user has changed the text (typing, pasting, cutting, undoing) since a command last left it: an
+    // empty editor nothing has touched is unchanged.
+    bool editedByUser(const Editor& editor) const;
     // True when the editor shows the content `path` holds now.
     bool showsFile(const IoContext& io, const Editor& editor, const std::string& path) const;
     // The key fingerprint of the ciphertext the editor shows, or std::nullopt when it does not show Encrypt's result.

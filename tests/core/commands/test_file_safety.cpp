@@ -256,6 +256,9 @@ TEST_F(FileSafetyTest, FifosDevicesAndFoldersAreRefusedWithoutWaiting)
             Desk d(data);
             if (row.asPath)
                 d.view.pathField.setText(name);
+            // Save As copies the file when the editor shows it as a command left it.
+            if (row.command == Command::SaveAs)
+                d.session.shownMessage.showFile(d.view.editor, name, std::nullopt);
             const bool chooses = !row.asPath && row.command != Command::Decrypt;
             d.run(row.command, row.command == Command::SaveAs ? "copy.txt" : chooses ? name : "", row.boxes, "amy");
             std::string error = row.error;

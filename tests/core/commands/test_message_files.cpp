@@ -72,6 +72,7 @@ TEST_F(MessageFilesTest, NewClearsOnlyWhenTheMessageWasSavedOrGivenUp)
         const std::string target = dir.file(c.save == Save::NewTarget ? "new.txt" : "existing.txt");
         view.pathField.setText(source);
         view.editor.type("unsaved");
+        session.shownMessage.showFile(view.editor, source, std::nullopt); // shown as a command left it: copied
         view.editor.setModified(c.modified);
         if (c.saveMessage)
             view.scripted.answerMessage(*c.saveMessage);
@@ -126,7 +127,7 @@ TEST_F(MessageFilesTest, OpenLoadsTheFileAndMakesItTheMessageFile)
     EXPECT_EQ(view.mainWindow.caption(), "Quillbox 97 - [bob]");
 }
 
-// Save As copies the message file as it is on disk, never the editor's text.
+// Save As copies the message file as it is on disk when the editor shows it as a command left it.
 TEST_F(MessageFilesTest, SaveAsCopiesEveryByteOfTheMessageFileAndAsksBeforeOverwriting)
 {
     qbtest::ScopedWorkingDirectory cwd(dir.path());
@@ -175,6 +176,7 @@ TEST_F(MessageFilesTest, SaveAsCopiesEveryByteOfTheMessageFileAndAsksBeforeOverw
         qb::MessageFiles files(session, view);
         view.pathField.setText(row.source);
         view.editor.type("typed");
+        session.shownMessage.showFile(view.editor, row.source, std::nullopt); // as a command left it
         view.scripted.acceptSave(row.target);
         if (row.overwrite)
             view.scripted.answerMessage(*row.overwrite);
@@ -213,10 +215,39 @@ TEST_F(MessageFilesTest, SaveClearsTheModifiedFlagEvenWhenCancelled)
 
     // A save that fails ends the command before the flag is cleared.
     view.editor.type("typed again");
-    view.scripted.acceptSave(dir.file("copy.txt"));
+    view.scripted.acceptSave(dir.file("nofolder/copy.txt"));
     EXPECT_FALSE(run(&qb::MessageFiles::Save1Click));
     EXPECT_TRUE(view.editor.isModified());
-    EXPECT_FALSE(dir.exists("copy.txt"));
+    EXPECT_FALSE(dir.exists("nofolder"));
+}
+
+// What is on screen is what gets saved: text typed over an opened file, or a draft with no file behind it, lands as
+// typed, and stays on disk when New follows the Yes of "Save message?".
+TEST_F(MessageFilesTest, ChangedTextIsSavedAsShownAndSurvivesNew)
+{
+    dir.writeFile("notes.txt", "Notes v1.");
+    view.scripted.acceptOpen(dir.file("notes.txt"));
+    ASSERT_TRUE(run(&qb::MessageFiles::Open1Click));
+    view.editor.type("Notes v1.\r\nA paragraph typed since.");
+    view.scripted.answerMessage(Answer::Yes).acceptSave(dir.file("notes-saved.txt"));
+    ASSERT_TRUE(run(&qb::MessageFiles::NewMail1Click));
+    EXPECT_EQ(dir.readFile("notes-saved.txt"), "Notes v1.\r\nA paragraph typed since.");
+    EXPECT_EQ(dir.readFile("notes.txt"), "Notes v1.");
+
+    // A draft in the new, untitled message: there is no file to copy, and the text is what is saved.
+    view.editor.type("Draft");
+    view.scripted.acceptSave(dir.file("draft.txt"));
+    ASSERT_TRUE(run(&qb::MessageFiles::SaveAs1Click));
+    EXPECT_EQ(dir.readFile("draft.txt"), "Draft");
+    EXPECT_EQ(view.pathField.text(), dir.file("draft.txt"));
+
+    // Saved, it counts as unchanged: the next Save As copies the file, every byte of it.
+    dir.writeFile("draft.txt", std::string("Draft\0tail", 10));
+    session.shownMessage.showFile(view.editor, dir.file("draft.txt"),
+                                  qb::currentIdentity(session.io, dir.file("draft.txt")));
+    view.scripted.acceptSave(dir.file("again.txt"));
+    ASSERT_TRUE(run(&qb::MessageFiles::SaveAs1Click));
+    EXPECT_EQ(dir.readFile("again.txt"), std::string("Draft\0tail", 10));
 }
 
 } // namespace
