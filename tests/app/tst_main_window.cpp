@@ -470,8 +470,9 @@ private slots:
                                QString, QByteArray>;
         // clang-format off
         const Row rows[] = {
-            {"save to a missing file", {}, "", "x", "target.txt", "Save1",
-             "Quillbox 97: File not found.", QMessageBox::Critical, "target.txt", "<missing>"},
+            {"save text the code page lacks", {}, "", QString::fromUtf8("x \u4E2D"), "target.txt", "Save1",
+             "Quillbox 97: The message holds a character that cannot be saved: U+4E2D.", QMessageBox::Critical,
+             "target.txt", "<missing>"},
             {"encrypt without a key", {{"users.cfg", "carol\r\n"}, {"carol/newmail.txt", ""}}, "carol", "text", "",
              "Encrypt1", "Warning: Please select a Recipiant/Sender!", QMessageBox::Warning, "", ""},
             {"encrypt text the code page lacks", {{"users.cfg", "bob\r\n"}, {"bob/bob.key", "k"},
