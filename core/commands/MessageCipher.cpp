@@ -338,6 +338,7 @@ void MessageCipher::Encrypt1Click()
     if (undoesDecrypt && m_view.dialogs().confirmDestroying(kUndoesDecrypt, MessageButtons::YesNo) != Answer::Yes)
         Abort();
     const std::string path = requireMessagePath();
+    requireReplaceConsent(path, "encrypted");
     const std::string tempPath = tempPathFor(path);
     // A "*.tmp" message would be its own temporary file: there would be nowhere beside it to write the ciphertext.
     if (tempPath == path)
@@ -461,6 +462,7 @@ void MessageCipher::Decrypt1Click()
     std::string message = shown.showsFile(m_session.io, editor, path) ? fileMessage(path, keyFingerprint, mailText)
                                                                       : shownMessage(editor, keyFingerprint, mailText);
     requireMessageKey(m_session, m_view, keyFingerprint);
+    requireReplaceConsent(path, "decrypted");
     const bool strong = isStrongMessage(message);
     // Nothing to decrypt; the key loop needs at least one byte.
     if (message.empty())
@@ -511,6 +513,19 @@ void MessageCipher::Decrypt1Click()
     files.setCipher(correspondent, Cipher::Strong);
     m_view.showStatusMessage("Decrypted strongly with " + name + "'s key. Strong encryption is now on for " + name +
                              ".");
+}
+
+void MessageCipher::requireReplaceConsent(const std::string& path, const char* result)
+{
+    IoContext& io = m_session.io;
+    const std::string& name = m_session.currentuser;
+    const bool workingFile =
+        path == "Untitled" || (!name.empty() && path == m_session.correspondent(name).messageFile());
+    if (workingFile || m_session.shownMessage.showsFile(io, m_view.memo1(), path) || !fileExists(io, path))
+        return;
+    if (m_view.dialogs().confirmDestroying("Replace " + path + " with the " + result + " message?",
+                                           MessageButtons::YesNo) != Answer::Yes)
+        Abort();
 }
 
 Cipher MessageCipher::encryptingCipher()

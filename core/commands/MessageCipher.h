@@ -38,6 +38,10 @@ private:
     // `mailText` says whether the message came from mail text.
     std::string fileMessage(const std::string& path, std::string& keyFingerprint, bool& mailText);
     std::string shownMessage(const Editor& editor, std::string& keyFingerprint, bool& mailText);
+    // Encrypt and Decrypt write over the path field's file unasked only where it is the program's own working file (the
+    // selected correspondent's newmail.txt, or Untitled) or the editor shows it unchanged: any other file that is there
+    // is replaced only after a question naming it, No the default. `result` is "encrypted" or "decrypted".
+    void requireReplaceConsent(const std::string& path, const char* result);
     // The cipher Encrypt uses for the selected correspondent, warning of a setting that holds neither.
     Cipher encryptingCipher();
 

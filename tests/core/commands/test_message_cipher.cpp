@@ -607,8 +607,55 @@ TEST_F(MessageCipherTest, OwnTemporaryFileFailsWithItsIoError)
     dir.writeFile("bob/draft.tmp", "old");
     view->pathField.setText(dir.file("bob/draft.tmp"));
     view->editor.type("new text");
+    view->scripted.answerMessage(qb::Answer::Yes); // replace draft.tmp, which the editor does not show
     EXPECT_EQ(qbtest::errorTextOf([&] { cipher->Encrypt1Click(); }), "I/O error 32");
     EXPECT_EQ(dir.readFile("bob/draft.tmp"), "old");
+}
+
+// Encrypt and Decrypt write over the working file, or a file the editor shows unchanged, unasked; any other file only
+// once the user says so, No the default.
+TEST_F(MessageCipherTest, AFileTheEditorDoesNotShowIsReplacedOnlyWhenTheUserSaysSo)
+{
+    setKey("\x01");
+    const struct
+    {
+        const char* what;
+        Command command;
+        const char* file;
+        bool shown; // the editor shows the file as Open left it
+        std::optional<qb::Answer> answer;
+        const char* after;
+    } rows[] = {
+        {"working file", kEncrypt, "bob/newmail.txt", false, {}, "Idmmn"},
+        {"file shown unchanged", kDecrypt, "older.txt", true, {}, "Idmmn"},
+        {"other file, No", kDecrypt, "older.txt", false, qb::Answer::No, "a 60-byte record"},
+        {"other file, Yes", kDecrypt, "older.txt", false, qb::Answer::Yes, "Idmmn"},
+        {"other file, Encrypt, No", kEncrypt, "older.txt", false, qb::Answer::No, "a 60-byte record"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        renew();
+        dir.writeFile(row.file, "a 60-byte record");
+        view->pathField.setText(dir.file(row.file));
+        if (row.shown) {
+            dir.writeFile(row.file, "Hello");
+            openMessage(dir.file(row.file));
+        } else {
+            view->editor.type("Hello");
+        }
+        if (row.answer)
+            view->scripted.answerMessage(*row.answer);
+        qb::runCommand(view->scripted, [&] { ((*cipher).*row.command)(); });
+        const std::string question = std::string("Replace ") + dir.file(row.file) + " with the " +
+                                     (row.command == kEncrypt ? "encrypted" : "decrypted") + " message?";
+        EXPECT_EQ(view->scripted.boxTexts(),
+                  row.answer ? std::vector<std::string>{question} : std::vector<std::string>{});
+        if (row.answer)
+            EXPECT_EQ(view->scripted.boxes()[0].defaultButton, qb::DefaultButton::No);
+        EXPECT_EQ(dir.readFile(row.file), row.after);
+        if (row.answer == qb::Answer::No)
+            EXPECT_EQ(view->editor.text(), "Hello") << "the editor keeps its text";
+    }
 }
 
 } // namespace
