@@ -248,13 +248,7 @@ void TForm1::Memo1Change()
 
 void TForm1::ListBox1Click()
 {
-    run([this] {
-        qb::ListControl& list = m_view->listBox1();
-        const std::string name = list.item(list.itemIndex());
-        m_session.currentuser = name;
-        m_view->edit2().setText(m_session.correspondent(name).messageFile());
-        m_view->window().setCaption(std::string(qb::kApplicationTitle) + " - [" + name + "]");
-    });
+    run([this] { m_correspondents->ListBox1Click(); });
 }
 
 void TForm1::Timer1Timer()

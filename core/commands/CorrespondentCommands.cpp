@@ -2,6 +2,7 @@
 
 #include "Errors.h"
 #include "ListFiles.h"
+#include "ProductInfo.h"
 
 namespace qb {
 
@@ -84,6 +85,7 @@ void CorrespondentCommands::NewKey1Click()
     inform("New Directory and Key has been created for " + name);
     m_view.memo1().setModified(false);
     updateusers();
+    select(name);
 }
 
 void CorrespondentCommands::ImportKey1Click()
@@ -93,9 +95,13 @@ void CorrespondentCommands::ImportKey1Click()
     if (!m_files.usersFileReady())
         newrecipiantfile();
     if (m_files.hasKey(correspondent)) {
-        // The key there stays; the import that did not happen is not announced.
+        // The key there stays, and no file is asked for only to be thrown away.
         m_files.makeFolder(correspondent);
-        keepKey(name, chooseKeySource());
+        listName(name);
+        warn(name + " already has a key. It was kept.");
+        updateusers();
+        select(name);
+        Abort();
     }
     // Listed only once its key is whole: a cancel or a failure leaves the list as it was.
     std::string sourcePath;
@@ -108,6 +114,28 @@ void CorrespondentCommands::ImportKey1Click()
         announcement += "\n" + keptPartText(kept->length);
     inform(announcement);
     updateusers();
+    select(name);
+}
+
+void CorrespondentCommands::ListBox1Click()
+{
+    ListControl& list = m_view.listBox1();
+    const std::string name = list.item(list.itemIndex());
+    m_session.currentuser = name;
+    m_view.edit2().setText(m_session.correspondent(name).messageFile());
+    m_view.window().setCaption(std::string(kApplicationTitle) + " - [" + name + "]");
+}
+
+void CorrespondentCommands::select(const std::string& name)
+{
+    ListControl& list = m_view.listBox1();
+    for (int index = 0; index < list.count(); ++index) {
+        if (list.item(index) == name) {
+            list.setItemIndex(index);
+            ListBox1Click();
+            return;
+        }
+    }
 }
 
 void CorrespondentCommands::requireRekeyConsent(const std::string& name)

@@ -26,6 +26,9 @@ public:
     void NewKey1Click();
     // File > Import Key: registers a name whose key is copied from a file the user picks.
     void ImportKey1Click();
+    // A click on the list: the entry chosen becomes the correspondent the commands work with, the path field names
+    // its working message, and the caption names it.
+    void ListBox1Click();
     // What accepting the open dialog during Import Key runs; the import itself reads the chosen name.
     void openkey() {}
 
@@ -43,6 +46,8 @@ private:
     void requireRekeyConsent(const std::string& name);
     // Lists the name whose key stays, says the file was not imported, and stops.
     [[noreturn]] void keepKey(const std::string& name, const std::string& sourcePath);
+    // Selects `name` in the list as a click would, when it is listed.
+    void select(const std::string& name);
     // Appends the name to users.cfg unless listed; the list on screen then takes what was appended alone.
     void listName(const std::string& name);
     void inform(const std::string& text);

@@ -43,7 +43,8 @@ void requireRegistrableName(const std::string& name)
 {
     static const std::string reservedNames[] = {"users.cfg", "mail.cfg", "untitled"};
     const bool refused =
-        name.empty() || name.front() == '.' || name.find('/') != std::string::npos ||
+        name.empty() || name.front() == '.' || name.front() == ' ' || name.back() == ' ' ||
+        name.find('/') != std::string::npos ||
         std::any_of(name.begin(), name.end(), [](char c) { return isControlByte(static_cast<unsigned char>(c)); }) ||
         std::any_of(std::begin(reservedNames), std::end(reservedNames),
                     [&](const std::string& reserved) { return equalsIgnoringCase(name, reserved); });

@@ -34,7 +34,7 @@ private:
 };
 
 // Raises "Invalid filename" unless the name may become a correspondent: one folder name ("/" and NUL cannot stand in
-// one), not hidden and none of the program's own files in the data directory (users.cfg, mail.cfg, Untitled, in any
+// one), not hidden, without a blank at either end (its row would look like another name's) and none of the program's own files in the data directory (users.cfg, mail.cfg, Untitled, in any
 // case, which its folder would block), and one line of users.cfg with nothing a terminal would act on (no control
 // character: CR, LF and 26 would also split the line or end the list).
 void requireRegistrableName(const std::string& name);

@@ -718,14 +718,14 @@ private slots:
         QCOMPARE(readFile(f.path("Carol/Carol.key")).size(), 1000);
         QCOMPARE(qbtest::entries(*f.listBox1()), QStringList({"bob", "Carol"}));
 
-        // The chosen correspondent stays chosen across the reload, and the path field keeps the file it names.
+        // The name just registered is chosen, as a click on it would choose it.
         f.select(QStringLiteral("bob"));
         f.form->view().edit2().setText("letter.txt");
         modal.enterText(QStringLiteral("alice")).clickBox(QStringLiteral("OK"));
         f.trigger("NewKey1");
         QVERIFY(modal.done());
-        QCOMPARE(f.listBox1()->text(f.listBox1()->selectedRow()), QStringLiteral("bob"));
-        QCOMPARE(f.selection(), QStringLiteral("bob | Quillbox 97 - [bob] | letter.txt"));
+        QCOMPARE(f.listBox1()->text(f.listBox1()->selectedRow()), QStringLiteral("alice"));
+        QCOMPARE(f.selection(), QStringLiteral("alice | Quillbox 97 - [alice] | ") + f.path("alice/newmail.txt"));
     }
 };
 

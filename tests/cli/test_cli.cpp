@@ -282,6 +282,7 @@ TEST_F(CliTest, FailuresExitWithTheirStatusAndTheProgramsText)
          1,
          "quillbox-cli: Mail.cfg: Invalid filename\n"},
         {"a name with a control character", {"add", "tab\there"}, 1, "quillbox-cli: tab\\x09here: Invalid filename\n"},
+        {"a name with a trailing blank", {"add", "Ben "}, 1, "quillbox-cli: Ben : Invalid filename\n"},
         {"a name the window could not show",
          {"import", "sn\xE2\x98\x83w", marked},
          1,
