@@ -54,18 +54,20 @@ std::size_t chunkFor(std::int64_t remaining)
     Abort();
 }
 
-// A message that names its key is decrypted with that key only: with another one selected nothing is written, and
-// the user learns whose key it names. A message that names none is taken as the selected correspondent's.
+// A message that names its key is decrypted with that key only: with another one selected, or none, nothing is
+// written, and the user learns whose key it names. A message that names none is taken as the selected
+// correspondent's.
 void requireMessageKey(Session& session, MainView& view, const std::string& fingerprint)
 {
     if (fingerprint.empty())
         return;
-    const std::optional<std::string> selected = CorrespondentFiles(session).keyFingerprint(session.currentuser);
-    if (!selected)
-        warnNoCorrespondent(view);
-    if (*selected == fingerprint)
+    const std::optional<std::string> selected =
+        session.currentuser.empty() ? std::nullopt : CorrespondentFiles(session).keyFingerprint(session.currentuser);
+    if (selected == fingerprint)
         return;
     const std::optional<std::string> holder = CorrespondentFiles(session).firstHolderOf(fingerprint);
+    if (!selected && !holder)
+        warnNoCorrespondent(view);
     view.dialogs().messageBox(holder ? "This message was encrypted with " + *holder + "'s key. Select " + *holder +
                                            " and choose Decrypt again."
                                      : noKeyHolderText(fingerprint) + ".",

@@ -444,13 +444,19 @@ TEST_F(MessageCipherTest, MailTextNamingAnotherKeyIsRefusedWithAWarningAndNothin
     dir.writeFile("ann/ann.key", "the key alice and ann share");
     dir.makeFolder("work");
     qbtest::ScopedWorkingDirectory inWork(dir.file("work"));
-    const std::pair<std::string, std::string> rows[] = {
-        {qb::keyFingerprint("the key alice and ann share"),
-         "This message was encrypted with alice's key. Select alice and choose Decrypt again."},
-        {"0000 1111 2222 3333",
-         "None of your correspondents holds the key this message was encrypted with (Key: 0000 1111 2222 3333)."}};
-    for (const auto& [key, warning] : rows) {
+    const std::string alices = "This message was encrypted with alice's key. Select alice and choose Decrypt again.";
+    const struct
+    {
+        std::string selected, key, warning;
+    } rows[] = {
+        {"bob", qb::keyFingerprint("the key alice and ann share"), alices},
+        {"", qb::keyFingerprint("the key alice and ann share"), alices}, // nobody chosen: the holder is named
+        {"bob", "0000 1111 2222 3333",
+         "None of your correspondents holds the key this message was encrypted with (Key: 0000 1111 2222 3333)."},
+        {"", "0000 1111 2222 3333", kNoCorrespondent}};
+    for (const auto& [selected, key, warning] : rows) {
         SCOPED_TRACE(warning);
+        session.currentuser = selected;
         renew();
         view->pathField.setText("Untitled");
         view->editor.type(qb::armorMailText("ciphertext", key));
