@@ -10,16 +10,18 @@
 
 namespace qb {
 
-void QtProcessStarter::start(const std::string& commandLine)
+std::string QtProcessStarter::start(const CommandLine& command)
 {
-    const std::optional<CommandLine> parts = splitCommandLine(commandLine);
-    if (!parts)
-        return;
     // The parts name files by their bytes on disk, so they are decoded as the file system encodes names.
     QStringList arguments;
-    for (const std::string& argument : parts->arguments)
+    for (const std::string& argument : command.arguments)
         arguments << QFile::decodeName(QByteArray::fromStdString(argument));
-    QProcess::startDetached(QFile::decodeName(QByteArray::fromStdString(parts->program)), arguments);
+    QProcess process;
+    process.setProgram(QFile::decodeName(QByteArray::fromStdString(command.program)));
+    process.setArguments(arguments);
+    if (process.startDetached())
+        return {};
+    return process.errorString().toStdString();
 }
 
 void QtProcessStarter::openUrl(const std::string& url)

@@ -6,12 +6,11 @@
 
 namespace qb {
 
-// Starts a command line as a detached process, or a page in the desktop's default browser. A line that names no
-// program starts nothing, and nothing is reported either way.
+// Starts a program as a detached process, or a page in the desktop's default browser.
 class QtProcessStarter : public ProcessStarter
 {
 public:
-    void start(const std::string& commandLine) override;
+    std::string start(const CommandLine& command) override;
     void openUrl(const std::string& url) override;
 };
 

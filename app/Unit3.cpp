@@ -1,5 +1,6 @@
 #include "Unit3.h"
 
+#include "CommandLine.h"
 #include "CommandRunner.h"
 #include "LetterTiles.h"
 #include "Pictures.h"
@@ -150,10 +151,9 @@ void TForm3::Button2Click()
             m_starter.openUrl(qb::kHomePage);
             return;
         }
-        const std::string homePage = std::string(" ") + qb::kHomePage;
         // A cancelled choice starts nothing: the name left in the shared dialog may be any earlier file.
         if (m_mainDialogs.executeOpenDialog())
-            m_starter.start(m_mainDialogs.openDialogFileName() + homePage);
+            qb::startCommand(m_starter, m_mainDialogs, {m_mainDialogs.openDialogFileName(), {qb::kHomePage}});
     });
 }
 

@@ -6,6 +6,9 @@
 
 namespace qb {
 
+class Dialogs;
+class ProcessStarter;
+
 // A command line taken apart into a program file and its arguments.
 struct CommandLine
 {
@@ -15,10 +18,14 @@ struct CommandLine
     bool operator==(const CommandLine& other) const { return program == other.program && arguments == other.arguments; }
 };
 
-// Registered command lines are unquoted program paths that may hold blanks, optionally followed by a
-// blank and arguments. The program is the whole line when it names an existing file, otherwise the
-// longest blank-separated prefix that does; the rest is split at blanks. The line ends at its first NUL.
-// Nothing names a program: std::nullopt.
+// A registered command line, by fixed rules: a whole line that names an existing file runs that file (registered paths
+// may hold blanks, unquoted); otherwise the line is split at blanks outside double quotes and the quotes are removed
+// (no escapes, no shell). The line ends at its first NUL. A line with no word: std::nullopt.
 std::optional<CommandLine> splitCommandLine(const std::string& line);
+
+// Starts `command`, its program looked up on PATH when the name holds no "/". A program that cannot be found or
+// started is shown as a warning naming it and the system's reason ("Cannot start NAME: reason"), and false returned;
+// what the started program does afterwards is not watched.
+bool startCommand(ProcessStarter& starter, Dialogs& dialogs, CommandLine command);
 
 } // namespace qb

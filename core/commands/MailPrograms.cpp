@@ -1,5 +1,6 @@
 #include "MailPrograms.h"
 
+#include "CommandLine.h"
 #include "Errors.h"
 #include "ListFiles.h"
 #include "TextFile.h"
@@ -138,7 +139,11 @@ void MailPrograms::Button1Click()
     io.check();
     closeChecked(mailfile);
 
-    m_starter.start(commandLine);
+    // A line that names nothing starts nothing; one that cannot start says why, and the window stays.
+    if (const std::optional<CommandLine> command = splitCommandLine(commandLine)) {
+        if (!startCommand(m_starter, m_dialogs, *command))
+            return;
+    }
     m_view.close();
 }
 

@@ -171,12 +171,16 @@ public:
     virtual void setText(const std::string& text) = 0;
 };
 
-// Starts a command line as a new process with a normal window; the outcome is not reported.
+struct CommandLine;
+
+// Starts programs as new processes with a normal window.
 class ProcessStarter
 {
 public:
     virtual ~ProcessStarter() = default;
-    virtual void start(const std::string& commandLine) = 0;
+    // Starts the program file with its arguments: empty when it started, else why it did not. What it does afterwards
+    // is not watched.
+    virtual std::string start(const CommandLine& command) = 0;
     // Opens `url` in the desktop's default browser; the outcome is not reported.
     virtual void openUrl(const std::string& url) = 0;
 };

@@ -205,9 +205,22 @@ private slots:
         QLocale::setDefault(QLocale::c());
     }
 
+    // An executable file at `path`, for a start to find.
+    static std::string makeProgram(const QString& path)
+    {
+        qbtest::writeFile(path, "#!/bin/sh\n");
+        QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner);
+        return QFile::encodeName(path).toStdString();
+    }
+
     void aboutGotoMyPage()
     {
         const std::string url = qb::kHomePage;
+        // Browsers that are there, so that they start; one with a blank in its path.
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("web browser")));
+        const std::string browser = makeProgram(dir.filePath(QStringLiteral("web browser/run")));
+        const std::string lynx = makeProgram(dir.filePath(QStringLiteral("lynx")));
         struct Row
         {
             qb::Answer answer;
@@ -219,8 +232,8 @@ private slots:
         };
         const Row rows[] = {
             {qb::Answer::Yes, "", "", {}, 0, {url}},
-            {qb::Answer::No, "", "/opt/web browser/run", {"/opt/web browser/run " + url}, 1, {}},
-            {qb::Answer::Cancel, "", "/usr/bin/lynx", {"/usr/bin/lynx " + url}, 1, {}},
+            {qb::Answer::No, "", browser, {browser + " " + url}, 1, {}},
+            {qb::Answer::Cancel, "", lynx, {lynx + " " + url}, 1, {}},
             // A cancelled choice starts nothing, not even a file chosen earlier for something else.
             {qb::Answer::No, "/home/me/secret.key", "", {}, 1, {}},
         };
@@ -250,9 +263,12 @@ private slots:
     void mailProgramsWindow()
     {
         QTemporaryDir dir;
+        const std::string pine = makeProgram(dir.filePath(QStringLiteral("pine")));
+        const std::string cafe = makeProgram(dir.filePath(QStringLiteral("cafe")));
+        const std::string elm = makeProgram(dir.filePath(QStringLiteral("elm")));
         // Loaded in file order and sorted once loading ends; names are windows-1252 bytes.
-        qbtest::writeFile(dir.filePath("mail.cfg"),
-                          "Pine\r\n/usr/bin/pine\r\nCaf\xe9\r\n/opt/cafe\r\nElm\r\n/usr/bin/elm\r\n");
+        qbtest::writeFile(dir.filePath("mail.cfg"), QByteArray::fromStdString("Pine\r\n" + pine + "\r\nCaf\xe9\r\n" +
+                                                                              cafe + "\r\nElm\r\n" + elm + "\r\n"));
         qb::Session session;
         session.currentdirectory = QFile::encodeName(dir.path()).toStdString();
         ScriptedDialogs dialogs;
@@ -294,7 +310,7 @@ private slots:
                               list->viewport()->rect().bottomLeft() + QPoint(5, -5));
             click(shown, "Button1");
         }));
-        QCOMPARE(starter.started, (Texts{"/opt/cafe", "/usr/bin/pine", "/usr/bin/elm"}));
+        QCOMPARE(starter.started, (Texts{cafe, pine, elm}));
         QCOMPARE(qbtest::qStrings(dialogs.problems()), QStringList());
     }
 
@@ -309,11 +325,10 @@ private slots:
                                       ".part\" \"" + record + "\"\n");
         QVERIFY(QFile::setPermissions(script, QFile::permissions(script) | QFileDevice::ExeOwner));
 
-        const std::pair<std::string, QByteArray> rows[] = {
-            {" " + std::string(qb::kHomePage) + " second", QByteArray("2\n") + qb::kHomePage + "\nsecond\n"},
-            {"", "0\n"}};
+        const std::pair<std::vector<std::string>, QByteArray> rows[] = {
+            {{qb::kHomePage, "second"}, QByteArray("2\n") + qb::kHomePage + "\nsecond\n"}, {{}, "0\n"}};
         for (const auto& [arguments, recorded] : rows) {
-            qb::QtProcessStarter().start(QFile::encodeName(script).toStdString() + arguments);
+            QCOMPARE(qb::QtProcessStarter().start({QFile::encodeName(script).toStdString(), arguments}), std::string());
             QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 20000);
             QCOMPARE(qbtest::readFile(record), recorded);
             QVERIFY(QFile::remove(record));

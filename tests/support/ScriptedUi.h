@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CommandLine.h"
 #include "Ui.h"
 
 #include <cstdint>
@@ -273,11 +274,20 @@ public:
     int closed = 0;
 };
 
-// Records command lines and pages instead of starting processes.
+// Records programs and pages instead of starting processes; a program in `refused` does not start, for that reason.
 class RecordingProcessStarter : public qb::ProcessStarter
 {
 public:
-    void start(const std::string& commandLine) override { started.push_back(commandLine); }
+    std::string start(const qb::CommandLine& command) override
+    {
+        std::string line = command.program;
+        for (const std::string& argument : command.arguments)
+            line += " " + argument;
+        started.push_back(line);
+        return command.program == refused ? refusal : std::string();
+    }
+    std::string refused;
+    std::string refusal;
     void openUrl(const std::string& url) override { opened.push_back(url); }
     std::vector<std::string> started;
     std::vector<std::string> opened;

@@ -1,98 +1,94 @@
 #include "CommandLine.h"
+#include "ScriptedUi.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
 namespace {
 
-TEST(CommandLine, TheLongestPrefixNamingAFileIsTheProgramAndTheRestItsArguments)
+// PATH as a test sets it, put back afterwards.
+class ScopedPath
+{
+public:
+    explicit ScopedPath(const std::string& path)
+    {
+        if (const char* old = std::getenv("PATH"))
+            m_old = old;
+        ::setenv("PATH", path.c_str(), 1);
+    }
+    ~ScopedPath() { ::setenv("PATH", m_old.c_str(), 1); }
+
+private:
+    std::string m_old;
+};
+
+TEST(CommandLine, ALineIsAWholeFileOrWordsSplitAtBlanksOutsideQuotes)
 {
     qbtest::TempDir dir;
-    dir.makeFolder("Program Files");
-    dir.makeFolder("Program Files/Mail App");
-    dir.writeFile("Program Files/Mail App/mail app", "#!/bin/sh\n");
-    dir.writeFile("Program Files/Mail App/mail", "#!/bin/sh\n");
-    const std::string mailApp = dir.file("Program Files/Mail App/mail app");
-    const std::string mail = dir.file("Program Files/Mail App/mail");
-    const std::string url = "http://www.quillbox.example/";
-
+    dir.makeFolder("Mail App");
+    dir.writeFile("Mail App/mail app", "#!/bin/sh\n");
+    const std::string mailApp = dir.file("Mail App/mail app");
+    const std::string nul(1, '\0');
     const std::pair<std::string, std::optional<qb::CommandLine>> rows[] = {
+        // A registered path with blanks, unquoted.
         {mailApp, qb::CommandLine{mailApp, {}}},
-        // "mail app" is longer than "mail", and both exist.
-        {mailApp + " -to me", qb::CommandLine{mailApp, {"-to", "me"}}},
-        {mail + " " + url, qb::CommandLine{mail, {url}}},
-        {mail + "  a   b ", qb::CommandLine{mail, {"a", "b"}}},
+        {"xterm -e mutt", qb::CommandLine{"xterm", {"-e", "mutt"}}},
+        {"/usr/bin/xterm -T \"My Mail\" -e mutt", qb::CommandLine{"/usr/bin/xterm", {"-T", "My Mail", "-e", "mutt"}}},
+        {"\"" + mailApp + "\" -to me", qb::CommandLine{mailApp, {"-to", "me"}}},
+        {"mutt  -y \"\" ", qb::CommandLine{"mutt", {"-y", ""}}},
+        {"mutt -x" + nul + " -y", qb::CommandLine{"mutt", {"-x"}}},
         {"", std::nullopt},
-        {" " + url, std::nullopt},
-        {dir.file("missing") + " " + url, std::nullopt},
-        // A folder is not a program.
-        {dir.file("Program Files/Mail App") + " x", std::nullopt},
+        {"   ", std::nullopt},
     };
     for (const auto& [line, expected] : rows)
         EXPECT_EQ(qb::splitCommandLine(line), expected) << line;
 }
 
-} // namespace
-
-namespace {
-
-struct MailFolder
+TEST(CommandLine, AProgramIsLookedUpOnThePathAndAFailingStartSaysWhy)
 {
-    MailFolder()
-    {
-        dir.makeFolder("Mail App");
-        dir.writeFile("Mail App/mail", "#!/bin/sh\n");
-        dir.writeFile("Mail App/mail app", "#!/bin/sh\n");
-    }
     qbtest::TempDir dir;
-    const std::string mail = dir.file("Mail App/mail");
-    const std::string mailApp = dir.file("Mail App/mail app");
-};
-
-TEST(CommandLine, TheLineEndsAtItsFirstNul)
-{
-    const MailFolder folder;
-    const std::string nul(1, '\0');
-    struct Row
+    dir.makeFolder("bin");
+    dir.writeFile("bin/mailer", "#!/bin/sh\n");
+    ::chmod(dir.file("bin/mailer").c_str(), 0755);
+    dir.writeFile("bin/plain", "not a program");
+    const ScopedPath path(dir.file("nowhere") + ":" + dir.file("bin"));
+    const struct
     {
-        const char* name;
         std::string line;
-        std::optional<qb::CommandLine> expected;
+        std::string started;
+        std::string warning;
+    } rows[] = {
+        {"mailer -y", dir.file("bin/mailer") + " -y", ""},
+        {dir.file("bin/mailer") + " \"a b\"", dir.file("bin/mailer") + " a b", ""},
+        {"no-such-mailer -y", "", "Cannot start no-such-mailer: No such file or directory"},
+        {dir.file("bin"), "", "Cannot start " + dir.file("bin") + ": Is a directory"},
     };
-    const Row rows[] = {
-        {"inside the program's name", folder.mail + nul + " app", qb::CommandLine{folder.mail, {}}},
-        {"right after the program", folder.mail + nul + " -to me", qb::CommandLine{folder.mail, {}}},
-        {"inside an argument", folder.mail + " -to" + nul + "x me", qb::CommandLine{folder.mail, {"-to"}}},
-        {"after a program with a blank", folder.mail + " app" + nul + " x", qb::CommandLine{folder.mailApp, {}}},
-        {"first byte", nul + folder.mail, std::nullopt},
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(qb::splitCommandLine(row.line), row.expected) << row.name;
-}
-
-TEST(CommandLine, AMebibyteLineWithManyBlanksIsSplitInFull)
-{
-    const MailFolder folder;
-    std::string arguments;
-    std::vector<std::string> expected;
-    while (arguments.size() < (1u << 20)) {
-        expected.push_back(std::to_string(expected.size()));
-        arguments += " " + expected.back();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.line);
+        qbtest::RecordingProcessStarter starter;
+        qbtest::ScriptedDialogs dialogs;
+        if (!row.warning.empty())
+            dialogs.answerMessage(qb::Answer::Ok);
+        const bool started = qb::startCommand(starter, dialogs, *qb::splitCommandLine(row.line));
+        EXPECT_EQ(started, row.warning.empty());
+        EXPECT_EQ(starter.started, row.started.empty() ? std::vector<std::string>{} : std::vector{row.started});
+        EXPECT_EQ(dialogs.boxTexts(), row.warning.empty() ? std::vector<std::string>{} : std::vector{row.warning});
     }
-    struct Row
-    {
-        const char* name;
-        std::string line;
-        std::optional<qb::CommandLine> expected;
-    };
-    const Row rows[] = {
-        {"program with a blank", folder.mailApp + arguments, qb::CommandLine{folder.mailApp, expected}},
-        {"shorter program", folder.mail + arguments, qb::CommandLine{folder.mail, expected}},
-        {"no program", folder.dir.file("missing") + arguments, std::nullopt},
-        {"a blank for every byte", folder.mail + std::string(1u << 20, ' '), qb::CommandLine{folder.mail, {}}},
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(qb::splitCommandLine(row.line), row.expected) << row.name;
+    // Root may run anything, so the refusal of a file without run permission is seen only as another user; a start
+    // the system refuses is said with its reason.
+    qbtest::RecordingProcessStarter starter;
+    starter.refused = dir.file("bin/mailer");
+    starter.refusal = "Process failed to start: Permission denied";
+    qbtest::ScriptedDialogs dialogs;
+    dialogs.answerMessage(qb::Answer::Ok);
+    EXPECT_FALSE(qb::startCommand(starter, dialogs, {"mailer", {}}));
+    EXPECT_EQ(dialogs.boxTexts(),
+              std::vector<std::string>{"Cannot start mailer: Process failed to start: Permission denied"});
 }
 
 } // namespace

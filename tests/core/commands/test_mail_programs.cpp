@@ -192,17 +192,19 @@ TEST_F(MailProgramsTest, AddProgramRefusesTextsThatWouldBreakTheRecords)
 
 TEST_F(MailProgramsTest, RunStartsTheLineAfterTheFirstEqualLineOrSaysNoneWasFound)
 {
-    const std::string twoMails = "Mail\r\n/first\r\nMail\r\n/second\r\n";
+    // Programs that are there, so that they start.
+    const std::string pineAndElm = "Pine\r\n/bin/false\r\nElm\r\n/bin/true\r\n";
+    const std::string twoMails = "Mail\r\n/bin/true\r\nMail\r\n/bin/false\r\n";
     const struct
     {
         std::string listed, selected;
         std::optional<std::string> atRun, started;
     } rows[] = {
-        {kPineAndElm, "Elm", kPineAndElm, "/usr/bin/elm"},
-        {twoMails, "Mail", twoMails, "/first"},
-        // Command lines are compared too: "B" matches A's command line, and B's name is started.
-        {"A\r\nB\r\nB\r\n/b\r\n", "B", "A\r\nB\r\nB\r\n/b\r\n", "B"},
-        // The one empty entry of an empty file starts the empty read at end of data.
+        {pineAndElm, "Elm", pineAndElm, "/bin/true"},
+        {twoMails, "Mail", twoMails, "/bin/true"},
+        // Command lines are compared too: "/bin/true" matches A's command line, and the next line is started.
+        {"A\r\n/bin/true\r\n/bin/true\r\n/b\r\n", "/bin/true", "A\r\n/bin/true\r\n/bin/true\r\n/b\r\n", "/bin/true"},
+        // The one empty entry of an empty file reads an empty command line at end of data, which starts nothing.
         {"", "", "", ""},
         // By the time Run reads the file, the name has gone from it, or the file itself has.
         {kPineAndElm, "Elm", "Pine\r\n/usr/bin/pine\r\n", std::nullopt},
@@ -221,7 +223,7 @@ TEST_F(MailProgramsTest, RunStartsTheLineAfterTheFirstEqualLineOrSaysNoneWasFoun
         starter.started.clear();
         view.closed = 0;
         EXPECT_TRUE(run(&qb::MailPrograms::Button1Click));
-        EXPECT_EQ(starter.started, row.started ? Texts{*row.started} : Texts{});
+        EXPECT_EQ(starter.started, row.started && !row.started->empty() ? Texts{*row.started} : Texts{});
         EXPECT_EQ(boxes(), row.started ? Texts{} : Texts{"No programs or none selected"});
         EXPECT_EQ(view.closed, row.started ? 1 : 0);
     }
