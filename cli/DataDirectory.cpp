@@ -1,5 +1,6 @@
 #include "DataDirectory.h"
 
+#include "CliErrors.h"
 #include "Errors.h"
 #include "TerminalText.h"
 
@@ -26,10 +27,10 @@ std::string homeDirectory()
     return "";
 }
 
-[[noreturn]] void cannotCreate(const std::string& path)
+// "quillbox-cli: PATH: reason", for the folder that could not be made.
+[[noreturn]] void cannotCreate(const std::string& path, int error)
 {
-    throw qb::Error("cannot create the data directory " + withVisibleControls(path) +
-                    "; set QUILLBOX_DATA to a folder you can write to.");
+    throw FileError(path, std::strerror(error));
 }
 
 } // namespace
@@ -48,15 +49,17 @@ void makeDataDirectory(const std::string& path)
     // Folders above it as the user's umask makes them; only the data directory itself holds keys.
     for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
         if (::mkdir(path.substr(0, slash).c_str(), 0777) != 0 && errno != EEXIST)
-            cannotCreate(path);
+            cannotCreate(path.substr(0, slash), errno);
     }
     if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
-        cannotCreate(path);
+        cannotCreate(path, errno);
     struct stat info
     {
     };
-    if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
-        cannotCreate(path);
+    if (::stat(path.c_str(), &info) != 0)
+        cannotCreate(path, errno);
+    if (!S_ISDIR(info.st_mode))
+        cannotCreate(path, ENOTDIR);
 }
 
 void enterDataDirectory(qb::Session& session, const std::string& path)

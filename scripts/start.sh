@@ -16,8 +16,8 @@ fi
 data=${QUILLBOX_DATA:-$HOME/Quillbox}
 # Only its owner may read it, as it holds the correspondents' keys; folders above it are left as usual.
 # shellcheck disable=SC2174
-if ! mkdir -p -m 700 -- "$data" 2>/dev/null || [[ ! -x $data ]]; then
-    echo "Cannot create the data directory $data; set QUILLBOX_DATA to a folder you can write to." >&2
+if ! reason=$(mkdir -p -m 700 -- "$data" 2>&1) || [[ ! -x $data ]]; then
+    echo "Cannot create the data directory $data (${reason##*: }); set QUILLBOX_DATA to a folder you can write to." >&2
     exit 1
 fi
 

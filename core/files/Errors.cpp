@@ -52,6 +52,11 @@ EDataDirectory::EDataDirectory(int code)
 {
 }
 
+EDataDirectory::EDataDirectory(const std::string& folder, int code)
+    : Error("The data directory " + folder + " cannot be used: " + std::strerror(code))
+{
+}
+
 void Abort()
 {
     throw EAbort();

@@ -92,6 +92,8 @@ class EDataDirectory : public Error
 {
 public:
     explicit EDataDirectory(int code);
+    // A folder that is there but cannot be written or searched, named with the reason.
+    EDataDirectory(const std::string& folder, int code);
 };
 
 // The silent stop: ends the running command without a message. Not an Error, so nothing shows it.

@@ -20,6 +20,9 @@ void Session::getcurrentdirectory()
     const std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(buffer), ::closedir);
     if (!folder)
         throw EDataDirectory(errno);
+    // Said at once, rather than as a bare "File access denied" at the first New Recipiant.
+    if (::access(buffer, W_OK | X_OK) != 0)
+        throw EDataDirectory(buffer, errno);
     currentdirectory = buffer;
 }
 

@@ -21,8 +21,8 @@ struct Session
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // Captures the process's working directory as the data directory. One that is gone or cannot be listed:
-    // EDataDirectory.
+    // Captures the process's working directory as the data directory. One that is gone, cannot be listed, or cannot
+    // be written or searched: EDataDirectory.
     void getcurrentdirectory();
 
     std::string usersFilePath() const; // DIR/users.cfg

@@ -50,4 +50,16 @@ TEST(DataDirectory, AFolderThatCannotBeListedIsRefused)
     ::chmod(unlisted.c_str(), 0700);
 }
 
+TEST(DataDirectory, AFolderThatCannotBeWrittenIsRefusedNamingIt)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "permission checks do not apply to root";
+    qbtest::TempDir dir;
+    dir.makeFolder("read-only");
+    const std::string readOnly = dir.file("read-only");
+    EXPECT_EQ(captureFailure(readOnly, [&] { ASSERT_EQ(::chmod(readOnly.c_str(), 0500), 0); }),
+              "The data directory " + readOnly + " cannot be used: " + std::strerror(EACCES));
+    ::chmod(readOnly.c_str(), 0700);
+}
+
 } // namespace
