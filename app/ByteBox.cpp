@@ -2,51 +2,92 @@
 
 #include <QColor>
 #include <QFont>
+#include <QFontMetricsF>
+#include <QHashFunctions>
+#include <QPaintDevice>
 #include <QPainter>
+#include <QPixmap>
 #include <QRectF>
 #include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 namespace qb {
 namespace {
 
-constexpr int kDigitWidth = 3;
-constexpr int kDigitHeight = 5;
-// Between the two digits, and between the digits and the frame.
-constexpr int kGap = 1;
-// Pixels of line height per step of the box's scale: the digits grow with the text.
-constexpr int kLinePerScale = 13;
-
-// Rows of each hexadecimal digit, top first, the leftmost pixel in the highest of three bits.
-constexpr unsigned char kDigits[16][kDigitHeight] = {
-    {07, 05, 05, 05, 07}, {02, 06, 02, 02, 07}, {07, 01, 07, 04, 07}, {07, 01, 07, 01, 07},
-    {05, 05, 07, 01, 01}, {07, 04, 07, 01, 07}, {07, 04, 07, 05, 07}, {07, 01, 02, 02, 02},
-    {07, 05, 07, 05, 07}, {07, 05, 07, 01, 07}, {02, 05, 07, 05, 05}, {06, 05, 06, 05, 06},
-    {03, 04, 04, 04, 03}, {06, 05, 05, 05, 06}, {07, 04, 07, 04, 07}, {07, 04, 07, 04, 04},
-};
-
-int scaleFor(double lineHeight)
+// The digits' face size for a line `lineHeight` pixels high: large enough that a digit stands at least 7 pixels.
+int digitPixelSize(double lineHeight)
 {
-    return std::max(1, static_cast<int>(lineHeight) / kLinePerScale);
+    return std::max(10, static_cast<int>(std::lround(lineHeight * 0.62)));
 }
 
-// The box's size at `scale`: a one-pixel frame around the digits, side by side, with a gap all round.
-QSizeF boxSize(int scale)
+QFont digitFont(int pixelSize)
 {
-    return QSizeF((2 * kDigitWidth + 3 * kGap) * scale + 2, (kDigitHeight + 2 * kGap) * scale + 2);
+    QFont font;
+    font.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("FreeMono"), QStringLiteral("Noto Mono")});
+    font.setStyleHint(QFont::Monospace);
+    font.setPixelSize(pixelSize);
+    return font;
 }
 
-void drawDigit(QPainter& painter, int digit, QPointF origin, int scale)
+// The box for a line `lineHeight` pixels high: the two digits and a pixel of room on each side, in a one-pixel frame,
+// as high as the line allows.
+QSizeF boxSize(double lineHeight)
 {
-    for (int row = 0; row < kDigitHeight; ++row) {
-        for (int column = 0; column < kDigitWidth; ++column) {
-            if (kDigits[digit][row] & (4 >> column))
-                painter.fillRect(QRectF(origin.x() + column * scale, origin.y() + row * scale, scale, scale),
-                                 painter.pen().color());
+    const QFontMetricsF metrics(digitFont(digitPixelSize(lineHeight)));
+    const double digits = std::ceil(2 * metrics.horizontalAdvance(QLatin1Char('0')));
+    const double height = std::max(std::floor(lineHeight) - 1, std::ceil(metrics.capHeight()) + 4);
+    return {digits + 4, height};
+}
+
+// One picture a byte, size and colour pair, drawn at the device's pixel ratio.
+QPixmap boxPicture(unsigned char byte, double lineHeight, qreal ratio, const QColor& ground, const QColor& ink)
+{
+    struct Key
+    {
+        unsigned char byte;
+        int height;
+        int ratio;
+        QRgb ground;
+        QRgb ink;
+        bool operator==(const Key& other) const
+        {
+            return byte == other.byte && height == other.height && ratio == other.ratio && ground == other.ground &&
+                   ink == other.ink;
         }
-    }
+    };
+    struct KeyHash
+    {
+        std::size_t operator()(const Key& key) const
+        {
+            return qHashMulti(0, key.byte, key.height, key.ratio, key.ground, key.ink);
+        }
+    };
+    // A view shows few sizes and colours: a few hundred pictures at the most, unless themes keep changing.
+    static std::unordered_map<Key, QPixmap, KeyHash> pictures;
+    const Key key{byte, static_cast<int>(std::lround(lineHeight * 4)), static_cast<int>(std::lround(ratio * 100)),
+                  ground.rgba(), ink.rgba()};
+    if (const auto found = pictures.find(key); found != pictures.end())
+        return found->second;
+    if (pictures.size() > 4096)
+        pictures.clear();
+
+    const QSizeF size = boxSize(lineHeight);
+    QPixmap picture((size * ratio).toSize());
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(ground);
+    QPainter painter(&picture);
+    painter.setPen(ink);
+    painter.drawRect(QRectF(QPointF(0, 0), size).adjusted(0.5, 0.5, -0.5, -0.5));
+    painter.setFont(digitFont(digitPixelSize(lineHeight)));
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const QString digits = QString(QLatin1Char(kHex[byte >> 4])) + QLatin1Char(kHex[byte & 0x0F]);
+    painter.drawText(QRectF(QPointF(0, 0), size), Qt::AlignCenter, digits);
+    painter.end();
+    pictures.emplace(key, picture);
+    return picture;
 }
 
 } // namespace
@@ -59,27 +100,19 @@ double byteBoxSpacing(const QFont& font)
     const QTextLine line = layout.createLine();
     layout.endLayout();
     const qreal narrowest = std::min(line.cursorToX(1) - line.cursorToX(0), line.cursorToX(2) - line.cursorToX(1));
-    return std::max<qreal>(0, std::ceil(boxSize(scaleFor(line.height())).width() + 1 - narrowest));
+    return std::max<qreal>(0, std::ceil(boxSize(line.height()).width() + 1 - narrowest));
 }
 
 void drawByteBox(QPainter& painter, const QRectF& cell, unsigned char byte, const QColor& ground, const QColor& ink)
 {
-    const int scale = scaleFor(cell.height());
-    const QSizeF size = boxSize(scale);
-    // Whole pixels, so the frame and the digits fall on the pixel grid.
-    // At the cell's left, where the glyph it covers is drawn; the view's spacing lies to its right.
-    const QRectF frame(QPointF(std::floor(cell.left()), std::round(cell.center().y() - size.height() / 2)), size);
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, false);
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QPixmap picture = boxPicture(byte, cell.height(), ratio, ground, ink);
+    const QSizeF size = picture.deviceIndependentSize();
+    // Whole pixels, at the cell's left, where the glyph it covers is drawn; the view's spacing lies to its right.
+    const QPointF at(std::floor(cell.left()), std::round(cell.center().y() - size.height() / 2));
     // Nothing of the glyph underneath shows, however it is drawn.
     painter.fillRect(cell, ground);
-    painter.fillRect(frame, ground);
-    painter.setPen(ink);
-    painter.drawRect(frame.adjusted(0, 0, -1, -1));
-    const QPointF origin = frame.topLeft() + QPointF(1 + kGap * scale, 1 + kGap * scale);
-    drawDigit(painter, byte >> 4, origin, scale);
-    drawDigit(painter, byte & 0x0F, origin + QPointF((kDigitWidth + kGap) * scale, 0), scale);
-    painter.restore();
+    painter.drawPixmap(at, picture);
 }
 
 } // namespace qb

@@ -1,5 +1,7 @@
 #include "QtControls.h"
 
+#include "MemoAccessible.h"
+
 #include "ByteBox.h"
 #include "Cp1252.h"
 #include "DocumentText.h"
@@ -9,6 +11,7 @@
 #include "ListBoxWidget.h"
 #include "PiecewiseFill.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -95,6 +98,9 @@ std::string cp1252FromText(const QString& text, const char* what)
 
 MemoEdit::MemoEdit(QWidget* parent) : QPlainTextEdit(parent)
 {
+    // A screen reader hears each boxed byte as its hex, never as a control character.
+    static const bool installed = (QAccessible::installFactory(memoAccessible), true);
+    Q_UNUSED(installed);
     setTabStops();
 }
 

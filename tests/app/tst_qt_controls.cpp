@@ -10,6 +10,7 @@
 #include "IoContext.h"
 #include "StoredFiles.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QCollator>
@@ -254,6 +255,76 @@ private slots:
             return image;
         };
         QCOMPARE(drawn(4), drawn(14));
+    }
+
+    // Every byte drawn as a box reads as itself: the control bytes and the five the code page leaves unassigned look
+    // unlike each other at 1x and at 2x, and a digit stands at least 7 pixels high at 1x.
+    void byteBoxesTellEveryByteApartAtEitherScale()
+    {
+        std::vector<int> bytes{0x7F, 0x81, 0x8D, 0x8F, 0x90, 0x9D};
+        for (int byte = 0; byte < 0x20; ++byte)
+            bytes.push_back(byte);
+        for (const qreal ratio : {1.0, 2.0}) {
+            std::vector<QImage> images;
+            for (const int byte : bytes) {
+                QImage image((QSizeF(40, 20) * ratio).toSize(), QImage::Format_RGB32);
+                image.setDevicePixelRatio(ratio);
+                image.fill(Qt::white);
+                QPainter painter(&image);
+                qb::drawByteBox(painter, QRectF(0, 0, 8, 17), static_cast<unsigned char>(byte), Qt::white, Qt::black);
+                painter.end();
+                images.push_back(image);
+            }
+            for (std::size_t i = 0; i < images.size(); ++i) {
+                for (std::size_t j = i + 1; j < images.size(); ++j)
+                    QVERIFY2(images[i] != images[j], qPrintable(QStringLiteral("%1 and %2 at %3x look alike")
+                                                                    .arg(bytes[i], 2, 16, QLatin1Char('0'))
+                                                                    .arg(bytes[j], 2, 16, QLatin1Char('0'))
+                                                                    .arg(ratio)));
+            }
+            if (ratio != 1.0)
+                continue;
+            // The digits' rows: dark pixels inside the frame, which is the outermost dark row and column.
+            const QImage& zero = images[6]; // byte 00
+            int top = zero.height(), bottom = -1, left = zero.width(), right = -1;
+            for (int y = 0; y < zero.height(); ++y) {
+                for (int x = 0; x < zero.width(); ++x) {
+                    if (qGray(zero.pixel(x, y)) < 128) {
+                        top = std::min(top, y), bottom = std::max(bottom, y);
+                        left = std::min(left, x), right = std::max(right, x);
+                    }
+                }
+            }
+            int inkTop = bottom, inkBottom = top;
+            for (int y = top + 1; y < bottom; ++y) {
+                for (int x = left + 1; x < right; ++x) {
+                    if (qGray(zero.pixel(x, y)) < 128)
+                        inkTop = std::min(inkTop, y), inkBottom = std::max(inkBottom, y);
+                }
+            }
+            QVERIFY2(inkBottom - inkTop + 1 >= 7, qPrintable(QString::number(inkBottom - inkTop + 1)));
+        }
+    }
+
+    // A screen reader reads each boxed byte as the hex the box shows, never as a control character, and the caret
+    // where it stands in that reading.
+    void screenReadersHearBoxedBytesAsTheirHex()
+    {
+        qb::MemoEdit widget;
+        qb::QtEditor editor(&widget);
+        editor.takeAllBytes(std::string("a\x01"
+                                        "b\x81\r\nc",
+                                        7));
+        QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(&widget);
+        QVERIFY(spoken && spoken->textInterface());
+        QAccessibleTextInterface* text = spoken->textInterface();
+        QCOMPARE(text->text(0, text->characterCount()), QStringLiteral("ahex 01 bhex 81 \nc"));
+        QTextCursor cursor = widget.textCursor();
+        cursor.setPosition(3); // after "a", the box of 01 and "b"
+        widget.setTextCursor(cursor);
+        QCOMPARE(text->cursorPosition(), 9);
+        text->setCursorPosition(12); // inside the reading of 81: its box
+        QCOMPARE(widget.textCursor().position(), 3);
     }
 
     void textTheCodePageCannotHoldIsAnError()
