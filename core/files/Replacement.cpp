@@ -2,6 +2,8 @@
 
 #include "IoCodes.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <fcntl.h>
 
@@ -78,7 +80,9 @@ int Replacement::begin(FilePlace&& target, Hold hold, const std::string& newName
     if (const int error = openTarget(existing, info))
         return error;
     const bool exists = existing.isOpen() || (hold == Hold::HeldByCaller && info.st_ino != 0);
-    m_mode = exists ? info.st_mode & 07777 : m_target.newFileMode();
+    // A file keeps its bits only when it is the caller's own: another user's file (one planted 0666 in a shared
+    // folder) gets what a new file here would, so the new content is not readable by whoever planted it.
+    m_mode = exists && info.st_uid == ::geteuid() ? info.st_mode & 07777 : m_target.newFileMode();
     m_target.removeLeftovers();
     if (!newName.empty()) {
         if (const int error = clearName(newName))

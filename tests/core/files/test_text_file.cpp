@@ -427,3 +427,35 @@ INSTANTIATE_TEST_SUITE_P(Spellings, SharingSpelling,
                          ::testing::Values("users.cfg", "ABSOLUTE", "./users.cfg", "sub/../users.cfg", "link.cfg"));
 
 } // namespace
+
+namespace {
+
+// A replaced file keeps its bits only when it is the caller's: another user's, planted open to all, is replaced as a
+// new file would be made, so whoever planted it cannot read what replaces it.
+TEST_F(TextFileTest, AReplacedFileKeepsItsBitsOnlyWhenItIsTheCallersOwn)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving a file to another user needs root";
+    const mode_t old = ::umask(077);
+    for (const bool planted : {false, true}) {
+        SCOPED_TRACE(planted ? "another user's file" : "the caller's own file");
+        dir.writeFile("shared", "old");
+        ::chmod(dir.file("shared").c_str(), 0666);
+        if (planted)
+            ASSERT_EQ(::chown(dir.file("shared").c_str(), 65534, 65534), 0);
+        TextFile& file = open("shared", kRewrite);
+        file.writeString("secret");
+        file.close();
+        ASSERT_EQ(io.ioResult(), 0);
+        struct stat info
+        {
+        };
+        ASSERT_EQ(::stat(dir.file("shared").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, planted ? 0600u : 0666u);
+        EXPECT_EQ(info.st_uid, ::geteuid());
+        EXPECT_EQ(dir.readFile("shared"), "secret");
+    }
+    ::umask(old);
+}
+
+} // namespace
