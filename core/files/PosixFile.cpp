@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <deque>
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
@@ -161,22 +162,23 @@ int FilePlace::locate(const std::string& path, const std::string& dataDirectory,
                            path[dataDirectory.size()] == '/';
     m_confined = !dataDirectory.empty() && (relative || underData);
 
-    std::string anchor;
-    std::string rest;
-    if (m_confined) {
-        anchor = relative ? "." : dataDirectory;
-        rest = relative ? path : path.substr(dataDirectory.size() + 1);
+    // Outside the data directory the whole path is walked a component at a time, every link on it followed only
+    // where the protected-symlinks rule allows.
+    if (!m_confined)
+        return walk(path);
+    // The data directory is reached the same way; below it no link is followed at all.
+    std::string rest = path;
+    if (relative) {
+        m_folder = PosixFile(::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC), *m_operations);
+        if (!m_folder.isOpen())
+            return errno;
     } else {
-        // The folder is the one the path names, opened by the kernel under its own rules for links; no path is
-        // resolved here first, so no other user's link can change where the file lands.
-        const std::size_t slash = path.rfind('/');
-        anchor = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-        rest = slash == std::string::npos ? path : path.substr(slash + 1);
+        if (const int error = walk(dataDirectory))
+            return error;
+        if (const int error = enterLeaf())
+            return error;
+        rest = path.substr(dataDirectory.size() + 1);
     }
-
-    m_folder = PosixFile(::open(anchor.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!m_folder.isOpen())
-        return errno;
     std::size_t start = 0;
     for (std::size_t slash = rest.find('/'); slash != std::string::npos; slash = rest.find('/', start)) {
         const std::string component = rest.substr(start, slash - start);
@@ -201,7 +203,7 @@ int FilePlace::locate(const std::string& path, const std::string& dataDirectory,
     m_leaf = rest.substr(start);
     if (m_leaf.empty())
         return EISDIR;
-    return m_confined ? 0 : followLinks();
+    return 0;
 }
 
 namespace {
@@ -216,51 +218,116 @@ bool mayFollowLink(const struct stat& folder, const struct stat& link)
 
 } // namespace
 
-int FilePlace::followLinks()
+int FilePlace::walk(const std::string& path)
 {
     // As many links as the kernel follows in one path.
     constexpr int kMostLinks = 40;
-    for (int followed = 0;; ++followed) {
-        struct stat link
+    const auto split = [](const std::string& text) {
+        std::deque<std::string> parts;
+        for (std::size_t start = 0; start <= text.size();) {
+            const std::size_t slash = std::min(text.find('/', start), text.size());
+            if (slash > start)
+                parts.emplace_back(text, start, slash - start);
+            start = slash + 1;
+        }
+        return parts;
+    };
+    const auto openRoot = [this](bool root) {
+        m_folder = PosixFile(::open(root ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC), *m_operations);
+        return m_folder.isOpen() ? 0 : errno;
+    };
+    if (const int error = openRoot(!path.empty() && path[0] == '/'))
+        return error;
+    std::deque<std::string> parts = split(path);
+    int followed = 0;
+    while (!parts.empty()) {
+        const std::string part = std::move(parts.front());
+        parts.pop_front();
+        const bool last = parts.empty();
+        if (part == "." || part == "..") {
+            if (last)
+                return EISDIR;
+            // ".." is the folder's physical parent: never a link.
+            if (part == "..") {
+                PosixFile parent(::openat(m_folder.descriptor(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC),
+                                 *m_operations);
+                if (!parent.isOpen())
+                    return errno;
+                m_folder = std::move(parent);
+            }
+            continue;
+        }
+        struct stat entry
         {
         };
-        if (::fstatat(m_folder.descriptor(), m_leaf.c_str(), &link, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(link.st_mode))
-            return 0; // a missing file is created where the path names it
-        struct stat folder
-        {
-        };
-        if (::fstat(m_folder.descriptor(), &folder) != 0)
+        if (::fstatat(m_folder.descriptor(), part.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) {
+            // A missing last part is a file to be made where the path names it.
+            if (last && errno == ENOENT) {
+                m_leaf = part;
+                return 0;
+            }
             return errno;
-        if (!mayFollowLink(folder, link))
-            return kRefusedLink;
-        // The links of /proc (/dev/stdin, /dev/fd/N, a shell's <(...)) name open files, not paths: only the kernel
-        // can follow them, and no other user can plant one.
-        struct statfs system
-        {
-        };
-        if (::fstatfs(m_folder.descriptor(), &system) == 0 && system.f_type == PROC_SUPER_MAGIC) {
-            m_kernelFollows = true;
+        }
+        if (S_ISLNK(entry.st_mode)) {
+            struct stat folder
+            {
+            };
+            if (::fstat(m_folder.descriptor(), &folder) != 0)
+                return errno;
+            if (!mayFollowLink(folder, entry))
+                return kRefusedLink;
+            // The links of /proc (/dev/stdin, /dev/fd/N, a shell's <(...)) name open files, not paths: only the
+            // kernel can follow them, and no other user can plant one.
+            struct statfs system
+            {
+            };
+            if (last && ::fstatfs(m_folder.descriptor(), &system) == 0 && system.f_type == PROC_SUPER_MAGIC) {
+                m_leaf = part;
+                m_kernelFollows = true;
+                return 0;
+            }
+            if (++followed > kMostLinks)
+                return ELOOP;
+            char target[PATH_MAX];
+            const ssize_t length = ::readlinkat(m_folder.descriptor(), part.c_str(), target, sizeof target - 1);
+            if (length <= 0)
+                return length == 0 ? ENOENT : errno;
+            const std::string to(target, static_cast<std::size_t>(length));
+            // A relative target goes on from the link's folder, an absolute one from the root.
+            if (to[0] == '/') {
+                if (const int error = openRoot(true))
+                    return error;
+            }
+            std::deque<std::string> targetParts = split(to);
+            if (targetParts.empty())
+                targetParts.emplace_back(".");
+            parts.insert(parts.begin(), targetParts.begin(), targetParts.end());
+            continue;
+        }
+        if (last) {
+            m_leaf = part;
             return 0;
         }
-        if (followed == kMostLinks)
-            return ELOOP;
-        char target[PATH_MAX];
-        const ssize_t length = ::readlinkat(m_folder.descriptor(), m_leaf.c_str(), target, sizeof target - 1);
-        if (length <= 0)
-            return length == 0 ? ENOENT : errno;
-        const std::string to(target, static_cast<std::size_t>(length));
-        const std::size_t slash = to.rfind('/');
-        if (slash != std::string::npos) {
-            const std::string folderPath = slash == 0 ? "/" : to.substr(0, slash);
-            PosixFile next(::openat(m_folder.descriptor(), folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-            if (!next.isOpen())
-                return errno;
-            m_folder = std::move(next);
-        }
-        m_leaf = slash == std::string::npos ? to : to.substr(slash + 1);
-        if (m_leaf.empty() || m_leaf == "." || m_leaf == "..")
-            return EISDIR;
+        if (!S_ISDIR(entry.st_mode))
+            return ENOTDIR;
+        PosixFile next(::openat(m_folder.descriptor(), part.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC),
+                       *m_operations);
+        if (!next.isOpen())
+            return errno;
+        m_folder = std::move(next);
     }
+    return EISDIR;
+}
+
+int FilePlace::enterLeaf()
+{
+    PosixFile folder(::openat(m_folder.descriptor(), m_leaf.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC),
+                     *m_operations);
+    if (!folder.isOpen())
+        return errno;
+    m_folder = std::move(folder);
+    m_leaf.clear();
+    return 0;
 }
 
 int FilePlace::leafFlags() const

@@ -118,10 +118,14 @@ public:
 
 private:
     int leafFlags() const;
-    // Outside the data directory a link is followed only where the kernel's protected-symlinks rule would follow it,
-    // whatever the system's setting, to its final target: kRefusedLink for a link another user planted in a sticky
-    // folder anyone may write to.
-    int followLinks();
+    // Walks `path` one component at a time from the root or the working folder, with no path handed to the kernel
+    // to resolve: a link anywhere on it is followed only where the kernel's protected-symlinks rule would follow it,
+    // whatever the system's setting (kRefusedLink for one another user planted in a sticky folder anyone may write
+    // to), a relative target from the link's folder and an absolute one from the root; ".." is the physical parent;
+    // past 40 links ELOOP. Leaves the last part's folder and name.
+    int walk(const std::string& path);
+    // Makes the folder the walk left its name, itself the place's folder.
+    int enterLeaf();
 
     PosixFile m_folder;
     FileOperations* m_operations = &systemFileOperations();
