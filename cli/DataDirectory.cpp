@@ -2,6 +2,7 @@
 
 #include "CliErrors.h"
 #include "Errors.h"
+#include "PosixFile.h"
 #include "TerminalText.h"
 
 #include <cerrno>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <memory>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -64,16 +66,32 @@ void makeDataDirectory(const std::string& path)
 
 void enterDataDirectory(qb::Session& session, const std::string& path)
 {
-    const auto refuse = [&path](int error) {
-        throw qb::Error("cannot read the data directory " + withVisibleControls(path) + ": " + std::strerror(error));
-    };
-    char resolved[PATH_MAX];
-    if (!::realpath(path.c_str(), resolved))
-        refuse(errno);
-    const std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(resolved), ::closedir);
+    // Walked as any path named for writing: a link another user planted on it is not followed.
+    qb::FilePlace place;
+    if (const int error = place.locateFolder(path, session.io.fileOperations()))
+        throw FileError(path, fileErrorText(error));
+    const std::unique_ptr<DIR, int (*)(DIR*)> folder(
+        ::fdopendir(::openat(place.folderDescriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)), ::closedir);
     if (!folder)
-        refuse(errno);
-    session.currentdirectory = resolved;
+        throw FileError(path, fileErrorText(errno));
+    struct stat info
+    {
+    };
+    ::fstat(::dirfd(folder.get()), &info);
+    // Another user's folder is theirs to fill with keys the program would then use without a word.
+    if (info.st_uid != ::geteuid() && info.st_uid != 0)
+        throw FileError(path, "the data directory belongs to another user");
+    // The folder reached, by its own path: nothing on that path is a link.
+    char resolved[PATH_MAX];
+    const std::string self = "/proc/self/fd/" + std::to_string(place.folderDescriptor());
+    const ssize_t length = ::readlink(self.c_str(), resolved, sizeof resolved - 1);
+    if (length > 0) {
+        session.currentdirectory.assign(resolved, static_cast<std::size_t>(length));
+    } else if (::realpath(path.c_str(), resolved)) {
+        session.currentdirectory = resolved;
+    } else {
+        throw FileError(path, fileErrorText(errno));
+    }
 }
 
 std::string absolutePath(const std::string& path)

@@ -57,6 +57,11 @@ EDataDirectory::EDataDirectory(const std::string& folder, int code)
 {
 }
 
+EDataDirectory::EDataDirectory(const std::string& folder, const std::string& reason)
+    : Error("The data directory " + folder + " cannot be used: " + reason)
+{
+}
+
 void Abort()
 {
     throw EAbort();

@@ -94,6 +94,7 @@ public:
     explicit EDataDirectory(int code);
     // A folder that is there but cannot be written or searched, named with the reason.
     EDataDirectory(const std::string& folder, int code);
+    EDataDirectory(const std::string& folder, const std::string& reason);
 };
 
 // The silent stop: ends the running command without a message. Not an Error, so nothing shows it.

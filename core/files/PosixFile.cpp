@@ -319,6 +319,19 @@ int FilePlace::walk(const std::string& path)
     return EISDIR;
 }
 
+int FilePlace::locateFolder(const std::string& path, FileOperations& operations)
+{
+    m_operations = &operations;
+    m_path = path;
+    m_confined = false;
+    m_kernelFollows = false;
+    if (!fitsPathLimits(path))
+        return ENAMETOOLONG;
+    if (const int error = walk(path))
+        return error == EISDIR ? 0 : error; // a path that ends in "." or ".." names the folder reached
+    return enterLeaf();
+}
+
 int FilePlace::enterLeaf()
 {
     PosixFile folder(::openat(m_folder.descriptor(), m_leaf.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC),

@@ -69,6 +69,10 @@ public:
     // here, and the files opened here go through it too.
     int locate(const std::string& path, const std::string& dataDirectory, FileOperations& operations);
 
+    // Locates the folder `path` names (outside the data directory's rules: every link on it checked) and makes it the
+    // place's folder; errno-style result, kRefusedLink for a link the rule refuses.
+    int locateFolder(const std::string& path, FileOperations& operations);
+
     const std::string& path() const { return m_path; }
     const std::string& leaf() const { return m_leaf; }
     // True for the program's own files, under the data directory: they are made private.

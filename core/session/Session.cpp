@@ -7,6 +7,7 @@
 #include <climits>
 #include <dirent.h>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qb {
@@ -23,6 +24,12 @@ void Session::getcurrentdirectory()
     // Said at once, rather than as a bare "File access denied" at the first New Recipiant.
     if (::access(buffer, W_OK | X_OK) != 0)
         throw EDataDirectory(buffer, errno);
+    // Another user's folder is theirs to fill with keys the program would then use without a word.
+    struct stat info
+    {
+    };
+    if (::stat(buffer, &info) == 0 && info.st_uid != ::geteuid() && info.st_uid != 0)
+        throw EDataDirectory(buffer, "it belongs to another user");
     currentdirectory = buffer;
 }
 

@@ -204,6 +204,17 @@ TEST_F(CliTest, FailuresExitWithTheirStatusAndTheProgramsText)
     const std::string out = dir.file("out");
     const std::string intoGone = dir.file("gone/out");
     const std::string tryHelp = "Try 'quillbox-cli --help' for more information.\n";
+    // Another user's folder, and another user's link to it in a folder anyone may write to.
+    dir.makeFolder("theirs");
+    dir.makeFolder("shared");
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(dir.file("theirs").c_str(), 65534, 65534), 0);
+        ASSERT_EQ(::chmod(dir.file("shared").c_str(), 01777), 0);
+        ASSERT_EQ(::chown(dir.file("shared").c_str(), 65533, 65533), 0);
+        ASSERT_EQ(::symlink(dir.file("theirs").c_str(), dir.file("shared/qbdata").c_str()), 0);
+        ASSERT_EQ(::lchown(dir.file("shared/qbdata").c_str(), 65534, 65534), 0);
+    }
     const struct
     {
         const char* name;
@@ -283,6 +294,14 @@ TEST_F(CliTest, FailuresExitWithTheirStatusAndTheProgramsText)
          "quillbox-cli: Mail.cfg: Invalid filename\n"},
         {"a name with a control character", {"add", "tab\there"}, 1, "quillbox-cli: tab\\x09here: Invalid filename\n"},
         {"a name with a trailing blank", {"add", "Ben "}, 1, "quillbox-cli: Ben : Invalid filename\n"},
+        {"another user's data directory",
+         {"--data", dir.file("theirs"), "recipients"},
+         1,
+         "quillbox-cli: " + dir.file("theirs") + ": the data directory belongs to another user\n"},
+        {"a data directory through another user's link",
+         {"--data", dir.file("shared/qbdata"), "recipients"},
+         1,
+         "quillbox-cli: " + dir.file("shared/qbdata") + ": a symbolic link that is not followed here\n"},
         {"a data directory that cannot be made",
          {"--data", dir.file("msg") + "/data", "add", "dave"},
          1,
@@ -296,6 +315,8 @@ TEST_F(CliTest, FailuresExitWithTheirStatusAndTheProgramsText)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
+        if (!root && std::string(row.name).find("another user") != std::string::npos)
+            continue; // only root can give a folder or a link to another user
         const qbtest::CliRun run = cli(row.arguments);
         EXPECT_EQ(run.status, row.status);
         EXPECT_EQ(run.err, row.error);

@@ -63,3 +63,18 @@ TEST(DataDirectory, AFolderThatCannotBeWrittenIsRefusedNamingIt)
 }
 
 } // namespace
+
+namespace {
+
+TEST(DataDirectory, AnotherUsersFolderIsRefused)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can give a folder to another user";
+    qbtest::TempDir dir;
+    dir.makeFolder("theirs");
+    const std::string theirs = dir.file("theirs");
+    EXPECT_EQ(captureFailure(theirs, [&] { ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0); }),
+              "The data directory " + theirs + " cannot be used: it belongs to another user");
+}
+
+} // namespace
