@@ -1,12 +1,16 @@
 #include "OutputTarget.h"
 
 #include "CliErrors.h"
+#include "CorrespondentPaths.h"
 #include "DataDirectory.h"
+#include "Errors.h"
 #include "IoCodes.h"
 #include "PosixFile.h"
 #include "ReplacedFile.h"
+#include "TerminalText.h"
 
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -82,6 +86,11 @@ private:
     std::string m_shownName;
 };
 
+[[noreturn]] void refuseOwnFile(const std::string& shownName)
+{
+    throw qb::Error(withVisibleControls(shownName) + " is one of Quillbox's own files");
+}
+
 bool namesStandardOutput(const std::string& name)
 {
     return name.empty() || name == "-" || name == "/dev/stdout" || name == "/dev/fd/1";
@@ -91,8 +100,18 @@ bool namesStandardOutput(const std::string& name)
 
 std::unique_ptr<OutputTarget> openOutput(qb::IoContext& io, const std::string& name, OutputMode mode)
 {
-    if (namesStandardOutput(name))
+    if (namesStandardOutput(name)) {
+        // A shell's ">>" onto a key would grow it: standard output that is one of the program's own files is refused.
+        struct stat out
+        {
+        };
+        if (::fstat(STDOUT_FILENO, &out) == 0 && S_ISREG(out.st_mode) && qb::isOwnFile(io.dataDirectory(), out)) {
+            char target[PATH_MAX];
+            const ssize_t length = ::readlink("/proc/self/fd/1", target, sizeof target - 1);
+            refuseOwnFile(length > 0 ? std::string(target, static_cast<std::size_t>(length)) : "standard output");
+        }
         return std::make_unique<Stream>(STDOUT_FILENO, "standard output");
+    }
     const std::string path = absolutePath(name);
     qb::FilePlace place;
     int error = qb::nameCode(path) != 0 ? ENOENT : place.locate(path, io.dataDirectory(), io.fileOperations());
@@ -109,6 +128,9 @@ std::unique_ptr<OutputTarget> openOutput(qb::IoContext& io, const std::string& n
     }
     if (error != 0)
         fail(name, error);
+    // A key, a list or a message of the data directory is never an output, under any name.
+    if (exists && qb::isOwnFile(io.dataDirectory(), info))
+        refuseOwnFile(name);
     if (exists && io.openFiles().contains({info.st_dev, info.st_ino}))
         throw FileError(name, "input and output are the same file");
     return std::make_unique<ReplacedOutput>(io, name, std::move(place), exists, mode);

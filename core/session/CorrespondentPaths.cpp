@@ -6,7 +6,10 @@
 #include "StoredFiles.h"
 
 #include <algorithm>
+#include <dirent.h>
 #include <iterator>
+#include <memory>
+#include <sys/stat.h>
 
 namespace qb {
 
@@ -50,6 +53,38 @@ void requireRegistrableName(const std::string& name)
                     [&](const std::string& reserved) { return equalsIgnoringCase(name, reserved); });
     if (refused)
         throw EInOutError(IoCode::PathNotFound);
+}
+
+bool isOwnFile(const std::string& dataDirectory, const struct stat& file)
+{
+    struct stat folder
+    {
+    };
+    // Only a file on the data directory's device can be one of its files.
+    if (dataDirectory.empty() || ::stat(dataDirectory.c_str(), &folder) != 0 || folder.st_dev != file.st_dev)
+        return false;
+    const auto is = [&file](const std::string& path) {
+        struct stat own
+        {
+        };
+        return ::lstat(path.c_str(), &own) == 0 && own.st_dev == file.st_dev && own.st_ino == file.st_ino;
+    };
+    for (const char* name : {"users.cfg", "mail.cfg", "Untitled"}) {
+        if (is(joinPath(dataDirectory, name)))
+            return true;
+    }
+    const std::unique_ptr<DIR, int (*)(DIR*)> entries(::opendir(dataDirectory.c_str()), ::closedir);
+    if (!entries)
+        return false;
+    while (const dirent* entry = ::readdir(entries.get())) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == ".." || entry->d_type != DT_DIR)
+            continue;
+        const CorrespondentPaths correspondent(dataDirectory, name);
+        if (is(correspondent.keyFile()) || is(correspondent.cipherFile()) || is(correspondent.messageFile()))
+            return true;
+    }
+    return false;
 }
 
 void requireFolderName(const std::string& name)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <sys/stat.h>
 
 namespace qb {
 
@@ -34,10 +35,15 @@ private:
 };
 
 // Raises "Invalid filename" unless the name may become a correspondent: one folder name ("/" and NUL cannot stand in
-// one), not hidden, without a blank at either end (its row would look like another name's) and none of the program's own files in the data directory (users.cfg, mail.cfg, Untitled, in any
-// case, which its folder would block), and one line of users.cfg with nothing a terminal would act on (no control
-// character: CR, LF and 26 would also split the line or end the list).
+// one), not hidden, without a blank at either end (its row would look like another name's) and none of the program's
+// own files in the data directory (users.cfg, mail.cfg, Untitled, in any case, which its folder would block), and one
+// line of users.cfg with nothing a terminal would act on (no control character: CR, LF and 26 would also split the line
+// or end the list).
 void requireRegistrableName(const std::string& name);
+
+// Whether `file` (its status) is one of the program's own files in `dataDirectory` under any name, a link or a hard
+// link included: users.cfg, mail.cfg, Untitled, and each correspondent's key, cipher setting and working message.
+bool isOwnFile(const std::string& dataDirectory, const struct stat& file);
 
 // Raises "Invalid filename" for a name that cannot be one folder name directly under the data directory ("/" or NUL
 // in it, "." or ".."): a name given to look a correspondent up never reaches outside it.

@@ -20,7 +20,7 @@ void redirect(const std::string& path, int flags, int target)
 }
 
 pid_t start(const std::vector<std::string>& arguments, const std::string& input, const std::string& output,
-            const std::string& errors)
+            const std::string& errors, bool append = false)
 {
     std::vector<char*> argv{const_cast<char*>(QUILLBOX_CLI)};
     for (const std::string& argument : arguments)
@@ -31,7 +31,7 @@ pid_t start(const std::vector<std::string>& arguments, const std::string& input,
         throw std::runtime_error("cannot start quillbox-cli");
     if (child == 0) {
         redirect(input, O_RDONLY, STDIN_FILENO);
-        redirect(output, O_WRONLY | O_CREAT | O_TRUNC, STDOUT_FILENO);
+        redirect(output, O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC), STDOUT_FILENO);
         redirect(errors, O_WRONLY | O_CREAT | O_TRUNC, STDERR_FILENO);
         ::execv(QUILLBOX_CLI, argv.data());
         ::_exit(127);
@@ -54,12 +54,13 @@ int waitForCli(pid_t child)
 }
 
 CliRun runCli(const std::vector<std::string>& arguments, const std::string& workFolder, const std::string& inputFile,
-              const std::string& outputFile)
+              const std::string& outputFile, bool appendOutput)
 {
     const std::string outPath = outputFile.empty() ? workFolder + "/cli.out" : outputFile;
     const std::string errPath = workFolder + "/cli.err";
     CliRun run;
-    run.status = waitForCli(start(arguments, inputFile.empty() ? "/dev/null" : inputFile, outPath, errPath));
+    run.status =
+        waitForCli(start(arguments, inputFile.empty() ? "/dev/null" : inputFile, outPath, errPath, appendOutput));
     run.out = outputFile.empty() || outputFile.rfind("/dev/", 0) != 0 ? readBytes(outPath) : "";
     run.err = readBytes(errPath);
     return run;

@@ -21,7 +21,8 @@ pid_t startCli(const std::vector<std::string>& arguments);
 // Waits for a started run; its exit status.
 int waitForCli(pid_t child);
 
+// With `appendOutput`, standard output is opened as a shell's ">>" opens it.
 CliRun runCli(const std::vector<std::string>& arguments, const std::string& workFolder,
-              const std::string& inputFile = "", const std::string& outputFile = "");
+              const std::string& inputFile = "", const std::string& outputFile = "", bool appendOutput = false);
 
 } // namespace qbtest

@@ -253,7 +253,7 @@ TEST_F(CliTest, FailuresExitWithTheirStatusAndTheProgramsText)
         {"the key as export's output",
          {"export", "bob", "-o", data() + "/bob/bob.key"},
          1,
-         "quillbox-cli: " + data() + "/bob/bob.key: input and output are the same file\n"},
+         "quillbox-cli: " + data() + "/bob/bob.key is one of Quillbox's own files\n"},
         {"export into a missing folder",
          {"export", "bob", "-o", intoGone},
          1,
@@ -439,6 +439,45 @@ TEST_F(CliTest, StrongMessagesGoBothWaysAndTheSettingGuardsTheKey)
     EXPECT_EQ(read.out, "a message");
     EXPECT_EQ(read.err, "quillbox-cli: decrypted with bob's key\nquillbox-cli: strong encryption is now on for bob\n");
     EXPECT_EQ(cli({"cipher", "bob"}).out, "strong\n");
+}
+
+// The program's own files are never an output, under any name: a key, the list, a hard link to a key, or standard
+// output a shell opened onto a key.
+TEST_F(CliTest, TheProgramsOwnFilesAreNoOutputs)
+{
+    setKey("bob's key");
+    ASSERT_EQ(::link(dir.file("data/bob/bob.key").c_str(), dir.file("hard.key").c_str()), 0);
+    const struct
+    {
+        const char* what;
+        Arguments arguments;
+        std::string output; // standard output, opened for appending
+        std::string refused;
+    } rows[] = {
+        {"a key",
+         {"encrypt", "-r", "bob", "-o", dir.file("data/bob/bob.key"), dir.file("msg")},
+         "",
+         dir.file("data/bob/bob.key")},
+        {"the list",
+         {"decrypt", "-r", "bob", "-o", dir.file("data/users.cfg"), dir.file("msg")},
+         "",
+         dir.file("data/users.cfg")},
+        {"a hard link to a key",
+         {"encrypt", "-r", "bob", "-o", dir.file("hard.key"), dir.file("msg")},
+         "",
+         dir.file("hard.key")},
+        {">> onto a key", {"export", "bob"}, dir.file("data/bob/bob.key"), dir.file("data/bob/bob.key")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Arguments arguments = row.arguments;
+        arguments.insert(arguments.begin(), {"--data", data()});
+        const qbtest::CliRun run = qbtest::runCli(arguments, dir.path(), "", row.output, true);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, "quillbox-cli: " + row.refused + " is one of Quillbox's own files\n");
+        EXPECT_EQ(dir.readFile("data/bob/bob.key"), "bob's key");
+        EXPECT_EQ(dir.readFile("data/users.cfg"), "bob\r\ncarol\r\n");
+    }
 }
 
 TEST_F(CliTest, ListsNamesAndMailProgramsInTheirFilesOrder)
