@@ -68,6 +68,11 @@ std::string ownFileErrorText(const qb::IoContext& io, const std::string& path, i
             return fileErrorText(error);
         if (error == 0 && S_ISDIR(info.st_mode))
             return fileErrorText(EISDIR);
+        // Said as what it is, not as a permission it does not lack.
+        if (error == 0 && S_ISFIFO(info.st_mode))
+            return "a FIFO, not a file";
+        if (error == 0 && !S_ISREG(info.st_mode))
+            return "not a regular file";
     }
     return codeErrorText(code);
 }

@@ -43,7 +43,8 @@ template <typename Step> auto onKey(qb::Session& session, const qb::Corresponden
 
 // Calls `onName` for each line of users.cfg; a missing list has none. One that cannot be read raises its reason, and
 // one another running copy holds beyond the wait for locks says so.
-void readUsersFile(qb::Session& session, const std::function<void(const std::string&)>& onName);
+void readUsersFile(qb::Session& session, const std::function<void(const std::string&)>& onName,
+                   const std::function<void()>& onTooLong = {});
 
 // The list must take the name; the window offers to create a missing one, and a script means yes. Another copy may
 // be making it at the same moment: one that appears meanwhile is used, never replaced. Only once the key is sure to be

@@ -38,21 +38,32 @@ void listRecipients(qb::Session& session, const CliOptions& options)
     LinePrinter printer(session.io);
     bool allShown = true;
     // An empty list reads as one empty line; no name is empty.
-    readUsersFile(session, [&](const std::string& name) {
-        if (name.empty())
-            return;
-        const std::string shown = withVisibleControls(name);
-        if (!withKeys)
-            return printer.print(shown);
-        // A key another copy holds is said on its own line of the error output, as ls says a file it cannot read;
-        // the others are listed all the same, and the exit status tells the listing is not whole.
-        try {
-            printer.print(shown + "\t" + keyColumns(session, name));
-        } catch (const qb::EKeyInUse& error) {
-            std::cerr << kProgramName << ": " << keyInUseText(error.name()) << "\n";
-            allShown = false;
-        }
-    });
+    std::size_t lineNumber = 0;
+    readUsersFile(
+        session,
+        [&](const std::string& name) {
+            ++lineNumber;
+            if (name.empty())
+                return;
+            const std::string shown = withVisibleControls(name);
+            if (!withKeys)
+                return printer.print(shown);
+            // A key another copy holds is said on its own line of the error output, as ls says a file it cannot
+            // read; the others are listed all the same, and the exit status tells the listing is not whole.
+            try {
+                printer.print(shown + "\t" + keyColumns(session, name));
+            } catch (const qb::EKeyInUse& error) {
+                std::cerr << kProgramName << ": " << keyInUseText(error.name()) << "\n";
+                allShown = false;
+            }
+        },
+        [&] {
+            ++lineNumber;
+            // No name is that long: the line is no correspondent, and the long listing says so.
+            if (withKeys)
+                std::cerr << kProgramName << ": users.cfg: line " << lineNumber
+                          << " is longer than a name can be; skipped\n";
+        });
     if (!allShown)
         qb::Abort();
 }

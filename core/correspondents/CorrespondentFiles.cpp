@@ -25,9 +25,12 @@ void CorrespondentFiles::createUsersFile() const
     createEmptyList(m_session.io, m_session.usersFilePath());
 }
 
-int CorrespondentFiles::readNames(const std::function<void(const std::string&)>& onName) const
+int CorrespondentFiles::readNames(const std::function<void(const std::string&)>& onName,
+                                  const std::function<void()>& onTooLong) const
 {
-    return readListFile(m_session.io, m_session.usersFilePath(), onName);
+    // No folder name is longer, so no longer line is a name.
+    constexpr std::size_t kLongestName = 255;
+    return readListFile(m_session.io, m_session.usersFilePath(), onName, kLongestName, onTooLong);
 }
 
 void CorrespondentFiles::makeFolder(const CorrespondentPaths& correspondent) const

@@ -38,7 +38,9 @@ public:
     void createUsersFile() const;
     // Calls `onName` for each line of users.cfg in order; returns 0, or the code of the failure to open it, having read
     // nothing.
-    int readNames(const std::function<void(const std::string&)>& onName) const;
+    // A line longer than a name can be (255 bytes) is skipped, and `onTooLong` hears of it.
+    int readNames(const std::function<void(const std::string&)>& onName,
+                  const std::function<void()>& onTooLong = {}) const;
     // Makes the correspondent's folder when missing, private to its owner, and takes others' access from an older
     // folder and key; the outcome shows in the steps that follow.
     void makeFolder(const CorrespondentPaths& correspondent) const;

@@ -415,7 +415,7 @@ bool TextFile::eofSlow()
     return eof();
 }
 
-std::string TextFile::readLine()
+std::string TextFile::readLine(std::size_t most)
 {
     std::string line;
     if (!checkReadable())
@@ -429,7 +429,10 @@ std::string TextFile::readLine()
         const unsigned char* stop = begin;
         while (stop != end && *stop != '\r' && !(text && *stop == kEndOfDataMark))
             ++stop;
-        line.append(reinterpret_cast<const char*>(begin), static_cast<std::size_t>(stop - begin));
+        // Past `most` bytes the line is read on to its end but kept no longer: one byte more says it was longer.
+        if (line.size() <= most)
+            line.append(reinterpret_cast<const char*>(begin),
+                        std::min(static_cast<std::size_t>(stop - begin), most + 1 - line.size()));
         m_bufferPos += static_cast<std::size_t>(stop - begin);
         if (stop == end)
             continue;

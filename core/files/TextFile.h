@@ -81,8 +81,9 @@ public:
 
     // Text mode: at end of data returns 26 and does not move.
     unsigned char readByte();
-    // Bytes up to the first CR or 26; consumes CR and one LF after it.
-    std::string readLine();
+    // Bytes up to the first CR or 26; consumes CR and one LF after it. Of a line longer than `most` bytes only the
+    // first most + 1 are kept, so memory stays bounded whatever the line.
+    std::string readLine(std::size_t most = std::string::npos - 1);
     // Reads up to `count` bytes into `out`, stopping at end of data; returns the number read.
     std::size_t readBytes(unsigned char* out, std::size_t count);
     bool eof();

@@ -32,7 +32,8 @@ bool listReady(IoContext& io, const std::string& name, Probe probe)
     throw EInOutError(saysMissing ? IoCode::AccessDenied : opened);
 }
 
-int readListFile(IoContext& io, const std::string& name, const std::function<void(const std::string&)>& onLine)
+int readListFile(IoContext& io, const std::string& name, const std::function<void(const std::string&)>& onLine,
+                 std::size_t longest, const std::function<void()>& onTooLong)
 {
     // A list may hold a million lines: read in large pieces, not a text file's usual few bytes at a time.
     constexpr std::size_t kListBufferSize = 64 * 1024;
@@ -43,9 +44,12 @@ int readListFile(IoContext& io, const std::string& name, const std::function<voi
         return code;
     bool atEnd = false;
     do {
-        const std::string line = list.readLine();
+        const std::string line = list.readLine(longest);
         io.check();
-        onLine(line);
+        if (line.size() <= longest)
+            onLine(line);
+        else if (onTooLong)
+            onTooLong();
         atEnd = list.eof();
         io.check();
     } while (!atEnd);

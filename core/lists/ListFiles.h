@@ -16,8 +16,11 @@ enum class Probe { Append, Reset };
 bool listReady(IoContext& io, const std::string& name, Probe probe);
 
 // Reads a list file a line at a time, each line before the end-of-data test, so an empty file gives one empty
-// line. Returns 0, or the code of the failure to open it, having read nothing; read errors are checked.
-int readListFile(IoContext& io, const std::string& name, const std::function<void(const std::string&)>& onLine);
+// line. A line longer than `longest` bytes is no entry: it is skipped, never cut down into one, and `onTooLong` hears
+// of it; memory stays bounded whatever its length. Returns 0, or the code of the failure to open it, having read
+// nothing; read errors are checked.
+int readListFile(IoContext& io, const std::string& name, const std::function<void(const std::string&)>& onLine,
+                 std::size_t longest = std::string::npos - 1, const std::function<void()>& onTooLong = {});
 
 // Appends `line` to a list file unless it holds that line already, in one step under the list's lock, so two running
 // copies adding the same line at once add it once; checked. Returns the file as it was once held, before the append.

@@ -480,6 +480,56 @@ TEST_F(CliTest, TheProgramsOwnFilesAreNoOutputs)
     }
 }
 
+// Lists that are no files are said to be what they are, and a line no name can be is skipped, never cut into one.
+TEST_F(CliTest, OddListFilesAreSaidForWhatTheyAre)
+{
+    const struct
+    {
+        const char* what;
+        const char* list;
+        void (*make)(const std::string& path);
+        Arguments arguments;
+        std::string reason;
+    } rows[] = {
+        {"mail.cfg a FIFO",
+         "mail.cfg",
+         [](const std::string& path) { ::mkfifo(path.c_str(), 0600); },
+         {"programs"},
+         "a FIFO, not a file"},
+        {"mail.cfg a folder",
+         "mail.cfg",
+         [](const std::string& path) { ::mkdir(path.c_str(), 0700); },
+         {"programs"},
+         "Is a directory"},
+        {"mail.cfg a link",
+         "mail.cfg",
+         [](const std::string& path) { ::symlink("/etc/hostname", path.c_str()); },
+         {"programs"},
+         "a symbolic link that is not followed here"},
+        {"users.cfg a FIFO",
+         "users.cfg",
+         [](const std::string& path) {
+             std::filesystem::remove(path);
+             ::mkfifo(path.c_str(), 0600);
+         },
+         {"recipients"},
+         "a FIFO, not a file"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string path = data() + "/" + row.list;
+        row.make(path);
+        const qbtest::CliRun run = cli(row.arguments);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, "quillbox-cli: " + path + ": " + row.reason + "\n");
+        std::filesystem::remove(path);
+    }
+    dir.writeFile("data/users.cfg", "bob\r\n" + std::string(256, 'x') + "\r\n" + std::string(255, 'y') + "\r\n");
+    const qbtest::CliRun run = cli({"recipients", "--long"});
+    EXPECT_EQ(run.out, "bob\t(no key)\n" + std::string(255, 'y') + "\t(no key)\n");
+    EXPECT_EQ(run.err, "quillbox-cli: users.cfg: line 2 is longer than a name can be; skipped\n");
+}
+
 TEST_F(CliTest, ListsNamesAndMailProgramsInTheirFilesOrder)
 {
     dir.writeFile("data/users.cfg", "zoe\r\nbob\x1b[2J\tx\r\n");
