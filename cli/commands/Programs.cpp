@@ -3,6 +3,7 @@
 #include "ListFiles.h"
 #include "OutputTarget.h"
 #include "OwnFiles.h"
+#include "StoredFiles.h"
 
 #include <optional>
 
@@ -15,6 +16,7 @@ void listMailPrograms(qb::Session& session, const CliOptions&)
     LinePrinter printer(session.io);
     // Records of two lines: the name, then the command line that starts it.
     std::optional<std::string> name;
+    qb::removeOthersAccess(session.io, session.mailFilePath());
     // A missing list has no programs; one that cannot be read (a link, a FIFO, a folder) says why, as the window does.
     onOwnFile(
         session, session.mailFilePath(), [] { throw qb::Error("mail.cfg is in use by another Quillbox"); },

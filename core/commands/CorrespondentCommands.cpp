@@ -3,6 +3,7 @@
 #include "Errors.h"
 #include "ListFiles.h"
 #include "ProductInfo.h"
+#include "StoredFiles.h"
 
 namespace qb {
 
@@ -17,6 +18,7 @@ void CorrespondentCommands::updateusers()
     // The correspondent chosen before the reload is the one the commands still work with, so it stays chosen.
     const int chosen = list.itemIndex();
     const std::string current = chosen >= 0 ? list.item(chosen) : std::string();
+    removeOthersAccess(m_session.io, m_session.usersFilePath());
     ListLines names;
     bool whole = true;
     try {

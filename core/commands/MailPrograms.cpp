@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "Errors.h"
 #include "ListFiles.h"
+#include "StoredFiles.h"
 #include "TextFile.h"
 
 namespace qb {
@@ -95,6 +96,8 @@ void MailPrograms::updateprograms()
 {
     ListControl& list = m_view.listBox1();
     list.clear();
+    // A list an older version left readable by others becomes its owner's the first time it is used.
+    removeOthersAccess(m_session.io, m_session.mailFilePath());
     // Names stand on the odd lines, command lines on the even ones.
     bool oddLine = true;
     const bool loaded = 0 == readListFile(m_session.io, m_session.mailFilePath(), [&](const std::string& line) {

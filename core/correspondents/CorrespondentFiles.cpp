@@ -17,6 +17,7 @@ namespace qb {
 
 bool CorrespondentFiles::usersFileReady() const
 {
+    removeOthersAccess(m_session.io, m_session.usersFilePath());
     return listReady(m_session.io, m_session.usersFilePath(), Probe::Append);
 }
 
@@ -30,6 +31,8 @@ int CorrespondentFiles::readNames(const std::function<void(const std::string&)>&
 {
     // No folder name is longer, so no longer line is a name.
     constexpr std::size_t kLongestName = 255;
+    // The list an older version left readable by others becomes its owner's the first time it is used.
+    removeOthersAccess(m_session.io, m_session.usersFilePath());
     return readListFile(m_session.io, m_session.usersFilePath(), onName, kLongestName, onTooLong);
 }
 

@@ -30,6 +30,9 @@ void Session::getcurrentdirectory()
     };
     if (::stat(buffer, &info) == 0 && info.st_uid != ::geteuid() && info.st_uid != 0)
         throw EDataDirectory(buffer, "it belongs to another user");
+    // It holds the keys: a folder an older version left open to others becomes its owner's alone.
+    if (info.st_uid == ::geteuid() && (info.st_mode & 077) != 0)
+        ::chmod(buffer, info.st_mode & 07700);
     currentdirectory = buffer;
 }
 

@@ -530,6 +530,26 @@ TEST_F(CliTest, OddListFilesAreSaidForWhatTheyAre)
     EXPECT_EQ(run.err, "quillbox-cli: users.cfg: line 2 is longer than a name can be; skipped\n");
 }
 
+// The lists and the data directory an older version left readable by others become their owner's alone the first
+// time a command uses them, as keys and correspondents' folders already do.
+TEST_F(CliTest, ListsAndTheDataDirectoryBecomePrivateOnFirstUse)
+{
+    dir.writeFile("data/mail.cfg", "mutt\r\nmutt\r\n");
+    for (const auto& [path, mode] :
+         {std::pair{data(), 0755}, {data() + "/users.cfg", 0644}, {data() + "/mail.cfg", 0644}})
+        ASSERT_EQ(::chmod(path.c_str(), static_cast<mode_t>(mode)), 0);
+    ASSERT_EQ(cli({"recipients"}).status, 0);
+    ASSERT_EQ(cli({"programs"}).status, 0);
+    for (const auto& [path, mode] :
+         {std::pair{data(), 0700}, {data() + "/users.cfg", 0600}, {data() + "/mail.cfg", 0600}}) {
+        struct stat info
+        {
+        };
+        ASSERT_EQ(::stat(path.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, static_cast<mode_t>(mode)) << path;
+    }
+}
+
 TEST_F(CliTest, ListsNamesAndMailProgramsInTheirFilesOrder)
 {
     dir.writeFile("data/users.cfg", "zoe\r\nbob\x1b[2J\tx\r\n");

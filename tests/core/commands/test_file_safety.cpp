@@ -423,11 +423,12 @@ TEST_F(FileSafetyTest, AListThatExistsButCannotBeUsedIsNeverRecreated)
             if (kind == Unreadable) {
                 ASSERT_EQ(::chmod(row.list, 0), 0);
             }
-            // The entry's inode and mode: the same entry, untouched, when the list was not re-created.
+            // The entry's inode, kind and owner's bits: the same entry when the list was not re-created (others' bits
+            // are taken from a list the first time it is used).
             const auto identity = [&] {
                 struct stat info = {};
                 ::lstat(row.list, &info);
-                return std::pair(info.st_ino, info.st_mode);
+                return std::pair(info.st_ino, info.st_mode & (S_IFMT | 0700));
             };
             const auto was = identity();
             // Another running copy, writing the list past the wait: busy is not broken.
