@@ -656,11 +656,13 @@ TEST_F(MessageCipherTest, AFileTheEditorDoesNotShowIsReplacedOnlyWhenTheUserSays
                                      (row.command == kEncrypt ? "encrypted" : "decrypted") + " message?";
         EXPECT_EQ(view->scripted.boxTexts(),
                   row.answer ? std::vector<std::string>{question} : std::vector<std::string>{});
-        if (row.answer)
+        if (row.answer) {
             EXPECT_EQ(view->scripted.boxes()[0].defaultButton, qb::DefaultButton::No);
+        }
         EXPECT_EQ(dir.readFile(row.file), row.after);
-        if (row.answer == qb::Answer::No)
+        if (row.answer == qb::Answer::No) {
             EXPECT_EQ(view->editor.text(), "Hello") << "the editor keeps its text";
+        }
     }
 }
 

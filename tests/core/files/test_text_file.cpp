@@ -441,8 +441,9 @@ TEST_F(TextFileTest, AReplacedFileKeepsItsBitsOnlyWhenItIsTheCallersOwn)
         SCOPED_TRACE(planted ? "another user's file" : "the caller's own file");
         dir.writeFile("shared", "old");
         ::chmod(dir.file("shared").c_str(), 0666);
-        if (planted)
+        if (planted) {
             ASSERT_EQ(::chown(dir.file("shared").c_str(), 65534, 65534), 0);
+        }
         TextFile& file = open("shared", kRewrite);
         file.writeString("secret");
         file.close();
