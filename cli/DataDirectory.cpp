@@ -74,16 +74,8 @@ void enterDataDirectory(qb::Session& session, const std::string& path)
         ::fdopendir(::openat(place.folderDescriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)), ::closedir);
     if (!folder)
         throw FileError(path, fileErrorText(errno));
-    struct stat info
-    {
-    };
-    ::fstat(::dirfd(folder.get()), &info);
-    // Another user's folder is theirs to fill with keys the program would then use without a word.
-    if (info.st_uid != ::geteuid() && info.st_uid != 0)
+    if (!qb::claimDataDirectory(::dirfd(folder.get())))
         throw FileError(path, "the data directory belongs to another user");
-    // It holds the keys: a folder an older version left open to others becomes its owner's alone.
-    if (info.st_uid == ::geteuid() && (info.st_mode & 077) != 0)
-        ::fchmod(::dirfd(folder.get()), info.st_mode & 07700);
     // The folder reached, by its own path: nothing on that path is a link.
     char resolved[PATH_MAX];
     const std::string self = "/proc/self/fd/" + std::to_string(place.folderDescriptor());

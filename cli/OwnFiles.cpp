@@ -1,6 +1,10 @@
 #include "OwnFiles.h"
 
+#include "CliOptions.h"
 #include "ListFiles.h"
+#include "TerminalText.h"
+
+#include <iostream>
 
 namespace qbcli {
 
@@ -26,6 +30,15 @@ void prepareRegistration(qb::Session& session, const qb::CorrespondentFiles& fil
     });
     onOwnFile(
         session, correspondent.folder(), [] {}, [&] { files.makeFolder(correspondent); });
+}
+
+qb::CipherSetting cipherSetting(qb::Session& session, const qb::CorrespondentPaths& correspondent, bool warnOdd)
+{
+    const qb::CipherSetting setting = qb::CorrespondentFiles(session).cipherOf(correspondent);
+    if (setting.odd && warnOdd)
+        std::cerr << kProgramName << ": " << qb::oddCipherFileText(withVisibleControls(correspondent.cipherFile()))
+                  << "\n";
+    return setting;
 }
 
 } // namespace qbcli

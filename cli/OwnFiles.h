@@ -52,4 +52,8 @@ void readUsersFile(qb::Session& session, const std::function<void(const std::str
 void prepareRegistration(qb::Session& session, const qb::CorrespondentFiles& files,
                          const qb::CorrespondentPaths& correspondent);
 
+// The cipher encrypt uses for the correspondent; a setting that holds neither is said on standard error when
+// `warnOdd`, and counts as strong.
+qb::CipherSetting cipherSetting(qb::Session& session, const qb::CorrespondentPaths& correspondent, bool warnOdd = true);
+
 } // namespace qbcli

@@ -38,10 +38,7 @@ void cipher(qb::Session& session, const CliOptions& options)
     const qb::CorrespondentPaths correspondent = session.correspondent(name);
     const std::string shown = withVisibleControls(name);
     if (options.operands.size() == 1) {
-        const qb::CipherSetting setting = files.cipherOf(correspondent);
-        if (setting.odd)
-            std::cerr << kProgramName << ": " << qb::oddCipherFileText(withVisibleControls(correspondent.cipherFile()))
-                      << "\n";
+        const qb::CipherSetting setting = cipherSetting(session, correspondent);
         LinePrinter(session.io).print(qb::cipherWord(setting.cipher));
         return;
     }

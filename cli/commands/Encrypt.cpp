@@ -12,6 +12,7 @@
 #include "ListedKey.h"
 #include "MailText.h"
 #include "OutputTarget.h"
+#include "OwnFiles.h"
 #include "TerminalText.h"
 #include "TextMode.h"
 
@@ -30,10 +31,7 @@ namespace {
 qb::Cipher chosenCipher(qb::Session& session, const CliOptions& options)
 {
     const qb::CorrespondentPaths correspondent = session.correspondent(options.correspondent);
-    const qb::CipherSetting setting = qb::CorrespondentFiles(session).cipherOf(correspondent);
-    if (setting.odd && !options.strong)
-        std::cerr << kProgramName << ": " << qb::oddCipherFileText(withVisibleControls(correspondent.cipherFile()))
-                  << "\n";
+    const qb::CipherSetting setting = cipherSetting(session, correspondent, !options.strong);
     if (options.classic && setting.cipher == qb::Cipher::Strong)
         throw qb::Error(withVisibleControls(options.correspondent) +
                         " uses strong encryption; a classic message with that key could give the key away");

@@ -24,16 +24,25 @@ void Session::getcurrentdirectory()
     // Said at once, rather than as a bare "File access denied" at the first New Recipiant.
     if (::access(buffer, W_OK | X_OK) != 0)
         throw EDataDirectory(buffer, errno);
-    // Another user's folder is theirs to fill with keys the program would then use without a word.
+    if (!claimDataDirectory(::dirfd(folder.get())))
+        throw EDataDirectory(buffer, "it belongs to another user");
+    currentdirectory = buffer;
+}
+
+bool claimDataDirectory(int folder)
+{
     struct stat info
     {
     };
-    if (::stat(buffer, &info) == 0 && info.st_uid != ::geteuid() && info.st_uid != 0)
-        throw EDataDirectory(buffer, "it belongs to another user");
+    if (::fstat(folder, &info) != 0)
+        return true; // what cannot be read shows in the steps that follow
+    // Another user's folder is theirs to fill with keys the program would then use without a word.
+    if (info.st_uid != ::geteuid() && info.st_uid != 0)
+        return false;
     // It holds the keys: a folder an older version left open to others becomes its owner's alone.
     if (info.st_uid == ::geteuid() && (info.st_mode & 077) != 0)
-        ::chmod(buffer, info.st_mode & 07700);
-    currentdirectory = buffer;
+        ::fchmod(folder, info.st_mode & 07700);
+    return true;
 }
 
 std::string Session::usersFilePath() const

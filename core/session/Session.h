@@ -31,4 +31,8 @@ struct Session
     CorrespondentPaths correspondent(const std::string& name) const;
 };
 
+// For the data directory open at `folder`: false when it belongs to another user than the caller or root; otherwise
+// true, and one an older version left open to others has become its owner's alone.
+bool claimDataDirectory(int folder);
+
 } // namespace qb
